@@ -1,0 +1,152 @@
+#include "koBase/koMulticastReceiver.h"
+
+#include <sched.h>
+
+#include "koBase/koLog.h"
+
+koMulticastReceiver::koMulticastReceiver() = default;
+
+koMulticastReceiver::~koMulticastReceiver() {
+  if (isOpen()) close();
+}
+
+void koMulticastReceiver::resetStatistics() {
+  _byteRate.reset();
+  _frameRate.reset();
+  for (auto* v : {&_packetSize, &_framesReceived, &_fragmentsReceived, &_droppedFrames, &_droppedFragments,
+                  &_refusedFrames, &_invalidFragments, &_foreignFragments, &_invalidDatagrams})
+    v->store(0, std::memory_order_relaxed);
+  _kernelDropsBase.store(_socket ? _socket->getKernelDrops() : 0, std::memory_order_relaxed);
+}
+
+uint32_t koMulticastReceiver::getKernelDroppedDatagrams() const {
+  // The socket only exists while open; reading it races with nothing else
+  // because open and close happen on the owner's thread.
+  return _socket ? _socket->getKernelDrops() - load(_kernelDropsBase) : 0;
+}
+
+bool koMulticastReceiver::open() {
+  if (_open) return false;
+  auto socket = std::make_unique<koMulticastSocket>();
+  koSocketParameters p;
+  p.address = _address;
+  p.port = _port;
+  p.timeToLive = _timeToLive;
+  p.loopback = true;
+  p.systemBufferSize = _socketBufferSize;
+  p.role = SOCKET_ROLE_RECEIVE;
+  p.interfaceName = _interface;
+  if (socket->open(p)) {
+    _socket = std::move(socket);
+    _assembler.reset();
+    _haveLastFrame = false;
+    _running = true;
+    _thread = std::make_unique<koThread>(&koMulticastReceiver::threadProc, this);
+    if (!_thread->hasThread())
+      ko::log(ko::LogLevel::Error, "multicast receiver %s port %u: no receive thread", _address.c_str(), _port);
+    _open = true;
+  }
+  resetStatistics();
+  return _open;
+}
+
+bool koMulticastReceiver::close() {
+  if (!_open) return false;
+  resetStatistics();
+  _running = false;
+  _socket->cancelSend(1);
+  _socket->cancelReceive(1);
+  if (_thread) _thread->wait(-1);
+  _thread.reset();
+  _socket.reset();
+  _open = false;
+  return true;
+}
+
+uint32_t koMulticastReceiver::threadProc(void* self) {
+  static_cast<koMulticastReceiver*>(self)->receiveLoop();
+  return 0;
+}
+
+void koMulticastReceiver::receiveLoop() {
+  // One datagram at a time, whatever its size: the largest valid one is a
+  // fragment of the largest packet size.
+  auto buffer = std::make_unique<uint8_t[]>(koFrame::kMaxPacketSize);
+  while (_running.load()) {
+    uint32_t length = 0;
+    const int r = _socket->receiveDatagram(buffer.get(), koFrame::kMaxPacketSize, &length);
+    if (r == -1) continue;  // cancelled: the loop condition decides
+    if (r != 1) {
+      if (length > koFrame::kMaxPacketSize) bump(_invalidDatagrams);
+      continue;
+    }
+    processDatagram(buffer.get(), length);
+  }
+}
+
+void koMulticastReceiver::deliver() {
+  const uint32_t length = _assembler.getFrameLength();
+  if (_callback) _callback(_assembler.getFrame(), length, _user);
+  _byteRate.add(length);
+  _frameRate.add(1);
+  bump(_framesReceived);
+  _assembler.reset();
+  sched_yield();
+}
+
+void koMulticastReceiver::dropCurrent() {
+  bump(_droppedFrames);
+  bump(_droppedFragments, _assembler.getFragmentCount() - _assembler.getTakenCount());
+  _assembler.reset();
+}
+
+void koMulticastReceiver::processDatagram(const uint8_t* datagram, uint32_t length) {
+  koFrame::FrameHeader header;
+  if (koFrame::parseFrameHeader(datagram, length, &header)) {
+    // Another copy of the header of the frame in progress or of the frame
+    // just finished (duplicated on the way): nothing new.
+    if (_haveLastFrame && header.frameNumber == _lastFrameNumber) return;
+    // A new header ends the frame before it; the new frame is taken at once.
+    if (_assembler.isStarted()) dropCurrent();
+    if (!_assembler.start(header)) {
+      bump(_refusedFrames);
+      return;
+    }
+    _haveLastFrame = true;
+    _lastFrameNumber = header.frameNumber;
+    _packetSize.store(header.packetSize, std::memory_order_relaxed);
+    if (_assembler.isComplete()) deliver();  // an empty frame has no fragments
+    return;
+  }
+  koFrame::FragmentHeader fragment;
+  if (!koFrame::parseFragmentHeader(datagram, length, &fragment)) {
+    bump(_invalidDatagrams);
+    return;
+  }
+  // Between frames: repetitions of a frame already delivered, or fragments of
+  // a frame whose header was missed or refused.
+  if (!_assembler.isStarted()) return;
+  if (length != _assembler.getPacketSize()) {
+    bump(_invalidDatagrams);
+    return;
+  }
+  bump(_fragmentsReceived);
+  switch (_assembler.add(fragment, datagram + koFrame::kFragmentHeaderSize,
+                         length - koFrame::kFragmentHeaderSize)) {
+    case koFrameAssembler::Result::OtherFrame:
+      bump(_foreignFragments);
+      return;
+    case koFrameAssembler::Result::Invalid:
+      bump(_invalidFragments);
+      dropCurrent();
+      return;
+    case koFrameAssembler::Result::Duplicate:
+    case koFrameAssembler::Result::Taken:
+      break;
+  }
+  if (_assembler.isComplete()) {
+    deliver();
+  } else if (fragment.endMark == 1) {
+    dropCurrent();
+  }
+}
