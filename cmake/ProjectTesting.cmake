@@ -50,6 +50,8 @@ function(project_add_test)
     endif()
     if(T_NETEM)
       list(APPEND lab --netem "${T_NETEM}")
+      # Kernels without netem need the lab's impairment relay.
+      add_dependencies(${T_NAME} netlab-impair)
     endif()
     set(cmd ${lab} -- ${cmd})
     list(APPEND labels net)
