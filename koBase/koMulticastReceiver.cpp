@@ -14,7 +14,7 @@ void koMulticastReceiver::resetStatistics() {
   _byteRate.reset();
   _frameRate.reset();
   for (auto* v : {&_packetSize, &_framesReceived, &_fragmentsReceived, &_droppedFrames, &_droppedFragments,
-                  &_refusedFrames, &_invalidFragments, &_foreignFragments, &_invalidDatagrams})
+                  &_refusedFrames, &_lateHeaders, &_invalidFragments, &_foreignFragments, &_invalidDatagrams})
     v->store(0, std::memory_order_relaxed);
   _kernelDropsBase.store(_socket ? _socket->getKernelDrops() : 0, std::memory_order_relaxed);
 }
@@ -103,17 +103,37 @@ void koMulticastReceiver::dropCurrent() {
 void koMulticastReceiver::processDatagram(const uint8_t* datagram, uint32_t length) {
   koFrame::FrameHeader header;
   if (koFrame::parseFrameHeader(datagram, length, &header)) {
-    // Another copy of the header of the frame in progress or of the frame
-    // just finished (duplicated on the way): nothing new.
-    if (_haveLastFrame && header.frameNumber == _lastFrameNumber) return;
+    // Frame numbers seen lately: a header a few numbers behind the newest is
+    // either another copy of one already taken (duplicated on the way) or a
+    // frame overtaken by a later one, which can no longer be assembled and is
+    // counted as dropped. Further back it is a new sender numbering from 1
+    // again, followed at once.
+    if (_haveLastFrame) {
+      const uint32_t behind = _lastFrameNumber - header.frameNumber;
+      if (behind <= kLateHeaderWindow) {
+        bump(_lateHeaders);
+        if (!(_seenFrames & (1u << behind))) {
+          _seenFrames |= 1u << behind;
+          bump(_droppedFrames);
+          if (koFrame::fragmentCountFor(header.frameLength, koFrame::clampPacketSize(header.packetSize)) ==
+              header.fragmentCount)
+            bump(_droppedFragments, header.fragmentCount);
+        }
+        return;
+      }
+      const uint32_t ahead = header.frameNumber - _lastFrameNumber;
+      _seenFrames = ahead < 32 ? (_seenFrames << ahead) | 1u : 1u;
+    } else {
+      _seenFrames = 1;
+    }
+    _haveLastFrame = true;
+    _lastFrameNumber = header.frameNumber;
     // A new header ends the frame before it; the new frame is taken at once.
     if (_assembler.isStarted()) dropCurrent();
     if (!_assembler.start(header)) {
       bump(_refusedFrames);
       return;
     }
-    _haveLastFrame = true;
-    _lastFrameNumber = header.frameNumber;
     _packetSize.store(header.packetSize, std::memory_order_relaxed);
     if (_assembler.isComplete()) deliver();  // an empty frame has no fragments
     return;

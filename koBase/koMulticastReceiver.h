@@ -33,6 +33,9 @@ class koMulticastReceiver {
   // Large enough to hold a burst of fragments while the thread is busy; the
   // kernel may cap it (a warning says so).
   static constexpr uint32_t kDefaultSocketBufferSize = 256u << 10;
+  // A header whose frame number is at most this many behind the newest one
+  // seen is late: a copy (ignored) or an overtaken frame (counted dropped).
+  static constexpr uint32_t kLateHeaderWindow = 8;
 
   koMulticastReceiver();
   ~koMulticastReceiver();
@@ -76,6 +79,8 @@ class koMulticastReceiver {
   // Frame headers refused: packet size out of range, inconsistent fragment
   // count, or longer than the maximum frame length.
   uint32_t getRefusedFrames() const { return load(_refusedFrames); }
+  // Headers behind the newest frame (duplicated or reordered on the way).
+  uint32_t getLateHeaders() const { return load(_lateHeaders); }
   // Fragments that did not fit the frame announced (they drop that frame).
   uint32_t getInvalidFragments() const { return load(_invalidFragments); }
   // Fragments of another frame number while a frame was being assembled.
@@ -113,7 +118,8 @@ class koMulticastReceiver {
   void* _user = nullptr;
   koFrameAssembler _assembler;
   bool _haveLastFrame = false;
-  uint32_t _lastFrameNumber = 0;  // of the frame in progress or last finished
+  uint32_t _lastFrameNumber = 0;  // the newest frame number seen in a header
+  uint32_t _seenFrames = 0;       // bit i: header of _lastFrameNumber - i seen
 
   koRateMeter _byteRate;
   koRateMeter _frameRate;
@@ -123,6 +129,7 @@ class koMulticastReceiver {
   std::atomic<uint32_t> _droppedFrames{0};
   std::atomic<uint32_t> _droppedFragments{0};
   std::atomic<uint32_t> _refusedFrames{0};
+  std::atomic<uint32_t> _lateHeaders{0};
   std::atomic<uint32_t> _invalidFragments{0};
   std::atomic<uint32_t> _foreignFragments{0};
   std::atomic<uint32_t> _invalidDatagrams{0};

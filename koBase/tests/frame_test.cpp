@@ -169,6 +169,25 @@ TEST(Reading, RepeatedFrameIsDeliveredOnceAndRepeatsAreSkipped) {
   feed(handFragment(1024, 1, 4, 0, 0, slice(frame, 0, 991), 0));
   EXPECT_EQ(feed.got.frames.size(), 1u);
   EXPECT_EQ(r.getDroppedFrames(), 0u);
+  EXPECT_EQ(r.getLateHeaders(), 1u);
+  // A header overtaken by the next frame's header is late too; a restarted
+  // sender numbering from 1 again is followed.
+  feed(handHeader(3, 991, 1024, 1));
+  feed(handHeader(2, 991, 1024, 1));
+  EXPECT_EQ(r.getLateHeaders(), 2u);
+  EXPECT_EQ(r.getDroppedFrames(), 1u);  // frame 2 was overtaken: lost
+  EXPECT_EQ(r.getDroppedFragments(), 1u);
+  feed(handHeader(2, 991, 1024, 1));  // its copy counts nothing more
+  EXPECT_EQ(r.getDroppedFrames(), 1u);
+  feed(handFragment(1024, 3, 1, 0, 0, slice(frame, 0, 991), 1));
+  ASSERT_EQ(feed.got.frames.size(), 2u);
+  for (uint32_t n = 100; n < 103; ++n) {
+    feed(handHeader(n, 991, 1024, 1));
+    feed(handFragment(1024, n, 1, 0, 0, slice(frame, 0, 991), 1));
+  }
+  feed(handHeader(1, 991, 1024, 1));
+  feed(handFragment(1024, 1, 1, 0, 0, slice(frame, 0, 991), 1));
+  EXPECT_EQ(feed.got.frames.size(), 6u);
 }
 
 TEST(Reading, RepeatsFillWhatTheFirstRunLost) {

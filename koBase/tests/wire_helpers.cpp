@@ -22,7 +22,7 @@ RawGroup::RawGroup(const std::string& group, uint16_t port, bool receive, const 
   freeaddrinfo(res);
   int fd = socket(family, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return;
-  int one = 1, zero = 0, big = 4 << 20;
+  int one = 1, zero = 0, big = 32 << 20;
   setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
   const unsigned ifindex = interfaceName.empty() ? 0 : if_nametoindex(interfaceName.c_str());
   bool good = true;
