@@ -21,3 +21,5 @@ bool koNetworkShutdown() {
 uint32_t koNetworkStartCount() { return g_starts.load(); }
 
 uint32_t koTimerMinimumPeriod() { return 1; }
+
+double koTimerMinimumInterval() { return 100e-6; }

@@ -12,5 +12,8 @@ bool koNetworkStartup();
 bool koNetworkShutdown();
 // Number of startups not yet matched by a shutdown.
 uint32_t koNetworkStartCount();
-// The shortest sleep the system timer offers, in milliseconds.
+// The timer period sleeps are measured against, in milliseconds (1).
 uint32_t koTimerMinimumPeriod();
+// The shortest sleep worth asking of the system, in seconds: high-resolution
+// timers sleep far below a millisecond, so pacing works at 100 us steps.
+double koTimerMinimumInterval();

@@ -1,6 +1,5 @@
 #include "koBase/koRateLimiter.h"
 
-#include <sched.h>
 #include <time.h>
 
 #include <cmath>
@@ -22,24 +21,24 @@ void sleepUntil(double seconds) {
   }
 }
 
-// Sleeps of the minimum period one hundred times; the mean length of one
-// sleep (rounded up when its fraction is above 0.4444 ms) is the shortest
-// sleep worth taking. Measured once per process: it is a property of the
-// system, and it costs a tenth of a second.
+// Sleeps of the minimum interval one hundred times; the mean length of one
+// sleep, in units of the interval, is c; when its fraction is above 0.4444
+// one more interval is added. That is the shortest sleep worth taking.
+// Measured once per process: it is a property of the system.
 double calibratedGranularity() {
   static std::once_flag once;
   static double granularity = 0.001;
   std::call_once(once, [] {
-    const uint32_t period = koTimerMinimumPeriod();
+    const double interval = koTimerMinimumInterval();
     const double start = koRateLimiter::now();
     for (int i = 0; i < 100; ++i) {
-      timespec t{0, static_cast<long>(period) * 1000000};
+      timespec t{0, static_cast<long>(interval * 1e9)};
       while (nanosleep(&t, &t) == EINTR) {
       }
     }
-    const float c = static_cast<float>((koRateLimiter::now() - start) * 1000.0 * 0.01);
+    const float c = static_cast<float>((koRateLimiter::now() - start) / interval * 0.01);
     const float fraction = c - std::floor(c);
-    granularity = (fraction > 0.4444f ? std::floor(c) + 1 : c) * 0.001;
+    granularity = (fraction > 0.4444f ? c + 1 : c) * interval;
   });
   return granularity;
 }
@@ -57,7 +56,7 @@ koRateLimiter::koRateLimiter() {
   _sleepGranularity = calibratedGranularity();
 }
 
-void koRateLimiter::measureClock() { _clockMinimumInterval = koTimerMinimumPeriod() * 0.001; }
+void koRateLimiter::measureClock() { _clockMinimumInterval = koTimerMinimumInterval(); }
 
 void koRateLimiter::start() {
   const double t = now();
@@ -73,9 +72,10 @@ void koRateLimiter::wait(uint32_t bytes) {
   const double charge = (static_cast<double>(bytes) * 8.0 + kOverheadBits) / _maximumRate;
   _lastSendTime += charge;
   const double wait = _lastSendTime - t;
+  // Behind the rate: no wait. (Yielding here would hand the processor away
+  // exactly when the sender is late.)
   if (wait <= 0) {
     _accumulatedWait = 0;
-    sched_yield();
     return;
   }
   if (charge > _clockMinimumInterval || wait > _sleepGranularity) {
