@@ -5,3 +5,9 @@ project_add_test(NAME pellum_string_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tes
   LIBS pellum)
 project_add_test(NAME pellum_array_sort_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/array_sort_test.cpp
   LIBS pellum)
+project_add_test(NAME pellum_inifile_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/inifile_test.cpp
+  LIBS pellum)
+project_add_test(NAME pellum_registry_file_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/registry_file_test.cpp
+  LIBS pellum)
+project_add_test(NAME pellum_notify_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/notify_test.cpp
+  LIBS pellum)
