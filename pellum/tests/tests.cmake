@@ -11,3 +11,5 @@ project_add_test(NAME pellum_registry_file_test SOURCES ${CMAKE_CURRENT_SOURCE_D
   LIBS pellum)
 project_add_test(NAME pellum_notify_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/notify_test.cpp
   LIBS pellum)
+project_add_test(NAME pellum_thread_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/thread_test.cpp
+  LIBS pellum LABELS unit thread TIMEOUT 120)
