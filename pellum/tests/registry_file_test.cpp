@@ -70,7 +70,7 @@ TEST_F(RegistryTest, BadRootsAndCorruptStore) {
   ASSERT_TRUE(reg.createKey("X", mxRegistry::LocalMachine));
   ASSERT_TRUE(reg.writeUInt("S", "k", 1));
   // A damaged values file: bad lines are skipped, good ones still read.
-  std::string values = dir_.path() + "/HKEY_LOCAL_MACHINE/software/company/product/x/s/values";
+  std::string values = dir_.path() + "/HKEY_LOCAL_MACHINE/software/company/product/x/s/.values";
   {
     std::ofstream out(values, std::ios::app | std::ios::binary);
     out << "garbage line\nD zz 00\nS 6e 4\n" << std::string(3, '\0') << "\nD 6d 02000000\n";

@@ -38,7 +38,7 @@ const char* rootFolderName(RegistryRoot root) {
 
 // A key name as a folder name: ASCII letters lower-cased, everything but
 // letters, digits, '-', '_' and ' ' written as %XX (so "..", "/" and
-// "values" can never clash with the layout).
+// ".values" can never clash with the layout).
 std::string folderName(const std::string& name) {
   static const char* hex = "0123456789ABCDEF";
   std::string out;
@@ -100,7 +100,7 @@ using ValueTable = std::map<std::string, StoredValue>;  // by lower-cased name
 // Reads a key's values; malformed lines are skipped.
 ValueTable loadValues(const std::string& folder) {
   ValueTable table;
-  std::ifstream in(folder + "/values", std::ios::binary);
+  std::ifstream in(folder + "/.values", std::ios::binary);
   std::string line;
   while (std::getline(in, line)) {
     std::istringstream fields(line);
@@ -120,7 +120,7 @@ bool saveValues(const std::string& folder, const ValueTable& table) {
   for (const auto& [lower, v] : table)
     image += std::string(1, static_cast<char>(v.value.type)) + " " + toHex(v.name) + " " +
              toHex(v.value.data) + "\n";
-  std::string temp = folder + "/values.XXXXXX";
+  std::string temp = folder + "/.values.XXXXXX";
   int fd = ::mkstemp(temp.data());
   if (fd < 0) return false;
   size_t done = 0;
@@ -133,7 +133,7 @@ bool saveValues(const std::string& folder, const ValueTable& table) {
   }
   ok = ::fsync(fd) == 0 && ok;
   ok = ::close(fd) == 0 && ok;
-  if (ok) ok = ::rename(temp.c_str(), (folder + "/values").c_str()) == 0;
+  if (ok) ok = ::rename(temp.c_str(), (folder + "/.values").c_str()) == 0;
   if (!ok) ::unlink(temp.c_str());
   return ok;
 }

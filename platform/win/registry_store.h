@@ -5,7 +5,7 @@
 //   or ~/.config/pointshare/registry
 //
 // Each root key is a folder there, each sub-key a folder below its parent;
-// a key's values live in the file "values" of its folder, one line per
+// a key's values live in the file ".values" of its folder, one line per
 // value ("<type> <hex name> <hex data>"), rewritten atomically on change.
 // Key and value names compare without regard to ASCII case.
 #pragma once
