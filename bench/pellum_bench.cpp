@@ -1,0 +1,131 @@
+// Core library speed against the standard library, on one million elements:
+//   mxQuickSort vs std::sort (and qsort) on random ints and 64-byte records;
+//   mxArray::append vs std::vector::push_back for ints and for mxString.
+// Prints each time and the ratio to the standard library (goal: <= 1.5).
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <random>
+#include <vector>
+
+#include "pellum/mxArray.h"
+#include "pellum/mxQuickSort.h"
+#include "pellum/mxString.h"
+
+namespace {
+
+constexpr unsigned kCount = 1000000;
+
+double seconds(const std::function<void()>& body, int repeats = 3) {
+  double best = 1e30;
+  for (int i = 0; i < repeats; ++i) {
+    auto start = std::chrono::steady_clock::now();
+    body();
+    best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  }
+  return best;
+}
+
+int compareInt(const void* a, const void* b) {
+  int x = *static_cast<const int*>(a), y = *static_cast<const int*>(b);
+  return (x > y) - (x < y);
+}
+
+struct Record {
+  uint32_t key;
+  unsigned char payload[60];
+};
+int compareRecord(const void* a, const void* b) {
+  uint32_t x = static_cast<const Record*>(a)->key, y = static_cast<const Record*>(b)->key;
+  return (x > y) - (x < y);
+}
+
+void report(const char* what, double mine, double theirs) {
+  std::printf("%-44s %9.1f ms vs %9.1f ms  ratio %.2f\n", what, mine * 1e3, theirs * 1e3, mine / theirs);
+}
+
+}  // namespace
+
+int main() {
+  std::mt19937 rng(42);
+  std::vector<int> ints(kCount);
+  for (auto& x : ints) x = static_cast<int>(rng());
+  std::vector<int> dups(kCount);
+  for (auto& x : dups) x = static_cast<int>(rng() % 100);
+  std::vector<Record> records(kCount / 4);
+  for (auto& r : records) {
+    r.key = rng();
+    std::memset(r.payload, static_cast<int>(r.key), sizeof r.payload);
+  }
+
+  std::printf("one million elements (records: 250000 of 64 bytes); best of 3\n");
+  for (auto* data : {&ints, &dups}) {
+    const char* kind = data == &ints ? "random ints" : "ints, 100 distinct";
+    std::vector<int> work;
+    double mx = seconds([&] {
+      work = *data;
+      mxQuickSort::sort(work.data(), kCount, sizeof(int), compareInt);
+    });
+    double stdLambda = seconds([&] {
+      work = *data;
+      std::sort(work.begin(), work.end());
+    });
+    double stdFn = seconds([&] {
+      work = *data;
+      std::sort(work.begin(), work.end(), [](const int& a, const int& b) { return compareInt(&a, &b) < 0; });
+    });
+    double q = seconds([&] {
+      work = *data;
+      std::qsort(work.data(), kCount, sizeof(int), compareInt);
+    });
+    std::printf("sort %s:\n", kind);
+    report("  mxQuickSort vs std::sort (inlined <)", mx, stdLambda);
+    report("  mxQuickSort vs std::sort (same compare fn)", mx, stdFn);
+    report("  mxQuickSort vs qsort", mx, q);
+  }
+  {
+    std::vector<Record> work;
+    double mx = seconds([&] {
+      work = records;
+      mxQuickSort::sort(work.data(), static_cast<unsigned>(work.size()), sizeof(Record), compareRecord);
+    });
+    double st = seconds([&] {
+      work = records;
+      std::sort(work.begin(), work.end(), [](const Record& a, const Record& b) { return a.key < b.key; });
+    });
+    std::printf("sort 64-byte records:\n");
+    report("  mxQuickSort vs std::sort", mx, st);
+  }
+
+  std::printf("append one million:\n");
+  double mxInts = seconds([&] {
+    mxArray<int> a;
+    for (unsigned i = 0; i < kCount; ++i) a.append(static_cast<int>(i));
+  });
+  double vecInts = seconds([&] {
+    std::vector<int> v;
+    for (unsigned i = 0; i < kCount; ++i) v.push_back(static_cast<int>(i));
+  });
+  report("  mxArray<int> vs std::vector<int>", mxInts, vecInts);
+
+  // Class elements are copied one by one on every growth step: with the
+  // linear step of 16 that is quadratic, so this one runs on fewer elements.
+  for (unsigned n : {10000u, 50000u, 100000u}) {
+    mxString text("element");
+    double mxStr = seconds([&] {
+      mxArray<mxString> a;
+      for (unsigned i = 0; i < n; ++i) a.append(text);
+    }, 1);
+    double vecStr = seconds([&] {
+      std::vector<mxString> v;
+      for (unsigned i = 0; i < n; ++i) v.push_back(text);
+    }, 1);
+    char what[64];
+    std::snprintf(what, sizeof what, "  mxArray<mxString> vs vector, %u", n);
+    report(what, mxStr, vecStr);
+  }
+  return 0;
+}

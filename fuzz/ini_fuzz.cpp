@@ -1,0 +1,43 @@
+// Fuzzes the settings-file reader and editor: any bytes as a file image,
+// looked up and edited with names taken from the input itself. An edit must
+// either be refused or leave an image in which the written value reads back.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "platform/win/private_profile.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::string input(reinterpret_cast<const char*>(data), size);
+  // The first line names section, key and value ("section|key|value"); the
+  // rest is the file image.
+  size_t eol = input.find('\n');
+  std::string head = eol == std::string::npos ? input : input.substr(0, eol);
+  std::string image = eol == std::string::npos ? std::string() : input.substr(eol + 1);
+  size_t a = head.find('|');
+  size_t b = a == std::string::npos ? std::string::npos : head.find('|', a + 1);
+  std::string section = a == std::string::npos ? head : head.substr(0, a);
+  std::string key = a == std::string::npos ? "k" : head.substr(a + 1, b == std::string::npos ? std::string::npos : b - a - 1);
+  std::string value = b == std::string::npos ? "v" : head.substr(b + 1);
+  // Names and values reach the editor as C texts: they end at a NUL.
+  key = key.substr(0, key.find('\0'));
+
+  (void)platform::win::findProfileValue(image, section, key);
+
+  std::string edited = image;
+  if (platform::win::editProfileImage(edited, section, key.c_str(), value.c_str())) {
+    auto back = platform::win::findProfileValue(edited, section, key);
+    std::string expect = value.substr(0, value.find('\0'));
+    if (!back || *back != expect) std::abort();  // what was written must read back
+  }
+  std::string removed = image;
+  if (platform::win::editProfileImage(removed, section, key.c_str(), nullptr)) {
+    if (platform::win::findProfileValue(removed, section, key)) std::abort();  // the key is gone
+  }
+  std::string noSection = image;
+  if (platform::win::editProfileImage(noSection, section, nullptr, nullptr)) {
+    if (platform::win::findProfileValue(noSection, section, key)) std::abort();
+  }
+  return 0;
+}
