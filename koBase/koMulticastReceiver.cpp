@@ -16,13 +16,16 @@ void koMulticastReceiver::resetStatistics() {
   for (auto* v : {&_packetSize, &_framesReceived, &_fragmentsReceived, &_droppedFrames, &_droppedFragments,
                   &_refusedFrames, &_lateHeaders, &_invalidFragments, &_foreignFragments, &_invalidDatagrams})
     v->store(0, std::memory_order_relaxed);
-  _kernelDropsBase.store(_socket ? _socket->getKernelDrops() : 0, std::memory_order_relaxed);
+  {
+    std::lock_guard guard(_socketLock);
+    _kernelDropsBase.store(_socket ? _socket->getKernelDrops() : 0, std::memory_order_relaxed);
+  }
 }
 
 uint32_t koMulticastReceiver::getKernelDroppedDatagrams() const {
-  // The socket only exists while open; reading it races with nothing else
-  // because open and close happen on the owner's thread.
-  return _socket ? _socket->getKernelDrops() - load(_kernelDropsBase) : 0;
+  std::lock_guard guard(_socketLock);
+  const uint32_t now = _socket ? _socket->getKernelDrops() : 0;
+  return now - load(_kernelDropsBase);
 }
 
 bool koMulticastReceiver::open() {
@@ -37,7 +40,10 @@ bool koMulticastReceiver::open() {
   p.role = SOCKET_ROLE_RECEIVE;
   p.interfaceName = _interface;
   if (socket->open(p)) {
-    _socket = std::move(socket);
+    {
+      std::lock_guard guard(_socketLock);
+      _socket = std::move(socket);
+    }
     _assembler.reset();
     _haveLastFrame = false;
     _running = true;
@@ -58,7 +64,10 @@ bool koMulticastReceiver::close() {
   _socket->cancelReceive(1);
   if (_thread) _thread->wait(-1);
   _thread.reset();
-  _socket.reset();
+  {
+    std::lock_guard guard(_socketLock);
+    _socket.reset();
+  }
   _open = false;
   return true;
 }

@@ -19,6 +19,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "koBase/koFrameAssembler.h"
@@ -91,6 +92,7 @@ class koMulticastReceiver {
   uint32_t getKernelDroppedDatagrams() const;
   void resetStatistics();
 
+  // The socket while open (its interface and buffer sizes); owner's thread.
   const koMulticastSocket* getSocket() const { return _socket.get(); }
 
   // Handles one received datagram: the receive thread calls it for each;
@@ -106,6 +108,7 @@ class koMulticastReceiver {
   static void bump(std::atomic<uint32_t>& v, uint32_t n = 1) { v.fetch_add(n, std::memory_order_relaxed); }
 
   std::unique_ptr<koMulticastSocket> _socket;
+  mutable std::mutex _socketLock;  // the socket against statistics readers
   std::unique_ptr<koThread> _thread;
   std::string _address = "234.5.6.7";
   uint16_t _port = 8190;

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
+#include <linux/sock_diag.h>
 #include <net/if.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -381,6 +382,18 @@ bool koMulticastSocket::cancelSend(uint32_t ms) {
 
 bool koMulticastSocket::cancelReceive(uint32_t ms) {
   return _receiveCancel.set(-static_cast<int64_t>(ms) * 10000, 0);
+}
+
+uint32_t koMulticastSocket::getKernelDrops() const {
+  uint32_t drops = _kernelDrops.load(std::memory_order_relaxed);
+  if (_socket >= 0) {
+    uint32_t info[SK_MEMINFO_VARS] = {};
+    socklen_t size = sizeof info;
+    if (getsockopt(_socket, SOL_SOCKET, SO_MEMINFO, info, &size) == 0 && size > SK_MEMINFO_DROPS * sizeof(uint32_t) &&
+        info[SK_MEMINFO_DROPS] > drops)
+      drops = info[SK_MEMINFO_DROPS];
+  }
+  return drops;
 }
 
 bool koMulticastSocket::close() {

@@ -78,8 +78,9 @@ class koMulticastSocket {
   uint32_t getSendBufferSize() const { return _sendBufferSize; }
   bool isLoopback() const { return _loopback; }
   // Datagrams the kernel dropped because this socket's receive buffer was
-  // full, as last reported with a received datagram.
-  uint32_t getKernelDrops() const { return _kernelDrops.load(std::memory_order_relaxed); }
+  // full: reported with each datagram received after a drop (SO_RXQ_OVFL),
+  // and asked of the kernel when called (so also when no datagram followed).
+  uint32_t getKernelDrops() const;
   bool canCancel() const { return _sendCancel.hasHandle() && _receiveCancel.hasHandle(); }
 
  private:

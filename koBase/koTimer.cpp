@@ -8,7 +8,12 @@ koTimer::koTimer() {
   for (int i = 0; i < kNameCount; ++i) {
     const std::string name = kNamePrefix + std::to_string(i);
     if (WaitableTimer::openExisting(name)) continue;  // in use; the probe handle closes at once
-    _timer = WaitableTimer::create(name);
+    // Another thread may have taken the name since: then it is in use too,
+    // and sharing its timer would cancel the other socket's calls.
+    bool existed = false;
+    auto timer = WaitableTimer::create(name, &existed);
+    if (existed) continue;
+    _timer = std::move(timer);
     break;
   }
 }

@@ -9,9 +9,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
+#include "koBase/koLog.h"
 #include "koBase/koMulticastSocket.h"
 #include "netlab.h"
 
@@ -199,4 +201,43 @@ TEST(koMulticastSocket, WithoutTimerNamesSocketsStillWorkButCannotBeCancelled) {
   koMulticastSocket later;
   ASSERT_TRUE(later.open(params("234.5.6.13", 9106, SOCKET_ROLE_RECEIVE)));
   EXPECT_TRUE(later.canCancel());
+}
+
+TEST(koMulticastSocket, CappedBuffersAreReportedAndKernelDropsCounted) {
+  NETLAB_REQUIRE();
+  static std::vector<std::string> lines;
+  ko::setLogSink([](ko::LogLevel level, const char* message, void*) {
+    if (level == ko::LogLevel::Warn) lines.emplace_back(message);
+  }, nullptr);
+  koMulticastSocket r, s;
+  auto p = params("234.5.6.14", 9107, SOCKET_ROLE_RECEIVE);
+  p.systemBufferSize = 0x3FFFFFFF;  // far beyond the kernel's limit
+  ASSERT_TRUE(r.open(p));
+  ko::setLogSink(nullptr, nullptr);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NE(lines[0].find("receive buffer"), std::string::npos) << lines[0];
+  EXPECT_GT(r.getReceiveBufferSize(), 0u);
+  EXPECT_LT(r.getReceiveBufferSize(), 0x3FFFFFFFu);
+  r.close();
+
+  // A small buffer that nobody reads overflows; the next datagram read
+  // reports how many the kernel dropped.
+  p.systemBufferSize = 4096;
+  ASSERT_TRUE(r.open(p));
+  ASSERT_TRUE(s.open(params("234.5.6.14", 9107, SOCKET_ROLE_SEND)));
+  std::vector<uint8_t> d(1000, 1);
+  for (int i = 0; i < 200; ++i) ASSERT_EQ(s.send(d.data(), 1000), 1);
+  const uint32_t dropped = r.getKernelDrops();
+  EXPECT_GT(dropped, 100u);
+  EXPECT_LT(dropped, 200u);
+  // Read what was kept; the next datagram carries the count as well.
+  uint32_t length = 0, kept = 0;
+  while (r.receiveDatagram(d.data(), 1000, &length) == 1 && ++kept < 200 - dropped) {
+  }
+  EXPECT_EQ(kept + dropped, 200u);
+  ASSERT_EQ(s.send(d.data(), 1000), 1);
+  ASSERT_EQ(r.receiveDatagram(d.data(), 1000, &length), 1);
+  EXPECT_EQ(r.getKernelDrops(), dropped);
+  r.close();  // the kernel can no longer be asked: the count came with the datagram
+  EXPECT_EQ(r.getKernelDrops(), dropped);
 }
