@@ -67,7 +67,11 @@ void koRateLimiter::start() {
 void koRateLimiter::wait(uint32_t bytes) {
   if (!_enabled) return;
   double t = now();
-  // Unused time is not saved up beyond one sleep granularity.
+  // Time a sleep overslept (or the caller spent) is made up, up to one
+  // sleep granularity; small waits are slept off once they pass half of
+  // it. Long runs keep the rate, and a burst stays within about one and a
+  // half granularities and one datagram.
+  const double half = _sleepGranularity * 0.5;
   if (_lastSendTime < t - _sleepGranularity) _lastSendTime = t - _sleepGranularity;
   const double charge = (static_cast<double>(bytes) * 8.0 + kOverheadBits) / _maximumRate;
   _lastSendTime += charge;
@@ -78,7 +82,7 @@ void koRateLimiter::wait(uint32_t bytes) {
     _accumulatedWait = 0;
     return;
   }
-  if (charge > _clockMinimumInterval || wait > _sleepGranularity) {
+  if (charge > _clockMinimumInterval || wait > half) {
     sleepUntil(_lastSendTime);
     ++_sleeps;
     _accumulatedWait = 0;

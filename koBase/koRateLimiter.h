@@ -2,14 +2,14 @@
 // is charged (n * 8 + 224) bits (the 28 bytes of UDP and IP headers on top).
 //
 // The limiter keeps the time at which the wire is free again after the
-// datagrams charged so far. Waits longer than the clock's minimum interval
-// (or, when shorter, adding up to more than the calibrated sleep
-// granularity) are slept off at once, up to that time; smaller waits
-// accumulate. Sleeping to a point in time rather than for a length makes
-// short and long sleeps both come out right on average: what a sleep
-// oversleeps is taken from the next wait. Time not used (a slow caller, a
-// pause between frames) is never saved up for a later burst beyond one
-// sleep granularity.
+// datagrams charged so far. A datagram whose own wait is longer than the
+// clock's minimum interval is slept off at once; smaller waits accumulate
+// until they pass half the calibrated sleep granularity, and are then slept
+// off together. Sleeping to a point in time rather than for a length makes
+// what a sleep oversleeps come off the following waits; time not used (a
+// late wake-up, a slow caller, a pause between frames) is made up for at
+// most one granularity, so a burst never exceeds about one and a half
+// granularities and one datagram.
 #pragma once
 
 #include <cstdint>
