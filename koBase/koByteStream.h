@@ -73,6 +73,8 @@ class koInputByteStream {
   int64_t readI64() { return static_cast<int64_t>(readU64()); }
 
   bool failed() const { return _failed; }
+  // The attached bytes (position 0).
+  const uint8_t* base() const { return _data; }
   uint32_t position() const { return _position; }
   uint32_t size() const { return _size; }
   uint32_t remaining() const { return _size - _position; }
