@@ -189,7 +189,6 @@ int niceValue(ThreadPriority p) {
 struct EndGuard {
   std::shared_ptr<ThreadObject> self;
   unsigned result = 0;
-  bool returned = false;
   ~EndGuard() {
     std::lock_guard<std::mutex> guard(self->lock);
     self->state = ThreadObject::Ended;
@@ -216,7 +215,6 @@ void* threadMain(void* raw) {
   currentThreadObject = self.get();
   EndGuard end{self};
   end.result = self->procedure(self->argument);
-  end.returned = true;
   currentThreadObject = nullptr;
   return nullptr;
 }
