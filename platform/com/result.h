@@ -7,6 +7,8 @@ using HRESULT = int32_t;
 using ULONG = uint32_t;
 using DWORD = uint32_t;
 using BOOL = int32_t;
+inline constexpr BOOL TRUE = 1;
+inline constexpr BOOL FALSE = 0;
 
 constexpr HRESULT makeResult(uint32_t v) { return static_cast<HRESULT>(v); }
 
