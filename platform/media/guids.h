@@ -3,6 +3,7 @@
 // engines create by identifier. These are fixed values of the platform.
 #pragma once
 #include "platform/com/guid.h"
+#include "platform/com/result.h"
 
 // Subtype for a four-character code: {XXXXXXXX-0000-0010-8000-00AA00389B71}.
 constexpr GUID fourccSubtype(uint32_t fourcc) {
