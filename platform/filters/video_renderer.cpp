@@ -4,6 +4,8 @@
 #include <X11/Xutil.h>
 #include <png.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 
@@ -11,6 +13,58 @@
 #include "platform/media/guids.h"
 #include "platform/media/records.h"
 #include "platform/media/results.h"
+
+
+namespace {
+
+// X errors on the renderer's own display connections (an owner window that
+// vanished, for instance) are logged and ignored; errors on other
+// connections go to the handler that was installed before.
+std::mutex g_errorLock;
+std::vector<Display*> g_ourDisplays;
+XErrorHandler g_previousHandler = nullptr;
+bool g_handlerInstalled = false;
+std::atomic<int> g_errors{0};
+
+int onXError(Display* d, XErrorEvent* e) {
+  {
+    std::lock_guard<std::mutex> g(g_errorLock);
+    if (std::find(g_ourDisplays.begin(), g_ourDisplays.end(), d) == g_ourDisplays.end())
+      return g_previousHandler ? g_previousHandler(d, e) : 0;
+  }
+  g_errors.fetch_add(1);
+  platformLog(PlatformLogLevel::Warn, "video renderer: X error %d (request %d) on window 0x%lx", e->error_code,
+              e->request_code, e->resourceid);
+  return 0;
+}
+
+Display* openOwnDisplay() {
+  Display* d = XOpenDisplay(nullptr);
+  if (!d) return nullptr;
+  std::lock_guard<std::mutex> g(g_errorLock);
+  g_ourDisplays.push_back(d);
+  if (!g_handlerInstalled) {
+    g_previousHandler = XSetErrorHandler(onXError);
+    g_handlerInstalled = true;
+  }
+  return d;
+}
+
+void closeOwnDisplay(Display* d) {
+  XCloseDisplay(d);
+  std::lock_guard<std::mutex> g(g_errorLock);
+  std::erase(g_ourDisplays, d);
+}
+
+int shiftOf(unsigned long mask) {
+  int s = 0;
+  while (mask && !(mask & 1)) {
+    mask >>= 1;
+    ++s;
+  }
+  return s;
+}
+}  // namespace
 
 struct VideoRenderer::X11State {
   Display* display = nullptr;
@@ -29,21 +83,10 @@ struct VideoRenderer::X11State {
     if (display) {
       if (gc) XFreeGC(display, gc);
       if (window) XDestroyWindow(display, window);
-      XCloseDisplay(display);
+      closeOwnDisplay(display);
     }
   }
 };
-
-namespace {
-int shiftOf(unsigned long mask) {
-  int s = 0;
-  while (mask && !(mask & 1)) {
-    mask >>= 1;
-    ++s;
-  }
-  return s;
-}
-}  // namespace
 
 VideoRenderer::VideoRenderer() : BaseRenderer(CLSID_VideoRenderer, u"Input") {}
 
@@ -137,18 +180,21 @@ void VideoRenderer::updateWindow() {
   }
   if (!x_) {
     auto* x = new X11State;
-    x->display = XOpenDisplay(nullptr);
+    x->display = openOwnDisplay();
     if (!x->display) {
       platformLog(PlatformLogLevel::Notice, "video renderer: no X display, rendering off-screen");
       delete x;
       return;
     }
     XWindowAttributes ownerAttrs;
-    // An owner that does not exist makes Xlib report an error; check first.
+    // An owner that does not exist makes the X server report an error.
     Window root, parent, *children = nullptr;
     unsigned count = 0;
-    if (!XQueryTree(x->display, static_cast<Window>(owner_), &root, &parent, &children, &count) ||
-        !XGetWindowAttributes(x->display, static_cast<Window>(owner_), &ownerAttrs)) {
+    int errorsBefore = g_errors.load();
+    bool found = XQueryTree(x->display, static_cast<Window>(owner_), &root, &parent, &children, &count) &&
+                 XGetWindowAttributes(x->display, static_cast<Window>(owner_), &ownerAttrs);
+    XSync(x->display, False);
+    if (!found || g_errors.load() != errorsBefore) {
       platformLog(PlatformLogLevel::Warn, "video renderer: owner window 0x%lx not found, rendering off-screen",
                   static_cast<unsigned long>(owner_));
       if (children) XFree(children);

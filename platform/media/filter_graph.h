@@ -10,8 +10,7 @@
 
 #include "platform/com/unknown_base.h"
 #include "platform/media/filter_interfaces.h"
-
-inline constexpr HRESULT VFW_E_NOT_IN_GRAPH = makeResult(0x8004025F);
+#include "platform/media/results.h"
 
 class FilterGraph final : public IGraphBuilder, public IMediaControl, public IMediaFilter, public IVideoWindow,
                           public UnknownBase {

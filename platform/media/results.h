@@ -36,5 +36,6 @@ inline constexpr HRESULT VFW_E_TIMEOUT = makeResult(0x8004022E);
 inline constexpr HRESULT VFW_S_STATE_INTERMEDIATE = makeResult(0x00040237);
 inline constexpr HRESULT VFW_E_SAMPLE_TIME_NOT_SET = makeResult(0x80040249);
 inline constexpr HRESULT VFW_E_MEDIA_TIME_NOT_SET = makeResult(0x80040251);
+inline constexpr HRESULT VFW_E_NOT_IN_GRAPH = makeResult(0x8004025F);
 inline constexpr HRESULT VFW_S_CANT_CUE = makeResult(0x00040268);
 inline constexpr HRESULT VFW_S_NO_STOP_TIME = makeResult(0x00040270);
