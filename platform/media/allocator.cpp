@@ -150,8 +150,10 @@ HRESULT MemAllocator::SetProperties(const ALLOCATOR_PROPERTIES* request, ALLOCAT
     return VFW_E_BADALIGN;
   }
   if (request->cBuffers < 0 || request->cbBuffer < 0 || request->cbPrefix < 0) return E_INVALIDARG;
-  // Each buffer (with its prefix) is rounded up to the alignment.
-  int64_t slot = (int64_t(request->cbBuffer) + request->cbPrefix + align - 1) / align * align;
+  // Each buffer and its prefix are rounded up to the alignment, so that the
+  // data pointer of every sample is aligned.
+  int64_t slot = (int64_t(request->cbPrefix) + align - 1) / align * align +
+                 (int64_t(request->cbBuffer) + align - 1) / align * align;
   if (slot * request->cBuffers > kMaxTotalBytes) {
     platformLog(PlatformLogLevel::Warn, "allocator: %d buffers of %d bytes exceed the limit", request->cBuffers,
                 request->cbBuffer);
@@ -182,7 +184,8 @@ HRESULT MemAllocator::Commit() {
     all_.clear();
     free_.clear();
     size_t align = static_cast<size_t>(props_.cbAlign);
-    size_t slot = (size_t(props_.cbBuffer) + props_.cbPrefix + align - 1) / align * align;
+    size_t prefix = (size_t(props_.cbPrefix) + align - 1) / align * align;
+    size_t slot = prefix + (size_t(props_.cbBuffer) + align - 1) / align * align;
     size_t total = slot * props_.cBuffers;
     memory_ = static_cast<uint8_t*>(std::aligned_alloc(align < alignof(std::max_align_t) ? alignof(std::max_align_t) : align,
                                                        (total + align - 1) / align * align));
@@ -190,9 +193,8 @@ HRESULT MemAllocator::Commit() {
     all_.reserve(props_.cBuffers);
     free_.reserve(props_.cBuffers);
     for (LONG i = 0; i < props_.cBuffers; ++i) {
-      // The prefix lies before the pointer the sample hands out; the data
-      // pointer is what is aligned.
-      uint8_t* data = memory_ + i * slot + props_.cbPrefix;
+      // The prefix lies just before the (aligned) pointer the sample hands out.
+      uint8_t* data = memory_ + i * slot + prefix;
       auto* s = new MediaSample(this, data, props_.cbBuffer);
       all_.push_back(s);
       free_.push_back(s);
