@@ -10,3 +10,7 @@ project_add_test(NAME platform_video_renderer_test
   X11
   TIMEOUT 120)
 add_dependencies(platform_video_renderer_test platform_filters media_test_plugin)
+# The dump program on its demonstration graph.
+add_test(NAME graphdump_runs COMMAND graphdump --dot)
+set_tests_properties(graphdump_runs PROPERTIES LABELS unit
+  PASS_REGULAR_EXPRESSION "f1 -> f2 \\[label=\"Output1 -> In")
