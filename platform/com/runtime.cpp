@@ -26,6 +26,7 @@ struct Runtime {
   int initCount = 0;
   std::map<std::string, LoadedModule> modules;
   std::unordered_map<GUID, BuiltinCreateFn> builtins;
+  bool mediaLoaded = false;
 };
 
 Runtime& runtime() {
@@ -128,7 +129,18 @@ HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, void*, REFIID iid, void*
     platformLog(PlatformLogLevel::Error, "class %s requested before CoInitialize", guidToString(clsid).c_str());
     return CO_E_NOTINITIALIZED;
   }
-  if (auto it = rt.builtins.find(clsid); it != rt.builtins.end()) {
+  auto builtin = rt.builtins.find(clsid);
+  if (builtin == rt.builtins.end() && !rt.mediaLoaded) {
+    // The framework's own classes (graph, clock, device enumerator, ...)
+    // register themselves when the media library is loaded; a program that
+    // links it without calling into it directly may not have it loaded yet.
+    rt.mediaLoaded = true;
+    g.unlock();
+    dlopen("libplatform_media.so", RTLD_NOW | RTLD_GLOBAL | RTLD_NODELETE);
+    g.lock();
+    builtin = rt.builtins.find(clsid);
+  }
+  if (auto it = builtin; it != rt.builtins.end()) {
     auto* factory = new BuiltinFactory(it->second);
     factory->nonDelegatingAddRef();
     HRESULT hr = factory->nonDelegatingQueryInterface(iid, object);
