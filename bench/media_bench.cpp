@@ -1,10 +1,9 @@
 // Per-frame cost of the media framework: a 720x480 RGB24 source through an
 // in-place transform and an Infinite Pin Tee into two null renderers, and
-// the same chain without the tee. Reports frames per second, the framework's
-// time per frame (the measured time minus the copies the tee must make),
-// and allocations per frame in steady state (operator new is counted).
-// The framework time without the tee copies is measured on the same graph
-// with 8x8 frames.
+// the same chain without the tee. Reports frames per second, time per frame
+// and allocations per frame in steady state (operator new is counted). The
+// framework's time without the copies the tee must make is measured on the
+// same graph with 8x8 frames.
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
