@@ -187,8 +187,9 @@ HRESULT MemAllocator::Commit() {
     size_t prefix = (size_t(props_.cbPrefix) + align - 1) / align * align;
     size_t slot = prefix + (size_t(props_.cbBuffer) + align - 1) / align * align;
     size_t total = slot * props_.cBuffers;
-    memory_ = static_cast<uint8_t*>(std::aligned_alloc(align < alignof(std::max_align_t) ? alignof(std::max_align_t) : align,
-                                                       (total + align - 1) / align * align));
+    // aligned_alloc wants a size that is a multiple of the alignment.
+    size_t blockAlign = align < alignof(std::max_align_t) ? alignof(std::max_align_t) : align;
+    memory_ = static_cast<uint8_t*>(std::aligned_alloc(blockAlign, (total + blockAlign - 1) / blockAlign * blockAlign));
     if (!memory_) return E_OUTOFMEMORY;
     all_.reserve(props_.cBuffers);
     free_.reserve(props_.cBuffers);
