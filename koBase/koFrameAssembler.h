@@ -1,0 +1,61 @@
+// koFrameAssembler rebuilds one frame from its fragments. It checks every
+// fragment against the frame announced by the header: a fragment whose index
+// is not below the count, whose offset or length is not where the frame
+// format puts that index, or that would reach past the frame is invalid, and
+// nothing of it is written. Frames longer than the maximum frame length are
+// refused at start, so a forged header cannot make it allocate without limit.
+#pragma once
+
+#include <cstdint>
+
+#include "koBase/koArray.h"
+#include "koBase/koFrameFormat.h"
+
+class koFrameAssembler {
+ public:
+  // 16 MiB: well above any media sample or status message of the system.
+  static constexpr uint32_t kDefaultMaxFrameLength = 16u << 20;
+
+  enum class Result { Taken, Duplicate, OtherFrame, Invalid };
+
+  koFrameAssembler();
+  ~koFrameAssembler();
+  koFrameAssembler(const koFrameAssembler&) = delete;
+  koFrameAssembler& operator=(const koFrameAssembler&) = delete;
+
+  void setMaxFrameLength(uint32_t bytes) { _maxFrameLength = bytes; }
+  uint32_t getMaxFrameLength() const { return _maxFrameLength; }
+
+  // Prepares for the frame a header announces. False (nothing prepared) when
+  // the packet size is outside 512..8192, the frame is longer than the
+  // maximum, or the fragment count is not the one the length and packet size
+  // give.
+  bool start(const koFrame::FrameHeader& header);
+  bool isStarted() const { return _started; }
+  // Ends the current frame (after delivery or a drop).
+  void reset() { _started = false; }
+
+  // data: the bytes after the fragment header, available of them.
+  Result add(const koFrame::FragmentHeader& fragment, const uint8_t* data, uint32_t available);
+
+  bool isComplete() const { return _started && _takenCount == _fragmentCount; }
+  const uint8_t* getFrame() const { return _buffer; }
+  uint32_t getFrameNumber() const { return _frameNumber; }
+  uint32_t getFrameLength() const { return _frameLength; }
+  uint32_t getPacketSize() const { return _packetSize; }
+  uint32_t getFragmentCount() const { return _fragmentCount; }
+  uint32_t getTakenCount() const { return _takenCount; }
+  uint32_t getCapacity() const { return _capacity; }
+
+ private:
+  uint32_t _frameNumber = 0;
+  uint32_t _frameLength = 0;
+  uint32_t _packetSize = 0;
+  uint32_t _fragmentCount = 0;
+  uint32_t _takenCount = 0;
+  bool _started = false;
+  uint8_t* _buffer = nullptr;
+  uint32_t _capacity = 0;
+  koArray<uint8_t> _taken{256};
+  uint32_t _maxFrameLength = kDefaultMaxFrameLength;
+};

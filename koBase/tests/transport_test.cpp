@@ -1,0 +1,207 @@
+// Frames over real sockets in the lab: the datagrams on the wire byte for
+// byte, frames end to end over IPv4 and IPv6 with their counters, forged
+// datagrams on the group, and closing a receiver whose thread is blocked.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+#include "koBase/koMulticastReceiver.h"
+#include "koBase/koMulticastSender.h"
+#include "netlab.h"
+#include "wire_helpers.h"
+
+using namespace std::chrono;
+using wire::Bytes;
+
+namespace {
+
+struct Frames {
+  std::mutex lock;
+  std::vector<Bytes> got;
+  static void onFrame(const uint8_t* d, uint32_t n, void* self) {
+    auto* f = static_cast<Frames*>(self);
+    std::lock_guard g(f->lock);
+    f->got.emplace_back(d, d + n);
+  }
+  size_t count() {
+    std::lock_guard g(lock);
+    return got.size();
+  }
+  bool waitFor(size_t n, milliseconds limit = milliseconds(5000)) {
+    const auto end = steady_clock::now() + limit;
+    while (count() < n && steady_clock::now() < end) std::this_thread::sleep_for(milliseconds(2));
+    return count() >= n;
+  }
+};
+
+}  // namespace
+
+TEST(Transport, DatagramsOnTheWireAreTheHandBuiltOnes) {
+  NETLAB_REQUIRE();
+  wire::RawGroup capture("234.5.7.1", 9200, true);
+  ASSERT_TRUE(capture.ok());
+  koMulticastSender sender;
+  sender.setAddress("234.5.7.1");
+  sender.setPort(9200);
+  sender.setRepeatCount(3);
+  ASSERT_TRUE(sender.open());
+  EXPECT_FALSE(sender.open());
+  const Bytes frame = wire::pattern(3000, 0x51);  // 4 fragments of 991, 991, 991, 27
+  ASSERT_TRUE(sender.send(frame.data(), 3000));
+  auto datagrams = capture.drain(200);
+  ASSERT_EQ(datagrams.size(), 13u);  // 1 header + 3 runs x 4 fragments
+  EXPECT_EQ(datagrams[0], wire::header(1, 3000, 1024, 4));
+  for (int run = 0; run < 3; ++run)
+    for (uint32_t i = 0; i < 4; ++i) {
+      SCOPED_TRACE(testing::Message() << "run " << run << " fragment " << i);
+      EXPECT_EQ(datagrams[1 + run * 4 + i],
+                wire::fragment(1024, 1, 4, i, i * 991, wire::slice(frame, i * 991, i < 3 ? 991 : 27),
+                               run == 2 && i == 3));
+    }
+  EXPECT_EQ(sender.getFramesSent(), 1u);
+  EXPECT_EQ(sender.getFragmentsSent(), 12u);
+
+  // Frame numbers go on across close and open; statistics start again.
+  ASSERT_TRUE(sender.close());
+  EXPECT_FALSE(sender.close());
+  EXPECT_FALSE(sender.send(frame.data(), 10));
+  ASSERT_TRUE(sender.open());
+  EXPECT_EQ(sender.getFramesSent(), 0u);
+  sender.setRepeatCount(1);
+  sender.setPacketSize(512);
+  const Bytes one = wire::pattern(479, 0x52);
+  ASSERT_TRUE(sender.send(one.data(), 479));
+  datagrams = capture.drain(200);
+  ASSERT_EQ(datagrams.size(), 2u);
+  EXPECT_EQ(datagrams[0], wire::header(2, 479, 512, 1));
+  EXPECT_EQ(datagrams[1], wire::fragment(512, 2, 1, 0, 0, one, 1));
+}
+
+TEST(Transport, FramesArriveWholeOverIpv4AndIpv6) {
+  NETLAB_REQUIRE();
+  for (const char* group : {"234.5.7.2", "ff15::72"}) {
+    SCOPED_TRACE(group);
+    Frames frames;
+    koMulticastReceiver receiver;
+    receiver.setAddress(group);
+    receiver.setPort(9201);
+    receiver.setFrameCallback(Frames::onFrame, &frames);
+    ASSERT_TRUE(receiver.open());
+    EXPECT_FALSE(receiver.open());
+    koMulticastSender sender;
+    sender.setAddress(group);
+    sender.setPort(9201);
+    sender.setRepeatCount(2);
+    sender.setMaximumRate(100000000);
+    ASSERT_TRUE(sender.open());
+    EXPECT_EQ(receiver.getReceiveRate(), 0u);  // the first reading opens the window
+    EXPECT_EQ(sender.getTransmittingRate(), 0u);
+    EXPECT_EQ(receiver.getFrameRate(), 0u);
+
+    std::vector<Bytes> sent;
+    uint32_t fragments = 0;
+    const uint32_t sizes[] = {1, 991, 992, 2000, 100000, 4, 65536, 7000};
+    const uint32_t packets[] = {1024, 1024, 1024, 1024, 8192, 512, 4096, 600};
+    for (int round = 0; round < 5; ++round)
+      for (size_t k = 0; k < std::size(sizes); ++k) {
+        sender.setPacketSize(packets[k]);
+        Bytes f = wire::pattern(sizes[k], static_cast<uint32_t>(sent.size()));
+        ASSERT_TRUE(sender.send(f.data(), static_cast<uint32_t>(f.size())));
+        fragments += (sizes[k] + packets[k] - 34) / (packets[k] - 33);
+        sent.push_back(std::move(f));
+      }
+    ASSERT_TRUE(frames.waitFor(sent.size())) << frames.count() << " of " << sent.size();
+    std::this_thread::sleep_for(milliseconds(50));
+    {
+      std::lock_guard g(frames.lock);
+      ASSERT_EQ(frames.got.size(), sent.size());
+      for (size_t i = 0; i < sent.size(); ++i) EXPECT_EQ(frames.got[i], sent[i]) << "frame " << i;
+    }
+    EXPECT_EQ(sender.getFramesSent(), sent.size());
+    EXPECT_EQ(sender.getFragmentsSent(), fragments * 2);
+    EXPECT_EQ(receiver.getFramesReceived(), sent.size());
+    EXPECT_EQ(receiver.getFragmentsReceived(), fragments);  // second runs are skipped
+    EXPECT_EQ(receiver.getDroppedFrames(), 0u);
+    EXPECT_EQ(receiver.getDroppedFragments(), 0u);
+    EXPECT_EQ(receiver.getKernelDroppedDatagrams(), 0u);
+    EXPECT_EQ(receiver.getPacketSize(), 600u);
+    EXPECT_EQ(receiver.getRefusedFrames() + receiver.getInvalidDatagrams(), 0u);
+    EXPECT_EQ(sender.getFailedDatagrams(), 0u);
+    EXPECT_GT(receiver.getReceiveRate(), 0u);
+    EXPECT_GT(receiver.getFrameRate(), 0u);
+    EXPECT_GT(sender.getTransmittingRate(), 0u);
+    EXPECT_TRUE(receiver.close());
+    EXPECT_FALSE(receiver.close());
+    EXPECT_EQ(receiver.getFramesReceived(), 0u);  // reset at close
+  }
+}
+
+TEST(Transport, ForgedDatagramsOnTheGroupAreCountedAndLaterFramesStillArrive) {
+  NETLAB_REQUIRE();
+  Frames frames;
+  koMulticastReceiver receiver;
+  receiver.setAddress("234.5.7.3");
+  receiver.setPort(9202);
+  receiver.setFrameCallback(Frames::onFrame, &frames);
+  ASSERT_TRUE(receiver.open());
+  wire::RawGroup forge("234.5.7.3", 9202, false);
+  ASSERT_TRUE(forge.ok());
+  const Bytes piece = wire::pattern(991, 1);
+  forge.send(Bytes(9000, 0xFD));                          // too long for any packet
+  forge.send(Bytes(3, 1));                                // short garbage
+  forge.send(wire::header(1, 0xFFFFFFF0u, 8192, 526405));  // gigabytes
+  forge.send(wire::header(2, 2000, 1024, 0xFFFFFFFFu));    // count that does not fit
+  forge.send(wire::header(3, 1500, 1024, 2));
+  forge.send(wire::fragment(1024, 3, 2, 1, 1400, wire::slice(piece, 0, 600), 0));  // past the frame
+  // A valid frame afterwards, repeated, with its last repetition's end mark.
+  const Bytes f = wire::pattern(1500, 4);
+  forge.send(wire::header(4, 1500, 1024, 2));
+  for (int run = 0; run < 2; ++run) {
+    forge.send(wire::fragment(1024, 4, 2, 0, 0, wire::slice(f, 0, 991), 0));
+    forge.send(wire::fragment(1024, 4, 2, 1, 991, wire::slice(f, 991, 509), run == 1));
+  }
+  ASSERT_TRUE(frames.waitFor(1));
+  std::this_thread::sleep_for(milliseconds(50));
+  EXPECT_EQ(frames.count(), 1u);
+  EXPECT_EQ(frames.got[0], f);
+  EXPECT_EQ(receiver.getRefusedFrames(), 2u);
+  EXPECT_EQ(receiver.getInvalidDatagrams(), 2u);
+  EXPECT_EQ(receiver.getInvalidFragments(), 1u);
+  EXPECT_EQ(receiver.getDroppedFrames(), 1u);
+  EXPECT_EQ(receiver.getFramesReceived(), 1u);
+}
+
+TEST(Transport, ClosingAReceiverUnblocksItsThreadPromptly) {
+  NETLAB_REQUIRE();
+  for (int i = 0; i < 20; ++i) {
+    koMulticastReceiver receiver;
+    receiver.setAddress("234.5.7.4");
+    receiver.setPort(9203);
+    ASSERT_TRUE(receiver.open());
+    std::this_thread::sleep_for(milliseconds(i % 3));
+    const auto start = steady_clock::now();
+    EXPECT_TRUE(receiver.close());
+    EXPECT_LT(steady_clock::now() - start, seconds(2));
+  }
+}
+
+TEST(Transport, PacingHoldsTheMaximumRate) {
+  NETLAB_REQUIRE();
+  // 8192 bits per second and 1024-byte packets: one fragment takes about a
+  // second; a header and two fragments about three.
+  koMulticastSender sender;
+  sender.setAddress("234.5.7.5");
+  sender.setPort(9204);
+  sender.setMaximumRate(8192 * 8);  // eight times faster to keep the test short
+  ASSERT_TRUE(sender.open());
+  const Bytes f = wire::pattern(1500, 1);
+  const auto start = steady_clock::now();
+  ASSERT_TRUE(sender.send(f.data(), 1500));
+  const double took = duration<double>(steady_clock::now() - start).count();
+  const double expected = 3 * (1024 * 8 + 224) / (8192.0 * 8);
+  EXPECT_GT(took, expected * 0.9);
+  EXPECT_LT(took, expected * 1.5 + 0.1);
+}
