@@ -77,6 +77,14 @@ int main() {
       work = *data;
       std::sort(work.begin(), work.end(), [](const int& a, const int& b) { return compareInt(&a, &b) < 0; });
     });
+    // The comparison through a pointer the compiler cannot see through, as
+    // mxQuickSort (and qsort) must call it.
+    int (*volatile opaque)(const void*, const void*) = compareInt;
+    auto fn = opaque;
+    double stdPtr = seconds([&] {
+      work = *data;
+      std::sort(work.begin(), work.end(), [fn](const int& a, const int& b) { return fn(&a, &b) < 0; });
+    });
     double q = seconds([&] {
       work = *data;
       std::qsort(work.data(), kCount, sizeof(int), compareInt);
@@ -84,6 +92,7 @@ int main() {
     std::printf("sort %s:\n", kind);
     report("  mxQuickSort vs std::sort (inlined <)", mx, stdLambda);
     report("  mxQuickSort vs std::sort (same compare fn)", mx, stdFn);
+    report("  mxQuickSort vs std::sort (fn via pointer)", mx, stdPtr);
     report("  mxQuickSort vs qsort", mx, q);
   }
   {

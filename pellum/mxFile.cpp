@@ -34,7 +34,9 @@ bool mxFile::open(const mxString& name, ModeEnum mode) {
   const char* how = mode == Read ? "rb" : mode == Write ? "wb" : mode == Append ? "ab" : nullptr;
   if (name.isEmpty() || !how) return false;
   struct stat st;
-  size_ = (::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ? static_cast<int64_t>(st.st_size) : 0;
+  bool exists = ::stat(name.c_str(), &st) == 0;
+  if (exists && S_ISDIR(st.st_mode)) return false;  // a folder is no file, even where fopen would take it
+  size_ = (exists && S_ISREG(st.st_mode)) ? static_cast<int64_t>(st.st_size) : 0;
   stream_ = std::fopen(name.c_str(), how);
   return isOpen();
 }

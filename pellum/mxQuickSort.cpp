@@ -197,6 +197,8 @@ void mxQuickSort::sort(void* base, unsigned count, unsigned width, CompareFuncti
     case 4: run<4>(base, count, width, compare); break;
     case 8: run<8>(base, count, width, compare); break;
     case 16: run<16>(base, count, width, compare); break;
+    case 32: run<32>(base, count, width, compare); break;
+    case 64: run<64>(base, count, width, compare); break;
     default: run<0>(base, count, width, compare); break;
   }
 }

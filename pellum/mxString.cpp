@@ -168,10 +168,14 @@ mxString mxString::subString(unsigned pos, unsigned n) const {
 }
 
 mxString& mxString::format(const char* fmt, ...) {
+  if (!fmt) {
+    makeEmpty();
+    return *this;
+  }
   char area[512];
   va_list args;
   va_start(args, fmt);
-  int n = std::vsnprintf(area, sizeof area, fmt ? fmt : "", args);
+  int n = std::vsnprintf(area, sizeof area, fmt, args);
   va_end(args);
   if (n < 0) area[0] = '\0';
   return *this = area;

@@ -21,14 +21,12 @@ void mxCriticalSection::leave() const {
   pw::yieldThread();
 }
 
-void* const mxHandle::kInvalid = pw::kInvalidHandle;
-
 mxHandle::~mxHandle() { close(); }
 
 void mxHandle::close() {
   if (!isValid()) return;
   pw::closeHandle(handle_);
-  handle_ = kInvalid;
+  handle_ = invalid();
 }
 
 bool mxThreadHandle::waitFor(unsigned milliseconds) const {

@@ -43,7 +43,9 @@ class mxCriticalSectionLock {
 // The handle is closed by the destructor.
 class mxHandle {
  public:
-  static void* const kInvalid;
+  // All bits set (a function so that it is right even during static
+  // initialisation).
+  static void* invalid() { return reinterpret_cast<void*>(~static_cast<uintptr_t>(0)); }
 
   mxHandle() = default;
   explicit mxHandle(void* handle) : handle_(handle) {}
@@ -55,11 +57,11 @@ class mxHandle {
   void setHandle(void* handle) { handle_ = handle; }
   void* getHandle() const { return handle_; }
   operator void*() const { return handle_; }  // NOLINT: implicit by design
-  bool isValid() const { return handle_ != kInvalid; }
+  bool isValid() const { return handle_ != invalid(); }
   void close();
 
  protected:
-  void* handle_ = kInvalid;
+  void* handle_ = invalid();
 };
 
 class mxThreadHandle : public mxHandle {

@@ -144,6 +144,101 @@ TEST(mxQuickSort, ManyDuplicatesFallBackToHeapSort) {
   EXPECT_EQ(v, expect);
 }
 
+// A plain reference of the introspective sort, step by step with element
+// swaps: median of three, crossing cursors, budget/2 + budget/4, heap sort by
+// sifting to a leaf and back up, insertion sort for 32 or fewer. The library
+// moves elements differently (a hole in the heap, block shifts) but must end
+// with exactly the same arrangement, equal keys included.
+struct Item {
+  int key;
+  int tag;  // tells equal keys apart
+};
+int cmpItem(const Item& a, const Item& b) { return (a.key > b.key) - (a.key < b.key); }
+
+void refInsertion(Item* e, unsigned n) {
+  for (unsigned k = 1; k < n; ++k) {
+    if (cmpItem(e[k], e[0]) < 0) {
+      std::rotate(e, e + k, e + k + 1);
+    } else if (cmpItem(e[k], e[k - 1]) < 0) {
+      unsigned t = k - 1;
+      while (t > 0 && cmpItem(e[k], e[t - 1]) < 0) --t;
+      std::rotate(e + t, e + k, e + k + 1);
+    }
+  }
+}
+
+void refSift(Item* e, unsigned root, unsigned n) {
+  unsigned pos = root;
+  for (unsigned child; (child = 2 * pos + 1) < n; pos = child) {
+    if (child + 1 < n && cmpItem(e[child + 1], e[child]) >= 0) ++child;
+    std::swap(e[pos], e[child]);
+  }
+  while (pos > root && cmpItem(e[pos], e[(pos - 1) / 2]) > 0) {
+    std::swap(e[pos], e[(pos - 1) / 2]);
+    pos = (pos - 1) / 2;
+  }
+}
+
+void refSort(Item* e, unsigned n, unsigned budget) {
+  while (n > 32) {
+    if (budget == 0) {
+      for (unsigned i = n / 2; i-- > 0;) refSift(e, i, n);
+      for (unsigned m = n; m > 1; --m) {
+        std::swap(e[0], e[m - 1]);
+        refSift(e, 0, m - 1);
+      }
+      return;
+    }
+    unsigned mid = n / 2, last = n - 1;
+    if (cmpItem(e[0], e[mid]) > 0) std::swap(e[0], e[mid]);
+    if (cmpItem(e[last], e[mid]) < 0) std::swap(e[last], e[mid]);
+    if (cmpItem(e[0], e[mid]) > 0) std::swap(e[0], e[mid]);
+    unsigned p = mid, i = 0, j = last;
+    for (;;) {
+      while (i <= j && cmpItem(e[i], e[p]) <= 0) ++i;
+      while (j >= i && cmpItem(e[j], e[p]) >= 0) --j;
+      if (i >= j) break;
+      std::swap(e[i], e[j]);
+    }
+    unsigned place = p < i ? i - 1 : i;
+    std::swap(e[p], e[place]);
+    budget = budget / 2 + budget / 4;
+    if (place < n - place - 1) {
+      refSort(e, place, budget);
+      e += place + 1;
+      n -= place + 1;
+    } else {
+      refSort(e + place + 1, n - place - 1, budget);
+      n = place;
+    }
+  }
+  refInsertion(e, n);
+}
+
+int cmpItemRaw(const void* a, const void* b) {
+  Item x, y;
+  std::memcpy(&x, a, sizeof x);
+  std::memcpy(&y, b, sizeof y);
+  return cmpItem(x, y);
+}
+
+TEST(mxQuickSort, SameArrangementAsTheReferenceSteps) {
+  std::mt19937 rng(99);
+  for (unsigned n : {5u, 32u, 33u, 64u, 1000u, 50000u}) {
+    for (int keys : {3, 50, 1 << 30}) {
+      std::vector<Item> items(n);
+      for (unsigned i = 0; i < n; ++i) items[i] = Item{static_cast<int>(rng() % keys), static_cast<int>(i)};
+      std::vector<Item> expect = items;
+      refSort(expect.data(), n, n);
+      mxQuickSort::sort(items.data(), n, sizeof(Item), cmpItemRaw);
+      for (unsigned i = 0; i < n; ++i) {
+        ASSERT_EQ(items[i].key, expect[i].key) << "n " << n << " at " << i;
+        ASSERT_EQ(items[i].tag, expect[i].tag) << "n " << n << " keys " << keys << " at " << i;
+      }
+    }
+  }
+}
+
 TEST(mxByteSwap, ReversesBytes) {
   EXPECT_EQ(mxByteSwap::swap(static_cast<short>(0x1234)), static_cast<short>(0x3412));
   EXPECT_EQ(mxByteSwap::swap(static_cast<unsigned short>(0xABCD)), 0xCDABu);

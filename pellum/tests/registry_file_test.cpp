@@ -129,6 +129,8 @@ TEST(mxFile, StreamsAndPositionStack) {
   f.close();
   EXPECT_EQ(std::filesystem::file_size(path), 5u);
   EXPECT_FALSE(f.open(path.c_str(), static_cast<mxFile::ModeEnum>(9)));
+  EXPECT_FALSE(f.open(dir.path().c_str(), mxFile::Read));  // a folder
+  EXPECT_FALSE(f.isOpen());
 }
 
 TEST(mxFile, PathRoutines) {

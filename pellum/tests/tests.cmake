@@ -28,4 +28,4 @@ project_add_test(NAME pellum_loader_display_test SOURCES ${CMAKE_CURRENT_SOURCE_
 target_compile_definitions(pellum_loader_display_test PRIVATE PELLUM_TEST_PLUGIN_DIR="${_plugin_dir}")
 add_dependencies(pellum_loader_display_test pellum_test_plugin_alpha pellum_test_plugin_beta pellum_test_plugin_plain)
 project_add_test(NAME pellum_display_x11_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/display_x11_test.cpp
-  LIBS pellum X11 TIMEOUT 120)
+  LIBS pellum X11::X11 X11::Xrandr X11 TIMEOUT 120)

@@ -44,7 +44,7 @@ TEST(mxHandle, InvalidAfterDefaultConstruction) {
   EXPECT_FALSE(h.isValid());
   mxHandle null(nullptr);
   EXPECT_TRUE(null.isValid());
-  null.setHandle(mxHandle::kInvalid);
+  null.setHandle(mxHandle::invalid());
   mxThreadHandle th;
   EXPECT_FALSE(th.waitFor(0));
 }

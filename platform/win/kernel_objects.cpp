@@ -149,7 +149,7 @@ Handle createNamed(Kind kind, const std::string& name, Make make) {
     std::lock_guard<std::mutex> guard(t.lock);
     auto it = t.names.find(name);
     if (it != t.names.end()) object = it->second.lock();
-    if (object && object->kind != kind) return kInvalidHandle;  // the name belongs to another kind
+    if (object && object->kind != kind) return invalidHandle();  // the name belongs to another kind
     if (!object) {
       object = make();
       object->name = name;
@@ -160,7 +160,7 @@ Handle createNamed(Kind kind, const std::string& name, Make make) {
 }
 
 Handle openNamed(Kind kind, const std::string& name) {
-  if (name.empty()) return kInvalidHandle;
+  if (name.empty()) return invalidHandle();
   std::shared_ptr<KernelObject> object;
   {
     Tables& t = tables();
@@ -168,7 +168,7 @@ Handle openNamed(Kind kind, const std::string& name) {
     auto it = t.names.find(name);
     if (it != t.names.end()) object = it->second.lock();
   }
-  if (!object || object->kind != kind) return kInvalidHandle;
+  if (!object || object->kind != kind) return invalidHandle();
   return newHandle(std::move(object));
 }
 
@@ -189,7 +189,6 @@ int niceValue(ThreadPriority p) {
 struct EndGuard {
   std::shared_ptr<ThreadObject> self;
   unsigned result = 0;
-  bool returned = false;
   ~EndGuard() {
     std::lock_guard<std::mutex> guard(self->lock);
     self->state = ThreadObject::Ended;
@@ -216,7 +215,6 @@ void* threadMain(void* raw) {
   currentThreadObject = self.get();
   EndGuard end{self};
   end.result = self->procedure(self->argument);
-  end.returned = true;
   currentThreadObject = nullptr;
   return nullptr;
 }
@@ -252,7 +250,7 @@ Handle createMutex(bool initialOwner, const std::string& name) {
     created = true;
     return std::make_shared<MutexObject>();
   });
-  if (h != kInvalidHandle && created && initialOwner) waitForObject(h, 0);
+  if (h != invalidHandle() && created && initialOwner) waitForObject(h, 0);
   return h;
 }
 
@@ -271,7 +269,7 @@ bool releaseMutex(Handle handle) {
 }
 
 Handle createSemaphore(int initialCount, int maximumCount, const std::string& name) {
-  if (maximumCount <= 0 || initialCount < 0 || initialCount > maximumCount) return kInvalidHandle;
+  if (maximumCount <= 0 || initialCount < 0 || initialCount > maximumCount) return invalidHandle();
   return createNamed(Kind::Semaphore, name, [&] {
     auto s = std::make_shared<SemaphoreObject>();
     s->count = initialCount;
@@ -322,7 +320,7 @@ bool resetEvent(Handle handle) {
 }
 
 Handle createThread(ThreadProcedure procedure, void* argument, bool suspended, unsigned* threadId) {
-  if (!procedure) return kInvalidHandle;
+  if (!procedure) return invalidHandle();
   auto t = std::make_shared<ThreadObject>();
   t->procedure = procedure;
   t->argument = argument;
@@ -330,7 +328,7 @@ Handle createThread(ThreadProcedure procedure, void* argument, bool suspended, u
   t->suspendCount = suspended ? 1 : 0;
 
   pthread_attr_t attr;
-  if (pthread_attr_init(&attr) != 0) return kInvalidHandle;
+  if (pthread_attr_init(&attr) != 0) return invalidHandle();
   pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED);
   auto* holder = new std::shared_ptr<ThreadObject>(t);
   pthread_t thread;
@@ -338,7 +336,7 @@ Handle createThread(ThreadProcedure procedure, void* argument, bool suspended, u
   pthread_attr_destroy(&attr);
   if (rc != 0) {
     delete holder;
-    return kInvalidHandle;
+    return invalidHandle();
   }
   if (threadId) *threadId = t->id;
   return newHandle(t);

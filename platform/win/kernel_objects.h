@@ -15,7 +15,8 @@
 namespace platform::win {
 
 using Handle = void*;
-inline Handle const kInvalidHandle = reinterpret_cast<Handle>(~static_cast<uintptr_t>(0));
+// A function, not a constant: usable during static initialisation.
+inline Handle invalidHandle() { return reinterpret_cast<Handle>(~static_cast<uintptr_t>(0)); }
 constexpr unsigned kInfinite = 0xFFFFFFFFu;
 
 // Waits until the object is signalled, at most `milliseconds` (0 polls,

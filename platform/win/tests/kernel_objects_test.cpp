@@ -15,7 +15,7 @@ namespace {
 
 TEST(KernelObjects, EventsAutoAndManualReset) {
   pw::Handle autoEvent = pw::createEvent(false, false, "");
-  ASSERT_NE(autoEvent, pw::kInvalidHandle);
+  ASSERT_NE(autoEvent, pw::invalidHandle());
   EXPECT_FALSE(pw::waitForObject(autoEvent, 0));
   EXPECT_TRUE(pw::setEvent(autoEvent));
   EXPECT_TRUE(pw::waitForObject(autoEvent, 0));
@@ -57,22 +57,22 @@ TEST(KernelObjects, EventsAutoAndManualReset) {
 TEST(KernelObjects, NameTables) {
   pw::Handle e1 = pw::createEvent(true, false, "kobj-test-name");
   pw::Handle e2 = pw::createEvent(false, true, "kobj-test-name");  // opens the first one
-  ASSERT_NE(e2, pw::kInvalidHandle);
+  ASSERT_NE(e2, pw::invalidHandle());
   EXPECT_FALSE(pw::waitForObject(e2, 0));  // manual, not set: the first one's settings
   pw::setEvent(e1);
   EXPECT_TRUE(pw::waitForObject(e2, 0));
   // A name belongs to one kind.
-  EXPECT_EQ(pw::createMutex(false, "kobj-test-name"), pw::kInvalidHandle);
-  EXPECT_EQ(pw::openSemaphore("kobj-test-name"), pw::kInvalidHandle);
+  EXPECT_EQ(pw::createMutex(false, "kobj-test-name"), pw::invalidHandle());
+  EXPECT_EQ(pw::openSemaphore("kobj-test-name"), pw::invalidHandle());
   pw::Handle opened = pw::openEvent("kobj-test-name");
-  EXPECT_NE(opened, pw::kInvalidHandle);
+  EXPECT_NE(opened, pw::invalidHandle());
   pw::closeHandle(e1);
   pw::closeHandle(e2);
   pw::closeHandle(opened);
   // Once every handle is closed the name is free again.
-  EXPECT_EQ(pw::openEvent("kobj-test-name"), pw::kInvalidHandle);
+  EXPECT_EQ(pw::openEvent("kobj-test-name"), pw::invalidHandle());
   pw::Handle m = pw::createMutex(false, "kobj-test-name");
-  EXPECT_NE(m, pw::kInvalidHandle);
+  EXPECT_NE(m, pw::invalidHandle());
   pw::closeHandle(m);
 }
 
@@ -84,7 +84,7 @@ TEST(KernelObjects, StaleAndForeignHandlesAreRefused) {
   EXPECT_FALSE(pw::releaseSemaphore(s, 1, nullptr));
   int local = 0;
   EXPECT_FALSE(pw::setEvent(&local));
-  EXPECT_FALSE(pw::waitForObject(pw::kInvalidHandle, 0));
+  EXPECT_FALSE(pw::waitForObject(pw::invalidHandle(), 0));
   EXPECT_FALSE(pw::waitForObject(nullptr, 0));
   pw::Handle e = pw::createEvent(false, false, "");
   EXPECT_FALSE(pw::releaseMutex(e));  // wrong kind
@@ -120,7 +120,7 @@ TEST(KernelObjects, ThreadsAndTheirEnd) {
   std::atomic<bool> stop{false};
   unsigned id = 0;
   pw::Handle t = pw::createThread(sleepy, &stop, false, &id);
-  ASSERT_NE(t, pw::kInvalidHandle);
+  ASSERT_NE(t, pw::invalidHandle());
   EXPECT_NE(id, 0u);
   EXPECT_NE(id, pw::getCurrentThreadId());
   EXPECT_TRUE(pw::isThreadRunning(t));
@@ -153,7 +153,7 @@ TEST(KernelObjects, ThreadsAndTheirEnd) {
   pw::closeHandle(t2);  // the thread keeps its own reference
   stop2 = true;
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_EQ(pw::createThread(nullptr, nullptr, false, nullptr), pw::kInvalidHandle);
+  EXPECT_EQ(pw::createThread(nullptr, nullptr, false, nullptr), pw::invalidHandle());
 }
 
 }  // namespace

@@ -1,0 +1,69 @@
+// In-process servers. A plug-in module lists its classes in a table and
+// places PLATFORM_COM_SERVER(table) in one source file; that defines the four
+// exported entry points the component model looks for:
+//   DllGetClassObject, DllCanUnloadNow, DllRegisterServer, DllUnregisterServer.
+// Registration writes each class (module path, name, merit, pins) and its
+// category membership into the class registry.
+#pragma once
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/com/unknown_base.h"
+
+struct ServerPinType {
+  const GUID* major;
+  const GUID* subtype;
+};
+
+struct ServerPin {
+  bool output;
+  size_t typeCount;
+  const ServerPinType* types;
+};
+
+struct ServerClass {
+  const CLSID* clsid;
+  const char* name;
+  uint32_t merit;
+  const GUID* category;  // optional category membership (nullptr: none)
+  size_t pinCount;
+  const ServerPin* pins;
+  UnknownBase* (*create)(HRESULT* result);  // new object with count 0, or nullptr
+};
+
+struct ServerModule {
+  const ServerClass* classes;
+  size_t count;
+  std::atomic<long>* objects;  // live objects and server locks of this module
+  const void* anchor;          // any address inside the module (for its path)
+};
+
+HRESULT serverGetClassObject(const ServerModule& module, REFCLSID clsid, REFIID iid, void** object);
+HRESULT serverCanUnloadNow(const ServerModule& module);
+HRESULT serverRegister(const ServerModule& module, bool unregister);
+
+extern "C" {
+using DllGetClassObjectFn = HRESULT (*)(REFCLSID, REFIID, void**);
+using DllCanUnloadNowFn = HRESULT (*)();
+using DllRegisterServerFn = HRESULT (*)();
+}
+
+#define PLATFORM_COM_SERVER(classTable)                                                                       \
+  namespace {                                                                                                 \
+  std::atomic<long> platformComServerObjects_{0};                                                             \
+  const ServerModule platformComServerModule_{classTable, sizeof(classTable) / sizeof(classTable[0]),        \
+                                              &platformComServerObjects_, &platformComServerObjects_};       \
+  }                                                                                                           \
+  extern "C" __attribute__((visibility("default"))) HRESULT DllGetClassObject(REFCLSID c, REFIID i, void** o) { \
+    return serverGetClassObject(platformComServerModule_, c, i, o);                                           \
+  }                                                                                                           \
+  extern "C" __attribute__((visibility("default"))) HRESULT DllCanUnloadNow() {                               \
+    return serverCanUnloadNow(platformComServerModule_);                                                      \
+  }                                                                                                           \
+  extern "C" __attribute__((visibility("default"))) HRESULT DllRegisterServer() {                             \
+    return serverRegister(platformComServerModule_, false);                                                   \
+  }                                                                                                           \
+  extern "C" __attribute__((visibility("default"))) HRESULT DllUnregisterServer() {                           \
+    return serverRegister(platformComServerModule_, true);                                                    \
+  }

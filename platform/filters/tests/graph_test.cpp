@@ -1,0 +1,376 @@
+// Real graphs of real plug-in filters: a synthetic source through the
+// Infinite Pin Tee into two renderers (run, stop, run again), the Smart
+// Tee's preview that drops rather than blocks, an in-place transform, the
+// failures the graph must report, the device enumerator and filter mapper,
+// and the graph descriptions.
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/filters/null_renderer.h"
+#include "platform/filters/tests/graph_helpers.h"
+#include "platform/media/device_enum.h"
+#include "platform/media/graph_registry.h"
+#include "platform/media/guids.h"
+#include "platform/media/results.h"
+#include "platform/media/tests/test_filters.h"
+
+namespace {
+
+// What one renderer saw.
+struct Seen {
+  std::mutex lock;
+  std::condition_variable changed;
+  std::vector<int64_t> mediaStarts;
+  std::vector<REFERENCE_TIME> starts;
+  std::vector<uint64_t> frameNumbers;
+  std::vector<uint8_t> marks;
+
+  static void record(void* ctx, IMediaSample* s) {
+    auto* self = static_cast<Seen*>(ctx);
+    int64_t ms = -1, me = -1;
+    REFERENCE_TIME st = -1, sp = -1;
+    s->GetMediaTime(&ms, &me);
+    s->GetTime(&st, &sp);
+    uint8_t* p = nullptr;
+    s->GetPointer(&p);
+    uint64_t n = 0;
+    for (int i = 0; i < 8; ++i) n |= uint64_t(p[i]) << (8 * i);
+    std::lock_guard<std::mutex> g(self->lock);
+    self->mediaStarts.push_back(ms);
+    self->starts.push_back(st);
+    self->frameNumbers.push_back(n);
+    self->marks.push_back(p[8]);
+    self->changed.notify_all();
+  }
+  bool waitFor(size_t n) {
+    std::unique_lock<std::mutex> g(lock);
+    return changed.wait_for(g, std::chrono::seconds(10), [&] { return frameNumbers.size() >= n; });
+  }
+  void clear() {
+    std::lock_guard<std::mutex> g(lock);
+    mediaStarts.clear();
+    starts.clear();
+    frameNumbers.clear();
+    marks.clear();
+  }
+};
+
+void expectInOrder(Seen& seen, size_t frames, REFERENCE_TIME interval) {
+  std::lock_guard<std::mutex> g(seen.lock);
+  ASSERT_GE(seen.frameNumbers.size(), frames);
+  for (size_t i = 0; i < frames; ++i) {
+    EXPECT_EQ(seen.frameNumbers[i], i);
+    EXPECT_EQ(seen.mediaStarts[i], int64_t(i));
+    EXPECT_EQ(seen.starts[i], REFERENCE_TIME(i) * interval);
+  }
+}
+
+class Graph : public ::testing::Test {
+ protected:
+  ComSession com;
+  ComPtr<IGraphBuilder> graph;
+  void SetUp() override {
+    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph.putVoid()),
+              S_OK);
+  }
+  ComPtr<IBaseFilter> add(REFCLSID clsid, const char16_t* name) {
+    ComPtr<IBaseFilter> f = createFilter(clsid);
+    EXPECT_TRUE(f);
+    if (f) {
+      EXPECT_EQ(graph->AddFilter(f.get(), name), S_OK);
+    }
+    return f;
+  }
+  OAFilterState state() {
+    OAFilterState s = -1;
+    graph.as<IMediaControl>()->GetState(1000, &s);
+    return s;
+  }
+};
+
+TEST_F(Graph, SourceThroughInfiniteTeeToTwoRenderersRunsStopsAndRunsAgain) {
+  auto source = add(CLSID_TestSource, u"Source");
+  auto tee = add(CLSID_InfTee, u"Tee");
+  auto r1 = add(CLSID_NullRenderer, u"Renderer 1");
+  auto r2 = add(CLSID_NullRenderer, u"Renderer 2");
+  const REFERENCE_TIME interval = 20000;  // 2 ms
+  const ULONG frames = 25;
+  auto src = source.as<ITestSource>();
+  src->SetFrameCount(frames);
+  src->SetFrameInterval(interval);
+
+  EXPECT_EQ(pinCount(tee.get(), PINDIR_OUTPUT), 1);
+  // An output cannot connect before the input has a type.
+  EXPECT_TRUE(FAILED(connect(graph.get(), tee.get(), 0, r1.get(), 0)));
+  ASSERT_EQ(connect(graph.get(), source.get(), 0, tee.get(), 0), S_OK);
+  ASSERT_EQ(connect(graph.get(), tee.get(), 0, r1.get(), 0), S_OK);
+  EXPECT_EQ(pinCount(tee.get(), PINDIR_OUTPUT), 2);  // a new free output appeared
+  ASSERT_EQ(connect(graph.get(), tee.get(), 1, r2.get(), 0), S_OK);
+  EXPECT_EQ(pinCount(tee.get(), PINDIR_OUTPUT), 3);
+
+  // Both renderers got the source's type.
+  AM_MEDIA_TYPE mt{};
+  ASSERT_EQ(pinOf(r2.get(), PINDIR_INPUT, 0)->ConnectionMediaType(&mt), S_OK);
+  EXPECT_EQ(mt.subtype, MEDIASUBTYPE_RGB24);
+  EXPECT_EQ(mt.formattype, FORMAT_VideoInfo);
+  FreeMediaType(mt);
+
+  Seen seen1, seen2;
+  r1.as<INullRendererControl>()->SetCallback(&Seen::record, &seen1);
+  r2.as<INullRendererControl>()->SetCallback(&Seen::record, &seen2);
+  auto control = graph.as<IMediaControl>();
+  for (int run = 0; run < 2; ++run) {
+    seen1.clear();
+    seen2.clear();
+    ASSERT_EQ(control->Run(), S_OK);
+    EXPECT_EQ(state(), State_Running);
+    ASSERT_TRUE(seen1.waitFor(frames));
+    ASSERT_TRUE(seen2.waitFor(frames));
+    ASSERT_EQ(control->Stop(), S_OK);
+    EXPECT_EQ(state(), State_Stopped);
+    expectInOrder(seen1, frames, interval);
+    expectInOrder(seen2, frames, interval);
+    EXPECT_EQ(seen1.frameNumbers.size(), frames);
+  }
+
+  // Disconnecting one output leaves exactly one free output.
+  ASSERT_EQ(graph->Disconnect(pinOf(r2.get(), PINDIR_INPUT, 0).get()), S_OK);
+  ASSERT_EQ(graph->Disconnect(pinOf(tee.get(), PINDIR_OUTPUT, 1).get()), S_OK);
+  EXPECT_EQ(pinCount(tee.get(), PINDIR_OUTPUT), 2);
+  uint64_t n = 0;
+  r1.as<INullRendererControl>()->GetSampleCount(&n);
+  EXPECT_EQ(n, 2u * frames);
+}
+
+TEST_F(Graph, InPlaceTransformSharesItsBuffers) {
+  auto source = add(CLSID_TestSource, u"Source");
+  auto inplace = add(CLSID_TestInPlace, u"InPlace");
+  auto renderer = add(CLSID_NullRenderer, u"Renderer");
+  source.as<ITestSource>()->SetFrameCount(10);
+  ASSERT_EQ(connect(graph.get(), source.get(), 0, inplace.get(), 0), S_OK);
+  ASSERT_EQ(connect(graph.get(), inplace.get(), 0, renderer.get(), 0), S_OK);
+  Seen seen;
+  renderer.as<INullRendererControl>()->SetCallback(&Seen::record, &seen);
+  ASSERT_EQ(graph.as<IMediaControl>()->Run(), S_OK);
+  ASSERT_TRUE(seen.waitFor(10));
+  graph.as<IMediaControl>()->Stop();
+  uint64_t transformed = 0;
+  inplace.as<ITestInPlace>()->GetSamplesSeen(&transformed);
+  EXPECT_EQ(transformed, 10u);
+  std::lock_guard<std::mutex> g(seen.lock);
+  for (size_t i = 0; i < 10; ++i) {
+    EXPECT_EQ(seen.frameNumbers[i], i);
+    EXPECT_EQ(seen.marks[i], 1);  // changed exactly once, in place
+    EXPECT_EQ(seen.starts[i], -1);  // untimed source
+  }
+}
+
+// A preview renderer that holds its first sample until released.
+struct Blocker {
+  std::mutex lock;
+  std::condition_variable cv;
+  bool release = false;
+  int entered = 0;
+  static void hold(void* ctx, IMediaSample*) {
+    auto* self = static_cast<Blocker*>(ctx);
+    std::unique_lock<std::mutex> g(self->lock);
+    ++self->entered;
+    self->cv.notify_all();
+    self->cv.wait(g, [&] { return self->release; });
+  }
+};
+
+TEST_F(Graph, SmartTeePreviewDropsRatherThanBlocks) {
+  auto source = add(CLSID_TestSource, u"Source");
+  auto tee = add(CLSID_SmartTee, u"SmartTee");
+  auto capture = add(CLSID_NullRenderer, u"Capture");
+  auto preview = add(CLSID_NullRenderer, u"Preview");
+  ASSERT_EQ(connect(graph.get(), source.get(), 0, tee.get(), 0), S_OK);
+  ASSERT_EQ(pinCount(tee.get(), PINDIR_OUTPUT), 2);
+  PIN_INFO info{};
+  pinOf(tee.get(), PINDIR_OUTPUT, 0)->QueryPinInfo(&info);
+  EXPECT_EQ(std::u16string(info.achName), u"Capture");
+  info.pFilter->Release();
+  ASSERT_EQ(connect(graph.get(), tee.get(), 0, capture.get(), 0), S_OK);
+  ASSERT_EQ(connect(graph.get(), tee.get(), 1, preview.get(), 0), S_OK);
+
+  Blocker blocker;
+  preview.as<INullRendererControl>()->SetCallback(&Blocker::hold, &blocker);
+  Seen seen;
+  capture.as<INullRendererControl>()->SetCallback(&Seen::record, &seen);
+  auto control = graph.as<IMediaControl>();
+  ASSERT_EQ(control->Run(), S_OK);
+  {
+    std::unique_lock<std::mutex> g(blocker.lock);
+    ASSERT_TRUE(blocker.cv.wait_for(g, std::chrono::seconds(10), [&] { return blocker.entered > 0; }));
+  }
+  // The capture stream keeps flowing while the preview is stuck.
+  size_t already;
+  {
+    std::lock_guard<std::mutex> g(seen.lock);
+    already = seen.frameNumbers.size();
+  }
+  ASSERT_TRUE(seen.waitFor(already + 200));
+  uint64_t previewCount = 0;
+  preview.as<INullRendererControl>()->GetSampleCount(&previewCount);
+  EXPECT_LE(previewCount, 1u);
+  {
+    std::lock_guard<std::mutex> g(blocker.lock);
+    EXPECT_EQ(blocker.entered, 1);
+    blocker.release = true;
+  }
+  blocker.cv.notify_all();
+  ASSERT_EQ(control->Stop(), S_OK);
+  std::lock_guard<std::mutex> g(seen.lock);
+  for (size_t i = 1; i < seen.frameNumbers.size(); ++i) ASSERT_EQ(seen.frameNumbers[i], seen.frameNumbers[i - 1] + 1);
+}
+
+TEST_F(Graph, BadRequestsFailWithoutHarm) {
+  auto source = add(CLSID_TestSource, u"Source");
+  auto r1 = add(CLSID_NullRenderer, u"Renderer");
+  auto r2 = createFilter(CLSID_NullRenderer);
+  EXPECT_EQ(graph->AddFilter(r2.get(), u"Renderer"), VFW_S_DUPLICATE_NAME);  // the name is made unique
+  EXPECT_EQ(graph->AddFilter(r2.get(), u"Again"), VFW_E_DUPLICATE_NAME);
+  FILTER_INFO fi{};
+  r2->QueryFilterInfo(&fi);
+  EXPECT_NE(std::u16string(fi.achName), u"Renderer");
+  if (fi.pGraph) fi.pGraph->Release();
+  auto control = graph.as<IMediaControl>();
+
+  EXPECT_EQ(control->Stop(), VFW_E_WRONG_STATE);  // never ran
+  EXPECT_EQ(state(), State_Stopped);
+
+  ComPtr<IPin> in1 = pinOf(r1.get(), PINDIR_INPUT, 0), in2 = pinOf(r2.get(), PINDIR_INPUT, 0);
+  ComPtr<IPin> out = pinOf(source.get(), PINDIR_OUTPUT, 0);
+  EXPECT_EQ(graph->ConnectDirect(in1.get(), in2.get(), nullptr), VFW_E_INVALID_DIRECTION);
+  EXPECT_EQ(graph->ConnectDirect(in1.get(), out.get(), nullptr), VFW_E_INVALID_DIRECTION);
+  EXPECT_EQ(in1->Connect(in2.get(), nullptr), VFW_E_INVALID_DIRECTION);
+  EXPECT_EQ(graph->ConnectDirect(nullptr, in1.get(), nullptr), E_POINTER);
+
+  // A type the source does not offer.
+  MediaType audio(MEDIATYPE_Audio, MEDIASUBTYPE_PCM, FORMAT_WaveFormatEx);
+  EXPECT_TRUE(FAILED(graph->ConnectDirect(out.get(), in1.get(), audio.ptr())));
+  EXPECT_FALSE(out.as<IPin>()->ConnectedTo(ComPtr<IPin>().put()) == S_OK);
+
+  ASSERT_EQ(graph->ConnectDirect(out.get(), in1.get(), nullptr), S_OK);
+  EXPECT_EQ(graph->ConnectDirect(out.get(), in2.get(), nullptr), VFW_E_ALREADY_CONNECTED);
+
+  // A filter outside the graph.
+  ComPtr<IBaseFilter> stranger = createFilter(CLSID_NullRenderer);
+  EXPECT_EQ(graph->ConnectDirect(out.get(), pinOf(stranger.get(), PINDIR_INPUT, 0).get(), nullptr),
+            VFW_E_NOT_IN_GRAPH);
+  EXPECT_EQ(graph->RemoveFilter(stranger.get()), VFW_E_NOT_FOUND);
+
+  ASSERT_EQ(control->Run(), S_OK);
+  EXPECT_EQ(graph->RemoveFilter(r1.get()), VFW_E_NOT_STOPPED);
+  EXPECT_EQ(graph->ConnectDirect(out.get(), in2.get(), nullptr), VFW_E_NOT_STOPPED);
+  EXPECT_EQ(graph->Disconnect(in1.get()), VFW_E_NOT_STOPPED);
+  EXPECT_EQ(control->Run(), S_OK);  // already running
+  ASSERT_EQ(control->Stop(), S_OK);
+  EXPECT_EQ(control->Stop(), VFW_E_WRONG_STATE);
+
+  // Removing a connected filter disconnects both ends.
+  ASSERT_EQ(graph->RemoveFilter(r1.get()), S_OK);
+  ComPtr<IPin> peer;
+  EXPECT_EQ(out->ConnectedTo(peer.put()), VFW_E_NOT_CONNECTED);
+  EXPECT_EQ(in1->ConnectedTo(peer.put()), VFW_E_NOT_CONNECTED);
+  ComPtr<IEnumFilters> e;
+  graph->EnumFilters(e.put());
+  ULONG count = 0;
+  ComPtr<IBaseFilter> f;
+  while (e->Next(1, f.put(), nullptr) == S_OK) ++count;
+  EXPECT_EQ(count, 2u);
+}
+
+TEST_F(Graph, VideoWindowWithoutRendererFails) {
+  auto vw = graph.as<IVideoWindow>();
+  ASSERT_TRUE(vw);
+  LONG w = 1;
+  EXPECT_EQ(vw->get_Width(&w), E_NOINTERFACE);
+  add(CLSID_VideoRenderer, u"VideoRender");
+  EXPECT_EQ(vw->put_Width(320), S_OK);
+  EXPECT_EQ(vw->get_Width(&w), S_OK);
+  EXPECT_EQ(w, 320);
+  LONG visible = 0;
+  vw->put_Visible(OATRUE);
+  vw->get_Visible(&visible);
+  EXPECT_EQ(visible, OATRUE);
+}
+
+TEST_F(Graph, DescriptionsAsTextAndGraphviz) {
+  auto source = add(CLSID_TestSource, u"VideoClient(Main)");
+  auto renderer = add(CLSID_NullRenderer, u"VideoRender");
+  ASSERT_EQ(connect(graph.get(), source.get(), 0, renderer.get(), 0), S_OK);
+  DWORD cookie = 0;
+  ASSERT_EQ(registerGraph(graph.get(), "FilterGraph test", &cookie), S_OK);
+  std::string text = describeRegisteredGraphs(false);
+  EXPECT_NE(text.find("graph \"FilterGraph test\""), std::string::npos) << text;
+  EXPECT_NE(text.find("filter \"VideoClient(Main)\" (stopped)"), std::string::npos) << text;
+  EXPECT_NE(text.find("out \"Out\" -> \"VideoRender\".\"In\" [Video RGB24 64x48 24bit]"), std::string::npos) << text;
+  std::string dot = describeRegisteredGraphs(true);
+  EXPECT_NE(dot.find("digraph \"FilterGraph test\""), std::string::npos) << dot;
+  EXPECT_NE(dot.find("f0 -> f1"), std::string::npos) << dot;
+  EXPECT_EQ(revokeGraph(cookie), S_OK);
+  EXPECT_EQ(revokeGraph(cookie), E_INVALIDARG);
+  EXPECT_TRUE(describeRegisteredGraphs(false).empty());
+}
+
+TEST(Devices, EnumeratorAndMapper) {
+  ComSession com;
+  ComPtr<ICreateDevEnum> devEnum;
+  ASSERT_EQ(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
+                             devEnum.putVoid()),
+            S_OK);
+  registerDevice({CLSID_VideoInputDeviceCategory, CLSID_TestSource, "Test Camera 2", "/dev/fake0", 0});
+  ComPtr<IEnumMoniker> e;
+  ASSERT_EQ(devEnum->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, e.put(), 0), S_OK);
+  std::vector<std::string> names;
+  ComPtr<IMoniker> m;
+  while (e->Next(1, m.put(), nullptr) == S_OK) {
+    ComPtr<IPropertyBag> bag;
+    ASSERT_EQ(m->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.putVoid()), S_OK);
+    char name[64];
+    ASSERT_EQ(bag->Read("FriendlyName", name, sizeof name), S_OK);
+    names.push_back(name);
+    EXPECT_EQ(bag->Read("Nothing", name, sizeof name), E_INVALIDARG);
+    ComPtr<IBaseFilter> f;
+    EXPECT_EQ(m->BindToObject(nullptr, nullptr, IID_IBaseFilter, f.putVoid()), S_OK);
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"Test Source", "Test Camera 2"}));
+  e->Reset();
+  ASSERT_EQ(e->Next(1, m.put(), nullptr), S_OK);
+  unregisterDevice(CLSID_VideoInputDeviceCategory, CLSID_TestSource, "/dev/fake0");
+
+  ComPtr<IEnumMoniker> none;
+  EXPECT_EQ(devEnum->CreateClassEnumerator(CLSID_AudioCompressorCategory, none.put(), 0), S_FALSE);
+  EXPECT_FALSE(none);
+
+  ComPtr<IFilterMapper2> mapper;
+  ASSERT_EQ(CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
+                             mapper.putVoid()),
+            S_OK);
+  ComPtr<IEnumMoniker> found;
+  ASSERT_EQ(mapper->EnumMatchingFilters(found.put(), 0, FALSE, 0x100001, TRUE, 0, nullptr, FALSE, TRUE, 0, nullptr),
+            S_OK);
+  names.clear();
+  while (found->Next(1, m.put(), nullptr) == S_OK) {
+    ComPtr<IPropertyBag> bag;
+    m->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.putVoid());
+    char name[64];
+    bag->Read("FriendlyName", name, sizeof name);
+    names.push_back(name);
+  }
+  ASSERT_FALSE(names.empty());
+  EXPECT_EQ(names.front(), "Test In Place");  // highest merit first
+  EXPECT_EQ(std::count(names.begin(), names.end(), "Null Renderer"), 0);  // no output pin
+  EXPECT_EQ(std::count(names.begin(), names.end(), "Test Source"), 0);    // no input pin
+  // By input type: audio finds no video filter.
+  const GUID audioPcm[2] = {MEDIATYPE_Audio, MEDIASUBTYPE_PCM};
+  ASSERT_EQ(mapper->EnumMatchingFilters(found.put(), 0, TRUE, 0x300000, TRUE, 1, audioPcm, FALSE, TRUE, 0, nullptr),
+            S_OK);
+  EXPECT_EQ(found->Next(1, m.put(), nullptr), S_FALSE);
+}
+
+}  // namespace

@@ -1,0 +1,195 @@
+// The video renderer against a real X server: an owner window, a graph that
+// renders solid-coloured frames into it, and the window's pixels read back.
+// Without an owner the renderer keeps the last frame off-screen and saves it
+// as PNG.
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <thread>
+
+#include "platform/filters/tests/graph_helpers.h"
+#include "platform/filters/video_renderer.h"
+#include "platform/media/guids.h"
+#include "platform/media/results.h"
+#include "platform/media/tests/test_filters.h"
+
+// Xlib's macros (None, Status, ...) must come after the test framework's headers.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <png.h>
+
+namespace {
+
+struct Rgb {
+  int r, g, b;
+};
+
+Rgb pixelAt(Display* d, Window w, int x, int y) {
+  XImage* img = XGetImage(d, w, x, y, 1, 1, AllPlanes, ZPixmap);
+  if (!img) return {-1, -1, -1};
+  unsigned long p = XGetPixel(img, 0, 0);
+  Visual* v = DefaultVisual(d, DefaultScreen(d));
+  auto channel = [&](unsigned long mask) {
+    int shift = 0;
+    while (mask && !(mask & 1)) mask >>= 1, ++shift;
+    return int((p >> shift) & mask);
+  };
+  Rgb c{channel(v->red_mask), channel(v->green_mask), channel(v->blue_mask)};
+  XDestroyImage(img);
+  return c;
+}
+
+bool waitFrames(IVideoFrameSnapshot* snap, uint64_t n) {
+  for (int i = 0; i < 500; ++i) {
+    uint64_t count = 0;
+    snap->GetFrameCount(&count);
+    if (count >= n) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
+class VideoRendererTest : public ::testing::Test {
+ protected:
+  ComSession com;
+  ComPtr<IGraphBuilder> graph;
+  ComPtr<IBaseFilter> source, renderer;
+  void SetUp() override {
+    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph.putVoid()),
+              S_OK);
+    source = createFilter(CLSID_TestSource);
+    renderer = createFilter(CLSID_VideoRenderer);
+    ASSERT_TRUE(source && renderer);
+    graph->AddFilter(source.get(), u"Source");
+    graph->AddFilter(renderer.get(), u"VideoRender");
+  }
+};
+
+TEST_F(VideoRendererTest, PixelsReachTheOwnersChildWindow) {
+  Display* d = XOpenDisplay(nullptr);
+  if (!d) GTEST_SKIP() << "no X display";
+  int screen = DefaultScreen(d);
+  Window owner = XCreateSimpleWindow(d, RootWindow(d, screen), 0, 0, 400, 300, 0, 0, WhitePixel(d, screen));
+  XMapWindow(d, owner);
+  XSync(d, False);
+
+  auto src = source.as<ITestSource>();
+  src->SetFormat(160, 120, 24);
+  src->SetSolidColor(TRUE, 200, 40, 10);
+  ASSERT_EQ(connect(graph.get(), source.get(), 0, renderer.get(), 0), S_OK);
+  auto vw = graph.as<IVideoWindow>();
+  ASSERT_EQ(vw->put_Owner(static_cast<OAHWND>(owner)), S_OK);
+  ASSERT_EQ(vw->put_WindowStyle(0x44000000), S_OK);
+  ASSERT_EQ(vw->SetWindowPosition(20, 10, 320, 240), S_OK);
+  LONG l, t, w, h;
+  ASSERT_EQ(vw->GetWindowPosition(&l, &t, &w, &h), S_OK);
+  EXPECT_EQ(l, 20);
+  EXPECT_EQ(w, 320);
+  auto snap = renderer.as<IVideoFrameSnapshot>();
+  OAHWND child = 0;
+  snap->GetVideoWindow(&child);
+  ASSERT_NE(child, 0);
+  // The renderer's window is a child of the owner.
+  Window root, parent, *children = nullptr;
+  unsigned n = 0;
+  ASSERT_TRUE(XQueryTree(d, static_cast<Window>(child), &root, &parent, &children, &n));
+  if (children) XFree(children);
+  EXPECT_EQ(parent, owner);
+
+  ASSERT_EQ(graph.as<IMediaControl>()->Run(), S_OK);
+  ASSERT_TRUE(waitFrames(snap.get(), 3));
+  LONG visible = 0;
+  vw->get_Visible(&visible);
+  EXPECT_EQ(visible, OATRUE);  // auto-show
+  Rgb c = pixelAt(d, static_cast<Window>(child), 100, 100);
+  EXPECT_EQ(c.r, 200);
+  EXPECT_EQ(c.g, 40);
+  EXPECT_EQ(c.b, 10);
+  // Seen from the owner: the child covers (20,10)-(340,250); outside it stays white.
+  c = pixelAt(d, owner, 25, 15);
+  EXPECT_EQ(c.r, 200);
+  c = pixelAt(d, owner, 5, 5);
+  EXPECT_EQ(c.r, 255);
+  EXPECT_EQ(c.g, 255);
+  ASSERT_EQ(graph.as<IMediaControl>()->Stop(), S_OK);
+
+  // A new colour in a second run reaches the window too.
+  src->SetSolidColor(TRUE, 0, 0, 255);
+  uint64_t before = 0;
+  snap->GetFrameCount(&before);
+  ASSERT_EQ(graph.as<IMediaControl>()->Run(), S_OK);
+  ASSERT_TRUE(waitFrames(snap.get(), before + 3));
+  ASSERT_EQ(graph.as<IMediaControl>()->Stop(), S_OK);
+  c = pixelAt(d, static_cast<Window>(child), 300, 200);
+  EXPECT_EQ(c.b, 255);
+  EXPECT_EQ(c.r, 0);
+
+  vw->put_Visible(OAFALSE);
+  vw->put_Owner(0);
+  XDestroyWindow(d, owner);
+  XCloseDisplay(d);
+}
+
+TEST_F(VideoRendererTest, OffScreenKeepsTheLastFrameAndSavesPng) {
+  auto src = source.as<ITestSource>();
+  src->SetFormat(32, -16, 32);  // top-down, 32 bits
+  src->SetSolidColor(TRUE, 1, 2, 3);
+  ASSERT_EQ(connect(graph.get(), source.get(), 0, renderer.get(), 0), S_OK);
+  auto snap = renderer.as<IVideoFrameSnapshot>();
+  LONG w = 0, h = 0;
+  EXPECT_EQ(snap->GetFrameSize(&w, &h), S_FALSE);  // nothing yet
+  ASSERT_EQ(graph.as<IMediaControl>()->Run(), S_OK);
+  ASSERT_TRUE(waitFrames(snap.get(), 2));
+  ASSERT_EQ(graph.as<IMediaControl>()->Stop(), S_OK);
+  ASSERT_EQ(snap->GetFrameSize(&w, &h), S_OK);
+  EXPECT_EQ(w, 32);
+  EXPECT_EQ(h, 16);
+  std::vector<uint8_t> rgb(32 * 16 * 3);
+  ASSERT_EQ(snap->GetFrame(rgb.data(), static_cast<ULONG>(rgb.size())), S_OK);
+  EXPECT_EQ(rgb[0], 1);
+  EXPECT_EQ(rgb[1], 2);
+  EXPECT_EQ(rgb[2], 3);
+  EXPECT_EQ(snap->GetFrame(rgb.data(), 10), E_INVALIDARG);
+
+  std::string path = (std::filesystem::temp_directory_path() / ("frame-" + std::to_string(getpid()) + ".png")).string();
+  ASSERT_EQ(snap->SaveFramePng(path.c_str()), S_OK);
+  FILE* f = std::fopen(path.c_str(), "rb");
+  ASSERT_TRUE(f);
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  png_init_io(png, f);
+  png_read_info(png, info);
+  EXPECT_EQ(png_get_image_width(png, info), 32u);
+  EXPECT_EQ(png_get_image_height(png, info), 16u);
+  std::vector<uint8_t> row(32 * 3);
+  png_read_row(png, row.data(), nullptr);
+  EXPECT_EQ(row[0], 1);
+  EXPECT_EQ(row[2], 3);
+  png_destroy_read_struct(&png, &info, nullptr);
+  std::fclose(f);
+  std::filesystem::remove(path);
+  EXPECT_EQ(snap->SaveFramePng("/nonexistent-dir/x.png"), E_ACCESSDENIED);
+}
+
+TEST_F(VideoRendererTest, RefusesWhatItCannotShowAndBadOwners) {
+  // Compressed video is not for this renderer.
+  MediaType mt(MEDIATYPE_Video, MEDIASUBTYPE_MP42, FORMAT_VideoInfo);
+  ComPtr<IPin> in = pinOf(renderer.get(), PINDIR_INPUT, 0);
+  EXPECT_EQ(in->QueryAccept(mt.ptr()), S_FALSE);
+  // A video-info block shorter than its header.
+  MediaType rgb(MEDIATYPE_Video, MEDIASUBTYPE_RGB24, FORMAT_VideoInfo);
+  uint8_t shortBlock[40] = {};
+  rgb.setFormat(shortBlock, sizeof shortBlock);
+  EXPECT_EQ(in->QueryAccept(rgb.ptr()), S_FALSE);
+  auto vw = renderer.as<IVideoWindow>();
+  EXPECT_EQ(vw->put_Width(0), E_INVALIDARG);
+  EXPECT_EQ(vw->SetWindowPosition(0, 0, -1, 5), E_INVALIDARG);
+  // An owner window that does not exist: rendering goes off-screen.
+  EXPECT_EQ(vw->put_Owner(static_cast<OAHWND>(0x7FFFFFF)), S_OK);
+  OAHWND child = 1;
+  renderer.as<IVideoFrameSnapshot>()->GetVideoWindow(&child);
+  EXPECT_EQ(child, 0);
+}
+
+}  // namespace

@@ -1,0 +1,86 @@
+// Video Renderer: shows uncompressed RGB video (24 or 32 bits) in an X11
+// child window of the owner window given through IVideoWindow, scaled to the
+// window's size. Without an owner window, or without a display, it renders
+// off-screen. In both cases it keeps the last frame, which
+// IVideoFrameSnapshot reads or saves as a PNG file.
+#pragma once
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/media/renderer.h"
+
+inline constexpr IID IID_IVideoFrameSnapshot = makeGuid("{4C1D7A02-93B8-4F0E-A6D5-2E6B0F3C8A12}");
+
+struct IVideoFrameSnapshot : IUnknown {
+  virtual HRESULT GetFrameSize(LONG* width, LONG* height) = 0;             // 3
+  // The last frame, top-down, 3 bytes per pixel in R, G, B order.
+  virtual HRESULT GetFrame(uint8_t* rgb, ULONG size) = 0;                  // 4
+  virtual HRESULT SaveFramePng(const char* path) = 0;                      // 5
+  virtual HRESULT GetFrameCount(uint64_t* count) = 0;                      // 6
+  // The X11 window the renderer draws into (0 when off-screen).
+  virtual HRESULT GetVideoWindow(OAHWND* window) = 0;                      // 7
+
+ protected:
+  ~IVideoFrameSnapshot() = default;
+};
+PLATFORM_INTERFACE_ID(IVideoFrameSnapshot, IID_IVideoFrameSnapshot);
+
+class VideoRenderer final : public BaseRenderer, public IVideoWindow, public IVideoFrameSnapshot {
+ public:
+  VideoRenderer();
+  ~VideoRenderer() override;
+  HRESULT QueryInterface(REFIID iid, void** object) override { return BaseRenderer::QueryInterface(iid, object); }
+  ULONG AddRef() override { return BaseRenderer::AddRef(); }
+  ULONG Release() override { return BaseRenderer::Release(); }
+  HRESULT nonDelegatingQueryInterface(REFIID iid, void** object) override;
+
+  HRESULT checkMediaType(const MediaType& mt) override;
+  HRESULT setMediaType(const MediaType& mt) override;
+  HRESULT doRenderSample(IMediaSample* sample) override;
+  HRESULT onStartStreaming() override;
+
+  HRESULT put_WindowStyle(LONG v) override;
+  HRESULT get_WindowStyle(LONG* v) override;
+  HRESULT put_AutoShow(LONG v) override;
+  HRESULT get_AutoShow(LONG* v) override;
+  HRESULT put_Visible(LONG v) override;
+  HRESULT get_Visible(LONG* v) override;
+  HRESULT put_Left(LONG v) override;
+  HRESULT get_Left(LONG* v) override;
+  HRESULT put_Width(LONG v) override;
+  HRESULT get_Width(LONG* v) override;
+  HRESULT put_Top(LONG v) override;
+  HRESULT get_Top(LONG* v) override;
+  HRESULT put_Height(LONG v) override;
+  HRESULT get_Height(LONG* v) override;
+  HRESULT put_Owner(OAHWND v) override;
+  HRESULT get_Owner(OAHWND* v) override;
+  HRESULT SetWindowPosition(LONG l, LONG t, LONG w, LONG h) override;
+  HRESULT GetWindowPosition(LONG* l, LONG* t, LONG* w, LONG* h) override;
+
+  HRESULT GetFrameSize(LONG* width, LONG* height) override;
+  HRESULT GetFrame(uint8_t* rgb, ULONG size) override;
+  HRESULT SaveFramePng(const char* path) override;
+  HRESULT GetFrameCount(uint64_t* count) override;
+  HRESULT GetVideoWindow(OAHWND* window) override;
+
+ private:
+  struct X11State;
+  void updateWindow();  // creates, moves, shows or hides the child window (under windowLock_)
+  void destroyWindow();
+  void draw();          // puts the last frame into the window (under windowLock_)
+
+  std::mutex windowLock_;
+  X11State* x_ = nullptr;
+  OAHWND owner_ = 0;
+  LONG style_ = 0, left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+  bool visible_ = false, autoShow_ = true, sizeSet_ = false;
+
+  // Connected format.
+  int videoWidth_ = 0, videoHeight_ = 0, bitCount_ = 0, stride_ = 0;
+  bool bottomUp_ = true;
+  std::vector<uint8_t> frame_;  // last frame, top-down RGB
+  bool haveFrame_ = false;
+  std::atomic<uint64_t> frames_{0};
+};

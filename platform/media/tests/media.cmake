@@ -1,0 +1,12 @@
+platform_add_plugin(NAME media_test_plugin
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_filters.cpp LIBS platform_media)
+project_add_test(NAME platform_media_records_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/records_test.cpp
+  LIBS platform_media)
+project_add_fuzzer(NAME media_type_fuzz
+  SOURCES ${PROJECT_SOURCE_DIR}/fuzz/media_type_fuzz.cpp
+  LIBS platform_media)
+project_add_test(NAME platform_media_framework_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/framework_test.cpp
+  LIBS platform_media
+  LABELS unit thread)
