@@ -152,7 +152,8 @@ bool koMulticastSocket::open(const koSocketParameters& p) {
     if (ifindex == 0) {
       char* end = nullptr;
       unsigned long n = std::strtoul(p.interfaceName.c_str(), &end, 10);
-      if (end && *end == 0 && n > 0 && n <= 0xFFFFFFFFul && if_indextoname(static_cast<unsigned>(n), portText))
+      char name[IF_NAMESIZE] = {};
+      if (end && *end == 0 && n > 0 && n <= 0xFFFFFFFFul && if_indextoname(static_cast<unsigned>(n), name))
         ifindex = static_cast<unsigned>(n);
     }
     if (ifindex == 0) {

@@ -2,6 +2,7 @@
 // reuse, loopback, the exact-length receive, and cancellation of blocked
 // calls from another thread.
 #include <gtest/gtest.h>
+#include <net/if.h>
 #include <netinet/in.h>
 
 #include <atomic>
@@ -55,6 +56,10 @@ TEST(koMulticastSocket, OpensNumericGroupsOnly) {
   EXPECT_EQ(d.getInterfaceName(), "ve1");
   EXPECT_TRUE(d.close());
   EXPECT_FALSE(d.isOpen());
+  p.interfaceName = std::to_string(if_nametoindex("ve1"));  // a number names an interface too
+  EXPECT_TRUE(d.open(p));
+  EXPECT_EQ(d.getInterfaceName(), "ve1");
+  d.close();
   p.timeToLive = 1000;  // beyond the scope range: taken as 255
   EXPECT_TRUE(e.open(p));
 }
