@@ -99,7 +99,13 @@ HRESULT serverRegister(const ServerModule& module, bool unregister) {
         r.pins.push_back(std::move(pin));
       }
       ok = registry.addClass(r);
-      if (ok && c.category) ok = registry.addMember({*c.category, *c.clsid, r.name, c.merit, {}});
+      if (ok && c.category) {
+        void* self = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
+        bool enumerates = self && dlsym(self, "DllEnumerateDevices");
+        if (self) dlclose(self);
+        ok = registry.removeMembers(*c.category, *c.clsid) &&
+             registry.addMember({*c.category, *c.clsid, r.name, c.merit, enumerates ? kEnumerateDevicesInstance : ""});
+      }
     }
     if (!ok) {
       platformLog(PlatformLogLevel::Error, "%s of %s in %s failed", unregister ? "unregistration" : "registration",

@@ -4,6 +4,12 @@
 //   DllGetClassObject, DllCanUnloadNow, DllRegisterServer, DllUnregisterServer.
 // Registration writes each class (module path, name, merit, pins) and its
 // category membership into the class registry.
+//
+// A module whose devices are found at run time (cameras present on this
+// machine, for instance) also exports DllEnumerateDevices; its category
+// members are then registered with the instance "*", and the device
+// enumerator asks the module for the actual devices each time it lists the
+// category.
 #pragma once
 #include <atomic>
 #include <cstddef>
@@ -43,7 +49,14 @@ HRESULT serverGetClassObject(const ServerModule& module, REFCLSID clsid, REFIID 
 HRESULT serverCanUnloadNow(const ServerModule& module);
 HRESULT serverRegister(const ServerModule& module, bool unregister);
 
+// Called once per device found: friendly name and instance text (a device
+// path or whatever the class needs to open the device).
+using DeviceFoundFn = void (*)(void* context, const char* friendlyName, const char* instance);
+inline constexpr const char* kEnumerateDevicesInstance = "*";
+
 extern "C" {
+using DllEnumerateDevicesFn = HRESULT (*)(const GUID* category, const CLSID* clsid, DeviceFoundFn found,
+                                          void* context);
 using DllGetClassObjectFn = HRESULT (*)(REFCLSID, REFIID, void**);
 using DllCanUnloadNowFn = HRESULT (*)();
 using DllRegisterServerFn = HRESULT (*)();

@@ -204,6 +204,23 @@ bool CoIsModuleLoaded(const char* path) {
   return path && rt.modules.count(path) != 0;
 }
 
+HRESULT CoGetModuleSymbol(REFCLSID clsid, const char* symbol, void** address) {
+  if (!symbol || !address) return E_POINTER;
+  *address = nullptr;
+  Runtime& rt = runtime();
+  std::lock_guard<std::mutex> g(rt.lock);
+  if (rt.initCount == 0) return CO_E_NOTINITIALIZED;
+  ClassRegistry registry;
+  if (!registry.load()) return REGDB_E_CLASSNOTREG;
+  auto record = registry.findClass(clsid);
+  if (!record) return REGDB_E_CLASSNOTREG;
+  LoadedModule* module = nullptr;
+  HRESULT hr = loadModule(rt, record->module, module);
+  if (FAILED(hr)) return hr;
+  *address = dlsym(module->handle, symbol);
+  return *address ? S_OK : E_NOINTERFACE;
+}
+
 void* CoTaskMemAlloc(size_t size) { return std::malloc(size ? size : 1); }
 void CoTaskMemFree(void* p) { std::free(p); }
 

@@ -6,6 +6,7 @@
 
 #include "platform/com/class_registry.h"
 #include "platform/com/com_ptr.h"
+#include "platform/com/module_server.h"
 #include "platform/com/runtime.h"
 #include "platform/media/guids.h"
 
@@ -173,8 +174,28 @@ std::vector<DeviceEntry> listDevices(REFCLSID category) {
   std::vector<DeviceEntry> out;
   ClassRegistry registry;
   if (registry.load())
-    for (const CategoryMember& m : registry.membersOf(category))
-      out.push_back({m.category, m.clsid, m.name, m.instance, m.merit});
+    for (const CategoryMember& m : registry.membersOf(category)) {
+      if (m.instance != kEnumerateDevicesInstance) {
+        out.push_back({m.category, m.clsid, m.name, m.instance, m.merit});
+        continue;
+      }
+      // The module lists the devices it finds now.
+      void* fn = nullptr;
+      if (FAILED(CoGetModuleSymbol(m.clsid, "DllEnumerateDevices", &fn)) || !fn) continue;
+      struct Found {
+        const CategoryMember& member;
+        std::vector<DeviceEntry>& out;
+      } found{m, out};
+      HRESULT hr = reinterpret_cast<DllEnumerateDevicesFn>(fn)(
+          &m.category, &m.clsid,
+          [](void* ctx, const char* name, const char* instance) {
+            auto* f = static_cast<Found*>(ctx);
+            f->out.push_back({f->member.category, f->member.clsid, name ? name : "", instance ? instance : "",
+                              f->member.merit});
+          },
+          &found);
+      if (hr == S_FALSE) out.push_back({m.category, m.clsid, m.name, {}, m.merit});
+    }
   std::lock_guard<std::mutex> g(g_devicesLock);
   for (const DeviceEntry& d : runtimeDevices())
     if (d.category == category) out.push_back(d);

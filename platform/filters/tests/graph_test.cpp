@@ -343,6 +343,26 @@ TEST(Devices, EnumeratorAndMapper) {
   ASSERT_EQ(e->Next(1, m.put(), nullptr), S_OK);
   unregisterDevice(CLSID_VideoInputDeviceCategory, CLSID_TestSource, "/dev/fake0");
 
+  // Devices a module finds at run time.
+  ComPtr<IEnumMoniker> audio;
+  ASSERT_EQ(devEnum->CreateClassEnumerator(CLSID_AudioInputDeviceCategory, audio.put(), 0), S_OK);
+  names.clear();
+  while (audio->Next(1, m.put(), nullptr) == S_OK) {
+    ComPtr<IPropertyBag> bag;
+    m->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.putVoid());
+    char name[64];
+    bag->Read("FriendlyName", name, sizeof name);
+    names.push_back(name);
+    if (names.back() == "Test Device B") {
+      ComPtr<IBaseFilter> f;
+      ASSERT_EQ(m->BindToObject(nullptr, nullptr, IID_IBaseFilter, f.putVoid()), S_OK);
+      char path[64];
+      f.as<ITestSource>()->GetDevicePath(path, sizeof path);
+      EXPECT_STREQ(path, "/dev/test-b");
+    }
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"Test Device A", "Test Device B"}));
+
   ComPtr<IEnumMoniker> none;
   EXPECT_EQ(devEnum->CreateClassEnumerator(CLSID_AudioCompressorCategory, none.put(), 0), S_FALSE);
   EXPECT_FALSE(none);

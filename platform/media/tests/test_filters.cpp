@@ -1,9 +1,12 @@
 // The media framework's test plug-in module.
 #include "platform/media/tests/test_filters.h"
 
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "platform/com/module_server.h"
+#include "platform/media/device_interfaces.h"
 #include "platform/media/guids.h"
 #include "platform/media/records.h"
 #include "platform/media/results.h"
@@ -28,16 +31,31 @@ class TestStream final : public SourceStream {
   uint64_t frame_ = 0;
 };
 
-class TestSource final : public SourceFilter, public ITestSource {
+class TestSource final : public SourceFilter, public ITestSource, public IPersistPropertyBag {
  public:
-  TestSource() : SourceFilter(CLSID_TestSource) { addStream(new TestStream(this)); }
+  explicit TestSource(const CLSID& clsid = CLSID_TestSource) : SourceFilter(clsid) { addStream(new TestStream(this)); }
   HRESULT QueryInterface(REFIID iid, void** object) override { return SourceFilter::QueryInterface(iid, object); }
   ULONG AddRef() override { return SourceFilter::AddRef(); }
   ULONG Release() override { return SourceFilter::Release(); }
   HRESULT nonDelegatingQueryInterface(REFIID iid, void** object) override {
     if (iid == IID_ITestSource) return getInterface(static_cast<ITestSource*>(this), object);
+    if (iid == IID_IPersistPropertyBag) return getInterface(static_cast<IPersistPropertyBag*>(this), object);
     return SourceFilter::nonDelegatingQueryInterface(iid, object);
   }
+  HRESULT GetClassID(CLSID* clsid) override { return SourceFilter::GetClassID(clsid); }
+  HRESULT InitNew() override { return S_OK; }
+  HRESULT Load(IPropertyBag* bag, void*) override {
+    char path[256];
+    if (bag && SUCCEEDED(bag->Read("DevicePath", path, sizeof path))) devicePath_ = path;
+    return S_OK;
+  }
+  HRESULT Save(IPropertyBag*, BOOL, BOOL) override { return E_NOTIMPL; }
+  HRESULT GetDevicePath(char* path, ULONG size) override {
+    if (!path || size == 0) return E_POINTER;
+    std::snprintf(path, size, "%s", devicePath_.c_str());
+    return S_OK;
+  }
+  std::string devicePath_;
 
   HRESULT SetFormat(LONG width, LONG height, LONG bitCount) override {
     if (width <= 0 || height == 0 || (bitCount != 24 && bitCount != 32)) return E_INVALIDARG;
@@ -186,6 +204,8 @@ UnknownBase* make(HRESULT*) {
   return new T;
 }
 
+UnknownBase* makeDeviceSource(HRESULT*) { return new TestSource(CLSID_TestDeviceSource); }
+
 const ServerPinType kVideoRgb[] = {{&MEDIATYPE_Video, &MEDIASUBTYPE_RGB24}};
 const ServerPinType kVideoAny[] = {{&MEDIATYPE_Video, &GUID_NULL}};
 const ServerPin kSourcePins[] = {{true, 1, kVideoRgb}};
@@ -195,8 +215,19 @@ const ServerClass kClasses[] = {
     {&CLSID_TestSource, "Test Source", MERIT_DO_NOT_USE, &CLSID_VideoInputDeviceCategory, 1, kSourcePins,
      make<TestSource>},
     {&CLSID_TestInPlace, "Test In Place", 0x300000, nullptr, 2, kInPlacePins, make<TestInPlace>},
+    {&CLSID_TestDeviceSource, "Test Devices", MERIT_DO_NOT_USE, &CLSID_AudioInputDeviceCategory, 1, kSourcePins,
+     makeDeviceSource},
 };
 
 }  // namespace
 
 PLATFORM_COM_SERVER(kClasses)
+
+extern "C" __attribute__((visibility("default"))) HRESULT DllEnumerateDevices(const GUID* category, const CLSID* clsid,
+                                                                               DeviceFoundFn found, void* context) {
+  if (!category || !clsid || !found) return E_POINTER;
+  if (*clsid != CLSID_TestDeviceSource || *category != CLSID_AudioInputDeviceCategory) return S_FALSE;
+  found(context, "Test Device A", "/dev/test-a");
+  found(context, "Test Device B", "/dev/test-b");
+  return S_OK;
+}

@@ -5,6 +5,9 @@
 
 inline constexpr CLSID CLSID_TestSource = makeGuid("{5E2B7C10-1A4D-4C8E-9F03-7D6A2B1C0E01}");
 inline constexpr CLSID CLSID_TestInPlace = makeGuid("{5E2B7C10-1A4D-4C8E-9F03-7D6A2B1C0E02}");
+// The same source registered as a device class: its module lists two
+// devices at run time ("Test Device A" /dev/test-a, "Test Device B" /dev/test-b).
+inline constexpr CLSID CLSID_TestDeviceSource = makeGuid("{5E2B7C10-1A4D-4C8E-9F03-7D6A2B1C0E03}");
 inline constexpr IID IID_ITestSource = makeGuid("{5E2B7C10-1A4D-4C8E-9F03-7D6A2B1C0E10}");
 inline constexpr IID IID_ITestInPlace = makeGuid("{5E2B7C10-1A4D-4C8E-9F03-7D6A2B1C0E11}");
 
@@ -19,6 +22,8 @@ struct ITestSource : IUnknown {
   virtual HRESULT SetSolidColor(BOOL enable, uint8_t r, uint8_t g, uint8_t b) = 0;  // 6
   virtual HRESULT GetFramesSent(uint64_t* frames) = 0;                      // 7
   virtual HRESULT SetBufferCount(LONG buffers) = 0;                         // 8
+  // The device path loaded from the device's property bag ("" when none).
+  virtual HRESULT GetDevicePath(char* path, ULONG size) = 0;                // 9
 
  protected:
   ~ITestSource() = default;
