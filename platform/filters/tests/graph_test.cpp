@@ -284,6 +284,44 @@ TEST_F(Graph, BadRequestsFailWithoutHarm) {
   EXPECT_EQ(count, 2u);
 }
 
+TEST_F(Graph, StopWakesSamplesWaitingForTheirTimeAndRepeatedRunsAreClean) {
+  auto source = add(CLSID_TestSource, u"Source");
+  auto smart = add(CLSID_SmartTee, u"SmartTee");
+  auto tee = add(CLSID_InfTee, u"Tee");
+  auto r1 = add(CLSID_NullRenderer, u"Renderer 1");
+  auto r2 = add(CLSID_NullRenderer, u"Renderer 2");
+  auto r3 = add(CLSID_NullRenderer, u"Preview");
+  ASSERT_EQ(connect(graph.get(), source.get(), 0, smart.get(), 0), S_OK);
+  ASSERT_EQ(connect(graph.get(), smart.get(), 0, tee.get(), 0), S_OK);
+  ASSERT_EQ(connect(graph.get(), smart.get(), 1, r3.get(), 0), S_OK);
+  ASSERT_EQ(connect(graph.get(), tee.get(), 0, r1.get(), 0), S_OK);
+  ASSERT_EQ(connect(graph.get(), tee.get(), 1, r2.get(), 0), S_OK);
+  auto control = graph.as<IMediaControl>();
+  auto src = source.as<ITestSource>();
+
+  // Frames one second apart: the second frame waits in the renderer when we stop.
+  src->SetFrameInterval(10000000);
+  ASSERT_EQ(control->Run(), S_OK);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  auto t0 = std::chrono::steady_clock::now();
+  ASSERT_EQ(control->Stop(), S_OK);
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(2));
+
+  // Untimed frames, many short runs: every stop joins every thread cleanly.
+  src->SetFrameInterval(0);
+  uint64_t last = 0;
+  for (int i = 0; i < 20; ++i) {
+    ASSERT_EQ(control->Run(), S_OK);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    ASSERT_EQ(control->Stop(), S_OK);
+    uint64_t n = 0;
+    r1.as<INullRendererControl>()->GetSampleCount(&n);
+    EXPECT_GE(n, last);
+    last = n;
+  }
+  EXPECT_GT(last, 0u);
+}
+
 TEST_F(Graph, VideoWindowWithoutRendererFails) {
   auto vw = graph.as<IVideoWindow>();
   ASSERT_TRUE(vw);
