@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <new>
 
 #include "platform/com/unknown_base.h"
 
@@ -44,6 +45,14 @@ struct ServerModule {
   std::atomic<long>* objects;  // live objects and server locks of this module
   const void* anchor;          // any address inside the module (for its path)
 };
+
+// The usual create function of a class table entry.
+template <typename T>
+UnknownBase* createObject(HRESULT* result) {
+  UnknownBase* object = new (std::nothrow) T;
+  if (!object) *result = E_OUTOFMEMORY;
+  return object;
+}
 
 HRESULT serverGetClassObject(const ServerModule& module, REFCLSID clsid, REFIID iid, void** object);
 HRESULT serverCanUnloadNow(const ServerModule& module);

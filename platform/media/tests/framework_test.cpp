@@ -6,6 +6,7 @@
 
 #include "platform/com/com_ptr.h"
 #include "platform/com/runtime.h"
+#include "platform/media/media.h"  // the umbrella header compiles on its own
 #include "platform/media/allocator.h"
 #include "platform/media/base_filter.h"
 #include "platform/media/clock.h"

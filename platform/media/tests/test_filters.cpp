@@ -199,10 +199,6 @@ class TestInPlace final : public TransformInPlaceFilter, public ITestInPlace {
   std::atomic<uint64_t> seen_{0};
 };
 
-template <typename T>
-UnknownBase* make(HRESULT*) {
-  return new T;
-}
 
 UnknownBase* makeDeviceSource(HRESULT*) { return new TestSource(CLSID_TestDeviceSource); }
 
@@ -213,8 +209,8 @@ const ServerPin kInPlacePins[] = {{false, 1, kVideoAny}, {true, 1, kVideoAny}};
 
 const ServerClass kClasses[] = {
     {&CLSID_TestSource, "Test Source", MERIT_DO_NOT_USE, &CLSID_VideoInputDeviceCategory, 1, kSourcePins,
-     make<TestSource>},
-    {&CLSID_TestInPlace, "Test In Place", 0x300000, nullptr, 2, kInPlacePins, make<TestInPlace>},
+     createObject<TestSource>},
+    {&CLSID_TestInPlace, "Test In Place", 0x300000, nullptr, 2, kInPlacePins, createObject<TestInPlace>},
     {&CLSID_TestDeviceSource, "Test Devices", MERIT_DO_NOT_USE, &CLSID_AudioInputDeviceCategory, 1, kSourcePins,
      makeDeviceSource},
 };
