@@ -167,6 +167,38 @@ TEST_F(Graph, InPlaceTransformSharesItsBuffers) {
   }
 }
 
+TEST_F(Graph, CopyingTransformDeliversIntoItsOwnBuffers) {
+  auto source = add(CLSID_TestSource, u"Source");
+  auto copy = add(CLSID_TestCopy, u"Copy");
+  auto renderer = add(CLSID_NullRenderer, u"Renderer");
+  const REFERENCE_TIME interval = 10000;
+  source.as<ITestSource>()->SetFrameCount(12);
+  source.as<ITestSource>()->SetFrameInterval(interval);
+  // The output cannot connect before the input.
+  EXPECT_TRUE(FAILED(connect(graph.get(), copy.get(), 0, renderer.get(), 0)));
+  // Buffer negotiation as capture pins offer it: suggest, connect, read back.
+  auto negotiation = pinOf(source.get(), PINDIR_OUTPUT, 0).as<IAMBufferNegotiation>();
+  ASSERT_TRUE(negotiation);
+  ALLOCATOR_PROPERTIES suggested{5, 0, 0, 0}, agreed{};
+  EXPECT_EQ(negotiation->GetAllocatorProperties(&agreed), VFW_E_NO_ALLOCATOR);
+  ASSERT_EQ(negotiation->SuggestAllocatorProperties(&suggested), S_OK);
+  ASSERT_EQ(connect(graph.get(), source.get(), 0, copy.get(), 0), S_OK);
+  ASSERT_EQ(negotiation->GetAllocatorProperties(&agreed), S_OK);
+  EXPECT_EQ(agreed.cBuffers, 5);
+  EXPECT_EQ(agreed.cbBuffer, 64 * 48 * 3);
+  EXPECT_EQ(negotiation->SuggestAllocatorProperties(&suggested), VFW_E_ALREADY_CONNECTED);
+  ASSERT_EQ(connect(graph.get(), copy.get(), 0, renderer.get(), 0), S_OK);
+  EXPECT_FALSE(pinOf(copy.get(), PINDIR_OUTPUT, 0).as<IAMBufferNegotiation>());  // not a capture pin
+  Seen seen;
+  renderer.as<INullRendererControl>()->SetCallback(&Seen::record, &seen);
+  ASSERT_EQ(graph.as<IMediaControl>()->Run(), S_OK);
+  ASSERT_TRUE(seen.waitFor(12));
+  ASSERT_EQ(graph.as<IMediaControl>()->Stop(), S_OK);
+  expectInOrder(seen, 12, interval);
+  std::lock_guard<std::mutex> g(seen.lock);
+  for (uint8_t mark : seen.marks) EXPECT_EQ(mark, 7);
+}
+
 // A preview renderer that holds its first sample until released.
 struct Blocker {
   std::mutex lock;

@@ -1,6 +1,7 @@
 // The media framework's test plug-in module.
 #include "platform/media/tests/test_filters.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -25,6 +26,7 @@ class TestStream final : public SourceStream {
   HRESULT decideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override;
   HRESULT fillBuffer(IMediaSample* sample) override;
   HRESULT onThreadStart() override;
+  bool offersBufferNegotiation() const override { return true; }
 
  private:
   TestSource* source_;
@@ -200,6 +202,36 @@ class TestInPlace final : public TransformInPlaceFilter, public ITestInPlace {
 };
 
 
+class TestCopy final : public TransformFilter {
+ public:
+  TestCopy() : TransformFilter(CLSID_TestCopy) {}
+  HRESULT checkInputType(const MediaType& mt) override {
+    return mt.majortype() == MEDIATYPE_Video && mt.formattype() == FORMAT_VideoInfo ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
+  }
+  HRESULT checkTransform(const MediaType& in, const MediaType& out) override {
+    return in == out ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
+  }
+  HRESULT getMediaType(int position, MediaType* mt) override {
+    if (position > 0) return VFW_S_NO_MORE_ITEMS;
+    *mt = inputPin()->currentMediaType();
+    return S_OK;
+  }
+  HRESULT decideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES*) override {
+    LONG size = static_cast<LONG>(inputPin()->currentMediaType().sampleSize());
+    return setAllocatorProperties(allocator, {1, size, 1, 0}, 1, size);
+  }
+  HRESULT transform(IMediaSample* in, IMediaSample* out) override {
+    uint8_t *src = nullptr, *dst = nullptr;
+    in->GetPointer(&src);
+    out->GetPointer(&dst);
+    LONG n = std::min(in->GetActualDataLength(), out->GetSize());
+    std::memcpy(dst, src, n);
+    if (n > 8) dst[8] = 7;
+    out->SetActualDataLength(n);
+    return S_OK;
+  }
+};
+
 UnknownBase* makeDeviceSource(HRESULT*) { return new TestSource(CLSID_TestDeviceSource); }
 
 const ServerPinType kVideoRgb[] = {{&MEDIATYPE_Video, &MEDIASUBTYPE_RGB24}};
@@ -211,6 +243,7 @@ const ServerClass kClasses[] = {
     {&CLSID_TestSource, "Test Source", MERIT_DO_NOT_USE, &CLSID_VideoInputDeviceCategory, 1, kSourcePins,
      createObject<TestSource>},
     {&CLSID_TestInPlace, "Test In Place", 0x300000, nullptr, 2, kInPlacePins, createObject<TestInPlace>},
+    {&CLSID_TestCopy, "Test Copy", MERIT_DO_NOT_USE, nullptr, 2, kInPlacePins, createObject<TestCopy>},
     {&CLSID_TestDeviceSource, "Test Devices", MERIT_DO_NOT_USE, &CLSID_AudioInputDeviceCategory, 1, kSourcePins,
      makeDeviceSource},
 };

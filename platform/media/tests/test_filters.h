@@ -8,6 +8,9 @@ inline constexpr CLSID CLSID_TestInPlace = makeGuid("{5E2B7C10-1A4D-4C8E-9F03-7D
 // The same source registered as a device class: its module lists two
 // devices at run time ("Test Device A" /dev/test-a, "Test Device B" /dev/test-b).
 inline constexpr CLSID CLSID_TestDeviceSource = makeGuid("{5E2B7C10-1A4D-4C8E-9F03-7D6A2B1C0E03}");
+// A copying transform: output type = input type, one output buffer; the
+// frame is copied and byte 8 set to 7.
+inline constexpr CLSID CLSID_TestCopy = makeGuid("{5E2B7C10-1A4D-4C8E-9F03-7D6A2B1C0E04}");
 inline constexpr IID IID_ITestSource = makeGuid("{5E2B7C10-1A4D-4C8E-9F03-7D6A2B1C0E10}");
 inline constexpr IID IID_ITestInPlace = makeGuid("{5E2B7C10-1A4D-4C8E-9F03-7D6A2B1C0E11}");
 
