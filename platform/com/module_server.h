@@ -71,21 +71,22 @@ using DllCanUnloadNowFn = HRESULT (*)();
 using DllRegisterServerFn = HRESULT (*)();
 }
 
-#define PLATFORM_COM_SERVER(classTable)                                                                       \
-  namespace {                                                                                                 \
-  std::atomic<long> platformComServerObjects_{0};                                                             \
-  const ServerModule platformComServerModule_{classTable, sizeof(classTable) / sizeof(classTable[0]),        \
-                                              &platformComServerObjects_, &platformComServerObjects_};       \
-  }                                                                                                           \
-  extern "C" __attribute__((visibility("default"))) HRESULT DllGetClassObject(REFCLSID c, REFIID i, void** o) { \
-    return serverGetClassObject(platformComServerModule_, c, i, o);                                           \
-  }                                                                                                           \
-  extern "C" __attribute__((visibility("default"))) HRESULT DllCanUnloadNow() {                               \
-    return serverCanUnloadNow(platformComServerModule_);                                                      \
-  }                                                                                                           \
-  extern "C" __attribute__((visibility("default"))) HRESULT DllRegisterServer() {                             \
-    return serverRegister(platformComServerModule_, false);                                                   \
-  }                                                                                                           \
-  extern "C" __attribute__((visibility("default"))) HRESULT DllUnregisterServer() {                           \
-    return serverRegister(platformComServerModule_, true);                                                    \
+#define PLATFORM_COM_SERVER(classTable)                                                                \
+  namespace {                                                                                          \
+  std::atomic<long> platformComServerObjects_{0};                                                      \
+  const ServerModule platformComServerModule_{classTable, sizeof(classTable) / sizeof(classTable[0]),  \
+                                              &platformComServerObjects_, &platformComServerObjects_}; \
+  }                                                                                                    \
+  extern "C" __attribute__((visibility("default"))) HRESULT DllGetClassObject(REFCLSID c, REFIID i,    \
+                                                                              void** o) {              \
+    return serverGetClassObject(platformComServerModule_, c, i, o);                                    \
+  }                                                                                                    \
+  extern "C" __attribute__((visibility("default"))) HRESULT DllCanUnloadNow() {                        \
+    return serverCanUnloadNow(platformComServerModule_);                                               \
+  }                                                                                                    \
+  extern "C" __attribute__((visibility("default"))) HRESULT DllRegisterServer() {                      \
+    return serverRegister(platformComServerModule_, false);                                            \
+  }                                                                                                    \
+  extern "C" __attribute__((visibility("default"))) HRESULT DllUnregisterServer() {                    \
+    return serverRegister(platformComServerModule_, true);                                             \
   }

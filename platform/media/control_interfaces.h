@@ -20,7 +20,7 @@ struct IStream : IUnknown {
 };
 
 struct IPersistStream : IPersist {
-  virtual HRESULT IsDirty() = 0;                              // S_OK dirty, S_FALSE clean
+  virtual HRESULT IsDirty() = 0;  // S_OK dirty, S_FALSE clean
   virtual HRESULT Load(IStream* stream) = 0;
   virtual HRESULT Save(IStream* stream, BOOL clearDirty) = 0;
   virtual HRESULT GetSizeMax(uint64_t* size) = 0;
@@ -89,9 +89,10 @@ struct IAMBufferNegotiation : IUnknown {
 };
 
 struct IKsPropertySet : IUnknown {
-  virtual HRESULT Set(REFGUID set, DWORD id, void* instance, DWORD instanceLength, void* data, DWORD dataLength) = 0;
-  virtual HRESULT Get(REFGUID set, DWORD id, void* instance, DWORD instanceLength, void* data, DWORD dataLength,
-                      DWORD* returned) = 0;
+  virtual HRESULT Set(REFGUID set, DWORD id, void* instance, DWORD instanceLength, void* data,
+                      DWORD dataLength) = 0;
+  virtual HRESULT Get(REFGUID set, DWORD id, void* instance, DWORD instanceLength, void* data,
+                      DWORD dataLength, DWORD* returned) = 0;
   virtual HRESULT QuerySupported(REFGUID set, DWORD id, DWORD* support) = 0;
 
  protected:

@@ -72,7 +72,8 @@ class Graph : public ::testing::Test {
   ComSession com;
   ComPtr<IGraphBuilder> graph;
   void SetUp() override {
-    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph.putVoid()),
+    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                               graph.putVoid()),
               S_OK);
   }
   ComPtr<IBaseFilter> add(REFCLSID clsid, const char16_t* name) {
@@ -162,7 +163,7 @@ TEST_F(Graph, InPlaceTransformSharesItsBuffers) {
   std::lock_guard<std::mutex> g(seen.lock);
   for (size_t i = 0; i < 10; ++i) {
     EXPECT_EQ(seen.frameNumbers[i], i);
-    EXPECT_EQ(seen.marks[i], 1);  // changed exactly once, in place
+    EXPECT_EQ(seen.marks[i], 1);    // changed exactly once, in place
     EXPECT_EQ(seen.starts[i], -1);  // untimed source
   }
 }
@@ -256,7 +257,8 @@ TEST_F(Graph, SmartTeePreviewDropsRatherThanBlocks) {
   blocker.cv.notify_all();
   ASSERT_EQ(control->Stop(), S_OK);
   std::lock_guard<std::mutex> g(seen.lock);
-  for (size_t i = 1; i < seen.frameNumbers.size(); ++i) ASSERT_EQ(seen.frameNumbers[i], seen.frameNumbers[i - 1] + 1);
+  for (size_t i = 1; i < seen.frameNumbers.size(); ++i)
+    ASSERT_EQ(seen.frameNumbers[i], seen.frameNumbers[i - 1] + 1);
 }
 
 TEST_F(Graph, BadRequestsFailWithoutHarm) {
@@ -378,7 +380,8 @@ TEST_F(Graph, DescriptionsAsTextAndGraphviz) {
   std::string text = describeRegisteredGraphs(false);
   EXPECT_NE(text.find("graph \"FilterGraph test\""), std::string::npos) << text;
   EXPECT_NE(text.find("filter \"VideoClient(Main)\" (stopped)"), std::string::npos) << text;
-  EXPECT_NE(text.find("out \"Out\" -> \"VideoRender\".\"In\" [Video RGB24 64x48 24bit]"), std::string::npos) << text;
+  EXPECT_NE(text.find("out \"Out\" -> \"VideoRender\".\"In\" [Video RGB24 64x48 24bit]"), std::string::npos)
+      << text;
   std::string dot = describeRegisteredGraphs(true);
   EXPECT_NE(dot.find("digraph \"FilterGraph test\""), std::string::npos) << dot;
   EXPECT_NE(dot.find("f0 -> f1"), std::string::npos) << dot;
@@ -442,8 +445,9 @@ TEST(Devices, EnumeratorAndMapper) {
                              mapper.putVoid()),
             S_OK);
   ComPtr<IEnumMoniker> found;
-  ASSERT_EQ(mapper->EnumMatchingFilters(found.put(), 0, FALSE, 0x100001, TRUE, 0, nullptr, FALSE, TRUE, 0, nullptr),
-            S_OK);
+  ASSERT_EQ(
+      mapper->EnumMatchingFilters(found.put(), 0, FALSE, 0x100001, TRUE, 0, nullptr, FALSE, TRUE, 0, nullptr),
+      S_OK);
   names.clear();
   while (found->Next(1, m.put(), nullptr) == S_OK) {
     ComPtr<IPropertyBag> bag;
@@ -453,13 +457,14 @@ TEST(Devices, EnumeratorAndMapper) {
     names.push_back(name);
   }
   ASSERT_FALSE(names.empty());
-  EXPECT_EQ(names.front(), "Test In Place");  // highest merit first
+  EXPECT_EQ(names.front(), "Test In Place");                              // highest merit first
   EXPECT_EQ(std::count(names.begin(), names.end(), "Null Renderer"), 0);  // no output pin
   EXPECT_EQ(std::count(names.begin(), names.end(), "Test Source"), 0);    // no input pin
   // By input type: audio finds no video filter.
   const GUID audioPcm[2] = {MEDIATYPE_Audio, MEDIASUBTYPE_PCM};
-  ASSERT_EQ(mapper->EnumMatchingFilters(found.put(), 0, TRUE, 0x300000, TRUE, 1, audioPcm, FALSE, TRUE, 0, nullptr),
-            S_OK);
+  ASSERT_EQ(
+      mapper->EnumMatchingFilters(found.put(), 0, TRUE, 0x300000, TRUE, 1, audioPcm, FALSE, TRUE, 0, nullptr),
+      S_OK);
   EXPECT_EQ(found->Next(1, m.put(), nullptr), S_FALSE);
 }
 

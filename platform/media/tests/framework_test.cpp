@@ -6,10 +6,10 @@
 
 #include "platform/com/com_ptr.h"
 #include "platform/com/runtime.h"
-#include "platform/media/media.h"  // the umbrella header compiles on its own
 #include "platform/media/allocator.h"
 #include "platform/media/base_filter.h"
 #include "platform/media/clock.h"
+#include "platform/media/media.h"  // the umbrella header compiles on its own
 #include "platform/media/memory_stream.h"
 #include "platform/media/property_page.h"
 #include "platform/media/results.h"
@@ -268,7 +268,8 @@ class SettingsPage final : public PropertyPage {
   SettingsFilter* filter_ = nullptr;
 };
 
-HRESULT recordFrame(OAHWND, LONG x, LONG y, const char*, ULONG objects, IUnknown**, ULONG pages, const CLSID* ids) {
+HRESULT recordFrame(OAHWND, LONG x, LONG y, const char*, ULONG objects, IUnknown**, ULONG pages,
+                    const CLSID* ids) {
   return x == 30 && y == 30 && objects == 1 && pages == 1 && ids[0] == kPage1 ? S_OK : E_FAIL;
 }
 

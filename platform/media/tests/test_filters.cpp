@@ -35,8 +35,12 @@ class TestStream final : public SourceStream {
 
 class TestSource final : public SourceFilter, public ITestSource, public IPersistPropertyBag {
  public:
-  explicit TestSource(const CLSID& clsid = CLSID_TestSource) : SourceFilter(clsid) { addStream(new TestStream(this)); }
-  HRESULT QueryInterface(REFIID iid, void** object) override { return SourceFilter::QueryInterface(iid, object); }
+  explicit TestSource(const CLSID& clsid = CLSID_TestSource) : SourceFilter(clsid) {
+    addStream(new TestStream(this));
+  }
+  HRESULT QueryInterface(REFIID iid, void** object) override {
+    return SourceFilter::QueryInterface(iid, object);
+  }
   ULONG AddRef() override { return SourceFilter::AddRef(); }
   ULONG Release() override { return SourceFilter::Release(); }
   HRESULT nonDelegatingQueryInterface(REFIID iid, void** object) override {
@@ -173,7 +177,9 @@ HRESULT TestStream::fillBuffer(IMediaSample* sample) {
 class TestInPlace final : public TransformInPlaceFilter, public ITestInPlace {
  public:
   TestInPlace() : TransformInPlaceFilter(CLSID_TestInPlace) {}
-  HRESULT QueryInterface(REFIID iid, void** object) override { return TransformInPlaceFilter::QueryInterface(iid, object); }
+  HRESULT QueryInterface(REFIID iid, void** object) override {
+    return TransformInPlaceFilter::QueryInterface(iid, object);
+  }
   ULONG AddRef() override { return TransformInPlaceFilter::AddRef(); }
   ULONG Release() override { return TransformInPlaceFilter::Release(); }
   HRESULT nonDelegatingQueryInterface(REFIID iid, void** object) override {
@@ -201,12 +207,12 @@ class TestInPlace final : public TransformInPlaceFilter, public ITestInPlace {
   std::atomic<uint64_t> seen_{0};
 };
 
-
 class TestCopy final : public TransformFilter {
  public:
   TestCopy() : TransformFilter(CLSID_TestCopy) {}
   HRESULT checkInputType(const MediaType& mt) override {
-    return mt.majortype() == MEDIATYPE_Video && mt.formattype() == FORMAT_VideoInfo ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
+    return mt.majortype() == MEDIATYPE_Video && mt.formattype() == FORMAT_VideoInfo ? S_OK
+                                                                                    : VFW_E_TYPE_NOT_ACCEPTED;
   }
   HRESULT checkTransform(const MediaType& in, const MediaType& out) override {
     return in == out ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
@@ -232,7 +238,9 @@ class TestCopy final : public TransformFilter {
   }
 };
 
-UnknownBase* makeDeviceSource(HRESULT*) { return new TestSource(CLSID_TestDeviceSource); }
+UnknownBase* makeDeviceSource(HRESULT*) {
+  return new TestSource(CLSID_TestDeviceSource);
+}
 
 const ServerPinType kVideoRgb[] = {{&MEDIATYPE_Video, &MEDIASUBTYPE_RGB24}};
 const ServerPinType kVideoAny[] = {{&MEDIATYPE_Video, &GUID_NULL}};
@@ -244,16 +252,18 @@ const ServerClass kClasses[] = {
      createObject<TestSource>},
     {&CLSID_TestInPlace, "Test In Place", 0x300000, nullptr, 2, kInPlacePins, createObject<TestInPlace>},
     {&CLSID_TestCopy, "Test Copy", MERIT_DO_NOT_USE, nullptr, 2, kInPlacePins, createObject<TestCopy>},
-    {&CLSID_TestDeviceSource, "Test Devices", MERIT_DO_NOT_USE, &CLSID_AudioInputDeviceCategory, 1, kSourcePins,
-     makeDeviceSource},
+    {&CLSID_TestDeviceSource, "Test Devices", MERIT_DO_NOT_USE, &CLSID_AudioInputDeviceCategory, 1,
+     kSourcePins, makeDeviceSource},
 };
 
 }  // namespace
 
 PLATFORM_COM_SERVER(kClasses)
 
-extern "C" __attribute__((visibility("default"))) HRESULT DllEnumerateDevices(const GUID* category, const CLSID* clsid,
-                                                                               DeviceFoundFn found, void* context) {
+extern "C" __attribute__((visibility("default"))) HRESULT DllEnumerateDevices(const GUID* category,
+                                                                              const CLSID* clsid,
+                                                                              DeviceFoundFn found,
+                                                                              void* context) {
   if (!category || !clsid || !found) return E_POINTER;
   if (*clsid != CLSID_TestDeviceSource || *category != CLSID_AudioInputDeviceCategory) return S_FALSE;
   found(context, "Test Device A", "/dev/test-a");
