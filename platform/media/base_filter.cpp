@@ -724,7 +724,11 @@ HRESULT BaseFilter::Load(IStream* stream) {
   ByteReader r(data.data(), got);
   std::lock_guard<std::recursive_mutex> g(lock_);
   hr = readSettings(r, static_cast<int>(version));
-  if (SUCCEEDED(hr)) dirty_ = false;
+  if (SUCCEEDED(hr)) {
+    dirty_ = false;
+    // Leave the stream just after this filter's data, for whatever follows it.
+    if (r.ok() && r.position() < got) stream->Seek(-static_cast<int64_t>(got - r.position()), 1, nullptr);
+  }
   return hr;
 }
 

@@ -210,6 +210,20 @@ TEST(Persistence, SaveLoadWithVersionPrefix) {
   EXPECT_EQ(g->number, -2);
   EXPECT_EQ(g->text, "234.5.6.7");
 
+  // Two filters' settings back to back in one stream.
+  ComPtr<MemoryStream> both = ComPtr<MemoryStream>::adopt(MemoryStream::create());
+  f->number = 11;
+  ASSERT_EQ(ps->Save(both.get(), TRUE), S_OK);
+  f->number = 22;
+  f->text = "second";
+  ASSERT_EQ(ps->Save(both.get(), TRUE), S_OK);
+  both->Seek(0, 0, nullptr);
+  ASSERT_EQ(hold2.as<IPersistStream>()->Load(both.get()), S_OK);
+  EXPECT_EQ(g->number, 11);
+  ASSERT_EQ(hold2.as<IPersistStream>()->Load(both.get()), S_OK);
+  EXPECT_EQ(g->number, 22);
+  EXPECT_EQ(g->text, "second");
+
   // Cut short: the fields before the cut are applied, the load fails.
   std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + 24 + 6);
   g->number = 0;
