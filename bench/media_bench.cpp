@@ -27,11 +27,21 @@ void* operator new(size_t n) {
   if (void* p = std::malloc(n ? n : 1)) return p;
   throw std::bad_alloc();
 }
-void* operator new[](size_t n) { return operator new(n); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
-void operator delete[](void* p, size_t) noexcept { std::free(p); }
+void* operator new[](size_t n) {
+  return operator new(n);
+}
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, size_t) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, size_t) noexcept {
+  std::free(p);
+}
 
 namespace {
 
@@ -86,7 +96,8 @@ ComPtr<IBaseFilter> make(IGraphBuilder* g, REFCLSID clsid, const char16_t* name)
 }
 
 bool link(IGraphBuilder* g, IBaseFilter* a, int out, IBaseFilter* b, int in) {
-  return g->ConnectDirect(pinOf(a, PINDIR_OUTPUT, out).get(), pinOf(b, PINDIR_INPUT, in).get(), nullptr) == S_OK;
+  return g->ConnectDirect(pinOf(a, PINDIR_OUTPUT, out).get(), pinOf(b, PINDIR_INPUT, in).get(), nullptr) ==
+         S_OK;
 }
 
 struct Result {
@@ -95,7 +106,8 @@ struct Result {
 
 Result runChain(bool withTee, int width, int height) {
   ComPtr<IGraphBuilder> graph;
-  if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph.putVoid()))) {
+  if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                              graph.putVoid()))) {
     std::fprintf(stderr, "media_bench: no filter graph\n");
     std::exit(1);
   }
@@ -110,8 +122,8 @@ Result runChain(bool withTee, int width, int height) {
   if (withTee) {
     tee = make(graph.get(), CLSID_InfTee, u"Tee");
     r2 = make(graph.get(), CLSID_NullRenderer, u"Renderer 2");
-    ok = ok && link(graph.get(), inplace.get(), 0, tee.get(), 0) && link(graph.get(), tee.get(), 0, r1.get(), 0) &&
-         link(graph.get(), tee.get(), 1, r2.get(), 0);
+    ok = ok && link(graph.get(), inplace.get(), 0, tee.get(), 0) &&
+         link(graph.get(), tee.get(), 0, r1.get(), 0) && link(graph.get(), tee.get(), 1, r2.get(), 0);
   } else {
     ok = ok && link(graph.get(), inplace.get(), 0, r1.get(), 0);
   }
@@ -142,12 +154,18 @@ int main() {
   Result small = runChain(true, 8, 8);
   std::printf("media_bench: RGB24, %llu frames measured after %llu warm-up frames\n",
               static_cast<unsigned long long>(kFrames), static_cast<unsigned long long>(kWarmup));
-  std::printf("  720x480 source -> in-place -> null renderer:             %9.0f frames/s %8.2f us/frame %.3f allocs/frame\n",
-              plain.fps, plain.usPerFrame, plain.allocsPerFrame);
-  std::printf("  720x480 source -> in-place -> inf tee -> 2 null renderers: %7.0f frames/s %8.2f us/frame %.3f allocs/frame\n",
-              tee.fps, tee.usPerFrame, tee.allocsPerFrame);
-  std::printf("  8x8     source -> in-place -> inf tee -> 2 null renderers: %7.0f frames/s %8.2f us/frame %.3f allocs/frame\n",
-              small.fps, small.usPerFrame, small.allocsPerFrame);
+  std::printf(
+      "  720x480 source -> in-place -> null renderer:             %9.0f frames/s %8.2f us/frame %.3f "
+      "allocs/frame\n",
+      plain.fps, plain.usPerFrame, plain.allocsPerFrame);
+  std::printf(
+      "  720x480 source -> in-place -> inf tee -> 2 null renderers: %7.0f frames/s %8.2f us/frame %.3f "
+      "allocs/frame\n",
+      tee.fps, tee.usPerFrame, tee.allocsPerFrame);
+  std::printf(
+      "  8x8     source -> in-place -> inf tee -> 2 null renderers: %7.0f frames/s %8.2f us/frame %.3f "
+      "allocs/frame\n",
+      small.fps, small.usPerFrame, small.allocsPerFrame);
   std::printf("  framework time per frame, tee copies excluded: %.2f us (goal < 20 us)\n", small.usPerFrame);
   bool goal = small.usPerFrame < 20.0 && plain.usPerFrame < 20.0 && tee.allocsPerFrame == 0 &&
               plain.allocsPerFrame == 0 && small.allocsPerFrame == 0;

@@ -14,14 +14,14 @@ struct VideoFormatRow {
 };
 
 const VideoFormatRow kVideoFormats[] = {
-    {16, BI_BITFIELDS, true, false},                      // RGB555
-    {24, BI_RGB, true, false},                            // RGB24
-    {24, makeFourcc('M', 'P', '4', '2'), false, true},    // MPEG4 v2
-    {24, makeFourcc('M', 'P', '4', '3'), false, true},    // MPEG4 v3
-    {24, makeFourcc('d', 'v', 's', 'd'), true, false},    // dvsd
-    {24, makeFourcc('m', '2', '6', '1'), false, true},    // H.261
-    {24, makeFourcc('m', '2', '6', '3'), false, true},    // H.263
-    {24, makeFourcc('M', 'J', 'P', 'G'), true, false},    // MJPEG
+    {16, BI_BITFIELDS, true, false},                    // RGB555
+    {24, BI_RGB, true, false},                          // RGB24
+    {24, makeFourcc('M', 'P', '4', '2'), false, true},  // MPEG4 v2
+    {24, makeFourcc('M', 'P', '4', '3'), false, true},  // MPEG4 v3
+    {24, makeFourcc('d', 'v', 's', 'd'), true, false},  // dvsd
+    {24, makeFourcc('m', '2', '6', '1'), false, true},  // H.261
+    {24, makeFourcc('m', '2', '6', '3'), false, true},  // H.263
+    {24, makeFourcc('M', 'J', 'P', 'G'), true, false},  // MJPEG
 };
 
 const int kResolutions[][2] = {{128, 96},  {176, 144}, {352, 288}, {160, 120}, {180, 120},
@@ -30,8 +30,9 @@ const uint32_t kRates[] = {8000, 11025, 16000, 22050, 44100, 48000};
 
 const char* const kVideoFormatNames[] = {"RGB555(16bit)", "RGB24", "MPEG4 v2", "MPEG4 v3",
                                          "dvsd",          "H.261", "H.263",    "MJPEG"};
-const char* const kResolutionNames[] = {"SQCIF(128x96)", "QCIF(176x144)", "CIF(352x288)", "160x120", "180x120",
-                                        "320x240",       "360x240",       "640x480",      "720x480"};
+const char* const kResolutionNames[] = {"SQCIF(128x96)", "QCIF(176x144)", "CIF(352x288)",
+                                        "160x120",       "180x120",       "320x240",
+                                        "360x240",       "640x480",       "720x480"};
 const char* const kAudioFormatNames[] = {"MP3", "PCM", "MPEG1"};
 const char* const kFrequencyNames[] = {"8KHz", "11KHz", "16KHz", "22KHz", "44.1KHz", "48KHz"};
 const char* const kChannelNames[] = {"Stereo", "Monaural"};
@@ -42,16 +43,30 @@ const char* nameOf(const char* const (&names)[N], int code) {
   return code >= 0 && code < static_cast<int>(N) ? names[code] : nullptr;
 }
 
-bool inRange(int code, int unknown) { return code >= 0 && code < unknown; }
+bool inRange(int code, int unknown) {
+  return code >= 0 && code < unknown;
+}
 
 }  // namespace
 
-const char* videoFormatName(int code) { return nameOf(kVideoFormatNames, code); }
-const char* resolutionName(int code) { return nameOf(kResolutionNames, code); }
-const char* audioFormatName(int code) { return nameOf(kAudioFormatNames, code); }
-const char* frequencyName(int code) { return nameOf(kFrequencyNames, code); }
-const char* channelName(int code) { return nameOf(kChannelNames, code); }
-const char* bitCountName(int code) { return nameOf(kBitCountNames, code); }
+const char* videoFormatName(int code) {
+  return nameOf(kVideoFormatNames, code);
+}
+const char* resolutionName(int code) {
+  return nameOf(kResolutionNames, code);
+}
+const char* audioFormatName(int code) {
+  return nameOf(kAudioFormatNames, code);
+}
+const char* frequencyName(int code) {
+  return nameOf(kFrequencyNames, code);
+}
+const char* channelName(int code) {
+  return nameOf(kChannelNames, code);
+}
+const char* bitCountName(int code) {
+  return nameOf(kBitCountNames, code);
+}
 
 bool resolutionSize(int code, int* width, int* height) {
   if (!inRange(code, Resolution_Unknown)) return false;
@@ -60,7 +75,9 @@ bool resolutionSize(int code, int* width, int* height) {
   return true;
 }
 
-uint32_t frequencyRate(int code) { return inRange(code, Frequency_Unknown) ? kRates[code] : 0; }
+uint32_t frequencyRate(int code) {
+  return inRange(code, Frequency_Unknown) ? kRates[code] : 0;
+}
 
 bool MediaClassification::buildMediaType() {
   if (kind == MediaKind_Video) {
@@ -162,14 +179,22 @@ void MediaClassification::classify(const AM_MEDIA_TYPE& mt) {
     if (!videoInfoOf(mt, vih)) return;
     const BitmapInfoHeader& b = vih.bmi;
     bool plain = fixedSize && !temporal, compressed = !fixedSize && temporal;
-    if (b.bitCount == 16 && b.compression == BI_BITFIELDS && plain) videoFormat = VideoFormat_RGB555;
-    else if (b.bitCount == 24 && b.compression == BI_RGB && plain) videoFormat = VideoFormat_RGB24;
-    else if (b.compression == makeFourcc('M', 'P', '4', '2') && compressed) videoFormat = VideoFormat_MPEG4v2;
-    else if (b.compression == makeFourcc('M', 'P', '4', '3') && compressed) videoFormat = VideoFormat_MPEG4v3;
-    else if (b.compression == makeFourcc('m', '2', '6', '1') && compressed) videoFormat = VideoFormat_H261;
-    else if (b.compression == makeFourcc('m', '2', '6', '3') && compressed) videoFormat = VideoFormat_H263;
-    else if (b.compression == makeFourcc('M', 'J', 'P', 'G') && plain) videoFormat = VideoFormat_MJPEG;
-    else if (b.compression == makeFourcc('d', 'v', 's', 'd') && plain) videoFormat = VideoFormat_DVSD;
+    if (b.bitCount == 16 && b.compression == BI_BITFIELDS && plain)
+      videoFormat = VideoFormat_RGB555;
+    else if (b.bitCount == 24 && b.compression == BI_RGB && plain)
+      videoFormat = VideoFormat_RGB24;
+    else if (b.compression == makeFourcc('M', 'P', '4', '2') && compressed)
+      videoFormat = VideoFormat_MPEG4v2;
+    else if (b.compression == makeFourcc('M', 'P', '4', '3') && compressed)
+      videoFormat = VideoFormat_MPEG4v3;
+    else if (b.compression == makeFourcc('m', '2', '6', '1') && compressed)
+      videoFormat = VideoFormat_H261;
+    else if (b.compression == makeFourcc('m', '2', '6', '3') && compressed)
+      videoFormat = VideoFormat_H263;
+    else if (b.compression == makeFourcc('M', 'J', 'P', 'G') && plain)
+      videoFormat = VideoFormat_MJPEG;
+    else if (b.compression == makeFourcc('d', 'v', 's', 'd') && plain)
+      videoFormat = VideoFormat_DVSD;
     for (int i = 0; i < Resolution_Unknown; ++i)
       if (b.width == kResolutions[i][0] && b.height == kResolutions[i][1]) resolution = i;
     return;
@@ -186,13 +211,17 @@ void MediaClassification::classify(const AM_MEDIA_TYPE& mt) {
                : wfx.bitsPerSample == 16 ? BitCount_16
                                          : BitCount_Unknown;
     if (fixedSize && !temporal) {
-      if (wfx.formatTag == WAVE_FORMAT_PCM) audioFormat = AudioFormat_PCM;
-      else if (wfx.formatTag == WAVE_FORMAT_MPEG) audioFormat = AudioFormat_MPEG1;
-      else if (wfx.formatTag == WAVE_FORMAT_MPEGLAYER3) audioFormat = AudioFormat_MP3;
+      if (wfx.formatTag == WAVE_FORMAT_PCM)
+        audioFormat = AudioFormat_PCM;
+      else if (wfx.formatTag == WAVE_FORMAT_MPEG)
+        audioFormat = AudioFormat_MPEG1;
+      else if (wfx.formatTag == WAVE_FORMAT_MPEGLAYER3)
+        audioFormat = AudioFormat_MP3;
     }
     return;
   }
-  if (mt.majortype == MEDIATYPE_Stream && mt.subtype == MEDIASUBTYPE_PointerInfo && mt.formattype == FORMAT_None)
+  if (mt.majortype == MEDIATYPE_Stream && mt.subtype == MEDIASUBTYPE_PointerInfo &&
+      mt.formattype == FORMAT_None)
     kind = MediaKind_Pointer;
 }
 

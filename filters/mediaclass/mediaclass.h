@@ -4,7 +4,12 @@
 #pragma once
 #include "platform/media/media_type.h"
 
-enum MediaKind : int { MediaKind_Video = 0, MediaKind_Audio = 1, MediaKind_Pointer = 2, MediaKind_Unknown = 3 };
+enum MediaKind : int {
+  MediaKind_Video = 0,
+  MediaKind_Audio = 1,
+  MediaKind_Pointer = 2,
+  MediaKind_Unknown = 3
+};
 
 enum VideoFormatCode : int {
   VideoFormat_RGB555 = 0,
@@ -19,9 +24,9 @@ enum VideoFormatCode : int {
 };
 
 enum ResolutionCode : int {
-  Resolution_SQCIF = 0,    // 128x96
-  Resolution_QCIF = 1,     // 176x144
-  Resolution_CIF = 2,      // 352x288
+  Resolution_SQCIF = 0,  // 128x96
+  Resolution_QCIF = 1,   // 176x144
+  Resolution_CIF = 2,    // 352x288
   Resolution_160x120 = 3,
   Resolution_180x120 = 4,
   Resolution_320x240 = 5,
@@ -31,7 +36,12 @@ enum ResolutionCode : int {
   Resolution_Unknown = 9,
 };
 
-enum AudioFormatCode : int { AudioFormat_MP3 = 0, AudioFormat_PCM = 1, AudioFormat_MPEG1 = 2, AudioFormat_Unknown = 3 };
+enum AudioFormatCode : int {
+  AudioFormat_MP3 = 0,
+  AudioFormat_PCM = 1,
+  AudioFormat_MPEG1 = 2,
+  AudioFormat_Unknown = 3
+};
 
 enum FrequencyCode : int {
   Frequency_8000 = 0,

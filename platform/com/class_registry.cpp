@@ -44,9 +44,12 @@ bool parsePins(const std::string& s, std::vector<RegisteredPin>& pins) {
   for (const std::string& p : split(s, ';')) {
     RegisteredPin pin;
     std::string types;
-    if (p.rfind("in:", 0) == 0) pin.output = false, types = p.substr(3);
-    else if (p.rfind("out:", 0) == 0) pin.output = true, types = p.substr(4);
-    else return false;
+    if (p.rfind("in:", 0) == 0)
+      pin.output = false, types = p.substr(3);
+    else if (p.rfind("out:", 0) == 0)
+      pin.output = true, types = p.substr(4);
+    else
+      return false;
     if (!types.empty())
       for (const std::string& t : split(types, ',')) {
         auto parts = split(t, '/');
@@ -103,7 +106,9 @@ bool ClassRegistry::parse(const std::string& text) {
       m.instance = f[5];
       if (ok) members_.push_back(std::move(m));
     }
-    if (!ok) platformLog(PlatformLogLevel::Warn, "class registry %s: line %d malformed, skipped", path_.c_str(), lineNo);
+    if (!ok)
+      platformLog(PlatformLogLevel::Warn, "class registry %s: line %d malformed, skipped", path_.c_str(),
+                  lineNo);
   }
   return true;
 }
@@ -113,8 +118,8 @@ std::string ClassRegistry::format() const {
   char merit[16];
   for (const ClassRecord& r : classes_) {
     std::snprintf(merit, sizeof merit, "%x", r.merit);
-    out << "class\t" << guidToString(r.clsid) << '\t' << cleanField(r.module) << '\t' << cleanField(r.name) << '\t'
-        << merit << '\t';
+    out << "class\t" << guidToString(r.clsid) << '\t' << cleanField(r.module) << '\t' << cleanField(r.name)
+        << '\t' << merit << '\t';
     for (size_t i = 0; i < r.pins.size(); ++i) {
       if (i) out << ';';
       out << (r.pins[i].output ? "out:" : "in:");
@@ -127,8 +132,8 @@ std::string ClassRegistry::format() const {
   }
   for (const CategoryMember& m : members_) {
     std::snprintf(merit, sizeof merit, "%x", m.merit);
-    out << "member\t" << guidToString(m.category) << '\t' << guidToString(m.clsid) << '\t' << cleanField(m.name)
-        << '\t' << merit << '\t' << cleanField(m.instance) << '\n';
+    out << "member\t" << guidToString(m.category) << '\t' << guidToString(m.clsid) << '\t'
+        << cleanField(m.name) << '\t' << merit << '\t' << cleanField(m.instance) << '\n';
   }
   return out.str();
 }
@@ -215,6 +220,7 @@ bool ClassRegistry::addMember(const CategoryMember& member) {
 
 bool ClassRegistry::removeMembers(REFGUID category, REFCLSID clsid) {
   return modify([&] {
-    std::erase_if(members_, [&](const CategoryMember& m) { return m.category == category && m.clsid == clsid; });
+    std::erase_if(members_,
+                  [&](const CategoryMember& m) { return m.category == category && m.clsid == clsid; });
   });
 }

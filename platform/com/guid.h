@@ -37,7 +37,10 @@ using REFGUID = const GUID&;
 
 namespace guid_detail {
 constexpr int hexValue(char c) {
-  return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+  return c >= '0' && c <= '9'   ? c - '0'
+         : c >= 'a' && c <= 'f' ? c - 'a' + 10
+         : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                : -1;
 }
 // Parses the braced form; returns false on any deviation (length, braces,
 // dashes, non-hex digits).

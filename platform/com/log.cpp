@@ -10,12 +10,18 @@ std::atomic<PlatformLogSink> g_sink{nullptr};
 
 const char* platformLogTag(PlatformLogLevel level) {
   switch (level) {
-    case PlatformLogLevel::Fatal: return "[Fatal]";
-    case PlatformLogLevel::Error: return "[Error]";
-    case PlatformLogLevel::Warn: return "[Warn]";
-    case PlatformLogLevel::Notice: return "[Notice]";
-    case PlatformLogLevel::Info: return "[Info]";
-    case PlatformLogLevel::Debug: return "[Debug]";
+    case PlatformLogLevel::Fatal:
+      return "[Fatal]";
+    case PlatformLogLevel::Error:
+      return "[Error]";
+    case PlatformLogLevel::Warn:
+      return "[Warn]";
+    case PlatformLogLevel::Notice:
+      return "[Notice]";
+    case PlatformLogLevel::Info:
+      return "[Info]";
+    case PlatformLogLevel::Debug:
+      return "[Debug]";
   }
   return "[Info]";
 }
@@ -33,4 +39,6 @@ void platformLog(PlatformLogLevel level, const char* format, ...) {
   std::fprintf(stderr, "%s : %s\n", platformLogTag(level), message);
 }
 
-PlatformLogSink setPlatformLogSink(PlatformLogSink sink) { return g_sink.exchange(sink); }
+PlatformLogSink setPlatformLogSink(PlatformLogSink sink) {
+  return g_sink.exchange(sink);
+}

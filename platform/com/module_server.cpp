@@ -18,7 +18,8 @@ class ServerFactory final : public IClassFactory, public UnknownBase {
   PLATFORM_DECLARE_UNKNOWN
 
   HRESULT nonDelegatingQueryInterface(REFIID iid, void** object) override {
-    if (iid == IID_IUnknown || iid == IID_IClassFactory) return getInterface(static_cast<IClassFactory*>(this), object);
+    if (iid == IID_IUnknown || iid == IID_IClassFactory)
+      return getInterface(static_cast<IClassFactory*>(this), object);
     return E_NOINTERFACE;
   }
 
@@ -38,8 +39,10 @@ class ServerFactory final : public IClassFactory, public UnknownBase {
   }
 
   HRESULT LockServer(BOOL lock) override {
-    if (lock) module_.objects->fetch_add(1);
-    else module_.objects->fetch_sub(1);
+    if (lock)
+      module_.objects->fetch_add(1);
+    else
+      module_.objects->fetch_sub(1);
     return S_OK;
   }
 
@@ -73,7 +76,9 @@ HRESULT serverGetClassObject(const ServerModule& module, REFCLSID clsid, REFIID 
   return CLASS_E_CLASSNOTAVAILABLE;
 }
 
-HRESULT serverCanUnloadNow(const ServerModule& module) { return module.objects->load() == 0 ? S_OK : S_FALSE; }
+HRESULT serverCanUnloadNow(const ServerModule& module) {
+  return module.objects->load() == 0 ? S_OK : S_FALSE;
+}
 
 HRESULT serverRegister(const ServerModule& module, bool unregister) {
   std::string path = modulePath(module.anchor);
@@ -99,11 +104,19 @@ HRESULT serverRegister(const ServerModule& module, bool unregister) {
         r.pins.push_back(std::move(pin));
       }
       ok = registry.addClass(r);
-      if (ok && c.category) ok = registry.addMember({*c.category, *c.clsid, r.name, c.merit, {}});
+      if (ok && c.category) {
+        void* self = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
+        bool enumerates = self && dlsym(self, "DllEnumerateDevices");
+        if (self) dlclose(self);
+        ok = registry.removeMembers(*c.category, *c.clsid) &&
+             registry.addMember(
+                 {*c.category, *c.clsid, r.name, c.merit, enumerates ? kEnumerateDevicesInstance : ""});
+      }
     }
     if (!ok) {
-      platformLog(PlatformLogLevel::Error, "%s of %s in %s failed", unregister ? "unregistration" : "registration",
-                  guidToString(*c.clsid).c_str(), registry.path().c_str());
+      platformLog(PlatformLogLevel::Error, "%s of %s in %s failed",
+                  unregister ? "unregistration" : "registration", guidToString(*c.clsid).c_str(),
+                  registry.path().c_str());
       return SELFREG_E_CLASS;
     }
   }

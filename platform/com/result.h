@@ -10,7 +10,9 @@ using BOOL = int32_t;
 inline constexpr BOOL TRUE = 1;
 inline constexpr BOOL FALSE = 0;
 
-constexpr HRESULT makeResult(uint32_t v) { return static_cast<HRESULT>(v); }
+constexpr HRESULT makeResult(uint32_t v) {
+  return static_cast<HRESULT>(v);
+}
 
 inline constexpr HRESULT S_OK = 0;
 inline constexpr HRESULT S_FALSE = 1;
@@ -34,5 +36,9 @@ inline constexpr HRESULT SELFREG_E_CLASS = makeResult(0x80040201);
 inline constexpr HRESULT STG_E_READFAULT = makeResult(0x8003001E);
 inline constexpr HRESULT STG_E_WRITEFAULT = makeResult(0x8003001D);
 
-constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-constexpr bool FAILED(HRESULT hr) { return hr < 0; }
+constexpr bool SUCCEEDED(HRESULT hr) {
+  return hr >= 0;
+}
+constexpr bool FAILED(HRESULT hr) {
+  return hr < 0;
+}

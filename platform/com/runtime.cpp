@@ -40,7 +40,8 @@ class BuiltinFactory final : public IClassFactory, public UnknownBase {
   explicit BuiltinFactory(BuiltinCreateFn create) : create_(create) {}
   PLATFORM_DECLARE_UNKNOWN
   HRESULT nonDelegatingQueryInterface(REFIID iid, void** object) override {
-    if (iid == IID_IUnknown || iid == IID_IClassFactory) return getInterface(static_cast<IClassFactory*>(this), object);
+    if (iid == IID_IUnknown || iid == IID_IClassFactory)
+      return getInterface(static_cast<IClassFactory*>(this), object);
     return E_NOINTERFACE;
   }
   HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
@@ -70,7 +71,8 @@ HRESULT loadModule(Runtime& rt, const std::string& path, LoadedModule*& out) {
   void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!handle) {
     const char* err = dlerror();
-    platformLog(PlatformLogLevel::Error, "cannot load module %s: %s", path.c_str(), err ? err : "unknown error");
+    platformLog(PlatformLogLevel::Error, "cannot load module %s: %s", path.c_str(),
+                err ? err : "unknown error");
     return CO_E_DLLNOTFOUND;
   }
   LoadedModule m;
@@ -126,7 +128,8 @@ HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, void*, REFIID iid, void*
   Runtime& rt = runtime();
   std::unique_lock<std::mutex> g(rt.lock);
   if (rt.initCount == 0) {
-    platformLog(PlatformLogLevel::Error, "class %s requested before CoInitialize", guidToString(clsid).c_str());
+    platformLog(PlatformLogLevel::Error, "class %s requested before CoInitialize",
+                guidToString(clsid).c_str());
     return CO_E_NOTINITIALIZED;
   }
   auto builtin = rt.builtins.find(clsid);
@@ -173,7 +176,8 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID 
   if (!object) return E_POINTER;
   *object = nullptr;
   IClassFactory* factory = nullptr;
-  HRESULT hr = CoGetClassObject(clsid, context, nullptr, IID_IClassFactory, reinterpret_cast<void**>(&factory));
+  HRESULT hr =
+      CoGetClassObject(clsid, context, nullptr, IID_IClassFactory, reinterpret_cast<void**>(&factory));
   if (FAILED(hr)) return hr;
   hr = factory->CreateInstance(outer, iid, object);
   factory->Release();
@@ -204,8 +208,29 @@ bool CoIsModuleLoaded(const char* path) {
   return path && rt.modules.count(path) != 0;
 }
 
-void* CoTaskMemAlloc(size_t size) { return std::malloc(size ? size : 1); }
-void CoTaskMemFree(void* p) { std::free(p); }
+HRESULT CoGetModuleSymbol(REFCLSID clsid, const char* symbol, void** address) {
+  if (!symbol || !address) return E_POINTER;
+  *address = nullptr;
+  Runtime& rt = runtime();
+  std::lock_guard<std::mutex> g(rt.lock);
+  if (rt.initCount == 0) return CO_E_NOTINITIALIZED;
+  ClassRegistry registry;
+  if (!registry.load()) return REGDB_E_CLASSNOTREG;
+  auto record = registry.findClass(clsid);
+  if (!record) return REGDB_E_CLASSNOTREG;
+  LoadedModule* module = nullptr;
+  HRESULT hr = loadModule(rt, record->module, module);
+  if (FAILED(hr)) return hr;
+  *address = dlsym(module->handle, symbol);
+  return *address ? S_OK : E_NOINTERFACE;
+}
+
+void* CoTaskMemAlloc(size_t size) {
+  return std::malloc(size ? size : 1);
+}
+void CoTaskMemFree(void* p) {
+  std::free(p);
+}
 
 HRESULT registerServerModule(const char* path, bool unregister) {
   void* handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);

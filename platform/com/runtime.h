@@ -27,6 +27,11 @@ void CoFreeUnusedLibraries();
 // Whether the module at path is currently loaded by the component model.
 bool CoIsModuleLoaded(const char* path);
 
+// Loads the module serving clsid (as creating an object would) and looks up
+// an exported symbol in it; the module stays loaded while objects of it live
+// or until CoFreeUnusedLibraries finds it idle.
+HRESULT CoGetModuleSymbol(REFCLSID clsid, const char* symbol, void** address);
+
 void* CoTaskMemAlloc(size_t size);
 void CoTaskMemFree(void* p);
 

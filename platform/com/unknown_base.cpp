@@ -4,7 +4,9 @@ UnknownBase::~UnknownBase() {
   if (moduleCounter_) moduleCounter_->fetch_sub(1);
 }
 
-ULONG UnknownBase::nonDelegatingAddRef() { return refs_.fetch_add(1) + 1; }
+ULONG UnknownBase::nonDelegatingAddRef() {
+  return refs_.fetch_add(1) + 1;
+}
 
 ULONG UnknownBase::nonDelegatingRelease() {
   ULONG left = refs_.fetch_sub(1) - 1;

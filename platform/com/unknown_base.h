@@ -44,11 +44,15 @@ class UnknownBase {
 
 // Placed in the public part of the most-derived class: routes QueryInterface,
 // AddRef and Release of every interface base to UnknownBase.
-#define PLATFORM_DECLARE_UNKNOWN                                                                        \
-  HRESULT QueryInterface(REFIID iid_, void** object_) override {                                        \
-    if (!object_) return E_POINTER;                                                                     \
-    *object_ = nullptr;                                                                                 \
-    return this->nonDelegatingQueryInterface(iid_, object_);                                            \
-  }                                                                                                     \
-  ULONG AddRef() override { return this->nonDelegatingAddRef(); }                                       \
-  ULONG Release() override { return this->nonDelegatingRelease(); }
+#define PLATFORM_DECLARE_UNKNOWN                                 \
+  HRESULT QueryInterface(REFIID iid_, void** object_) override { \
+    if (!object_) return E_POINTER;                              \
+    *object_ = nullptr;                                          \
+    return this->nonDelegatingQueryInterface(iid_, object_);     \
+  }                                                              \
+  ULONG AddRef() override {                                      \
+    return this->nonDelegatingAddRef();                          \
+  }                                                              \
+  ULONG Release() override {                                     \
+    return this->nonDelegatingRelease();                         \
+  }

@@ -7,19 +7,37 @@ std::u16string utf8ToUtf16(const std::string& s) {
     unsigned char c = static_cast<unsigned char>(s[i]);
     uint32_t cp;
     size_t len;
-    if (c < 0x80) cp = c, len = 1;
-    else if ((c >> 5) == 6) cp = c & 0x1F, len = 2;
-    else if ((c >> 4) == 14) cp = c & 0x0F, len = 3;
-    else if ((c >> 3) == 30) cp = c & 0x07, len = 4;
-    else { out.push_back(u'\uFFFD'); ++i; continue; }
-    if (i + len > s.size()) { out.push_back(u'\uFFFD'); break; }
+    if (c < 0x80)
+      cp = c, len = 1;
+    else if ((c >> 5) == 6)
+      cp = c & 0x1F, len = 2;
+    else if ((c >> 4) == 14)
+      cp = c & 0x0F, len = 3;
+    else if ((c >> 3) == 30)
+      cp = c & 0x07, len = 4;
+    else {
+      out.push_back(u'\uFFFD');
+      ++i;
+      continue;
+    }
+    if (i + len > s.size()) {
+      out.push_back(u'\uFFFD');
+      break;
+    }
     bool ok = true;
     for (size_t k = 1; k < len; ++k) {
       unsigned char cc = static_cast<unsigned char>(s[i + k]);
-      if ((cc >> 6) != 2) { ok = false; break; }
+      if ((cc >> 6) != 2) {
+        ok = false;
+        break;
+      }
       cp = (cp << 6) | (cc & 0x3F);
     }
-    if (!ok) { out.push_back(u'\uFFFD'); ++i; continue; }
+    if (!ok) {
+      out.push_back(u'\uFFFD');
+      ++i;
+      continue;
+    }
     i += len;
     if (cp >= 0x10000) {
       cp -= 0x10000;
@@ -41,9 +59,12 @@ std::string utf16ToUtf8(const char16_t* s) {
       cp = 0x10000 + ((cp - 0xD800) << 10) + (s[i + 1] - 0xDC00);
       ++i;
     }
-    if (cp < 0x80) out.push_back(char(cp));
-    else if (cp < 0x800) { out.push_back(char(0xC0 | (cp >> 6))); out.push_back(char(0x80 | (cp & 0x3F))); }
-    else if (cp < 0x10000) {
+    if (cp < 0x80)
+      out.push_back(char(cp));
+    else if (cp < 0x800) {
+      out.push_back(char(0xC0 | (cp >> 6)));
+      out.push_back(char(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
       out.push_back(char(0xE0 | (cp >> 12)));
       out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
       out.push_back(char(0x80 | (cp & 0x3F)));

@@ -5,7 +5,9 @@
 #include "platform/com/wide_text.h"
 #include "platform/media/guids.h"
 
-InfTee::InfTee() : TeeFilter(CLSID_InfTee) { addNewOutput(); }
+InfTee::InfTee() : TeeFilter(CLSID_InfTee) {
+  addNewOutput();
+}
 
 void InfTee::addNewOutput() {
   std::u16string name = utf8ToUtf16("Output" + std::to_string(nextNumber_++));

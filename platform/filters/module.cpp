@@ -15,16 +15,13 @@ const ServerPin kSmartTeePins[] = {{false, 1, kAnyType}, {true, 1, kAnyType}, {t
 const ServerPin kRendererPins[] = {{false, 1, kAnyType}};
 const ServerPin kVideoRendererPins[] = {{false, 1, kVideoType}};
 
-template <typename T>
-UnknownBase* make(HRESULT*) {
-  return new T;
-}
-
 const ServerClass kClasses[] = {
-    {&CLSID_SmartTee, "Smart Tee", MERIT_DO_NOT_USE, nullptr, 3, kSmartTeePins, make<SmartTee>},
-    {&CLSID_InfTee, "Infinite Pin Tee Filter", MERIT_DO_NOT_USE, nullptr, 2, kTeePins, make<InfTee>},
-    {&CLSID_VideoRenderer, "Video Renderer", MERIT_UNLIKELY, nullptr, 1, kVideoRendererPins, make<VideoRenderer>},
-    {&CLSID_NullRenderer, "Null Renderer", MERIT_DO_NOT_USE, nullptr, 1, kRendererPins, make<NullRenderer>},
+    {&CLSID_SmartTee, "Smart Tee", MERIT_DO_NOT_USE, nullptr, 3, kSmartTeePins, createObject<SmartTee>},
+    {&CLSID_InfTee, "Infinite Pin Tee Filter", MERIT_DO_NOT_USE, nullptr, 2, kTeePins, createObject<InfTee>},
+    {&CLSID_VideoRenderer, "Video Renderer", MERIT_UNLIKELY, nullptr, 1, kVideoRendererPins,
+     createObject<VideoRenderer>},
+    {&CLSID_NullRenderer, "Null Renderer", MERIT_DO_NOT_USE, nullptr, 1, kRendererPins,
+     createObject<NullRenderer>},
 };
 
 }  // namespace

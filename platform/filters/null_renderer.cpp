@@ -9,7 +9,9 @@ HRESULT NullRenderer::nonDelegatingQueryInterface(REFIID iid, void** object) {
   return BaseRenderer::nonDelegatingQueryInterface(iid, object);
 }
 
-HRESULT NullRenderer::checkMediaType(const MediaType&) { return S_OK; }
+HRESULT NullRenderer::checkMediaType(const MediaType&) {
+  return S_OK;
+}
 
 HRESULT NullRenderer::doRenderSample(IMediaSample* sample) {
   count_.fetch_add(1);

@@ -8,9 +8,9 @@ inline constexpr IID IID_INullRendererControl = makeGuid("{4C1D7A02-93B8-4F0E-A6
 using NullRendererCallback = void (*)(void* context, IMediaSample* sample);
 
 struct INullRendererControl : IUnknown {
-  virtual HRESULT GetSampleCount(uint64_t* count) = 0;                          // 3
+  virtual HRESULT GetSampleCount(uint64_t* count) = 0;                            // 3
   virtual HRESULT SetCallback(NullRendererCallback callback, void* context) = 0;  // 4
-  virtual HRESULT SetSyncToClock(BOOL sync) = 0;                                // 5
+  virtual HRESULT SetSyncToClock(BOOL sync) = 0;                                  // 5
 
  protected:
   ~INullRendererControl() = default;
@@ -20,7 +20,9 @@ PLATFORM_INTERFACE_ID(INullRendererControl, IID_INullRendererControl);
 class NullRenderer final : public BaseRenderer, public INullRendererControl {
  public:
   NullRenderer();
-  HRESULT QueryInterface(REFIID iid, void** object) override { return BaseRenderer::QueryInterface(iid, object); }
+  HRESULT QueryInterface(REFIID iid, void** object) override {
+    return BaseRenderer::QueryInterface(iid, object);
+  }
   ULONG AddRef() override { return BaseRenderer::AddRef(); }
   ULONG Release() override { return BaseRenderer::Release(); }
   HRESULT nonDelegatingQueryInterface(REFIID iid, void** object) override;

@@ -2,9 +2,12 @@
 
 #include "platform/media/guids.h"
 
-SmartTeePreviewPin::SmartTeePreviewPin(TeeFilter* filter, const char16_t* name) : TeeOutputPin(filter, name) {}
+SmartTeePreviewPin::SmartTeePreviewPin(TeeFilter* filter, const char16_t* name)
+    : TeeOutputPin(filter, name) {}
 
-SmartTeePreviewPin::~SmartTeePreviewPin() { stopThread(); }
+SmartTeePreviewPin::~SmartTeePreviewPin() {
+  stopThread();
+}
 
 HRESULT SmartTeePreviewPin::active() {
   HRESULT hr = TeeOutputPin::active();

@@ -6,13 +6,15 @@
 #include "platform/media/results.h"
 #include "platform/media/transform_filter.h"
 
-TeeInputPin::TeeInputPin(TeeFilter* filter, const char16_t* name) : BaseInputPin(filter, name), tee_(filter) {}
+TeeInputPin::TeeInputPin(TeeFilter* filter, const char16_t* name)
+    : BaseInputPin(filter, name), tee_(filter) {}
 
 HRESULT TeeInputPin::checkMediaType(const MediaType& mt) {
   // Any type, as long as the outputs already connected can carry it too.
   for (int i = 1; i < tee_->pinCount(); ++i) {
     BasePin* out = tee_->pin(i);
-    if (out && out->isConnected() && out->connected()->QueryAccept(mt.ptr()) != S_OK) return VFW_E_TYPE_NOT_ACCEPTED;
+    if (out && out->isConnected() && out->connected()->QueryAccept(mt.ptr()) != S_OK)
+      return VFW_E_TYPE_NOT_ACCEPTED;
   }
   return S_OK;
 }
@@ -26,25 +28,29 @@ HRESULT TeeInputPin::receive(IMediaSample* sample) {
 
 HRESULT TeeInputPin::EndOfStream() {
   for (int i = 1; i < tee_->pinCount(); ++i)
-    if (auto* out = static_cast<TeeOutputPin*>(tee_->pin(i)); out && out->isConnected()) out->deliverEndOfStream();
+    if (auto* out = static_cast<TeeOutputPin*>(tee_->pin(i)); out && out->isConnected())
+      out->deliverEndOfStream();
   return S_OK;
 }
 
 HRESULT TeeInputPin::BeginFlush() {
   BaseInputPin::BeginFlush();
   for (int i = 1; i < tee_->pinCount(); ++i)
-    if (auto* out = static_cast<TeeOutputPin*>(tee_->pin(i)); out && out->isConnected()) out->deliverBeginFlush();
+    if (auto* out = static_cast<TeeOutputPin*>(tee_->pin(i)); out && out->isConnected())
+      out->deliverBeginFlush();
   return S_OK;
 }
 
 HRESULT TeeInputPin::EndFlush() {
   BaseInputPin::EndFlush();
   for (int i = 1; i < tee_->pinCount(); ++i)
-    if (auto* out = static_cast<TeeOutputPin*>(tee_->pin(i)); out && out->isConnected()) out->deliverEndFlush();
+    if (auto* out = static_cast<TeeOutputPin*>(tee_->pin(i)); out && out->isConnected())
+      out->deliverEndFlush();
   return S_OK;
 }
 
-TeeOutputPin::TeeOutputPin(TeeFilter* filter, const char16_t* name) : BaseOutputPin(filter, name), tee_(filter) {}
+TeeOutputPin::TeeOutputPin(TeeFilter* filter, const char16_t* name)
+    : BaseOutputPin(filter, name), tee_(filter) {}
 
 HRESULT TeeOutputPin::checkConnect(IPin* peer) {
   if (!tee_->input()->isConnected()) return VFW_E_NOT_CONNECTED;
@@ -120,7 +126,9 @@ TeeFilter::~TeeFilter() {
   for (TeeOutputPin* p : outputs_) p->ownerRelease();
 }
 
-int TeeFilter::pinCount() { return 1 + static_cast<int>(outputs_.size()); }
+int TeeFilter::pinCount() {
+  return 1 + static_cast<int>(outputs_.size());
+}
 
 BasePin* TeeFilter::pin(int index) {
   if (index == 0) return input_;

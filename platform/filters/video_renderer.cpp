@@ -14,7 +14,6 @@
 #include "platform/media/records.h"
 #include "platform/media/results.h"
 
-
 namespace {
 
 // X errors on the renderer's own display connections (an owner window that
@@ -33,8 +32,8 @@ int onXError(Display* d, XErrorEvent* e) {
       return g_previousHandler ? g_previousHandler(d, e) : 0;
   }
   g_errors.fetch_add(1);
-  platformLog(PlatformLogLevel::Warn, "video renderer: X error %d (request %d) on window 0x%lx", e->error_code,
-              e->request_code, e->resourceid);
+  platformLog(PlatformLogLevel::Warn, "video renderer: X error %d (request %d) on window 0x%lx",
+              e->error_code, e->request_code, e->resourceid);
   return 0;
 }
 
@@ -90,7 +89,9 @@ struct VideoRenderer::X11State {
 
 VideoRenderer::VideoRenderer() : BaseRenderer(CLSID_VideoRenderer, u"Input") {}
 
-VideoRenderer::~VideoRenderer() { destroyWindow(); }
+VideoRenderer::~VideoRenderer() {
+  destroyWindow();
+}
 
 HRESULT VideoRenderer::nonDelegatingQueryInterface(REFIID iid, void** object) {
   if (iid == IID_IVideoWindow) return getInterface(static_cast<IVideoWindow*>(this), object);
@@ -100,14 +101,15 @@ HRESULT VideoRenderer::nonDelegatingQueryInterface(REFIID iid, void** object) {
 
 HRESULT VideoRenderer::checkMediaType(const MediaType& mt) {
   if (mt.majortype() != MEDIATYPE_Video) return VFW_E_TYPE_NOT_ACCEPTED;
-  if (mt.subtype() != MEDIASUBTYPE_RGB24 && mt.subtype() != MEDIASUBTYPE_RGB32) return VFW_E_TYPE_NOT_ACCEPTED;
+  if (mt.subtype() != MEDIASUBTYPE_RGB24 && mt.subtype() != MEDIASUBTYPE_RGB32)
+    return VFW_E_TYPE_NOT_ACCEPTED;
   VideoInfoHeader vih;
   if (!videoInfoOf(mt.get(), vih)) return VFW_E_TYPE_NOT_ACCEPTED;
   const BitmapInfoHeader& b = vih.bmi;
   if (b.compression != BI_RGB || (b.bitCount != 24 && b.bitCount != 32) || bitmapImageSize(b) == 0 ||
       b.width > 8192 || b.height > 8192 || b.height < -8192) {
-    platformLog(PlatformLogLevel::Notice, "video renderer: refusing %dx%d %u-bit compression %u", b.width, b.height,
-                b.bitCount, b.compression);
+    platformLog(PlatformLogLevel::Notice, "video renderer: refusing %dx%d %u-bit compression %u", b.width,
+                b.height, b.bitCount, b.compression);
     return VFW_E_TYPE_NOT_ACCEPTED;
   }
   return S_OK;
@@ -146,8 +148,8 @@ HRESULT VideoRenderer::doRenderSample(IMediaSample* sample) {
   std::lock_guard<std::mutex> g(windowLock_);
   size_t need = size_t(stride_) * videoHeight_;
   if (!data || length < 0 || size_t(length) < need) {
-    platformLog(PlatformLogLevel::Notice, "video renderer: sample of %d bytes is shorter than a %dx%d frame", length,
-                videoWidth_, videoHeight_);
+    platformLog(PlatformLogLevel::Notice, "video renderer: sample of %d bytes is shorter than a %dx%d frame",
+                length, videoWidth_, videoHeight_);
     return S_OK;  // not an error for the stream: the frame is skipped
   }
   int bytes = bitCount_ / 8;
@@ -195,7 +197,8 @@ void VideoRenderer::updateWindow() {
                  XGetWindowAttributes(x->display, static_cast<Window>(owner_), &ownerAttrs);
     XSync(x->display, False);
     if (!found || g_errors.load() != errorsBefore) {
-      platformLog(PlatformLogLevel::Warn, "video renderer: owner window 0x%lx not found, rendering off-screen",
+      platformLog(PlatformLogLevel::Warn,
+                  "video renderer: owner window 0x%lx not found, rendering off-screen",
                   static_cast<unsigned long>(owner_));
       if (children) XFree(children);
       delete x;
@@ -210,8 +213,8 @@ void VideoRenderer::updateWindow() {
     XSetWindowAttributes attrs{};
     attrs.background_pixel = BlackPixel(x->display, screen);
     x->window = XCreateWindow(x->display, static_cast<Window>(owner_), left_, top_, width_ > 0 ? width_ : 1,
-                              height_ > 0 ? height_ : 1, 0, CopyFromParent, InputOutput, CopyFromParent, CWBackPixel,
-                              &attrs);
+                              height_ > 0 ? height_ : 1, 0, CopyFromParent, InputOutput, CopyFromParent,
+                              CWBackPixel, &attrs);
     x->gc = XCreateGC(x->display, x->window, 0, nullptr);
     x_ = x;
   }
@@ -243,26 +246,27 @@ void VideoRenderer::draw() {
     uint32_t* out = x_->pixels.data() + size_t(y) * w;
     for (int x = 0; x < w; ++x) {
       const uint8_t* p = row + size_t(int64_t(x) * videoWidth_ / w) * 3;
-      out[x] = (uint32_t(p[0]) << x_->redShift) | (uint32_t(p[1]) << x_->greenShift) | (uint32_t(p[2]) << x_->blueShift);
+      out[x] = (uint32_t(p[0]) << x_->redShift) | (uint32_t(p[1]) << x_->greenShift) |
+               (uint32_t(p[2]) << x_->blueShift);
     }
   }
   XPutImage(x_->display, x_->window, x_->gc, x_->image, 0, 0, 0, 0, w, h);
   XSync(x_->display, False);
 }
 
-#define WINDOW_SETTER(name, field, expr)          \
-  HRESULT VideoRenderer::name(LONG v) {           \
-    std::lock_guard<std::mutex> g(windowLock_);   \
-    field = expr;                                 \
-    updateWindow();                               \
-    return S_OK;                                  \
+#define WINDOW_SETTER(name, field, expr)        \
+  HRESULT VideoRenderer::name(LONG v) {         \
+    std::lock_guard<std::mutex> g(windowLock_); \
+    field = expr;                               \
+    updateWindow();                             \
+    return S_OK;                                \
   }
-#define WINDOW_GETTER(name, expr)                 \
-  HRESULT VideoRenderer::name(LONG* v) {          \
-    if (!v) return E_POINTER;                     \
-    std::lock_guard<std::mutex> g(windowLock_);   \
-    *v = expr;                                    \
-    return S_OK;                                  \
+#define WINDOW_GETTER(name, expr)               \
+  HRESULT VideoRenderer::name(LONG* v) {        \
+    if (!v) return E_POINTER;                   \
+    std::lock_guard<std::mutex> g(windowLock_); \
+    *v = expr;                                  \
+    return S_OK;                                \
   }
 
 WINDOW_SETTER(put_WindowStyle, style_, v)

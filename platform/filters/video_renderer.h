@@ -13,13 +13,13 @@
 inline constexpr IID IID_IVideoFrameSnapshot = makeGuid("{4C1D7A02-93B8-4F0E-A6D5-2E6B0F3C8A12}");
 
 struct IVideoFrameSnapshot : IUnknown {
-  virtual HRESULT GetFrameSize(LONG* width, LONG* height) = 0;             // 3
+  virtual HRESULT GetFrameSize(LONG* width, LONG* height) = 0;  // 3
   // The last frame, top-down, 3 bytes per pixel in R, G, B order.
-  virtual HRESULT GetFrame(uint8_t* rgb, ULONG size) = 0;                  // 4
-  virtual HRESULT SaveFramePng(const char* path) = 0;                      // 5
-  virtual HRESULT GetFrameCount(uint64_t* count) = 0;                      // 6
+  virtual HRESULT GetFrame(uint8_t* rgb, ULONG size) = 0;  // 4
+  virtual HRESULT SaveFramePng(const char* path) = 0;      // 5
+  virtual HRESULT GetFrameCount(uint64_t* count) = 0;      // 6
   // The X11 window the renderer draws into (0 when off-screen).
-  virtual HRESULT GetVideoWindow(OAHWND* window) = 0;                      // 7
+  virtual HRESULT GetVideoWindow(OAHWND* window) = 0;  // 7
 
  protected:
   ~IVideoFrameSnapshot() = default;
@@ -30,7 +30,9 @@ class VideoRenderer final : public BaseRenderer, public IVideoWindow, public IVi
  public:
   VideoRenderer();
   ~VideoRenderer() override;
-  HRESULT QueryInterface(REFIID iid, void** object) override { return BaseRenderer::QueryInterface(iid, object); }
+  HRESULT QueryInterface(REFIID iid, void** object) override {
+    return BaseRenderer::QueryInterface(iid, object);
+  }
   ULONG AddRef() override { return BaseRenderer::AddRef(); }
   ULONG Release() override { return BaseRenderer::Release(); }
   HRESULT nonDelegatingQueryInterface(REFIID iid, void** object) override;
@@ -69,7 +71,7 @@ class VideoRenderer final : public BaseRenderer, public IVideoWindow, public IVi
   struct X11State;
   void updateWindow();  // creates, moves, shows or hides the child window (under windowLock_)
   void destroyWindow();
-  void draw();          // puts the last frame into the window (under windowLock_)
+  void draw();  // puts the last frame into the window (under windowLock_)
 
   std::mutex windowLock_;
   X11State* x_ = nullptr;

@@ -9,7 +9,9 @@
 MediaSample::MediaSample(MemAllocator* owner, uint8_t* buffer, LONG size)
     : owner_(owner), buffer_(buffer), size_(size) {}
 
-MediaSample::~MediaSample() { DeleteMediaType(type_); }
+MediaSample::~MediaSample() {
+  DeleteMediaType(type_);
+}
 
 HRESULT MediaSample::QueryInterface(REFIID iid, void** object) {
   if (!object) return E_POINTER;
@@ -22,7 +24,9 @@ HRESULT MediaSample::QueryInterface(REFIID iid, void** object) {
   return E_NOINTERFACE;
 }
 
-ULONG MediaSample::AddRef() { return refs_.fetch_add(1) + 1; }
+ULONG MediaSample::AddRef() {
+  return refs_.fetch_add(1) + 1;
+}
 
 ULONG MediaSample::Release() {
   ULONG left = refs_.fetch_sub(1) - 1;
@@ -135,7 +139,8 @@ IMemAllocator* MemAllocator::create() {
 }
 
 HRESULT MemAllocator::nonDelegatingQueryInterface(REFIID iid, void** object) {
-  if (iid == IID_IUnknown || iid == IID_IMemAllocator) return getInterface(static_cast<IMemAllocator*>(this), object);
+  if (iid == IID_IUnknown || iid == IID_IMemAllocator)
+    return getInterface(static_cast<IMemAllocator*>(this), object);
   return E_NOINTERFACE;
 }
 
@@ -155,8 +160,8 @@ HRESULT MemAllocator::SetProperties(const ALLOCATOR_PROPERTIES* request, ALLOCAT
   int64_t slot = (int64_t(request->cbPrefix) + align - 1) / align * align +
                  (int64_t(request->cbBuffer) + align - 1) / align * align;
   if (slot * request->cBuffers > kMaxTotalBytes) {
-    platformLog(PlatformLogLevel::Warn, "allocator: %d buffers of %d bytes exceed the limit", request->cBuffers,
-                request->cbBuffer);
+    platformLog(PlatformLogLevel::Warn, "allocator: %d buffers of %d bytes exceed the limit",
+                request->cBuffers, request->cbBuffer);
     return E_OUTOFMEMORY;
   }
   props_ = *request;
@@ -189,7 +194,8 @@ HRESULT MemAllocator::Commit() {
     size_t total = slot * props_.cBuffers;
     // aligned_alloc wants a size that is a multiple of the alignment.
     size_t blockAlign = align < alignof(std::max_align_t) ? alignof(std::max_align_t) : align;
-    memory_ = static_cast<uint8_t*>(std::aligned_alloc(blockAlign, (total + blockAlign - 1) / blockAlign * blockAlign));
+    memory_ = static_cast<uint8_t*>(
+        std::aligned_alloc(blockAlign, (total + blockAlign - 1) / blockAlign * blockAlign));
     if (!memory_) return E_OUTOFMEMORY;
     all_.reserve(props_.cBuffers);
     free_.reserve(props_.cBuffers);
@@ -247,8 +253,10 @@ HRESULT MemAllocator::ReleaseBuffer(IMediaSample* sample) {
     std::lock_guard<std::mutex> g(lock_);
     s->resetProperties();
     free_.push_back(s);
-    if (!committed_ && free_.size() == all_.size()) freeMemory();
-    else freed_.notify_one();
+    if (!committed_ && free_.size() == all_.size())
+      freeMemory();
+    else
+      freed_.notify_one();
   }
   Release();
   return S_OK;

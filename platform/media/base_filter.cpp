@@ -31,7 +31,9 @@ HRESULT BasePin::QueryInterface(REFIID iid, void** object) {
   return queryPinInterface(iid, object);
 }
 
-HRESULT BasePin::queryPinInterface(REFIID, void**) { return E_NOINTERFACE; }
+HRESULT BasePin::queryPinInterface(REFIID, void**) {
+  return E_NOINTERFACE;
+}
 
 ULONG BasePin::AddRef() {
   filter_->AddRef();
@@ -50,9 +52,13 @@ void BasePin::ownerRelease() {
   if (refs_.fetch_sub(1) == 1) delete this;
 }
 
-bool BasePin::isStopped() const { return filter_->state() == State_Stopped; }
+bool BasePin::isStopped() const {
+  return filter_->state() == State_Stopped;
+}
 
-HRESULT BasePin::getMediaType(int, MediaType*) { return VFW_S_NO_MORE_ITEMS; }
+HRESULT BasePin::getMediaType(int, MediaType*) {
+  return VFW_S_NO_MORE_ITEMS;
+}
 
 HRESULT BasePin::setMediaType(const MediaType& mt) {
   mt_ = mt;
@@ -65,10 +71,18 @@ HRESULT BasePin::checkConnect(IPin* peer) {
   return d == dir_ ? VFW_E_INVALID_DIRECTION : S_OK;
 }
 
-HRESULT BasePin::completeConnect(IPin*) { return S_OK; }
-HRESULT BasePin::breakConnect() { return S_OK; }
-HRESULT BasePin::active() { return S_OK; }
-HRESULT BasePin::inactive() { return S_OK; }
+HRESULT BasePin::completeConnect(IPin*) {
+  return S_OK;
+}
+HRESULT BasePin::breakConnect() {
+  return S_OK;
+}
+HRESULT BasePin::active() {
+  return S_OK;
+}
+HRESULT BasePin::inactive() {
+  return S_OK;
+}
 
 HRESULT BasePin::attemptConnection(IPin* receivePin, const MediaType& mt) {
   HRESULT hr = checkMediaType(mt);
@@ -113,7 +127,8 @@ HRESULT BasePin::Connect(IPin* receivePin, const AM_MEDIA_TYPE* mt) {
   if (!receivePin) return E_POINTER;
   std::lock_guard<std::recursive_mutex> g(filter_->filterLock());
   if (dir_ != PINDIR_OUTPUT) {
-    platformLog(PlatformLogLevel::Warn, "Connect called on input pin \"%s\"", utf16ToUtf8(name_.c_str()).c_str());
+    platformLog(PlatformLogLevel::Warn, "Connect called on input pin \"%s\"",
+                utf16ToUtf8(name_.c_str()).c_str());
     return VFW_E_INVALID_DIRECTION;
   }
   if (connected_) return VFW_E_ALREADY_CONNECTED;
@@ -232,11 +247,21 @@ HRESULT BasePin::EnumMediaTypes(IEnumMediaTypes** e) {
   return S_OK;
 }
 
-HRESULT BasePin::QueryInternalConnections(IPin**, ULONG*) { return E_NOTIMPL; }
-HRESULT BasePin::EndOfStream() { return S_OK; }
-HRESULT BasePin::BeginFlush() { return S_OK; }
-HRESULT BasePin::EndFlush() { return S_OK; }
-HRESULT BasePin::NewSegment(REFERENCE_TIME, REFERENCE_TIME, double) { return S_OK; }
+HRESULT BasePin::QueryInternalConnections(IPin**, ULONG*) {
+  return E_NOTIMPL;
+}
+HRESULT BasePin::EndOfStream() {
+  return S_OK;
+}
+HRESULT BasePin::BeginFlush() {
+  return S_OK;
+}
+HRESULT BasePin::EndFlush() {
+  return S_OK;
+}
+HRESULT BasePin::NewSegment(REFERENCE_TIME, REFERENCE_TIME, double) {
+  return S_OK;
+}
 
 // ---------------------------------------------------------------- BaseInputPin
 
@@ -274,7 +299,9 @@ HRESULT BaseInputPin::NotifyAllocator(IMemAllocator* allocator, BOOL readOnly) {
   return S_OK;
 }
 
-HRESULT BaseInputPin::GetAllocatorRequirements(ALLOCATOR_PROPERTIES*) { return E_NOTIMPL; }
+HRESULT BaseInputPin::GetAllocatorRequirements(ALLOCATOR_PROPERTIES*) {
+  return E_NOTIMPL;
+}
 
 HRESULT BaseInputPin::checkStreaming() const {
   if (!active_.load()) return VFW_E_WRONG_STATE;
@@ -301,7 +328,9 @@ HRESULT BaseInputPin::ReceiveMultiple(IMediaSample** samples, LONG count, LONG* 
   return hr;
 }
 
-HRESULT BaseInputPin::ReceiveCanBlock() { return S_OK; }
+HRESULT BaseInputPin::ReceiveCanBlock() {
+  return S_OK;
+}
 
 HRESULT BaseInputPin::BeginFlush() {
   flushing_ = true;
@@ -338,7 +367,8 @@ HRESULT BaseInputPin::breakConnect() {
 
 // ---------------------------------------------------------------- BaseOutputPin
 
-BaseOutputPin::BaseOutputPin(BaseFilter* filter, const char16_t* name) : BasePin(filter, name, PINDIR_OUTPUT) {}
+BaseOutputPin::BaseOutputPin(BaseFilter* filter, const char16_t* name)
+    : BasePin(filter, name, PINDIR_OUTPUT) {}
 
 BaseOutputPin::~BaseOutputPin() {
   if (allocator_) allocator_->Release();
@@ -433,7 +463,9 @@ HRESULT BaseOutputPin::breakConnect() {
   return S_OK;
 }
 
-HRESULT BaseOutputPin::active() { return allocator_ ? allocator_->Commit() : VFW_E_NO_ALLOCATOR; }
+HRESULT BaseOutputPin::active() {
+  return allocator_ ? allocator_->Commit() : VFW_E_NO_ALLOCATOR;
+}
 
 HRESULT BaseOutputPin::inactive() {
   if (allocator_) allocator_->Decommit();
@@ -453,9 +485,15 @@ HRESULT BaseOutputPin::deliver(IMediaSample* sample) {
   return inputPin_->Receive(sample);
 }
 
-HRESULT BaseOutputPin::deliverEndOfStream() { return connected_ ? connected_->EndOfStream() : VFW_E_NOT_CONNECTED; }
-HRESULT BaseOutputPin::deliverBeginFlush() { return connected_ ? connected_->BeginFlush() : VFW_E_NOT_CONNECTED; }
-HRESULT BaseOutputPin::deliverEndFlush() { return connected_ ? connected_->EndFlush() : VFW_E_NOT_CONNECTED; }
+HRESULT BaseOutputPin::deliverEndOfStream() {
+  return connected_ ? connected_->EndOfStream() : VFW_E_NOT_CONNECTED;
+}
+HRESULT BaseOutputPin::deliverBeginFlush() {
+  return connected_ ? connected_->BeginFlush() : VFW_E_NOT_CONNECTED;
+}
+HRESULT BaseOutputPin::deliverEndFlush() {
+  return connected_ ? connected_->EndFlush() : VFW_E_NOT_CONNECTED;
+}
 HRESULT BaseOutputPin::deliverNewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) {
   return connected_ ? connected_->NewSegment(start, stop, rate) : VFW_E_NOT_CONNECTED;
 }
@@ -621,12 +659,20 @@ HRESULT BaseFilter::JoinFilterGraph(IFilterGraph* graph, const char16_t* name) {
   return S_OK;
 }
 
-HRESULT BaseFilter::QueryVendorInfo(char16_t**) { return E_NOTIMPL; }
+HRESULT BaseFilter::QueryVendorInfo(char16_t**) {
+  return E_NOTIMPL;
+}
 
-HRESULT BaseFilter::IsDirty() { return dirty_ ? S_OK : S_FALSE; }
+HRESULT BaseFilter::IsDirty() {
+  return dirty_ ? S_OK : S_FALSE;
+}
 
-HRESULT BaseFilter::writeSettings(ByteWriter&) { return S_OK; }
-HRESULT BaseFilter::readSettings(ByteReader&, int) { return S_OK; }
+HRESULT BaseFilter::writeSettings(ByteWriter&) {
+  return S_OK;
+}
+HRESULT BaseFilter::readSettings(ByteReader&, int) {
+  return S_OK;
+}
 
 HRESULT BaseFilter::Save(IStream* stream, BOOL clearDirty) {
   if (!stream) return E_POINTER;
@@ -678,7 +724,11 @@ HRESULT BaseFilter::Load(IStream* stream) {
   ByteReader r(data.data(), got);
   std::lock_guard<std::recursive_mutex> g(lock_);
   hr = readSettings(r, static_cast<int>(version));
-  if (SUCCEEDED(hr)) dirty_ = false;
+  if (SUCCEEDED(hr)) {
+    dirty_ = false;
+    // Leave the stream just after this filter's data, for whatever follows it.
+    if (r.ok() && r.position() < got) stream->Seek(-static_cast<int64_t>(got - r.position()), 1, nullptr);
+  }
   return hr;
 }
 

@@ -16,6 +16,12 @@
 // which makes Receive fail with VFW_E_WRONG_STATE and GetBuffer fail with
 // VFW_E_NOT_COMMITTED, so streaming threads leave promptly.
 //
+// A filter with interfaces of its own (a control interface, IVideoWindow,
+// ...) lists them among its bases after the base class, answers them in
+// nonDelegatingQueryInterface (then calls the base's), and puts
+// PLATFORM_DECLARE_UNKNOWN in its class body so that the IUnknown
+// operations of every base go to the one reference count.
+//
 // Reference counts: a pin shares its filter's lifetime. Every outside
 // reference on a pin also holds a reference on its filter; the filter holds
 // one reference on each pin it owns and drops it when it removes the pin.
@@ -199,7 +205,10 @@ class BaseOutputPin : public BasePin, public IAMBufferNegotiation {
   ALLOCATOR_PROPERTIES suggested_{0, 0, 0, 0};
 };
 
-class BaseFilter : public IBaseFilter, public IPersistStream, public ISpecifyPropertyPages, public UnknownBase {
+class BaseFilter : public IBaseFilter,
+                   public IPersistStream,
+                   public ISpecifyPropertyPages,
+                   public UnknownBase {
  public:
   BaseFilter(const CLSID& clsid);
   ~BaseFilter() override;

@@ -20,7 +20,7 @@ struct IStream : IUnknown {
 };
 
 struct IPersistStream : IPersist {
-  virtual HRESULT IsDirty() = 0;                              // S_OK dirty, S_FALSE clean
+  virtual HRESULT IsDirty() = 0;  // S_OK dirty, S_FALSE clean
   virtual HRESULT Load(IStream* stream) = 0;
   virtual HRESULT Save(IStream* stream, BOOL clearDirty) = 0;
   virtual HRESULT GetSizeMax(uint64_t* size) = 0;
@@ -89,13 +89,32 @@ struct IAMBufferNegotiation : IUnknown {
 };
 
 struct IKsPropertySet : IUnknown {
-  virtual HRESULT Set(REFGUID set, DWORD id, void* instance, DWORD instanceLength, void* data, DWORD dataLength) = 0;
-  virtual HRESULT Get(REFGUID set, DWORD id, void* instance, DWORD instanceLength, void* data, DWORD dataLength,
-                      DWORD* returned) = 0;
+  virtual HRESULT Set(REFGUID set, DWORD id, void* instance, DWORD instanceLength, void* data,
+                      DWORD dataLength) = 0;
+  virtual HRESULT Get(REFGUID set, DWORD id, void* instance, DWORD instanceLength, void* data,
+                      DWORD dataLength, DWORD* returned) = 0;
   virtual HRESULT QuerySupported(REFGUID set, DWORD id, DWORD* support) = 0;
 
  protected:
   ~IKsPropertySet() = default;
+};
+
+// Quality messages a renderer sends upstream (through the pins) when it is
+// late or early.
+enum QualityMessageType : int32_t { Famine = 0, Flood = 1 };
+struct Quality {
+  QualityMessageType Type;
+  LONG Proportion;  // 1000 = as expected
+  REFERENCE_TIME Late;
+  REFERENCE_TIME TimeStamp;
+};
+
+struct IQualityControl : IUnknown {
+  virtual HRESULT Notify(IBaseFilter* self, Quality q) = 0;
+  virtual HRESULT SetSink(IQualityControl* sink) = 0;
+
+ protected:
+  ~IQualityControl() = default;
 };
 
 // Offered by analog capture devices.
@@ -120,6 +139,7 @@ inline constexpr IID IID_IStream = makeGuid("{0000000C-0000-0000-C000-0000000000
 inline constexpr IID IID_IPersistStream = makeGuid("{00000109-0000-0000-C000-000000000046}");
 inline constexpr IID IID_ISpecifyPropertyPages = makeGuid("{B196B28B-BAB4-101A-B69C-00AA00341D07}");
 inline constexpr IID IID_IPropertyPage = makeGuid("{B196B28D-BAB4-101A-B69C-00AA00341D07}");
+inline constexpr IID IID_IQualityControl = makeGuid("{56A868A5-0AD4-11CE-B03A-0020AF0BA770}");
 inline constexpr IID IID_IAMBufferNegotiation = makeGuid("{56ED71A0-AF5F-11D0-B3F0-00AA003761C5}");
 inline constexpr IID IID_IKsPropertySet = makeGuid("{31EFAC30-515C-11D0-A9AA-00AA0061BE93}");
 inline constexpr IID IID_IAMAnalogVideoDecoder = makeGuid("{C6E13350-30AC-11D0-A18C-00A0C9118956}");
@@ -128,6 +148,7 @@ PLATFORM_INTERFACE_ID(IStream, IID_IStream);
 PLATFORM_INTERFACE_ID(IPersistStream, IID_IPersistStream);
 PLATFORM_INTERFACE_ID(ISpecifyPropertyPages, IID_ISpecifyPropertyPages);
 PLATFORM_INTERFACE_ID(IPropertyPage, IID_IPropertyPage);
+PLATFORM_INTERFACE_ID(IQualityControl, IID_IQualityControl);
 PLATFORM_INTERFACE_ID(IAMBufferNegotiation, IID_IAMBufferNegotiation);
 PLATFORM_INTERFACE_ID(IKsPropertySet, IID_IKsPropertySet);
 PLATFORM_INTERFACE_ID(IAMAnalogVideoDecoder, IID_IAMAnalogVideoDecoder);

@@ -6,6 +6,7 @@
 
 #include "platform/com/class_registry.h"
 #include "platform/com/com_ptr.h"
+#include "platform/com/module_server.h"
 #include "platform/com/runtime.h"
 #include "platform/media/guids.h"
 
@@ -22,16 +23,21 @@ class DevicePropertyBag final : public IPropertyBag, public UnknownBase {
   explicit DevicePropertyBag(const DeviceEntry& d) : device_(d) {}
   PLATFORM_DECLARE_UNKNOWN
   HRESULT nonDelegatingQueryInterface(REFIID iid, void** object) override {
-    if (iid == IID_IUnknown || iid == IID_IPropertyBag) return getInterface(static_cast<IPropertyBag*>(this), object);
+    if (iid == IID_IUnknown || iid == IID_IPropertyBag)
+      return getInterface(static_cast<IPropertyBag*>(this), object);
     return E_NOINTERFACE;
   }
   HRESULT Read(const char* name, char* value, ULONG size) override {
     if (!name || !value || size == 0) return E_POINTER;
     std::string text;
-    if (!std::strcmp(name, "FriendlyName")) text = device_.friendlyName;
-    else if (!std::strcmp(name, "CLSID")) text = guidToString(device_.clsid);
-    else if (!std::strcmp(name, "DevicePath")) text = device_.instance;
-    else return E_INVALIDARG;
+    if (!std::strcmp(name, "FriendlyName"))
+      text = device_.friendlyName;
+    else if (!std::strcmp(name, "CLSID"))
+      text = guidToString(device_.clsid);
+    else if (!std::strcmp(name, "DevicePath"))
+      text = device_.instance;
+    else
+      return E_INVALIDARG;
     size_t n = std::min<size_t>(text.size(), size - 1);
     std::memcpy(value, text.data(), n);
     value[n] = 0;
@@ -91,10 +97,12 @@ class DeviceMoniker final : public IMoniker, public UnknownBase {
 
 class MonikerEnumerator final : public IEnumMoniker, public UnknownBase {
  public:
-  explicit MonikerEnumerator(std::vector<DeviceEntry> list, size_t pos = 0) : list_(std::move(list)), pos_(pos) {}
+  explicit MonikerEnumerator(std::vector<DeviceEntry> list, size_t pos = 0)
+      : list_(std::move(list)), pos_(pos) {}
   PLATFORM_DECLARE_UNKNOWN
   HRESULT nonDelegatingQueryInterface(REFIID iid, void** object) override {
-    if (iid == IID_IUnknown || iid == IID_IEnumMoniker) return getInterface(static_cast<IEnumMoniker*>(this), object);
+    if (iid == IID_IUnknown || iid == IID_IEnumMoniker)
+      return getInterface(static_cast<IEnumMoniker*>(this), object);
     return E_NOINTERFACE;
   }
   HRESULT Next(ULONG count, IMoniker** out, ULONG* fetched) override {
@@ -173,8 +181,28 @@ std::vector<DeviceEntry> listDevices(REFCLSID category) {
   std::vector<DeviceEntry> out;
   ClassRegistry registry;
   if (registry.load())
-    for (const CategoryMember& m : registry.membersOf(category))
-      out.push_back({m.category, m.clsid, m.name, m.instance, m.merit});
+    for (const CategoryMember& m : registry.membersOf(category)) {
+      if (m.instance != kEnumerateDevicesInstance) {
+        out.push_back({m.category, m.clsid, m.name, m.instance, m.merit});
+        continue;
+      }
+      // The module lists the devices it finds now.
+      void* fn = nullptr;
+      if (FAILED(CoGetModuleSymbol(m.clsid, "DllEnumerateDevices", &fn)) || !fn) continue;
+      struct Found {
+        const CategoryMember& member;
+        std::vector<DeviceEntry>& out;
+      } found{m, out};
+      HRESULT hr = reinterpret_cast<DllEnumerateDevicesFn>(fn)(
+          &m.category, &m.clsid,
+          [](void* ctx, const char* name, const char* instance) {
+            auto* f = static_cast<Found*>(ctx);
+            f->out.push_back({f->member.category, f->member.clsid, name ? name : "", instance ? instance : "",
+                              f->member.merit});
+          },
+          &found);
+      if (hr == S_FALSE) out.push_back({m.category, m.clsid, m.name, {}, m.merit});
+    }
   std::lock_guard<std::mutex> g(g_devicesLock);
   for (const DeviceEntry& d : runtimeDevices())
     if (d.category == category) out.push_back(d);
@@ -188,7 +216,8 @@ IMoniker* createDeviceMoniker(const DeviceEntry& device) {
 }
 
 HRESULT SystemDeviceEnum::nonDelegatingQueryInterface(REFIID iid, void** object) {
-  if (iid == IID_IUnknown || iid == IID_ICreateDevEnum) return getInterface(static_cast<ICreateDevEnum*>(this), object);
+  if (iid == IID_IUnknown || iid == IID_ICreateDevEnum)
+    return getInterface(static_cast<ICreateDevEnum*>(this), object);
   return E_NOINTERFACE;
 }
 
@@ -204,13 +233,15 @@ HRESULT SystemDeviceEnum::CreateClassEnumerator(REFCLSID category, IEnumMoniker*
 }
 
 HRESULT FilterMapper::nonDelegatingQueryInterface(REFIID iid, void** object) {
-  if (iid == IID_IUnknown || iid == IID_IFilterMapper2) return getInterface(static_cast<IFilterMapper2*>(this), object);
+  if (iid == IID_IUnknown || iid == IID_IFilterMapper2)
+    return getInterface(static_cast<IFilterMapper2*>(this), object);
   return E_NOINTERFACE;
 }
 
 HRESULT FilterMapper::EnumMatchingFilters(IEnumMoniker** e, DWORD, BOOL exactMatch, DWORD minMerit,
-                                          BOOL inputNeeded, DWORD inputTypeCount, const GUID* inputTypes, BOOL,
-                                          BOOL outputNeeded, DWORD outputTypeCount, const GUID* outputTypes) {
+                                          BOOL inputNeeded, DWORD inputTypeCount, const GUID* inputTypes,
+                                          BOOL, BOOL outputNeeded, DWORD outputTypeCount,
+                                          const GUID* outputTypes) {
   if (!e) return E_POINTER;
   *e = nullptr;
   ClassRegistry registry;
@@ -222,7 +253,8 @@ HRESULT FilterMapper::EnumMatchingFilters(IEnumMoniker** e, DWORD, BOOL exactMat
     if (!pinsMatch(r, true, outputNeeded, outputTypeCount, outputTypes, exactMatch)) continue;
     list.push_back({CLSID_LegacyAmFilterCategory, r.clsid, r.name, {}, r.merit});
   }
-  std::stable_sort(list.begin(), list.end(), [](const DeviceEntry& a, const DeviceEntry& b) { return a.merit > b.merit; });
+  std::stable_sort(list.begin(), list.end(),
+                   [](const DeviceEntry& a, const DeviceEntry& b) { return a.merit > b.merit; });
   auto* en = new MonikerEnumerator(std::move(list));
   en->AddRef();
   *e = en;

@@ -44,7 +44,7 @@ class FilterMapper final : public IFilterMapper2, public UnknownBase {
  public:
   PLATFORM_DECLARE_UNKNOWN
   HRESULT nonDelegatingQueryInterface(REFIID iid, void** object) override;
-  HRESULT EnumMatchingFilters(IEnumMoniker** e, DWORD flags, BOOL exactMatch, DWORD minMerit, BOOL inputNeeded,
-                              DWORD inputTypeCount, const GUID* inputTypes, BOOL render, BOOL outputNeeded,
-                              DWORD outputTypeCount, const GUID* outputTypes) override;
+  HRESULT EnumMatchingFilters(IEnumMoniker** e, DWORD flags, BOOL exactMatch, DWORD minMerit,
+                              BOOL inputNeeded, DWORD inputTypeCount, const GUID* inputTypes, BOOL render,
+                              BOOL outputNeeded, DWORD outputTypeCount, const GUID* outputTypes) override;
 };

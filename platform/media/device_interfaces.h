@@ -63,8 +63,9 @@ struct IFilterMapper2 : IUnknown {
   // matching type (or no types). exactMatch makes GUID_NULL in the
   // registration match only GUID_NULL.
   virtual HRESULT EnumMatchingFilters(IEnumMoniker** e, DWORD flags, BOOL exactMatch, DWORD minMerit,
-                                      BOOL inputNeeded, DWORD inputTypeCount, const GUID* inputTypes, BOOL render,
-                                      BOOL outputNeeded, DWORD outputTypeCount, const GUID* outputTypes) = 0;
+                                      BOOL inputNeeded, DWORD inputTypeCount, const GUID* inputTypes,
+                                      BOOL render, BOOL outputNeeded, DWORD outputTypeCount,
+                                      const GUID* outputTypes) = 0;
 
  protected:
   ~IFilterMapper2() = default;

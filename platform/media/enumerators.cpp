@@ -71,8 +71,12 @@ HRESULT PinEnumerator::Clone(IEnumPins** e) {
   return S_OK;
 }
 
-MediaTypeEnumerator::MediaTypeEnumerator(BasePin* pin, int position) : pin_(pin), pos_(position) { pin_->AddRef(); }
-MediaTypeEnumerator::~MediaTypeEnumerator() { pin_->Release(); }
+MediaTypeEnumerator::MediaTypeEnumerator(BasePin* pin, int position) : pin_(pin), pos_(position) {
+  pin_->AddRef();
+}
+MediaTypeEnumerator::~MediaTypeEnumerator() {
+  pin_->Release();
+}
 
 HRESULT MediaTypeEnumerator::nonDelegatingQueryInterface(REFIID iid, void** object) {
   if (iid == IID_IUnknown || iid == IID_IEnumMediaTypes)

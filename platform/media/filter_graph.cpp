@@ -16,7 +16,8 @@ namespace {
 
 class FilterEnumerator final : public IEnumFilters, public UnknownBase {
  public:
-  explicit FilterEnumerator(std::vector<IBaseFilter*> filters, size_t pos = 0) : filters_(std::move(filters)), pos_(pos) {
+  explicit FilterEnumerator(std::vector<IBaseFilter*> filters, size_t pos = 0)
+      : filters_(std::move(filters)), pos_(pos) {
     for (IBaseFilter* f : filters_) f->AddRef();
   }
   ~FilterEnumerator() override {
@@ -24,7 +25,8 @@ class FilterEnumerator final : public IEnumFilters, public UnknownBase {
   }
   PLATFORM_DECLARE_UNKNOWN
   HRESULT nonDelegatingQueryInterface(REFIID iid, void** object) override {
-    if (iid == IID_IUnknown || iid == IID_IEnumFilters) return getInterface(static_cast<IEnumFilters*>(this), object);
+    if (iid == IID_IUnknown || iid == IID_IEnumFilters)
+      return getInterface(static_cast<IEnumFilters*>(this), object);
     return E_NOINTERFACE;
   }
   HRESULT Next(ULONG count, IBaseFilter** out, ULONG* fetched) override {
@@ -109,7 +111,8 @@ HRESULT FilterGraph::nonDelegatingQueryInterface(REFIID iid, void** object) {
   if (iid == IID_IUnknown || iid == IID_IFilterGraph || iid == IID_IGraphBuilder)
     return getInterface(static_cast<IGraphBuilder*>(this), object);
   if (iid == IID_IMediaControl) return getInterface(static_cast<IMediaControl*>(this), object);
-  if (iid == IID_IMediaFilter || iid == IID_IPersist) return getInterface(static_cast<IMediaFilter*>(this), object);
+  if (iid == IID_IMediaFilter || iid == IID_IPersist)
+    return getInterface(static_cast<IMediaFilter*>(this), object);
   if (iid == IID_IVideoWindow) return getInterface(static_cast<IVideoWindow*>(this), object);
   return E_NOINTERFACE;
 }
@@ -157,7 +160,8 @@ HRESULT FilterGraph::AddFilter(IBaseFilter* filter, const char16_t* name) {
 HRESULT FilterGraph::RemoveFilter(IBaseFilter* filter) {
   if (!filter) return E_POINTER;
   std::lock_guard<std::recursive_mutex> g(lock_);
-  auto it = std::find_if(filters_.begin(), filters_.end(), [&](const Entry& e) { return e.filter == filter; });
+  auto it =
+      std::find_if(filters_.begin(), filters_.end(), [&](const Entry& e) { return e.filter == filter; });
   if (it == filters_.end()) return VFW_E_NOT_FOUND;
   if (state_ != State_Stopped) {
     platformLog(PlatformLogLevel::Warn, "graph: cannot remove filter \"%s\" while the graph runs",
@@ -228,8 +232,12 @@ HRESULT FilterGraph::ConnectDirect(IPin* out, IPin* in, const AM_MEDIA_TYPE* mt)
   return hr;
 }
 
-HRESULT FilterGraph::Connect(IPin* out, IPin* in) { return ConnectDirect(out, in, nullptr); }
-HRESULT FilterGraph::Render(IPin*) { return E_NOTIMPL; }
+HRESULT FilterGraph::Connect(IPin* out, IPin* in) {
+  return ConnectDirect(out, in, nullptr);
+}
+HRESULT FilterGraph::Render(IPin*) {
+  return E_NOTIMPL;
+}
 
 HRESULT FilterGraph::Disconnect(IPin* pin) {
   if (!pin) return E_POINTER;
@@ -275,9 +283,10 @@ std::vector<IBaseFilter*> FilterGraph::downstreamFirst() const {
       while (e->Next(1, pin.put(), nullptr) == S_OK) {
         PIN_DIRECTION d;
         ComPtr<IPin> peer;
-        if (SUCCEEDED(pin->QueryDirection(&d)) && d == PINDIR_OUTPUT && SUCCEEDED(pin->ConnectedTo(peer.put())) &&
-            peer)
-          if (ComPtr<IBaseFilter> down = filterOfPin(peer.get()); down && contains(down.get())) visit(down.get());
+        if (SUCCEEDED(pin->QueryDirection(&d)) && d == PINDIR_OUTPUT &&
+            SUCCEEDED(pin->ConnectedTo(peer.put())) && peer)
+          if (ComPtr<IBaseFilter> down = filterOfPin(peer.get()); down && contains(down.get()))
+            visit(down.get());
       }
     }
     order.push_back(f);
@@ -293,8 +302,8 @@ HRESULT FilterGraph::changeState(FILTER_STATE target) {
     for (IBaseFilter* f : order) {
       HRESULT hr = f->Stop();
       if (FAILED(hr)) {
-        platformLog(PlatformLogLevel::Error, "graph: filter \"%s\" failed to stop (0x%08X)", nameOf(f).c_str(),
-                    static_cast<unsigned>(hr));
+        platformLog(PlatformLogLevel::Error, "graph: filter \"%s\" failed to stop (0x%08X)",
+                    nameOf(f).c_str(), static_cast<unsigned>(hr));
         result = hr;
       }
     }
@@ -359,7 +368,9 @@ HRESULT FilterGraph::Stop() {
   return changeState(State_Stopped);
 }
 
-HRESULT FilterGraph::StopWhenReady() { return Stop(); }
+HRESULT FilterGraph::StopWhenReady() {
+  return Stop();
+}
 
 HRESULT FilterGraph::GetState(LONG, OAFilterState* state) {
   if (!state) return E_POINTER;
@@ -369,8 +380,10 @@ HRESULT FilterGraph::GetState(LONG, OAFilterState* state) {
   for (const Entry& e : filters_) {
     FILTER_STATE fs;
     HRESULT hr = e.filter->GetState(0, &fs);
-    if (hr == VFW_S_CANT_CUE) result = VFW_S_CANT_CUE;
-    else if (hr == VFW_S_STATE_INTERMEDIATE && result == S_OK) result = VFW_S_STATE_INTERMEDIATE;
+    if (hr == VFW_S_CANT_CUE)
+      result = VFW_S_CANT_CUE;
+    else if (hr == VFW_S_STATE_INTERMEDIATE && result == S_OK)
+      result = VFW_S_STATE_INTERMEDIATE;
   }
   return result;
 }
@@ -381,7 +394,9 @@ HRESULT FilterGraph::GetClassID(CLSID* clsid) {
   return S_OK;
 }
 
-HRESULT FilterGraph::Run(REFERENCE_TIME) { return Run(); }
+HRESULT FilterGraph::Run(REFERENCE_TIME) {
+  return Run();
+}
 
 HRESULT FilterGraph::GetState(DWORD ms, FILTER_STATE* state) {
   if (!state) return E_POINTER;
@@ -419,27 +434,59 @@ IVideoWindow* FilterGraph::videoWindow() {
   return nullptr;
 }
 
-#define FORWARD_VIDEO_WINDOW(call)                        \
+#define FORWARD_VIDEO_WINDOW(call)                                     \
   ComPtr<IVideoWindow> w = ComPtr<IVideoWindow>::adopt(videoWindow()); \
-  if (!w) return E_NOINTERFACE;                           \
+  if (!w) return E_NOINTERFACE;                                        \
   return w->call
 
-HRESULT FilterGraph::put_WindowStyle(LONG v) { FORWARD_VIDEO_WINDOW(put_WindowStyle(v)); }
-HRESULT FilterGraph::get_WindowStyle(LONG* v) { FORWARD_VIDEO_WINDOW(get_WindowStyle(v)); }
-HRESULT FilterGraph::put_AutoShow(LONG v) { FORWARD_VIDEO_WINDOW(put_AutoShow(v)); }
-HRESULT FilterGraph::get_AutoShow(LONG* v) { FORWARD_VIDEO_WINDOW(get_AutoShow(v)); }
-HRESULT FilterGraph::put_Visible(LONG v) { FORWARD_VIDEO_WINDOW(put_Visible(v)); }
-HRESULT FilterGraph::get_Visible(LONG* v) { FORWARD_VIDEO_WINDOW(get_Visible(v)); }
-HRESULT FilterGraph::put_Left(LONG v) { FORWARD_VIDEO_WINDOW(put_Left(v)); }
-HRESULT FilterGraph::get_Left(LONG* v) { FORWARD_VIDEO_WINDOW(get_Left(v)); }
-HRESULT FilterGraph::put_Width(LONG v) { FORWARD_VIDEO_WINDOW(put_Width(v)); }
-HRESULT FilterGraph::get_Width(LONG* v) { FORWARD_VIDEO_WINDOW(get_Width(v)); }
-HRESULT FilterGraph::put_Top(LONG v) { FORWARD_VIDEO_WINDOW(put_Top(v)); }
-HRESULT FilterGraph::get_Top(LONG* v) { FORWARD_VIDEO_WINDOW(get_Top(v)); }
-HRESULT FilterGraph::put_Height(LONG v) { FORWARD_VIDEO_WINDOW(put_Height(v)); }
-HRESULT FilterGraph::get_Height(LONG* v) { FORWARD_VIDEO_WINDOW(get_Height(v)); }
-HRESULT FilterGraph::put_Owner(OAHWND v) { FORWARD_VIDEO_WINDOW(put_Owner(v)); }
-HRESULT FilterGraph::get_Owner(OAHWND* v) { FORWARD_VIDEO_WINDOW(get_Owner(v)); }
+HRESULT FilterGraph::put_WindowStyle(LONG v) {
+  FORWARD_VIDEO_WINDOW(put_WindowStyle(v));
+}
+HRESULT FilterGraph::get_WindowStyle(LONG* v) {
+  FORWARD_VIDEO_WINDOW(get_WindowStyle(v));
+}
+HRESULT FilterGraph::put_AutoShow(LONG v) {
+  FORWARD_VIDEO_WINDOW(put_AutoShow(v));
+}
+HRESULT FilterGraph::get_AutoShow(LONG* v) {
+  FORWARD_VIDEO_WINDOW(get_AutoShow(v));
+}
+HRESULT FilterGraph::put_Visible(LONG v) {
+  FORWARD_VIDEO_WINDOW(put_Visible(v));
+}
+HRESULT FilterGraph::get_Visible(LONG* v) {
+  FORWARD_VIDEO_WINDOW(get_Visible(v));
+}
+HRESULT FilterGraph::put_Left(LONG v) {
+  FORWARD_VIDEO_WINDOW(put_Left(v));
+}
+HRESULT FilterGraph::get_Left(LONG* v) {
+  FORWARD_VIDEO_WINDOW(get_Left(v));
+}
+HRESULT FilterGraph::put_Width(LONG v) {
+  FORWARD_VIDEO_WINDOW(put_Width(v));
+}
+HRESULT FilterGraph::get_Width(LONG* v) {
+  FORWARD_VIDEO_WINDOW(get_Width(v));
+}
+HRESULT FilterGraph::put_Top(LONG v) {
+  FORWARD_VIDEO_WINDOW(put_Top(v));
+}
+HRESULT FilterGraph::get_Top(LONG* v) {
+  FORWARD_VIDEO_WINDOW(get_Top(v));
+}
+HRESULT FilterGraph::put_Height(LONG v) {
+  FORWARD_VIDEO_WINDOW(put_Height(v));
+}
+HRESULT FilterGraph::get_Height(LONG* v) {
+  FORWARD_VIDEO_WINDOW(get_Height(v));
+}
+HRESULT FilterGraph::put_Owner(OAHWND v) {
+  FORWARD_VIDEO_WINDOW(put_Owner(v));
+}
+HRESULT FilterGraph::get_Owner(OAHWND* v) {
+  FORWARD_VIDEO_WINDOW(get_Owner(v));
+}
 HRESULT FilterGraph::SetWindowPosition(LONG l, LONG t, LONG wd, LONG h) {
   FORWARD_VIDEO_WINDOW(SetWindowPosition(l, t, wd, h));
 }

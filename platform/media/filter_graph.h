@@ -12,7 +12,10 @@
 #include "platform/media/filter_interfaces.h"
 #include "platform/media/results.h"
 
-class FilterGraph final : public IGraphBuilder, public IMediaControl, public IMediaFilter, public IVideoWindow,
+class FilterGraph final : public IGraphBuilder,
+                          public IMediaControl,
+                          public IMediaFilter,
+                          public IVideoWindow,
                           public UnknownBase {
  public:
   FilterGraph();

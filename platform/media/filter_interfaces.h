@@ -33,23 +33,23 @@ struct IPersist : IUnknown {
 };
 
 struct IMediaFilter : IPersist {
-  virtual HRESULT Stop() = 0;                                      // 4
-  virtual HRESULT Pause() = 0;                                     // 5
-  virtual HRESULT Run(REFERENCE_TIME start) = 0;                   // 6
+  virtual HRESULT Stop() = 0;                                          // 4
+  virtual HRESULT Pause() = 0;                                         // 5
+  virtual HRESULT Run(REFERENCE_TIME start) = 0;                       // 6
   virtual HRESULT GetState(DWORD msTimeout, FILTER_STATE* state) = 0;  // 7
-  virtual HRESULT SetSyncSource(IReferenceClock* clock) = 0;       // 8
-  virtual HRESULT GetSyncSource(IReferenceClock** clock) = 0;      // 9
+  virtual HRESULT SetSyncSource(IReferenceClock* clock) = 0;           // 8
+  virtual HRESULT GetSyncSource(IReferenceClock** clock) = 0;          // 9
 
  protected:
   ~IMediaFilter() = default;
 };
 
 struct IBaseFilter : IMediaFilter {
-  virtual HRESULT EnumPins(IEnumPins** e) = 0;                          // 10
-  virtual HRESULT FindPin(const char16_t* id, IPin** pin) = 0;          // 11
-  virtual HRESULT QueryFilterInfo(FILTER_INFO* info) = 0;               // 12
+  virtual HRESULT EnumPins(IEnumPins** e) = 0;                                     // 10
+  virtual HRESULT FindPin(const char16_t* id, IPin** pin) = 0;                     // 11
+  virtual HRESULT QueryFilterInfo(FILTER_INFO* info) = 0;                          // 12
   virtual HRESULT JoinFilterGraph(IFilterGraph* graph, const char16_t* name) = 0;  // 13
-  virtual HRESULT QueryVendorInfo(char16_t** info) = 0;                 // 14
+  virtual HRESULT QueryVendorInfo(char16_t** info) = 0;                            // 14
 
  protected:
   ~IBaseFilter() = default;
@@ -102,22 +102,22 @@ struct IMediaControl : IUnknown {
 // The video window of a renderer (also offered by the graph, which forwards
 // to its renderer). Sizes and positions are in pixels relative to the owner.
 struct IVideoWindow : IUnknown {
-  virtual HRESULT put_WindowStyle(LONG style) = 0;     // 3
-  virtual HRESULT get_WindowStyle(LONG* style) = 0;    // 4
-  virtual HRESULT put_AutoShow(LONG autoShow) = 0;     // 5
-  virtual HRESULT get_AutoShow(LONG* autoShow) = 0;    // 6
-  virtual HRESULT put_Visible(LONG visible) = 0;       // 7
-  virtual HRESULT get_Visible(LONG* visible) = 0;      // 8
-  virtual HRESULT put_Left(LONG left) = 0;             // 9
-  virtual HRESULT get_Left(LONG* left) = 0;            // 10
-  virtual HRESULT put_Width(LONG width) = 0;           // 11
-  virtual HRESULT get_Width(LONG* width) = 0;          // 12
-  virtual HRESULT put_Top(LONG top) = 0;               // 13
-  virtual HRESULT get_Top(LONG* top) = 0;              // 14
-  virtual HRESULT put_Height(LONG height) = 0;         // 15
-  virtual HRESULT get_Height(LONG* height) = 0;        // 16
-  virtual HRESULT put_Owner(OAHWND owner) = 0;         // 17
-  virtual HRESULT get_Owner(OAHWND* owner) = 0;        // 18
+  virtual HRESULT put_WindowStyle(LONG style) = 0;                                          // 3
+  virtual HRESULT get_WindowStyle(LONG* style) = 0;                                         // 4
+  virtual HRESULT put_AutoShow(LONG autoShow) = 0;                                          // 5
+  virtual HRESULT get_AutoShow(LONG* autoShow) = 0;                                         // 6
+  virtual HRESULT put_Visible(LONG visible) = 0;                                            // 7
+  virtual HRESULT get_Visible(LONG* visible) = 0;                                           // 8
+  virtual HRESULT put_Left(LONG left) = 0;                                                  // 9
+  virtual HRESULT get_Left(LONG* left) = 0;                                                 // 10
+  virtual HRESULT put_Width(LONG width) = 0;                                                // 11
+  virtual HRESULT get_Width(LONG* width) = 0;                                               // 12
+  virtual HRESULT put_Top(LONG top) = 0;                                                    // 13
+  virtual HRESULT get_Top(LONG* top) = 0;                                                   // 14
+  virtual HRESULT put_Height(LONG height) = 0;                                              // 15
+  virtual HRESULT get_Height(LONG* height) = 0;                                             // 16
+  virtual HRESULT put_Owner(OAHWND owner) = 0;                                              // 17
+  virtual HRESULT get_Owner(OAHWND* owner) = 0;                                             // 18
   virtual HRESULT SetWindowPosition(LONG left, LONG top, LONG width, LONG height) = 0;      // 19
   virtual HRESULT GetWindowPosition(LONG* left, LONG* top, LONG* width, LONG* height) = 0;  // 20
 

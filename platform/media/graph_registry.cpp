@@ -24,11 +24,16 @@ Registry& registry() {
 }
 
 std::string subtypeName(const GUID& g) {
-  static const std::pair<GUID, const char*> names[] = {
-      {MEDIASUBTYPE_RGB24, "RGB24"}, {MEDIASUBTYPE_RGB32, "RGB32"}, {MEDIASUBTYPE_RGB555, "RGB555"},
-      {MEDIASUBTYPE_RGB565, "RGB565"}, {MEDIASUBTYPE_RGB8, "RGB8"}, {MEDIASUBTYPE_PCM, "PCM"},
-      {MEDIASUBTYPE_MP3, "MP3"}, {MEDIASUBTYPE_MPEG1AudioPayload, "MPEG1"}, {MEDIASUBTYPE_PointerInfo, "PointerInfo"},
-      {GUID_NULL, "any"}};
+  static const std::pair<GUID, const char*> names[] = {{MEDIASUBTYPE_RGB24, "RGB24"},
+                                                       {MEDIASUBTYPE_RGB32, "RGB32"},
+                                                       {MEDIASUBTYPE_RGB555, "RGB555"},
+                                                       {MEDIASUBTYPE_RGB565, "RGB565"},
+                                                       {MEDIASUBTYPE_RGB8, "RGB8"},
+                                                       {MEDIASUBTYPE_PCM, "PCM"},
+                                                       {MEDIASUBTYPE_MP3, "MP3"},
+                                                       {MEDIASUBTYPE_MPEG1AudioPayload, "MPEG1"},
+                                                       {MEDIASUBTYPE_PointerInfo, "PointerInfo"},
+                                                       {GUID_NULL, "any"}};
   for (auto& [guid, name] : names)
     if (guid == g) return name;
   if (g.Data2 == 0 && g.Data3 == 0x0010 && g.Data4[0] == 0x80 && g.Data4[7] == 0x71) {
@@ -121,8 +126,8 @@ std::vector<RegisteredGraph> registeredGraphs() {
 }
 
 std::string describeMediaType(const AM_MEDIA_TYPE& mt) {
-  std::string major = mt.majortype == MEDIATYPE_Video   ? "Video"
-                      : mt.majortype == MEDIATYPE_Audio ? "Audio"
+  std::string major = mt.majortype == MEDIATYPE_Video    ? "Video"
+                      : mt.majortype == MEDIATYPE_Audio  ? "Audio"
                       : mt.majortype == MEDIATYPE_Stream ? "Stream"
                                                          : guidToString(mt.majortype);
   std::string text = major + " " + subtypeName(mt.subtype);
@@ -132,7 +137,8 @@ std::string describeMediaType(const AM_MEDIA_TYPE& mt) {
   if (mt.formattype == FORMAT_VideoInfo && parseVideoInfo(mt.pbFormat, mt.pbFormat ? mt.cbFormat : 0, vih)) {
     std::snprintf(buf, sizeof buf, " %dx%d %ubit", vih.bmi.width, vih.bmi.height, vih.bmi.bitCount);
     text += buf;
-  } else if (mt.formattype == FORMAT_WaveFormatEx && parseWaveFormat(mt.pbFormat, mt.pbFormat ? mt.cbFormat : 0, wfx)) {
+  } else if (mt.formattype == FORMAT_WaveFormatEx &&
+             parseWaveFormat(mt.pbFormat, mt.pbFormat ? mt.cbFormat : 0, wfx)) {
     std::snprintf(buf, sizeof buf, " %uHz %uch %ubit", wfx.samplesPerSec, wfx.channels, wfx.bitsPerSample);
     text += buf;
   }
@@ -185,7 +191,8 @@ std::string describeGraphDot(IFilterGraph* graph, const std::string& title) {
     forEachPin(f, [&](IPin* p) {
       PIN_DIRECTION d = PINDIR_INPUT;
       ComPtr<IPin> peer;
-      if (FAILED(p->QueryDirection(&d)) || d != PINDIR_OUTPUT || FAILED(p->ConnectedTo(peer.put())) || !peer) return;
+      if (FAILED(p->QueryDirection(&d)) || d != PINDIR_OUTPUT || FAILED(p->ConnectedTo(peer.put())) || !peer)
+        return;
       PIN_INFO info{};
       peer->QueryPinInfo(&info);
       ComPtr<IBaseFilter> down = ComPtr<IBaseFilter>::adopt(info.pFilter);
@@ -198,7 +205,8 @@ std::string describeGraphDot(IFilterGraph* graph, const std::string& title) {
         FreeMediaType(mt);
       }
       out << "  f" << ids[f] << " -> f" << it->second << " [label=\"" << dotEscape(pinName(p)) << " -> "
-          << dotEscape(utf16ToUtf8(info.achName)) << "\\n" << dotEscape(type) << "\"];\n";
+          << dotEscape(utf16ToUtf8(info.achName)) << "\\n"
+          << dotEscape(type) << "\"];\n";
     });
   });
   out << "}\n";
@@ -210,8 +218,10 @@ std::string describeRegisteredGraphs(bool dot) {
   for (RegisteredGraph& g : registeredGraphs()) {
     ComPtr<IFilterGraph> fg;
     g.graph->QueryInterface(IID_IFilterGraph, fg.putVoid());
-    if (dot) out += describeGraphDot(fg.get(), g.name);
-    else out += "graph \"" + g.name + "\"\n" + describeGraphText(fg.get());
+    if (dot)
+      out += describeGraphDot(fg.get(), g.name);
+    else
+      out += "graph \"" + g.name + "\"\n" + describeGraphText(fg.get());
     g.graph->Release();
   }
   return out;

@@ -48,7 +48,10 @@ void DeleteMediaType(AM_MEDIA_TYPE* mt) {
   CoTaskMemFree(mt);
 }
 
-MediaType::MediaType() : mt_{} { mt_.bFixedSizeSamples = 1; mt_.lSampleSize = 1; }
+MediaType::MediaType() : mt_{} {
+  mt_.bFixedSizeSamples = 1;
+  mt_.lSampleSize = 1;
+}
 
 MediaType::MediaType(const AM_MEDIA_TYPE& mt) : mt_{} {
   if (FAILED(CopyMediaType(&mt_, &mt))) mt_ = AM_MEDIA_TYPE{};
@@ -63,7 +66,9 @@ MediaType::MediaType(const GUID& major, const GUID& subtype, const GUID& format)
 MediaType::MediaType(const MediaType& o) : MediaType(o.mt_) {}
 MediaType::MediaType(MediaType&& o) noexcept : mt_(std::exchange(o.mt_, AM_MEDIA_TYPE{})) {}
 
-MediaType& MediaType::operator=(const MediaType& o) { return *this = o.mt_; }
+MediaType& MediaType::operator=(const MediaType& o) {
+  return *this = o.mt_;
+}
 
 MediaType& MediaType::operator=(const AM_MEDIA_TYPE& o) {
   if (&o == &mt_) return *this;
@@ -82,15 +87,19 @@ MediaType& MediaType::operator=(MediaType&& o) noexcept {
   return *this;
 }
 
-MediaType::~MediaType() { FreeMediaType(mt_); }
+MediaType::~MediaType() {
+  FreeMediaType(mt_);
+}
 
 bool MediaType::setFormat(const void* data, size_t length) {
   uint8_t* block = nullptr;
   if (length) {
     block = static_cast<uint8_t*>(CoTaskMemAlloc(length));
     if (!block) return false;
-    if (data) std::memcpy(block, data, length);
-    else std::memset(block, 0, length);
+    if (data)
+      std::memcpy(block, data, length);
+    else
+      std::memset(block, 0, length);
   }
   if (mt_.pbFormat) CoTaskMemFree(mt_.pbFormat);
   mt_.pbFormat = block;

@@ -32,7 +32,10 @@ HRESULT MemoryStream::Write(const void* data, ULONG size, ULONG* written) {
 }
 
 HRESULT MemoryStream::Seek(int64_t move, DWORD origin, uint64_t* newPosition) {
-  int64_t base = origin == 0 ? 0 : origin == 1 ? static_cast<int64_t>(pos_) : origin == 2 ? static_cast<int64_t>(bytes_.size()) : -1;
+  int64_t base = origin == 0   ? 0
+                 : origin == 1 ? static_cast<int64_t>(pos_)
+                 : origin == 2 ? static_cast<int64_t>(bytes_.size())
+                               : -1;
   if (base < 0) return E_INVALIDARG;
   int64_t target = base + move;
   if (target < 0) return E_INVALIDARG;

@@ -32,21 +32,21 @@ struct ALLOCATOR_PROPERTIES {
 inline constexpr DWORD AM_GBF_NOWAIT = 4;  // GetBuffer: fail rather than wait
 
 struct IPin : IUnknown {
-  virtual HRESULT Connect(IPin* receivePin, const AM_MEDIA_TYPE* mt) = 0;                     // 3
-  virtual HRESULT ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* mt) = 0;            // 4
-  virtual HRESULT Disconnect() = 0;                                                           // 5
-  virtual HRESULT ConnectedTo(IPin** pin) = 0;                                                // 6
-  virtual HRESULT ConnectionMediaType(AM_MEDIA_TYPE* mt) = 0;                                 // 7
-  virtual HRESULT QueryPinInfo(PIN_INFO* info) = 0;                                           // 8
-  virtual HRESULT QueryDirection(PIN_DIRECTION* dir) = 0;                                     // 9
-  virtual HRESULT QueryId(char16_t** id) = 0;                                                 // 10
-  virtual HRESULT QueryAccept(const AM_MEDIA_TYPE* mt) = 0;                                   // 11
-  virtual HRESULT EnumMediaTypes(IEnumMediaTypes** e) = 0;                                    // 12
-  virtual HRESULT QueryInternalConnections(IPin** pins, ULONG* count) = 0;                    // 13
-  virtual HRESULT EndOfStream() = 0;                                                          // 14
-  virtual HRESULT BeginFlush() = 0;                                                           // 15
-  virtual HRESULT EndFlush() = 0;                                                             // 16
-  virtual HRESULT NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) = 0;     // 17
+  virtual HRESULT Connect(IPin* receivePin, const AM_MEDIA_TYPE* mt) = 0;                  // 3
+  virtual HRESULT ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* mt) = 0;         // 4
+  virtual HRESULT Disconnect() = 0;                                                        // 5
+  virtual HRESULT ConnectedTo(IPin** pin) = 0;                                             // 6
+  virtual HRESULT ConnectionMediaType(AM_MEDIA_TYPE* mt) = 0;                              // 7
+  virtual HRESULT QueryPinInfo(PIN_INFO* info) = 0;                                        // 8
+  virtual HRESULT QueryDirection(PIN_DIRECTION* dir) = 0;                                  // 9
+  virtual HRESULT QueryId(char16_t** id) = 0;                                              // 10
+  virtual HRESULT QueryAccept(const AM_MEDIA_TYPE* mt) = 0;                                // 11
+  virtual HRESULT EnumMediaTypes(IEnumMediaTypes** e) = 0;                                 // 12
+  virtual HRESULT QueryInternalConnections(IPin** pins, ULONG* count) = 0;                 // 13
+  virtual HRESULT EndOfStream() = 0;                                                       // 14
+  virtual HRESULT BeginFlush() = 0;                                                        // 15
+  virtual HRESULT EndFlush() = 0;                                                          // 16
+  virtual HRESULT NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) = 0;  // 17
 
  protected:
   ~IPin() = default;
@@ -74,22 +74,22 @@ struct IEnumMediaTypes : IUnknown {
 };
 
 struct IMediaSample : IUnknown {
-  virtual HRESULT GetPointer(uint8_t** buffer) = 0;                                  // 3
-  virtual LONG GetSize() = 0;                                                        // 4
-  virtual HRESULT GetTime(REFERENCE_TIME* start, REFERENCE_TIME* stop) = 0;          // 5
+  virtual HRESULT GetPointer(uint8_t** buffer) = 0;                                      // 3
+  virtual LONG GetSize() = 0;                                                            // 4
+  virtual HRESULT GetTime(REFERENCE_TIME* start, REFERENCE_TIME* stop) = 0;              // 5
   virtual HRESULT SetTime(const REFERENCE_TIME* start, const REFERENCE_TIME* stop) = 0;  // 6
-  virtual HRESULT IsSyncPoint() = 0;                                                 // 7
-  virtual HRESULT SetSyncPoint(BOOL sync) = 0;                                       // 8
-  virtual HRESULT IsPreroll() = 0;                                                   // 9
-  virtual HRESULT SetPreroll(BOOL preroll) = 0;                                      // 10
-  virtual LONG GetActualDataLength() = 0;                                            // 11
-  virtual HRESULT SetActualDataLength(LONG length) = 0;                              // 12
-  virtual HRESULT GetMediaType(AM_MEDIA_TYPE** mt) = 0;                              // 13
-  virtual HRESULT SetMediaType(const AM_MEDIA_TYPE* mt) = 0;                         // 14
-  virtual HRESULT IsDiscontinuity() = 0;                                             // 15
-  virtual HRESULT SetDiscontinuity(BOOL discontinuity) = 0;                          // 16
-  virtual HRESULT GetMediaTime(int64_t* start, int64_t* stop) = 0;                   // 17
-  virtual HRESULT SetMediaTime(const int64_t* start, const int64_t* stop) = 0;       // 18
+  virtual HRESULT IsSyncPoint() = 0;                                                     // 7
+  virtual HRESULT SetSyncPoint(BOOL sync) = 0;                                           // 8
+  virtual HRESULT IsPreroll() = 0;                                                       // 9
+  virtual HRESULT SetPreroll(BOOL preroll) = 0;                                          // 10
+  virtual LONG GetActualDataLength() = 0;                                                // 11
+  virtual HRESULT SetActualDataLength(LONG length) = 0;                                  // 12
+  virtual HRESULT GetMediaType(AM_MEDIA_TYPE** mt) = 0;                                  // 13
+  virtual HRESULT SetMediaType(const AM_MEDIA_TYPE* mt) = 0;                             // 14
+  virtual HRESULT IsDiscontinuity() = 0;                                                 // 15
+  virtual HRESULT SetDiscontinuity(BOOL discontinuity) = 0;                              // 16
+  virtual HRESULT GetMediaTime(int64_t* start, int64_t* stop) = 0;                       // 17
+  virtual HRESULT SetMediaTime(const int64_t* start, const int64_t* stop) = 0;           // 18
 
  protected:
   ~IMediaSample() = default;
@@ -100,7 +100,8 @@ struct IMemAllocator : IUnknown {
   virtual HRESULT GetProperties(ALLOCATOR_PROPERTIES* props) = 0;
   virtual HRESULT Commit() = 0;
   virtual HRESULT Decommit() = 0;
-  virtual HRESULT GetBuffer(IMediaSample** sample, REFERENCE_TIME* start, REFERENCE_TIME* stop, DWORD flags) = 0;
+  virtual HRESULT GetBuffer(IMediaSample** sample, REFERENCE_TIME* start, REFERENCE_TIME* stop,
+                            DWORD flags) = 0;
   virtual HRESULT ReleaseBuffer(IMediaSample* sample) = 0;
 
  protected:

@@ -4,12 +4,14 @@
 
 #include "platform/com/log.h"
 
-PropertyPage::PropertyPage(const char* title, ULONG refreshMs) : title_(title ? title : ""), refreshMs_(refreshMs) {}
+PropertyPage::PropertyPage(const char* title, ULONG refreshMs)
+    : title_(title ? title : ""), refreshMs_(refreshMs) {}
 
 PropertyPage::~PropertyPage() = default;
 
 HRESULT PropertyPage::nonDelegatingQueryInterface(REFIID iid, void** object) {
-  if (iid == IID_IUnknown || iid == IID_IPropertyPage) return getInterface(static_cast<IPropertyPage*>(this), object);
+  if (iid == IID_IUnknown || iid == IID_IPropertyPage)
+    return getInterface(static_cast<IPropertyPage*>(this), object);
   return E_NOINTERFACE;
 }
 
@@ -60,9 +62,13 @@ HRESULT PropertyPage::onFieldChanged(LONG id) {
   return S_OK;
 }
 
-HRESULT PropertyPage::Refresh() { return connected_ ? onRefresh() : S_OK; }
+HRESULT PropertyPage::Refresh() {
+  return connected_ ? onRefresh() : S_OK;
+}
 
-HRESULT PropertyPage::IsPageDirty() { return dirty_ ? S_OK : S_FALSE; }
+HRESULT PropertyPage::IsPageDirty() {
+  return dirty_ ? S_OK : S_FALSE;
+}
 
 HRESULT PropertyPage::Apply() {
   if (!connected_) return E_UNEXPECTED;
@@ -73,7 +79,8 @@ HRESULT PropertyPage::Apply() {
 
 void PropertyPage::addField(LONG id, PAGE_FIELD_KIND kind, const std::string& label, const std::string& unit,
                             const std::string& choices) {
-  fields_.push_back({id, kind, label, unit, kind == PageField_Choice || kind == PageField_Radio ? "0" : "", choices});
+  fields_.push_back(
+      {id, kind, label, unit, kind == PageField_Choice || kind == PageField_Radio ? "0" : "", choices});
 }
 
 PropertyPage::Field* PropertyPage::field(LONG id) {
@@ -99,7 +106,9 @@ namespace {
 std::atomic<PropertyFrameHandler> g_frameHandler{nullptr};
 }
 
-PropertyFrameHandler setPropertyFrameHandler(PropertyFrameHandler handler) { return g_frameHandler.exchange(handler); }
+PropertyFrameHandler setPropertyFrameHandler(PropertyFrameHandler handler) {
+  return g_frameHandler.exchange(handler);
+}
 
 HRESULT OleCreatePropertyFrame(OAHWND parent, LONG x, LONG y, const char* caption, ULONG objectCount,
                                IUnknown** objects, ULONG pageCount, const CLSID* pages) {

@@ -68,8 +68,9 @@ class PropertyPage : public IPropertyPage, public UnknownBase {
 };
 
 // Shows the pages for the objects; returns when the frame is closed.
-using PropertyFrameHandler = HRESULT (*)(OAHWND parent, LONG x, LONG y, const char* caption, ULONG objectCount,
-                                         IUnknown** objects, ULONG pageCount, const CLSID* pages);
+using PropertyFrameHandler = HRESULT (*)(OAHWND parent, LONG x, LONG y, const char* caption,
+                                         ULONG objectCount, IUnknown** objects, ULONG pageCount,
+                                         const CLSID* pages);
 PropertyFrameHandler setPropertyFrameHandler(PropertyFrameHandler handler);
 HRESULT OleCreatePropertyFrame(OAHWND parent, LONG x, LONG y, const char* caption, ULONG objectCount,
                                IUnknown** objects, ULONG pageCount, const CLSID* pages);

@@ -97,7 +97,8 @@ std::vector<uint8_t> makeVideoInfoBlock(const VideoInfoHeader& vih, size_t block
 
 bool parseVideoInfo(const uint8_t* block, size_t length, VideoInfoHeader& vih) {
   if (!block || length < kVideoInfoHeaderSize) {
-    platformLog(PlatformLogLevel::Warn, "video-info block of %zu bytes is shorter than its 88-byte header", length);
+    platformLog(PlatformLogLevel::Warn, "video-info block of %zu bytes is shorter than its 88-byte header",
+                length);
     return false;
   }
   ByteReader r(block, length);
@@ -109,8 +110,8 @@ bool parseVideoInfo(const uint8_t* block, size_t length, VideoInfoHeader& vih) {
   out.avgTimePerFrame = r.i64();
   if (!readBitmapInfoHeader(r, out.bmi)) return false;
   if (out.bmi.size < kBitmapInfoHeaderSize || out.bmi.size > length - 48) {
-    platformLog(PlatformLogLevel::Warn, "video-info block of %zu bytes: bitmap header size %u does not fit", length,
-                out.bmi.size);
+    platformLog(PlatformLogLevel::Warn, "video-info block of %zu bytes: bitmap header size %u does not fit",
+                length, out.bmi.size);
     return false;
   }
   vih = out;
@@ -154,7 +155,8 @@ bool parseWaveFormat(const uint8_t* block, size_t length, WaveFormatEx& wfx) {
   if (length >= kWaveFormatExSize) {
     out.cbSize = r.u16();
     if (out.cbSize > length - kWaveFormatExSize) {
-      platformLog(PlatformLogLevel::Warn, "wave-format block of %zu bytes claims %u extra bytes", length, out.cbSize);
+      platformLog(PlatformLogLevel::Warn, "wave-format block of %zu bytes claims %u extra bytes", length,
+                  out.cbSize);
       return false;
     }
   } else if (out.formatTag != WAVE_FORMAT_PCM) {
@@ -243,13 +245,20 @@ uint32_t bitmapImageSize(const BitmapInfoHeader& h) {
 GUID subtypeFromBitmapHeader(const BitmapInfoHeader& h, const uint32_t* masks) {
   if (h.compression == BI_RGB) {
     switch (h.bitCount) {
-      case 1: return MEDIASUBTYPE_RGB1;
-      case 4: return MEDIASUBTYPE_RGB4;
-      case 8: return MEDIASUBTYPE_RGB8;
-      case 16: return MEDIASUBTYPE_RGB555;
-      case 24: return MEDIASUBTYPE_RGB24;
-      case 32: return MEDIASUBTYPE_RGB32;
-      default: return GUID_NULL;
+      case 1:
+        return MEDIASUBTYPE_RGB1;
+      case 4:
+        return MEDIASUBTYPE_RGB4;
+      case 8:
+        return MEDIASUBTYPE_RGB8;
+      case 16:
+        return MEDIASUBTYPE_RGB555;
+      case 24:
+        return MEDIASUBTYPE_RGB24;
+      case 32:
+        return MEDIASUBTYPE_RGB32;
+      default:
+        return GUID_NULL;
     }
   }
   if (h.compression == BI_BITFIELDS) {

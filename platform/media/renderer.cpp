@@ -8,14 +8,18 @@
 RendererInputPin::RendererInputPin(BaseRenderer* renderer, const char16_t* name)
     : BaseInputPin(renderer, name), renderer_(renderer) {}
 
-HRESULT RendererInputPin::checkMediaType(const MediaType& mt) { return renderer_->checkMediaType(mt); }
+HRESULT RendererInputPin::checkMediaType(const MediaType& mt) {
+  return renderer_->checkMediaType(mt);
+}
 
 HRESULT RendererInputPin::setMediaType(const MediaType& mt) {
   HRESULT hr = BaseInputPin::setMediaType(mt);
   return FAILED(hr) ? hr : renderer_->setMediaType(mt);
 }
 
-HRESULT RendererInputPin::receive(IMediaSample* sample) { return renderer_->receiveSample(sample); }
+HRESULT RendererInputPin::receive(IMediaSample* sample) {
+  return renderer_->receiveSample(sample);
+}
 
 HRESULT RendererInputPin::EndOfStream() {
   if (checkStreaming() != S_OK) return checkStreaming();
@@ -32,12 +36,20 @@ BaseRenderer::BaseRenderer(const CLSID& clsid, const char16_t* pinName) : BaseFi
   input_->ownerAddRef();
 }
 
-BaseRenderer::~BaseRenderer() { input_->ownerRelease(); }
+BaseRenderer::~BaseRenderer() {
+  input_->ownerRelease();
+}
 
-BasePin* BaseRenderer::pin(int index) { return index == 0 ? input_ : nullptr; }
+BasePin* BaseRenderer::pin(int index) {
+  return index == 0 ? input_ : nullptr;
+}
 
-HRESULT BaseRenderer::setMediaType(const MediaType&) { return S_OK; }
-HRESULT BaseRenderer::breakConnect() { return S_OK; }
+HRESULT BaseRenderer::setMediaType(const MediaType&) {
+  return S_OK;
+}
+HRESULT BaseRenderer::breakConnect() {
+  return S_OK;
+}
 
 HRESULT BaseRenderer::Pause() {
   std::lock_guard<std::recursive_mutex> g(lock_);

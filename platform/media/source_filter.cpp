@@ -58,8 +58,8 @@ void SourceStream::threadMain() {
     HRESULT hr = getDeliveryBuffer(&sample, nullptr, nullptr, 0);
     if (FAILED(hr)) {
       if (hr != VFW_E_NOT_COMMITTED)
-        platformLog(PlatformLogLevel::Error, "pin \"%s\": no buffer (0x%08X)", utf16ToUtf8(name_.c_str()).c_str(),
-                    static_cast<unsigned>(hr));
+        platformLog(PlatformLogLevel::Error, "pin \"%s\": no buffer (0x%08X)",
+                    utf16ToUtf8(name_.c_str()).c_str(), static_cast<unsigned>(hr));
       break;
     }
     hr = fillBuffer(sample);
@@ -75,7 +75,8 @@ void SourceStream::threadMain() {
       }
     } else {
       sample->Release();
-      if (hr == S_FALSE) deliverEndOfStream();
+      if (hr == S_FALSE)
+        deliverEndOfStream();
       else
         platformLog(PlatformLogLevel::Error, "pin \"%s\": filling a buffer failed (0x%08X)",
                     utf16ToUtf8(name_.c_str()).c_str(), static_cast<unsigned>(hr));

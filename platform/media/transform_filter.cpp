@@ -10,7 +10,9 @@
 TransformInputPin::TransformInputPin(TransformFilter* filter, const char16_t* name)
     : BaseInputPin(filter, name), transform_(filter) {}
 
-HRESULT TransformInputPin::checkMediaType(const MediaType& mt) { return transform_->checkInputType(mt); }
+HRESULT TransformInputPin::checkMediaType(const MediaType& mt) {
+  return transform_->checkInputType(mt);
+}
 
 HRESULT TransformInputPin::setMediaType(const MediaType& mt) {
   HRESULT hr = BaseInputPin::setMediaType(mt);
@@ -111,7 +113,9 @@ void TransformFilter::createPins() {
   output_ = new TransformOutputPin(this, u"XForm Out");
 }
 
-int TransformFilter::pinCount() { return 2; }
+int TransformFilter::pinCount() {
+  return 2;
+}
 
 BasePin* TransformFilter::pin(int index) {
   if (!input_) {
@@ -122,9 +126,15 @@ BasePin* TransformFilter::pin(int index) {
   return index == 0 ? static_cast<BasePin*>(input_) : index == 1 ? static_cast<BasePin*>(output_) : nullptr;
 }
 
-HRESULT TransformFilter::setMediaType(PIN_DIRECTION, const MediaType&) { return S_OK; }
-HRESULT TransformFilter::completeConnect(PIN_DIRECTION, IPin*) { return S_OK; }
-HRESULT TransformFilter::breakConnect(PIN_DIRECTION) { return S_OK; }
+HRESULT TransformFilter::setMediaType(PIN_DIRECTION, const MediaType&) {
+  return S_OK;
+}
+HRESULT TransformFilter::completeConnect(PIN_DIRECTION, IPin*) {
+  return S_OK;
+}
+HRESULT TransformFilter::breakConnect(PIN_DIRECTION) {
+  return S_OK;
+}
 
 HRESULT TransformFilter::Pause() {
   std::lock_guard<std::recursive_mutex> g(lock_);
@@ -153,12 +163,17 @@ HRESULT TransformFilter::Stop() {
 void TransformFilter::copySampleProperties(IMediaSample* from, IMediaSample* to) {
   REFERENCE_TIME start = 0, stop = 0;
   HRESULT hr = from->GetTime(&start, &stop);
-  if (hr == S_OK) to->SetTime(&start, &stop);
-  else if (hr == VFW_S_NO_STOP_TIME) to->SetTime(&start, nullptr);
-  else to->SetTime(nullptr, nullptr);
+  if (hr == S_OK)
+    to->SetTime(&start, &stop);
+  else if (hr == VFW_S_NO_STOP_TIME)
+    to->SetTime(&start, nullptr);
+  else
+    to->SetTime(nullptr, nullptr);
   int64_t ms = 0, me = 0;
-  if (from->GetMediaTime(&ms, &me) == S_OK) to->SetMediaTime(&ms, &me);
-  else to->SetMediaTime(nullptr, nullptr);
+  if (from->GetMediaTime(&ms, &me) == S_OK)
+    to->SetMediaTime(&ms, &me);
+  else
+    to->SetMediaTime(nullptr, nullptr);
   to->SetSyncPoint(from->IsSyncPoint() == S_OK);
   to->SetPreroll(from->IsPreroll() == S_OK);
   to->SetDiscontinuity(from->IsDiscontinuity() == S_OK);
@@ -172,8 +187,10 @@ HRESULT TransformFilter::receive(IMediaSample* sample) {
   if (FAILED(hr)) return hr;
   copySampleProperties(sample, outSample);
   hr = transform(sample, outSample);
-  if (hr == S_OK) hr = out->deliver(outSample);
-  else if (hr == S_FALSE) hr = S_OK;  // dropped by the transform
+  if (hr == S_OK)
+    hr = out->deliver(outSample);
+  else if (hr == S_FALSE)
+    hr = S_OK;  // dropped by the transform
   outSample->Release();
   return hr;
 }
@@ -187,7 +204,8 @@ HRESULT TransformInPlaceOutputPin::completeConnect(IPin* peer) {
     inputPin_ = nullptr;
     return E_NOINTERFACE;
   }
-  if (in && in->allocator() && !in->readOnly() && SUCCEEDED(inputPin_->NotifyAllocator(in->allocator(), FALSE))) {
+  if (in && in->allocator() && !in->readOnly() &&
+      SUCCEEDED(inputPin_->NotifyAllocator(in->allocator(), FALSE))) {
     allocator_ = in->allocator();
     allocator_->AddRef();
     return transform_->completeConnect(PINDIR_OUTPUT, peer);
@@ -221,7 +239,9 @@ HRESULT TransformInPlaceFilter::decideBufferSize(IMemAllocator* allocator, ALLOC
   return setAllocatorProperties(allocator, props, 1, props.cbBuffer);
 }
 
-HRESULT TransformInPlaceFilter::transform(IMediaSample*, IMediaSample*) { return E_UNEXPECTED; }
+HRESULT TransformInPlaceFilter::transform(IMediaSample*, IMediaSample*) {
+  return E_UNEXPECTED;
+}
 
 HRESULT TransformInPlaceFilter::receive(IMediaSample* sample) {
   TransformOutputPin* out = outputPin();
@@ -246,8 +266,10 @@ HRESULT TransformInPlaceFilter::receive(IMediaSample* sample) {
   copy->SetActualDataLength(n);
   copySampleProperties(sample, copy);
   hr = transform(copy);
-  if (hr == S_OK) hr = out->deliver(copy);
-  else if (hr == S_FALSE) hr = S_OK;
+  if (hr == S_OK)
+    hr = out->deliver(copy);
+  else if (hr == S_FALSE)
+    hr = S_OK;
   copy->Release();
   return hr;
 }

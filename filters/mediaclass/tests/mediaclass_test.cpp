@@ -1,8 +1,9 @@
 // Media classification: round trips for every valid set of codes, the
 // refusals, and the built types' bytes.
+#include "filters/mediaclass/mediaclass.h"
+
 #include <gtest/gtest.h>
 
-#include "filters/mediaclass/mediaclass.h"
 #include "platform/media/guids.h"
 #include "platform/media/records.h"
 

@@ -49,8 +49,9 @@ TEST(WideText, RoundTrip) {
 class TempRegistry : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() / ("comreg-" + std::to_string(getpid()) + "-" +
-                                                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = std::filesystem::temp_directory_path() /
+           ("comreg-" + std::to_string(getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::create_directories(dir_);
     path_ = (dir_ / "registry.txt").string();
     const char* old = std::getenv("POINTSHARE_CLASS_REGISTRY");
@@ -60,8 +61,10 @@ class TempRegistry : public ::testing::Test {
   }
   void TearDown() override {
     CoUninitialize();
-    if (old_.empty()) unsetenv("POINTSHARE_CLASS_REGISTRY");
-    else setenv("POINTSHARE_CLASS_REGISTRY", old_.c_str(), 1);
+    if (old_.empty())
+      unsetenv("POINTSHARE_CLASS_REGISTRY");
+    else
+      setenv("POINTSHARE_CLASS_REGISTRY", old_.c_str(), 1);
     std::filesystem::remove_all(dir_);
   }
   std::filesystem::path dir_;
@@ -110,7 +113,8 @@ TEST_F(TempRegistry, MalformedLinesAreSkipped) {
 TEST_F(TempRegistry, CreateFromPluginQueryAndUnload) {
   ASSERT_EQ(registerServerModule(COM_TEST_PLUGIN), S_OK);
   ComPtr<ITestCounter> counter;
-  ASSERT_EQ(CoCreateInstance(CLSID_ComTestObject, nullptr, CLSCTX_INPROC_SERVER, IID_ITestCounter, counter.putVoid()),
+  ASSERT_EQ(CoCreateInstance(CLSID_ComTestObject, nullptr, CLSCTX_INPROC_SERVER, IID_ITestCounter,
+                             counter.putVoid()),
             S_OK);
   ASSERT_TRUE(counter);
   EXPECT_TRUE(CoIsModuleLoaded(COM_TEST_PLUGIN));
@@ -144,7 +148,8 @@ TEST_F(TempRegistry, CreateFromPluginQueryAndUnload) {
   EXPECT_EQ(dlopen(COM_TEST_PLUGIN, RTLD_NOW | RTLD_NOLOAD), nullptr);
 
   // And it loads again on demand.
-  ASSERT_EQ(CoCreateInstance(CLSID_ComTestObject, nullptr, CLSCTX_INPROC_SERVER, IID_ITestCounter, counter.putVoid()),
+  ASSERT_EQ(CoCreateInstance(CLSID_ComTestObject, nullptr, CLSCTX_INPROC_SERVER, IID_ITestCounter,
+                             counter.putVoid()),
             S_OK);
   counter.reset();
   ASSERT_EQ(registerServerModule(COM_TEST_PLUGIN, true), S_OK);
@@ -177,13 +182,16 @@ TEST_F(TempRegistry, FailuresLeaveThePointerEmpty) {
   EXPECT_EQ(CoCreateInstance(CLSID_ComTestObject, nullptr, CLSCTX_INPROC_SERVER, IID_IClassFactory, &p),
             E_NOINTERFACE);
   EXPECT_EQ(p, nullptr);
-  EXPECT_EQ(CoCreateInstance(CLSID_ComTestFailing, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &p), E_OUTOFMEMORY);
+  EXPECT_EQ(CoCreateInstance(CLSID_ComTestFailing, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &p),
+            E_OUTOFMEMORY);
   EXPECT_EQ(p, nullptr);
-  EXPECT_EQ(CoCreateInstance(CLSID_ComTestObject, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, nullptr), E_POINTER);
+  EXPECT_EQ(CoCreateInstance(CLSID_ComTestObject, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, nullptr),
+            E_POINTER);
   // A module that does not serve the class asked for.
   ASSERT_TRUE(reg.addClass({CLSID_ComTestFailing, COM_TEST_PLUGIN, "x", 0, {}}));
   ASSERT_TRUE(reg.addClass({kVideo, COM_TEST_PLUGIN, "x", 0, {}}));
-  EXPECT_EQ(CoCreateInstance(kVideo, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &p), CLASS_E_CLASSNOTAVAILABLE);
+  EXPECT_EQ(CoCreateInstance(kVideo, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &p),
+            CLASS_E_CLASSNOTAVAILABLE);
   EXPECT_EQ(p, nullptr);
   CoFreeUnusedLibraries();
 }

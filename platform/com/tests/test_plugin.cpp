@@ -1,7 +1,8 @@
 // A plug-in module for the component model's tests: one class with a small
 // counting interface and one class whose creation always fails.
-#include "platform/com/module_server.h"
 #include "platform/com/tests/test_plugin.h"
+
+#include "platform/com/module_server.h"
 
 namespace {
 
@@ -9,7 +10,8 @@ class TestCounter final : public ITestCounter, public UnknownBase {
  public:
   PLATFORM_DECLARE_UNKNOWN
   HRESULT nonDelegatingQueryInterface(REFIID iid, void** object) override {
-    if (iid == IID_IUnknown || iid == IID_ITestCounter) return getInterface(static_cast<ITestCounter*>(this), object);
+    if (iid == IID_IUnknown || iid == IID_ITestCounter)
+      return getInterface(static_cast<ITestCounter*>(this), object);
     return E_NOINTERFACE;
   }
   HRESULT Add(int32_t amount) override {
@@ -30,7 +32,9 @@ class TestCounter final : public ITestCounter, public UnknownBase {
   int32_t value_ = 0;
 };
 
-UnknownBase* createCounter(HRESULT*) { return new TestCounter; }
+UnknownBase* createCounter(HRESULT*) {
+  return new TestCounter;
+}
 UnknownBase* createFailing(HRESULT* hr) {
   *hr = E_OUTOFMEMORY;
   return nullptr;

@@ -72,7 +72,8 @@ class Graph : public ::testing::Test {
   ComSession com;
   ComPtr<IGraphBuilder> graph;
   void SetUp() override {
-    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph.putVoid()),
+    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                               graph.putVoid()),
               S_OK);
   }
   ComPtr<IBaseFilter> add(REFCLSID clsid, const char16_t* name) {
@@ -162,9 +163,41 @@ TEST_F(Graph, InPlaceTransformSharesItsBuffers) {
   std::lock_guard<std::mutex> g(seen.lock);
   for (size_t i = 0; i < 10; ++i) {
     EXPECT_EQ(seen.frameNumbers[i], i);
-    EXPECT_EQ(seen.marks[i], 1);  // changed exactly once, in place
+    EXPECT_EQ(seen.marks[i], 1);    // changed exactly once, in place
     EXPECT_EQ(seen.starts[i], -1);  // untimed source
   }
+}
+
+TEST_F(Graph, CopyingTransformDeliversIntoItsOwnBuffers) {
+  auto source = add(CLSID_TestSource, u"Source");
+  auto copy = add(CLSID_TestCopy, u"Copy");
+  auto renderer = add(CLSID_NullRenderer, u"Renderer");
+  const REFERENCE_TIME interval = 10000;
+  source.as<ITestSource>()->SetFrameCount(12);
+  source.as<ITestSource>()->SetFrameInterval(interval);
+  // The output cannot connect before the input.
+  EXPECT_TRUE(FAILED(connect(graph.get(), copy.get(), 0, renderer.get(), 0)));
+  // Buffer negotiation as capture pins offer it: suggest, connect, read back.
+  auto negotiation = pinOf(source.get(), PINDIR_OUTPUT, 0).as<IAMBufferNegotiation>();
+  ASSERT_TRUE(negotiation);
+  ALLOCATOR_PROPERTIES suggested{5, 0, 0, 0}, agreed{};
+  EXPECT_EQ(negotiation->GetAllocatorProperties(&agreed), VFW_E_NO_ALLOCATOR);
+  ASSERT_EQ(negotiation->SuggestAllocatorProperties(&suggested), S_OK);
+  ASSERT_EQ(connect(graph.get(), source.get(), 0, copy.get(), 0), S_OK);
+  ASSERT_EQ(negotiation->GetAllocatorProperties(&agreed), S_OK);
+  EXPECT_EQ(agreed.cBuffers, 5);
+  EXPECT_EQ(agreed.cbBuffer, 64 * 48 * 3);
+  EXPECT_EQ(negotiation->SuggestAllocatorProperties(&suggested), VFW_E_ALREADY_CONNECTED);
+  ASSERT_EQ(connect(graph.get(), copy.get(), 0, renderer.get(), 0), S_OK);
+  EXPECT_FALSE(pinOf(copy.get(), PINDIR_OUTPUT, 0).as<IAMBufferNegotiation>());  // not a capture pin
+  Seen seen;
+  renderer.as<INullRendererControl>()->SetCallback(&Seen::record, &seen);
+  ASSERT_EQ(graph.as<IMediaControl>()->Run(), S_OK);
+  ASSERT_TRUE(seen.waitFor(12));
+  ASSERT_EQ(graph.as<IMediaControl>()->Stop(), S_OK);
+  expectInOrder(seen, 12, interval);
+  std::lock_guard<std::mutex> g(seen.lock);
+  for (uint8_t mark : seen.marks) EXPECT_EQ(mark, 7);
 }
 
 // A preview renderer that holds its first sample until released.
@@ -224,7 +257,8 @@ TEST_F(Graph, SmartTeePreviewDropsRatherThanBlocks) {
   blocker.cv.notify_all();
   ASSERT_EQ(control->Stop(), S_OK);
   std::lock_guard<std::mutex> g(seen.lock);
-  for (size_t i = 1; i < seen.frameNumbers.size(); ++i) ASSERT_EQ(seen.frameNumbers[i], seen.frameNumbers[i - 1] + 1);
+  for (size_t i = 1; i < seen.frameNumbers.size(); ++i)
+    ASSERT_EQ(seen.frameNumbers[i], seen.frameNumbers[i - 1] + 1);
 }
 
 TEST_F(Graph, BadRequestsFailWithoutHarm) {
@@ -284,6 +318,44 @@ TEST_F(Graph, BadRequestsFailWithoutHarm) {
   EXPECT_EQ(count, 2u);
 }
 
+TEST_F(Graph, StopWakesSamplesWaitingForTheirTimeAndRepeatedRunsAreClean) {
+  auto source = add(CLSID_TestSource, u"Source");
+  auto smart = add(CLSID_SmartTee, u"SmartTee");
+  auto tee = add(CLSID_InfTee, u"Tee");
+  auto r1 = add(CLSID_NullRenderer, u"Renderer 1");
+  auto r2 = add(CLSID_NullRenderer, u"Renderer 2");
+  auto r3 = add(CLSID_NullRenderer, u"Preview");
+  ASSERT_EQ(connect(graph.get(), source.get(), 0, smart.get(), 0), S_OK);
+  ASSERT_EQ(connect(graph.get(), smart.get(), 0, tee.get(), 0), S_OK);
+  ASSERT_EQ(connect(graph.get(), smart.get(), 1, r3.get(), 0), S_OK);
+  ASSERT_EQ(connect(graph.get(), tee.get(), 0, r1.get(), 0), S_OK);
+  ASSERT_EQ(connect(graph.get(), tee.get(), 1, r2.get(), 0), S_OK);
+  auto control = graph.as<IMediaControl>();
+  auto src = source.as<ITestSource>();
+
+  // Frames one second apart: the second frame waits in the renderer when we stop.
+  src->SetFrameInterval(10000000);
+  ASSERT_EQ(control->Run(), S_OK);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  auto t0 = std::chrono::steady_clock::now();
+  ASSERT_EQ(control->Stop(), S_OK);
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(2));
+
+  // Untimed frames, many short runs: every stop joins every thread cleanly.
+  src->SetFrameInterval(0);
+  uint64_t last = 0;
+  for (int i = 0; i < 20; ++i) {
+    ASSERT_EQ(control->Run(), S_OK);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    ASSERT_EQ(control->Stop(), S_OK);
+    uint64_t n = 0;
+    r1.as<INullRendererControl>()->GetSampleCount(&n);
+    EXPECT_GE(n, last);
+    last = n;
+  }
+  EXPECT_GT(last, 0u);
+}
+
 TEST_F(Graph, VideoWindowWithoutRendererFails) {
   auto vw = graph.as<IVideoWindow>();
   ASSERT_TRUE(vw);
@@ -308,7 +380,8 @@ TEST_F(Graph, DescriptionsAsTextAndGraphviz) {
   std::string text = describeRegisteredGraphs(false);
   EXPECT_NE(text.find("graph \"FilterGraph test\""), std::string::npos) << text;
   EXPECT_NE(text.find("filter \"VideoClient(Main)\" (stopped)"), std::string::npos) << text;
-  EXPECT_NE(text.find("out \"Out\" -> \"VideoRender\".\"In\" [Video RGB24 64x48 24bit]"), std::string::npos) << text;
+  EXPECT_NE(text.find("out \"Out\" -> \"VideoRender\".\"In\" [Video RGB24 64x48 24bit]"), std::string::npos)
+      << text;
   std::string dot = describeRegisteredGraphs(true);
   EXPECT_NE(dot.find("digraph \"FilterGraph test\""), std::string::npos) << dot;
   EXPECT_NE(dot.find("f0 -> f1"), std::string::npos) << dot;
@@ -343,6 +416,26 @@ TEST(Devices, EnumeratorAndMapper) {
   ASSERT_EQ(e->Next(1, m.put(), nullptr), S_OK);
   unregisterDevice(CLSID_VideoInputDeviceCategory, CLSID_TestSource, "/dev/fake0");
 
+  // Devices a module finds at run time.
+  ComPtr<IEnumMoniker> audio;
+  ASSERT_EQ(devEnum->CreateClassEnumerator(CLSID_AudioInputDeviceCategory, audio.put(), 0), S_OK);
+  names.clear();
+  while (audio->Next(1, m.put(), nullptr) == S_OK) {
+    ComPtr<IPropertyBag> bag;
+    m->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.putVoid());
+    char name[64];
+    bag->Read("FriendlyName", name, sizeof name);
+    names.push_back(name);
+    if (names.back() == "Test Device B") {
+      ComPtr<IBaseFilter> f;
+      ASSERT_EQ(m->BindToObject(nullptr, nullptr, IID_IBaseFilter, f.putVoid()), S_OK);
+      char path[64];
+      f.as<ITestSource>()->GetDevicePath(path, sizeof path);
+      EXPECT_STREQ(path, "/dev/test-b");
+    }
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"Test Device A", "Test Device B"}));
+
   ComPtr<IEnumMoniker> none;
   EXPECT_EQ(devEnum->CreateClassEnumerator(CLSID_AudioCompressorCategory, none.put(), 0), S_FALSE);
   EXPECT_FALSE(none);
@@ -352,8 +445,9 @@ TEST(Devices, EnumeratorAndMapper) {
                              mapper.putVoid()),
             S_OK);
   ComPtr<IEnumMoniker> found;
-  ASSERT_EQ(mapper->EnumMatchingFilters(found.put(), 0, FALSE, 0x100001, TRUE, 0, nullptr, FALSE, TRUE, 0, nullptr),
-            S_OK);
+  ASSERT_EQ(
+      mapper->EnumMatchingFilters(found.put(), 0, FALSE, 0x100001, TRUE, 0, nullptr, FALSE, TRUE, 0, nullptr),
+      S_OK);
   names.clear();
   while (found->Next(1, m.put(), nullptr) == S_OK) {
     ComPtr<IPropertyBag> bag;
@@ -363,13 +457,14 @@ TEST(Devices, EnumeratorAndMapper) {
     names.push_back(name);
   }
   ASSERT_FALSE(names.empty());
-  EXPECT_EQ(names.front(), "Test In Place");  // highest merit first
+  EXPECT_EQ(names.front(), "Test In Place");                              // highest merit first
   EXPECT_EQ(std::count(names.begin(), names.end(), "Null Renderer"), 0);  // no output pin
   EXPECT_EQ(std::count(names.begin(), names.end(), "Test Source"), 0);    // no input pin
   // By input type: audio finds no video filter.
   const GUID audioPcm[2] = {MEDIATYPE_Audio, MEDIASUBTYPE_PCM};
-  ASSERT_EQ(mapper->EnumMatchingFilters(found.put(), 0, TRUE, 0x300000, TRUE, 1, audioPcm, FALSE, TRUE, 0, nullptr),
-            S_OK);
+  ASSERT_EQ(
+      mapper->EnumMatchingFilters(found.put(), 0, TRUE, 0x300000, TRUE, 1, audioPcm, FALSE, TRUE, 0, nullptr),
+      S_OK);
   EXPECT_EQ(found->Next(1, m.put(), nullptr), S_FALSE);
 }
 

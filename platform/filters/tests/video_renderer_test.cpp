@@ -3,13 +3,14 @@
 // Without an owner the renderer keeps the last frame off-screen and saves it
 // as PNG.
 
+#include "platform/filters/video_renderer.h"
+
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <thread>
 
 #include "platform/filters/tests/graph_helpers.h"
-#include "platform/filters/video_renderer.h"
 #include "platform/media/guids.h"
 #include "platform/media/results.h"
 #include "platform/media/tests/test_filters.h"
@@ -56,7 +57,8 @@ class VideoRendererTest : public ::testing::Test {
   ComPtr<IGraphBuilder> graph;
   ComPtr<IBaseFilter> source, renderer;
   void SetUp() override {
-    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph.putVoid()),
+    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                               graph.putVoid()),
               S_OK);
     source = createFilter(CLSID_TestSource);
     renderer = createFilter(CLSID_VideoRenderer);
@@ -152,7 +154,8 @@ TEST_F(VideoRendererTest, OffScreenKeepsTheLastFrameAndSavesPng) {
   EXPECT_EQ(rgb[2], 3);
   EXPECT_EQ(snap->GetFrame(rgb.data(), 10), E_INVALIDARG);
 
-  std::string path = (std::filesystem::temp_directory_path() / ("frame-" + std::to_string(getpid()) + ".png")).string();
+  std::string path =
+      (std::filesystem::temp_directory_path() / ("frame-" + std::to_string(getpid()) + ".png")).string();
   ASSERT_EQ(snap->SaveFramePng(path.c_str()), S_OK);
   FILE* f = std::fopen(path.c_str(), "rb");
   ASSERT_TRUE(f);

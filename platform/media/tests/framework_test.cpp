@@ -9,6 +9,7 @@
 #include "platform/media/allocator.h"
 #include "platform/media/base_filter.h"
 #include "platform/media/clock.h"
+#include "platform/media/media.h"  // the umbrella header compiles on its own
 #include "platform/media/memory_stream.h"
 #include "platform/media/property_page.h"
 #include "platform/media/results.h"
@@ -209,6 +210,20 @@ TEST(Persistence, SaveLoadWithVersionPrefix) {
   EXPECT_EQ(g->number, -2);
   EXPECT_EQ(g->text, "234.5.6.7");
 
+  // Two filters' settings back to back in one stream.
+  ComPtr<MemoryStream> both = ComPtr<MemoryStream>::adopt(MemoryStream::create());
+  f->number = 11;
+  ASSERT_EQ(ps->Save(both.get(), TRUE), S_OK);
+  f->number = 22;
+  f->text = "second";
+  ASSERT_EQ(ps->Save(both.get(), TRUE), S_OK);
+  both->Seek(0, 0, nullptr);
+  ASSERT_EQ(hold2.as<IPersistStream>()->Load(both.get()), S_OK);
+  EXPECT_EQ(g->number, 11);
+  ASSERT_EQ(hold2.as<IPersistStream>()->Load(both.get()), S_OK);
+  EXPECT_EQ(g->number, 22);
+  EXPECT_EQ(g->text, "second");
+
   // Cut short: the fields before the cut are applied, the load fails.
   std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + 24 + 6);
   g->number = 0;
@@ -267,7 +282,8 @@ class SettingsPage final : public PropertyPage {
   SettingsFilter* filter_ = nullptr;
 };
 
-HRESULT recordFrame(OAHWND, LONG x, LONG y, const char*, ULONG objects, IUnknown**, ULONG pages, const CLSID* ids) {
+HRESULT recordFrame(OAHWND, LONG x, LONG y, const char*, ULONG objects, IUnknown**, ULONG pages,
+                    const CLSID* ids) {
   return x == 30 && y == 30 && objects == 1 && pages == 1 && ids[0] == kPage1 ? S_OK : E_FAIL;
 }
 

@@ -1,14 +1,21 @@
 // Byte records against bytes built by hand, and the readers' refusals.
+#include "platform/media/records.h"
+
 #include <gtest/gtest.h>
 
 #include "platform/media/guids.h"
-#include "platform/media/records.h"
 
 namespace {
 
-std::vector<uint8_t> le32(uint32_t v) { return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)}; }
-std::vector<uint8_t> le16(uint16_t v) { return {uint8_t(v), uint8_t(v >> 8)}; }
-void append(std::vector<uint8_t>& a, const std::vector<uint8_t>& b) { a.insert(a.end(), b.begin(), b.end()); }
+std::vector<uint8_t> le32(uint32_t v) {
+  return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
+}
+std::vector<uint8_t> le16(uint16_t v) {
+  return {uint8_t(v), uint8_t(v >> 8)};
+}
+void append(std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+}
 
 TEST(Records, VideoInfoCifRgb24ByHand) {
   VideoInfoHeader vih;
@@ -21,9 +28,9 @@ TEST(Records, VideoInfoCifRgb24ByHand) {
   std::vector<uint8_t> block = makeVideoInfoBlock(vih, kVideoInfoFullSize);
   ASSERT_EQ(block.size(), 1128u);
 
-  std::vector<uint8_t> expected(32, 0);  // two empty rectangles
-  append(expected, le32(0));             // bit rate
-  append(expected, le32(0));             // bit error rate
+  std::vector<uint8_t> expected(32, 0);                 // two empty rectangles
+  append(expected, le32(0));                            // bit rate
+  append(expected, le32(0));                            // bit error rate
   append(expected, {0x15, 0x16, 0x05, 0, 0, 0, 0, 0});  // 333333 as 64 bits
   append(expected, le32(40));
   append(expected, le32(352));
@@ -61,9 +68,10 @@ TEST(Records, Mp3AndMpeg1ExtraBytes) {
   MpegLayer3Extra e;
   e.id = MPEGLAYER3_ID_MPEG;
   std::vector<uint8_t> block = makeWaveFormatBlock(w, mpegLayer3ExtraBytes(e), 40);
-  std::vector<uint8_t> expected = {0x55, 0x00, 0x02, 0x00, 0x80, 0xBB, 0x00, 0x00, 0x58, 0x1B,
-                                   0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0x0C, 0x00,  // wave-format
-                                   0x01, 0x00, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};        // id 1, zeros
+  std::vector<uint8_t> expected = {0x55, 0x00, 0x02, 0x00, 0x80, 0xBB, 0x00, 0x00, 0x58,
+                                   0x1B, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0x0C, 0x00,  // wave-format
+                                   0x01, 0x00, 0,    0,    0,    0,    0,    0,    0,
+                                   0,    0,    0};  // id 1, zeros
   expected.resize(40, 0);
   EXPECT_EQ(block, expected);
   MpegLayer3Extra back;
@@ -98,7 +106,8 @@ TEST(Records, MediaTypeRecordIs72Bytes) {
   ByteWriter w(out);
   writeMediaTypeRecord(w, mt);
   ASSERT_EQ(out.size(), kMediaTypeRecordSize);
-  const uint8_t videoBytes[16] = {0x76, 0x69, 0x64, 0x73, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+  const uint8_t videoBytes[16] = {0x76, 0x69, 0x64, 0x73, 0, 0,    0x10, 0,
+                                  0x80, 0,    0,    0xAA, 0, 0x38, 0x9B, 0x71};
   EXPECT_EQ(0, memcmp(out.data(), videoBytes, 16));
   const uint8_t rgb24Bytes[16] = {0x7D, 0xEB, 0x36, 0xE4, 0x4F, 0x52, 0xCE, 0x11,
                                   0x9F, 0x53, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70};

@@ -1,9 +1,13 @@
 // The media framework's test plug-in module.
 #include "platform/media/tests/test_filters.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "platform/com/module_server.h"
+#include "platform/media/device_interfaces.h"
 #include "platform/media/guids.h"
 #include "platform/media/records.h"
 #include "platform/media/results.h"
@@ -22,22 +26,42 @@ class TestStream final : public SourceStream {
   HRESULT decideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override;
   HRESULT fillBuffer(IMediaSample* sample) override;
   HRESULT onThreadStart() override;
+  bool offersBufferNegotiation() const override { return true; }
 
  private:
   TestSource* source_;
   uint64_t frame_ = 0;
 };
 
-class TestSource final : public SourceFilter, public ITestSource {
+class TestSource final : public SourceFilter, public ITestSource, public IPersistPropertyBag {
  public:
-  TestSource() : SourceFilter(CLSID_TestSource) { addStream(new TestStream(this)); }
-  HRESULT QueryInterface(REFIID iid, void** object) override { return SourceFilter::QueryInterface(iid, object); }
+  explicit TestSource(const CLSID& clsid = CLSID_TestSource) : SourceFilter(clsid) {
+    addStream(new TestStream(this));
+  }
+  HRESULT QueryInterface(REFIID iid, void** object) override {
+    return SourceFilter::QueryInterface(iid, object);
+  }
   ULONG AddRef() override { return SourceFilter::AddRef(); }
   ULONG Release() override { return SourceFilter::Release(); }
   HRESULT nonDelegatingQueryInterface(REFIID iid, void** object) override {
     if (iid == IID_ITestSource) return getInterface(static_cast<ITestSource*>(this), object);
+    if (iid == IID_IPersistPropertyBag) return getInterface(static_cast<IPersistPropertyBag*>(this), object);
     return SourceFilter::nonDelegatingQueryInterface(iid, object);
   }
+  HRESULT GetClassID(CLSID* clsid) override { return SourceFilter::GetClassID(clsid); }
+  HRESULT InitNew() override { return S_OK; }
+  HRESULT Load(IPropertyBag* bag, void*) override {
+    char path[256];
+    if (bag && SUCCEEDED(bag->Read("DevicePath", path, sizeof path))) devicePath_ = path;
+    return S_OK;
+  }
+  HRESULT Save(IPropertyBag*, BOOL, BOOL) override { return E_NOTIMPL; }
+  HRESULT GetDevicePath(char* path, ULONG size) override {
+    if (!path || size == 0) return E_POINTER;
+    std::snprintf(path, size, "%s", devicePath_.c_str());
+    return S_OK;
+  }
+  std::string devicePath_;
 
   HRESULT SetFormat(LONG width, LONG height, LONG bitCount) override {
     if (width <= 0 || height == 0 || (bitCount != 24 && bitCount != 32)) return E_INVALIDARG;
@@ -153,7 +177,9 @@ HRESULT TestStream::fillBuffer(IMediaSample* sample) {
 class TestInPlace final : public TransformInPlaceFilter, public ITestInPlace {
  public:
   TestInPlace() : TransformInPlaceFilter(CLSID_TestInPlace) {}
-  HRESULT QueryInterface(REFIID iid, void** object) override { return TransformInPlaceFilter::QueryInterface(iid, object); }
+  HRESULT QueryInterface(REFIID iid, void** object) override {
+    return TransformInPlaceFilter::QueryInterface(iid, object);
+  }
   ULONG AddRef() override { return TransformInPlaceFilter::AddRef(); }
   ULONG Release() override { return TransformInPlaceFilter::Release(); }
   HRESULT nonDelegatingQueryInterface(REFIID iid, void** object) override {
@@ -181,9 +207,39 @@ class TestInPlace final : public TransformInPlaceFilter, public ITestInPlace {
   std::atomic<uint64_t> seen_{0};
 };
 
-template <typename T>
-UnknownBase* make(HRESULT*) {
-  return new T;
+class TestCopy final : public TransformFilter {
+ public:
+  TestCopy() : TransformFilter(CLSID_TestCopy) {}
+  HRESULT checkInputType(const MediaType& mt) override {
+    return mt.majortype() == MEDIATYPE_Video && mt.formattype() == FORMAT_VideoInfo ? S_OK
+                                                                                    : VFW_E_TYPE_NOT_ACCEPTED;
+  }
+  HRESULT checkTransform(const MediaType& in, const MediaType& out) override {
+    return in == out ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
+  }
+  HRESULT getMediaType(int position, MediaType* mt) override {
+    if (position > 0) return VFW_S_NO_MORE_ITEMS;
+    *mt = inputPin()->currentMediaType();
+    return S_OK;
+  }
+  HRESULT decideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES*) override {
+    LONG size = static_cast<LONG>(inputPin()->currentMediaType().sampleSize());
+    return setAllocatorProperties(allocator, {1, size, 1, 0}, 1, size);
+  }
+  HRESULT transform(IMediaSample* in, IMediaSample* out) override {
+    uint8_t *src = nullptr, *dst = nullptr;
+    in->GetPointer(&src);
+    out->GetPointer(&dst);
+    LONG n = std::min(in->GetActualDataLength(), out->GetSize());
+    std::memcpy(dst, src, n);
+    if (n > 8) dst[8] = 7;
+    out->SetActualDataLength(n);
+    return S_OK;
+  }
+};
+
+UnknownBase* makeDeviceSource(HRESULT*) {
+  return new TestSource(CLSID_TestDeviceSource);
 }
 
 const ServerPinType kVideoRgb[] = {{&MEDIATYPE_Video, &MEDIASUBTYPE_RGB24}};
@@ -193,10 +249,24 @@ const ServerPin kInPlacePins[] = {{false, 1, kVideoAny}, {true, 1, kVideoAny}};
 
 const ServerClass kClasses[] = {
     {&CLSID_TestSource, "Test Source", MERIT_DO_NOT_USE, &CLSID_VideoInputDeviceCategory, 1, kSourcePins,
-     make<TestSource>},
-    {&CLSID_TestInPlace, "Test In Place", 0x300000, nullptr, 2, kInPlacePins, make<TestInPlace>},
+     createObject<TestSource>},
+    {&CLSID_TestInPlace, "Test In Place", 0x300000, nullptr, 2, kInPlacePins, createObject<TestInPlace>},
+    {&CLSID_TestCopy, "Test Copy", MERIT_DO_NOT_USE, nullptr, 2, kInPlacePins, createObject<TestCopy>},
+    {&CLSID_TestDeviceSource, "Test Devices", MERIT_DO_NOT_USE, &CLSID_AudioInputDeviceCategory, 1,
+     kSourcePins, makeDeviceSource},
 };
 
 }  // namespace
 
 PLATFORM_COM_SERVER(kClasses)
+
+extern "C" __attribute__((visibility("default"))) HRESULT DllEnumerateDevices(const GUID* category,
+                                                                              const CLSID* clsid,
+                                                                              DeviceFoundFn found,
+                                                                              void* context) {
+  if (!category || !clsid || !found) return E_POINTER;
+  if (*clsid != CLSID_TestDeviceSource || *category != CLSID_AudioInputDeviceCategory) return S_FALSE;
+  found(context, "Test Device A", "/dev/test-a");
+  found(context, "Test Device B", "/dev/test-b");
+  return S_OK;
+}

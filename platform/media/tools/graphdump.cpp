@@ -81,7 +81,8 @@ int main(int argc, char** argv) {
     link(graph.get(), tee.get(), 1, r2.get(), 0);
     char name[64];
     std::snprintf(name, sizeof name, "FilterGraph %08x pid %08x",
-                  static_cast<unsigned>(reinterpret_cast<uintptr_t>(graph.get())), static_cast<unsigned>(getpid()));
+                  static_cast<unsigned>(reinterpret_cast<uintptr_t>(graph.get())),
+                  static_cast<unsigned>(getpid()));
     DWORD cookie = 0;
     registerGraph(graph.get(), name, &cookie);
     std::fputs(describeRegisteredGraphs(dot).c_str(), stdout);
