@@ -58,21 +58,46 @@ class ZoomTransform {
   // whenever a frame needs it for another mask size.
   void invalidateTable() { tableStale_ = true; }
 
+  // Largest picture width or height the zoom takes (equal sizes copy any size).
+  static constexpr int32_t kMaxSide = 65535;
+
   // Transforms one frame. Equal sizes copy the input. Returns false, with a
-  // black output, when the input does not fit its buffer; returns false
-  // without writing when the output does not fit its buffer.
+  // black output, when the input does not fit its buffer or a side exceeds
+  // kMaxSide; returns false without writing when the output does not fit its
+  // buffer.
   bool transform(const ZoomSettings& settings, const RgbConstPicture& in, const RgbPicture& out);
 
   const ZoomTable& table() const { return table_; }
+
+  // Work records of the pixel loops, kept between frames.
+  struct Column {    // one output column of a rectangle side band
+    int64_t lo, hi;  // its rows
+    int64_t x;       // output column
+    int64_t sx;      // source column, -1 when outside the input
+    float s2, ky;    // weight s^2 and (1 - s^2) * Ry
+  };
+  struct RowWeight {     // an ellipse weight within one output row
+    float s2, kx;        // s^2 and (1 - s^2) * Rx
+    const uint8_t* src;  // the source row, null when outside the input
+  };
+  struct ColumnWeight {  // an ellipse weight within one output column
+    float s2, ky;        // s^2 and (1 - s^2) * Ry
+    int64_t sx;          // the source column, -1 when outside the input
+  };
 
  private:
   void drawRectangle(const ZoomGeometry& g, const RgbConstPicture& in, const RgbPicture& out);
   void drawEllipse(const ZoomGeometry& g, const RgbConstPicture& in, const RgbPicture& out);
 
+  static constexpr int kStrip = 16;  // columns per strip of the ellipse side triangles
+
   ZoomTable table_;
   bool tableStale_ = true;
-  // Per-column spans and weights of the side bands, kept between frames.
+  std::vector<ZoomTable::Entry> entries_;
+  std::vector<Column> columns_;
+  std::vector<RowWeight> rowWeights_;
+  std::vector<ColumnWeight> columnWeights_;
+  std::vector<uint8_t> known_;  // which lazily computed weights are valid
   std::vector<int64_t> lo_;
   std::vector<int64_t> hi_;
-  std::vector<float> weight_;
 };
