@@ -386,12 +386,14 @@ void ZoomTransform::drawEllipse(const ZoomGeometry& g, const RgbConstPicture& in
       const int64_t s1 = std::min(n, s0 + kStrip);
       std::fill_n(known_.begin(), static_cast<size_t>(s1 - s0) * gxSpan, 0);
       const int64_t xa = sign > 0 ? s0 : W - s1, xb = sign > 0 ? s1 - 1 : W - 1 - s0;
-      int64_t run = s1 - s0;
+      // The run of row y is min(columns with lo <= y, columns with hi >= y);
+      // the first grows and the second shrinks with y, so both are kept
+      // from row to row.
+      int64_t byLo = 0, byHi = s1 - s0;
       for (int64_t y = lo_[s0]; y <= hi_[s0]; ++y) {
-        // Rows move away from the strip's widest row at most once each way,
-        // so the run is recounted from the start of the strip.
-        run = 0;
-        while (s0 + run < s1 && lo_[s0 + run] <= y && y <= hi_[s0 + run]) ++run;
+        while (s0 + byLo < s1 && lo_[s0 + byLo] <= y) ++byLo;
+        while (byHi > 0 && hi_[s0 + byHi - 1] < y) --byHi;
+        const int64_t run = std::min(byLo, byHi);
         const ZoomTable::Entry* entries = rowEntries(y, xa, xb);
         if (sign > 0)
           ellipseSideRow<+1>(f, y, s0, run, entries, span, a, gxSpan, known_.data(), columnWeights_.data());
