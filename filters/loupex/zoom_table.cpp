@@ -46,7 +46,10 @@ ZoomTable::Entry ZoomTable::compute(int ox, int oy) const {
 void ZoomTable::build(int32_t maskWidth, int32_t maskHeight) {
   width_ = std::max(maskWidth, 1);
   height_ = std::max(maskHeight, 1);
-  entries_.resize(static_cast<size_t>(kWidth) * kHeight);
+  const size_t n = static_cast<size_t>(kWidth) * kHeight + kPadding;
+  inside_.assign(n, 0);
+  gx_.resize(n, 0);
+  gy_.resize(n, 0);
 
   const int a = width_ / 2;
   const int b = height_ / 2;
@@ -55,25 +58,26 @@ void ZoomTable::build(int32_t maskWidth, int32_t maskHeight) {
   for (int i = 0; i < kWidth; ++i) e[i] = std::trunc(scale * (i - kHalfWidth));
 
   for (int oy = -kHalfHeight; oy < kHalfHeight; ++oy) {
-    Entry* out = entries_.data() + static_cast<size_t>(oy + kHalfHeight) * kWidth;
+    const size_t rowStart = static_cast<size_t>(oy + kHalfHeight) * kWidth;
+    int16_t* gx = gx_.data() + rowStart;
+    int16_t* gy = gy_.data() + rowStart;
     const double oy2 = static_cast<double>(oy) * oy;
     for (int i = 0; i < kWidth; ++i) {
       const double r = std::trunc(std::sqrt(e[i] * e[i] + oy2));
-      Entry& entry = out[i];
-      entry.inside = 0;
       if (r == 0.0) {
-        entry.gx = 0;
-        entry.gy = 0;
+        gx[i] = 0;
+        gy[i] = 0;
       } else {
-        entry.gx = toInt16(e[i] / r * a);
-        entry.gy = toInt16(oy / r * b);
+        gx[i] = toInt16(e[i] / r * a);
+        gy[i] = toInt16(oy / r * b);
       }
     }
     int first = 0, last = -1;
     if (insideRow(oy, first, last)) {
       first = std::max(first, -kHalfWidth);
       last = std::min(last, kHalfWidth - 1);
-      for (int ox = first; ox <= last; ++ox) out[ox + kHalfWidth].inside = 1;
+      std::fill(inside_.begin() + static_cast<ptrdiff_t>(rowStart) + (first + kHalfWidth),
+                inside_.begin() + static_cast<ptrdiff_t>(rowStart) + (last + kHalfWidth) + 1, int16_t{1});
     }
   }
 }

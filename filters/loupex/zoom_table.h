@@ -30,21 +30,36 @@ class ZoomTable {
   // allocating it on first use.
   void build(int32_t maskWidth, int32_t maskHeight);
   bool isBuiltFor(int32_t maskWidth, int32_t maskHeight) const {
-    return !entries_.empty() && maskWidth == width_ && maskHeight == height_;
+    return isBuilt() && maskWidth == width_ && maskHeight == height_;
   }
-  bool isBuilt() const { return !entries_.empty(); }
+  bool isBuilt() const { return !inside_.empty(); }
   int32_t maskWidth() const { return width_; }
   int32_t maskHeight() const { return height_; }
-  size_t sizeInBytes() const { return entries_.size() * sizeof(Entry); }
+  size_t sizeInBytes() const { return isBuilt() ? static_cast<size_t>(kWidth) * kHeight * sizeof(Entry) : 0; }
 
   // The entry for the offset (ox, oy) from the centre (rows counted upwards).
   Entry at(int ox, int oy) const {
-    if (ox >= -kHalfWidth && ox < kHalfWidth && oy >= -kHalfHeight && oy < kHalfHeight)
-      return entries_[static_cast<size_t>(oy + kHalfHeight) * kWidth + static_cast<size_t>(ox + kHalfWidth)];
+    if (ox >= -kHalfWidth && ox < kHalfWidth && oy >= -kHalfHeight && oy < kHalfHeight) {
+      const size_t i = static_cast<size_t>(oy + kHalfHeight) * kWidth + static_cast<size_t>(ox + kHalfWidth);
+      return {inside_[i], gx_[i], gy_[i]};
+    }
     return compute(ox, oy);
   }
-  // The row of entries for oy, starting at ox = -720; oy must lie in the grid.
-  const Entry* row(int oy) const { return entries_.data() + static_cast<size_t>(oy + kHalfHeight) * kWidth; }
+
+  // The entries are kept as three planes (inside flags, gx, gy), so that the
+  // pixel loops read only what they need. A row of a plane for oy (which must
+  // lie in the grid) starts at ox = -720; each plane is followed by kPadding
+  // readable entries, so that loops may read a few entries past a row's end.
+  static constexpr size_t kPadding = 16;
+  struct Row {
+    const int16_t* inside;
+    const int16_t* gx;
+    const int16_t* gy;
+  };
+  Row row(int oy) const {
+    const size_t i = static_cast<size_t>(oy + kHalfHeight) * kWidth;
+    return {inside_.data() + i, gx_.data() + i, gy_.data() + i};
+  }
 
  private:
   Entry compute(int ox, int oy) const;
@@ -52,5 +67,7 @@ class ZoomTable {
 
   int32_t width_ = 0;
   int32_t height_ = 0;
-  std::vector<Entry> entries_;
+  std::vector<int16_t> inside_;
+  std::vector<int16_t> gx_;
+  std::vector<int16_t> gy_;
 };

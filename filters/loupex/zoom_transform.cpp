@@ -1,6 +1,9 @@
 #include "filters/loupex/zoom_transform.h"
 
+#include "filters/loupex/zoom_kernels.h"
+
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -181,6 +184,8 @@ bool ZoomTransform::transform(const ZoomSettings& settings, const RgbConstPictur
       drawRectangle(g, in, out);
       break;
     case kZoomMaskEllipse:
+      // The ellipse loops address the input with 32-bit offsets.
+      if (in.length > static_cast<size_t>(INT32_MAX)) return false;
       if (tableStale_ || !table_.isBuiltFor(g.maskWidth, g.maskHeight)) {
         table_.build(g.maskWidth, g.maskHeight);
         tableStale_ = false;
@@ -253,74 +258,47 @@ namespace {
 // write may alias any memory as far as the compiler knows, so values read
 // through references would be reloaded after every pixel.
 
-// Computing a weight is the rare path of the pixel loops; kept out of line so
-// that the loops keep their values in registers.
-[[gnu::noinline, gnu::cold]] void learnRowWeight(const Frame& f, int64_t y, float num, int64_t den,
-                                                 ZoomTransform::RowWeight& w, uint8_t& known) {
-  w = f.rowWeight(y, ellipseWeight(num, static_cast<float>(den)));
-  known = 1;
-}
-[[gnu::noinline, gnu::cold]] void learnColumnWeight(const Frame& f, int64_t x, int64_t num, int64_t den,
-                                                    ZoomTransform::ColumnWeight& w, uint8_t& known) {
-  w = f.columnWeight(x, ellipseWeight(static_cast<float>(num), static_cast<float>(den)));
-  known = 1;
-}
-
-// One row of the bottom or top ellipse triangle, columns from..to. The weight
-// of a pixel depends only on its boundary offset gy; weights[gy + b] is
-// computed on first use (known[gy + b]).
-void ellipseTriangleRow(const Frame& f, int64_t y, int64_t from, int64_t to, const ZoomTable::Entry* entries,
-                        float num, int64_t denBase, int64_t gySign, int64_t b, uint8_t* known,
-                        ZoomTransform::RowWeight* weights) {
-  uint8_t* const dst = f.out.row(static_cast<int32_t>(y));
-  const uint8_t* const src = f.directRow(y);
-  const int64_t dx = f.g.dx;
-  const uint64_t inW = static_cast<uint64_t>(f.inW);
+// One row of the bottom or top ellipse triangle, columns from..to; the
+// weight of a blended pixel is the one of its boundary offset gy.
+void ellipseRowScalar(uint8_t* dst, const uint8_t* in, const ZoomTable::Row planes, int64_t from, int64_t to,
+                      int64_t dx, int64_t inW, int64_t directOff, const float* s2, const float* kx, const int32_t* off) {
   // x and x + dx counted in floats: exact, as every coordinate is below 2^24.
   float fx = static_cast<float>(from), fxd = static_cast<float>(from + dx);
   for (int64_t x = from; x <= to; ++x, fx += 1.0f, fxd += 1.0f) {
-    const ZoomTable::Entry e = entries[x];
-    if (e.inside) {
-      if (src && static_cast<uint64_t>(x + dx) < inW) copyPixel(dst + x * 3, src + (x + dx) * 3);
+    if (planes.inside[x]) {
+      if (directOff >= 0 && inside(x + dx, inW)) copyPixel(dst + x * 3, in + directOff + (x + dx) * 3);
       continue;
     }
-    const size_t k = static_cast<size_t>(e.gy + b);
-    if (!known[k]) learnRowWeight(f, y, num, denBase + gySign * e.gy, weights[k], known[k]);
-    const ZoomTransform::RowWeight w = weights[k];
-    if (!w.src) continue;
-    const int64_t sx = static_cast<int64_t>(fxd * w.s2 + fx * w.kx);
-    if (static_cast<uint64_t>(sx) < inW) copyPixel(dst + x * 3, w.src + sx * 3);
+    const int k = planes.gy[x];
+    if (off[k] < 0) continue;
+    const int64_t sx = static_cast<int64_t>(fxd * s2[k] + fx * kx[k]);
+    if (inside(sx, inW)) copyPixel(dst + x * 3, in + off[k] + sx * 3);
   }
 }
 
-// One row of a strip of the left (Sign +1) or right (Sign -1) ellipse
-// triangle: strip columns i = 0 .. run - 1, output column x = x0 + Sign * i.
-// The weight of a pixel depends only on its column and boundary offset gx;
-// weights[i * gxSpan + gx + a] is computed on first use.
-template <int Sign>
-void ellipseSideRow(const Frame& f, int64_t y, int64_t x0, int64_t run, const ZoomTable::Entry* entries,
-                    int64_t span, int64_t a, size_t gxSpan, uint8_t* known, ZoomTransform::ColumnWeight* weights) {
-  uint8_t* const dst = f.out.row(static_cast<int32_t>(y));
-  const uint8_t* const src = f.directRow(y);
-  const int64_t dx = f.g.dx;
-  const int64_t W = f.outW;
-  const uint64_t inW = static_cast<uint64_t>(f.inW), inH = static_cast<uint64_t>(f.inH);
-  const uint8_t* const base = f.in.data;
-  const size_t stride = f.in.stride;
-  const float fy = static_cast<float>(y + f.g.dy), fyy = static_cast<float>(y);
-  for (int64_t i = 0; i < run; ++i) {
-    const int64_t x = x0 + Sign * i;
-    const ZoomTable::Entry e = entries[x];
-    if (e.inside) {
-      if (src && static_cast<uint64_t>(x + dx) < inW) copyPixel(dst + x * 3, src + (x + dx) * 3);
+// One row of a side triangle, output columns xs..xe; the weights of the
+// triangle column colOrigin + colStep * x sit at colBase[column] + gx.
+void ellipseSideScalar(uint8_t* dst, const uint8_t* in, const ZoomTable::Row planes, int64_t xs, int64_t xe,
+                       int64_t colOrigin, int64_t colStep, const int32_t* colBase, int64_t dx, int64_t inW,
+                       int64_t inH, int64_t stride, float fy, float fyy, int64_t directOff, const float* s2,
+                       const float* ky, const int32_t* sxOff) {
+  for (int64_t x = xs; x <= xe; ++x) {
+    if (planes.inside[x]) {
+      if (directOff >= 0 && inside(x + dx, inW)) copyPixel(dst + x * 3, in + directOff + (x + dx) * 3);
       continue;
     }
-    const size_t k = static_cast<size_t>(i) * gxSpan + static_cast<size_t>(e.gx + a);
-    if (!known[k]) learnColumnWeight(f, x, Sign > 0 ? x : W - x, span + Sign * e.gx, weights[k], known[k]);
-    const ZoomTransform::ColumnWeight w = weights[k];
-    if (w.sx < 0) continue;
-    const int64_t sy = static_cast<int64_t>(fy * w.s2 + fyy * w.ky);
-    if (static_cast<uint64_t>(sy) < inH) copyPixel(dst + x * 3, base + static_cast<size_t>(sy) * stride + w.sx * 3);
+    const int64_t k = colBase[colOrigin + colStep * x] + planes.gx[x];
+    if (sxOff[k] < 0) continue;
+    const int64_t sy = static_cast<int64_t>(fy * s2[k] + fyy * ky[k]);
+    if (inside(sy, inH)) copyPixel(dst + x * 3, in + sy * stride + sxOff[k]);
+  }
+}
+
+// Copies the pixels whose input offsets the vector kernels worked out.
+void copyByOffsets(uint8_t* dst, const uint8_t* in, const int32_t* offsets, int64_t from, int64_t to) {
+  for (int64_t x = from; x <= to; ++x) {
+    const int32_t o = offsets[x];
+    if (o >= 0) copyPixel(dst + x * 3, in + o);
   }
 }
 
@@ -330,75 +308,176 @@ void ZoomTransform::drawEllipse(const ZoomGeometry& g, const RgbConstPicture& in
   const Frame f{in, out, g, in.width, in.height, out.width, out.height};
   const int64_t W = out.width, H = out.height;
   const int64_t cx = g.x0 + g.maskWidth / 2, cy = g.y0 + g.maskHeight / 2;
-  // Boundary offsets never exceed the half axes: |gx| <= a, |gy| <= b.
-  const int64_t a = g.maskWidth / 2, b = g.maskHeight / 2;
+  const int64_t b = g.maskHeight / 2;  // |gy| never exceeds the half height
   const ZoomTable& table = table_;
+  const bool vector = useVectorKernels_ && zoomkernels::available();
+  const int64_t stride = static_cast<int64_t>(in.stride);
+  offsets_.resize(static_cast<size_t>(W) + 8);
 
-  // Table entries of row y, indexable by output column over from..to: the
-  // table's own row when its grid covers them (the usual case), else computed.
-  auto rowEntries = [&](int64_t y, int64_t from, int64_t to) -> const ZoomTable::Entry* {
+  // The table planes of row y, indexable by output column over from..to:
+  // the table's own row when its grid covers them (the usual case), else
+  // computed into a buffer. Both stay readable a few columns past to.
+  auto planes = [&](int64_t y, int64_t from, int64_t to) -> ZoomTable::Row {
     const int64_t oy = y - cy;
     if (oy >= -ZoomTable::kHalfHeight && oy < ZoomTable::kHalfHeight && from - cx >= -ZoomTable::kHalfWidth &&
-        to - cx < ZoomTable::kHalfWidth)
-      return table.row(static_cast<int>(oy)) + (ZoomTable::kHalfWidth - cx);
-    entries_.resize(static_cast<size_t>(W));
-    for (int64_t x = from; x <= to; ++x) entries_[x] = table.at(static_cast<int>(x - cx), static_cast<int>(oy));
-    return entries_.data();
+        to - cx < ZoomTable::kHalfWidth) {
+      const ZoomTable::Row r = table.row(static_cast<int>(oy));
+      const int64_t shift = ZoomTable::kHalfWidth - cx;
+      return {r.inside + shift, r.gx + shift, r.gy + shift};
+    }
+    const size_t n = static_cast<size_t>(W) + ZoomTable::kPadding;
+    planeInside_.assign(n, 0);
+    planeGx_.assign(n, 0);
+    planeGy_.assign(n, 0);
+    for (int64_t x = from; x <= to; ++x) {
+      const ZoomTable::Entry e = table.at(static_cast<int>(x - cx), static_cast<int>(oy));
+      planeInside_[x] = e.inside;
+      planeGx_[x] = e.gx;
+      planeGy_[x] = e.gy;
+    }
+    return {planeInside_.data(), planeGx_.data(), planeGy_.data()};
+  };
+  auto directOffset = [&](int64_t y) -> int64_t {
+    const int64_t sy = y + g.dy;
+    return inside(sy, f.inH) ? sy * stride : -1;
   };
 
-  // Bottom and top triangles, row by row.
+  // Bottom and top triangles, row by row. A row's numerator is fixed, so a
+  // weight depends only on gy. Along a row |gy| only shrinks with the
+  // distance from the centre column, so the row's gy values lie between
+  // those at its ends and at the column nearest the centre; the weights of
+  // that range are worked out first.
   const size_t gySpan = static_cast<size_t>(2 * b + 1);
-  const size_t gxSpan = static_cast<size_t>(2 * a + 1);
-  rowWeights_.resize(gySpan);
-  columnWeights_.resize(static_cast<size_t>(kStrip) * gxSpan);
-  known_.resize(std::max(gySpan, static_cast<size_t>(kStrip) * gxSpan));
+  rowS2_.resize(gySpan);
+  rowK_.resize(gySpan);
+  rowOff_.resize(gySpan);
+  float* const s2ByGy = rowS2_.data() + b;
+  float* const kxByGy = rowK_.data() + b;
+  int32_t* const offByGy = rowOff_.data() + b;
+  auto triangleRow = [&](int64_t y, int64_t from, int64_t to, float num, int64_t denBase, int64_t gySign) {
+    if (from > to) return;
+    const ZoomTable::Row p = planes(y, from, to);
+    const int64_t near = std::clamp(cx, from, to);
+    const int64_t lo = std::min({p.gy[from], p.gy[to], p.gy[near]});
+    const int64_t hi = std::max({p.gy[from], p.gy[to], p.gy[near]});
+    for (int64_t gy = lo; gy <= hi; ++gy) {
+      const RowWeight w = f.rowWeight(y, ellipseWeight(num, static_cast<float>(denBase + gySign * gy)));
+      s2ByGy[gy] = w.s2;
+      kxByGy[gy] = w.kx;
+      offByGy[gy] = w.src ? static_cast<int32_t>(w.src - in.data) : -1;
+    }
+    uint8_t* dst = out.row(static_cast<int32_t>(y));
+    if (vector) {
+      const zoomkernels::RowSpan job{p.inside,
+                                     p.gy,
+                                     static_cast<int32_t>(from),
+                                     static_cast<int32_t>(to),
+                                     g.dx,
+                                     in.width,
+                                     static_cast<int32_t>(directOffset(y)),
+                                     s2ByGy,
+                                     kxByGy,
+                                     offByGy,
+                                     offsets_.data()};
+      zoomkernels::rowOffsets(job);
+      copyByOffsets(dst, in.data, offsets_.data(), from, to);
+    } else {
+      ellipseRowScalar(dst, in.data, p, from, to, g.dx, f.inW, directOffset(y), s2ByGy, kxByGy, offByGy);
+    }
+  };
   // Bottom: rows 0 to cy - 1, weight y / (cy + gy).
-  for (int64_t y = 0; y < cy; ++y) {
-    const int64_t from = y * cx / cy, to = W - 1 - y * (W - cx) / cy;
-    std::fill_n(known_.begin(), gySpan, 0);
-    ellipseTriangleRow(f, y, from, to, rowEntries(y, from, to), static_cast<float>(y), cy, +1, b, known_.data(),
-                       rowWeights_.data());
-  }
+  for (int64_t y = 0; y < cy; ++y)
+    triangleRow(y, y * cx / cy, W - 1 - y * (W - cx) / cy, static_cast<float>(y), cy, +1);
   // Top: rows H - 1 down to cy, weight (H - y) / (H - cy - gy).
   const int64_t T = H - cy;
   for (int64_t y = H - 1; y >= cy; --y) {
     const int64_t k = H - 1 - y;
-    const int64_t from = k * cx / T, to = W - 1 - k * (W - cx) / T;
-    std::fill_n(known_.begin(), gySpan, 0);
-    ellipseTriangleRow(f, y, from, to, rowEntries(y, from, to), static_cast<float>(H - y), T, -1, b, known_.data(),
-                       rowWeights_.data());
+    triangleRow(y, k * cx / T, W - 1 - k * (W - cx) / T, static_cast<float>(H - y), T, -1);
   }
 
-  // Left and right triangles, in strips of kStrip columns from the picture
-  // edge inwards, each strip row by row. Column i (x = i on the left,
+  // Left and right triangles, row by row. Column i (x = i on the left,
   // x = W - 1 - i on the right) spans the rows lo_[i]..hi_[i], which shrink
-  // as i grows, so the columns of a row within a strip are a run from the
-  // strip's outer column.
-  auto sideTriangle = [&](int64_t n, int sign) {
+  // as i grows, so the columns of a row are a run from the picture edge. A
+  // column's numerator is fixed, so a weight depends only on the column and
+  // gx; down a column |gx| only shrinks with the distance from the centre
+  // row, so each column needs the weights between the gx at its ends and at
+  // the row nearest the centre, worked out first and kept one range after
+  // the other (column i's weight for gx at colBase_[i] + gx).
+  auto sideTriangle = [&](int64_t n, int64_t sign) {
     const int64_t span = sign > 0 ? cx : W - cx;
     lo_.resize(static_cast<size_t>(n));
     hi_.resize(static_cast<size_t>(n));
+    colBase_.resize(static_cast<size_t>(n));
+    gxLo_.resize(static_cast<size_t>(n));
+    gxHi_.resize(static_cast<size_t>(n));
+    int64_t total = 0;
     for (int64_t i = 0; i < n; ++i) {
       lo_[i] = i * cy / span;
       hi_[i] = H - 1 - i * (H - cy) / span;
+      const int x = static_cast<int>(sign > 0 ? i : W - 1 - i);
+      const int ox = static_cast<int>(x - cx);
+      const int nearRow = static_cast<int>(std::clamp(cy, lo_[i], hi_[i]));
+      const int16_t g1 = table.at(ox, static_cast<int>(lo_[i] - cy)).gx;
+      const int16_t g2 = table.at(ox, static_cast<int>(hi_[i] - cy)).gx;
+      const int16_t g3 = table.at(ox, static_cast<int>(nearRow - cy)).gx;
+      gxLo_[i] = std::min({g1, g2, g3});
+      gxHi_[i] = std::max({g1, g2, g3});
+      colBase_[i] = static_cast<int32_t>(total - gxLo_[i]);
+      total += gxHi_[i] - gxLo_[i] + 1;
     }
-    for (int64_t s0 = 0; s0 < n; s0 += kStrip) {
-      const int64_t s1 = std::min(n, s0 + kStrip);
-      std::fill_n(known_.begin(), static_cast<size_t>(s1 - s0) * gxSpan, 0);
-      const int64_t xa = sign > 0 ? s0 : W - s1, xb = sign > 0 ? s1 - 1 : W - 1 - s0;
-      // The run of row y is min(columns with lo <= y, columns with hi >= y);
-      // the first grows and the second shrinks with y, so both are kept
-      // from row to row.
-      int64_t byLo = 0, byHi = s1 - s0;
-      for (int64_t y = lo_[s0]; y <= hi_[s0]; ++y) {
-        while (s0 + byLo < s1 && lo_[s0 + byLo] <= y) ++byLo;
-        while (byHi > 0 && hi_[s0 + byHi - 1] < y) --byHi;
-        const int64_t run = std::min(byLo, byHi);
-        const ZoomTable::Entry* entries = rowEntries(y, xa, xb);
-        if (sign > 0)
-          ellipseSideRow<+1>(f, y, s0, run, entries, span, a, gxSpan, known_.data(), columnWeights_.data());
-        else
-          ellipseSideRow<-1>(f, y, W - 1 - s0, run, entries, span, a, gxSpan, known_.data(), columnWeights_.data());
+    colS2_.resize(static_cast<size_t>(total));
+    colK_.resize(static_cast<size_t>(total));
+    colOff_.resize(static_cast<size_t>(total));
+    for (int64_t i = 0; i < n; ++i) {
+      const int64_t x = sign > 0 ? i : W - 1 - i;
+      const float num = static_cast<float>(sign > 0 ? x : W - x);
+      for (int64_t gx = gxLo_[i]; gx <= gxHi_[i]; ++gx) {
+        const ColumnWeight w = f.columnWeight(x, ellipseWeight(num, static_cast<float>(span + sign * gx)));
+        const size_t k = static_cast<size_t>(colBase_[i] + gx);
+        colS2_[k] = w.s2;
+        colK_[k] = w.ky;
+        colOff_[k] = w.sx >= 0 ? static_cast<int32_t>(w.sx * 3) : -1;
+      }
+    }
+    // The run of row y is min(columns with lo <= y, columns with hi >= y);
+    // the first grows and the second shrinks with y, so both are kept from
+    // row to row.
+    int64_t byLo = 0, byHi = n;
+    for (int64_t y = 0; y < H; ++y) {
+      while (byLo < n && lo_[byLo] <= y) ++byLo;
+      while (byHi > 0 && hi_[byHi - 1] < y) --byHi;
+      const int64_t run = std::min(byLo, byHi);
+      if (run <= 0) continue;
+      // Output columns of the run, left to right, and the column index of x.
+      const int64_t xs = sign > 0 ? 0 : W - run, xe = sign > 0 ? run - 1 : W - 1;
+      const int64_t colOrigin = sign > 0 ? 0 : W - 1, colStep = sign;
+      const ZoomTable::Row p = planes(y, xs, xe);
+      uint8_t* dst = out.row(static_cast<int32_t>(y));
+      const float fy = static_cast<float>(y + g.dy), fyy = static_cast<float>(y);
+      if (vector) {
+        const zoomkernels::SideSpan job{p.inside,
+                                        p.gx,
+                                        static_cast<int32_t>(xs),
+                                        static_cast<int32_t>(xe),
+                                        static_cast<int32_t>(colOrigin),
+                                        static_cast<int32_t>(colStep),
+                                        colBase_.data(),
+                                        g.dx,
+                                        in.width,
+                                        in.height,
+                                        static_cast<int32_t>(stride),
+                                        fy,
+                                        fyy,
+                                        static_cast<int32_t>(directOffset(y)),
+                                        colS2_.data(),
+                                        colK_.data(),
+                                        colOff_.data(),
+                                        offsets_.data()};
+        zoomkernels::sideOffsets(job);
+        copyByOffsets(dst, in.data, offsets_.data(), xs, xe);
+      } else {
+        ellipseSideScalar(dst, in.data, p, xs, xe, colOrigin, colStep, colBase_.data(), g.dx, f.inW, f.inH, stride,
+                          fy, fyy, directOffset(y), colS2_.data(), colK_.data(), colOff_.data());
       }
     }
   };

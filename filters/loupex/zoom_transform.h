@@ -63,11 +63,15 @@ class ZoomTransform {
 
   // Transforms one frame. Equal sizes copy the input. Returns false, with a
   // black output, when the input does not fit its buffer or a side exceeds
-  // kMaxSide; returns false without writing when the output does not fit its
-  // buffer.
+  // kMaxSide (or, for the ellipse, the input exceeds 2 GiB); returns false
+  // without writing when the output does not fit its buffer.
   bool transform(const ZoomSettings& settings, const RgbConstPicture& in, const RgbPicture& out);
 
   const ZoomTable& table() const { return table_; }
+
+  // The ellipse runs vector kernels where the processor has them; tests turn
+  // them off to check that both ways give the same pictures.
+  void setVectorKernels(bool on) { useVectorKernels_ = on; }
 
   // Work records of the pixel loops, kept between frames.
   struct Column {    // one output column of a rectangle side band
@@ -89,15 +93,19 @@ class ZoomTransform {
   void drawRectangle(const ZoomGeometry& g, const RgbConstPicture& in, const RgbPicture& out);
   void drawEllipse(const ZoomGeometry& g, const RgbConstPicture& in, const RgbPicture& out);
 
-  static constexpr int kStrip = 16;  // columns per strip of the ellipse side triangles
-
   ZoomTable table_;
   bool tableStale_ = true;
-  std::vector<ZoomTable::Entry> entries_;
   std::vector<Column> columns_;
-  std::vector<RowWeight> rowWeights_;
-  std::vector<ColumnWeight> columnWeights_;
-  std::vector<uint8_t> known_;  // which lazily computed weights are valid
-  std::vector<int64_t> lo_;
-  std::vector<int64_t> hi_;
+  // Ellipse weights of the current row (indexed by gy) and side triangle
+  // (by column and gx): s^2, (1 - s^2) * R, and the input offset.
+  std::vector<float> rowS2_, rowK_;
+  std::vector<int32_t> rowOff_;
+  std::vector<float> colS2_, colK_;
+  std::vector<int32_t> colOff_;
+  std::vector<int32_t> offsets_;  // input offset per output column of a row, -1: black
+  std::vector<int16_t> planeInside_, planeGx_, planeGy_;  // table rows computed outside its grid
+  std::vector<int64_t> lo_, hi_;                   // rows of each side-triangle column
+  std::vector<int32_t> colBase_;                   // where each column's weights start
+  std::vector<int64_t> gxLo_, gxHi_;               // each column's gx range
+  bool useVectorKernels_ = true;
 };

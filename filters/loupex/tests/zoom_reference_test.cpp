@@ -111,8 +111,14 @@ TEST(ZoomReference, OptimisedLoopsMatchTheLiteralAlgorithm) {
     s.pointerY = std::uniform_real_distribution<float>(-0.3f, 1.3f)(rng);
 
     std::vector<uint8_t> fast(static_cast<size_t>(W) * H * 3, 0xee), slow(fast.size(), 0);
+    std::vector<uint8_t> scalar(fast.size(), 0xee);
+    zoom.setVectorKernels(false);
+    ASSERT_TRUE(zoom.transform(s, RgbConstPicture::packed(in.data(), in.size(), inW, inH),
+                               RgbPicture::packed(scalar.data(), scalar.size(), W, H)));
+    zoom.setVectorKernels(true);
     ASSERT_TRUE(zoom.transform(s, RgbConstPicture::packed(in.data(), in.size(), inW, inH),
                                RgbPicture::packed(fast.data(), fast.size(), W, H)));
+    ASSERT_EQ(fast, scalar) << "vector and scalar loops differ in round " << round;
     Ref ref{in, inW, inH, slow, W, H, ZoomTransform::geometry(s, inW, inH, W, H)};
     if (s.maskType == 0) {
       ref.rectangle();
