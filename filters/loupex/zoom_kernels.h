@@ -1,9 +1,10 @@
-// Vector kernels of the ellipse zoom (internal to ZoomTransform). They work
-// out, for a span of output pixels, the byte offset in the input of the pixel
-// each one takes (-1: stays black), with exactly the arithmetic of the scalar
-// loops; the caller then copies the pixels.
+// Vector kernels of the ellipse zoom (internal to ZoomTransform). For a span
+// of output pixels they work out the byte offset in the input of the pixel
+// each one takes (-1: left as it is), with exactly the arithmetic of the
+// scalar loops, and copy those pixels, eight at a time.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace zoomkernels {
@@ -21,9 +22,12 @@ struct RowSpan {
   const float* s2;    // weights, indexed by gy
   const float* kx;
   const int32_t* off;  // input offset of the weight's source row, -1 when outside
-  int32_t* out;        // offsets, indexed by output column; room up to to + 8
+  const uint8_t* in;   // the input picture, inLength bytes
+  size_t inLength;
+  uint8_t* dst;   // the output row
+  int32_t* work;  // room for 8 offsets
 };
-void rowOffsets(const RowSpan& job);
+void drawRow(const RowSpan& job);
 
 // One row of a side triangle, output columns xs..xe; the triangle column of
 // output column x is colOrigin + colStep * x, and the weights of triangle
@@ -40,8 +44,11 @@ struct SideSpan {
   const float* s2;    // weights
   const float* ky;
   const int32_t* sxOff;  // 3 * source column, -1 when outside
-  int32_t* out;          // offsets, indexed by output column; room up to xe + 8
+  const uint8_t* in;     // the input picture, inLength bytes
+  size_t inLength;
+  uint8_t* dst;   // the output row
+  int32_t* work;  // room for 8 offsets
 };
-void sideOffsets(const SideSpan& job);
+void drawSide(const SideSpan& job);
 
 }  // namespace zoomkernels

@@ -294,14 +294,6 @@ void ellipseSideScalar(uint8_t* dst, const uint8_t* in, const ZoomTable::Row pla
   }
 }
 
-// Copies the pixels whose input offsets the vector kernels worked out.
-void copyByOffsets(uint8_t* dst, const uint8_t* in, const int32_t* offsets, int64_t from, int64_t to) {
-  for (int64_t x = from; x <= to; ++x) {
-    const int32_t o = offsets[x];
-    if (o >= 0) copyPixel(dst + x * 3, in + o);
-  }
-}
-
 }  // namespace
 
 void ZoomTransform::drawEllipse(const ZoomGeometry& g, const RgbConstPicture& in, const RgbPicture& out) {
@@ -312,7 +304,7 @@ void ZoomTransform::drawEllipse(const ZoomGeometry& g, const RgbConstPicture& in
   const ZoomTable& table = table_;
   const bool vector = useVectorKernels_ && zoomkernels::available();
   const int64_t stride = static_cast<int64_t>(in.stride);
-  offsets_.resize(static_cast<size_t>(W) + 8);
+  offsets_.resize(8);
 
   // The table planes of row y, indexable by output column over from..to:
   // the table's own row when its grid covers them (the usual case), else
@@ -378,9 +370,11 @@ void ZoomTransform::drawEllipse(const ZoomGeometry& g, const RgbConstPicture& in
                                      s2ByGy,
                                      kxByGy,
                                      offByGy,
+                                     in.data,
+                                     in.length,
+                                     dst,
                                      offsets_.data()};
-      zoomkernels::rowOffsets(job);
-      copyByOffsets(dst, in.data, offsets_.data(), from, to);
+      zoomkernels::drawRow(job);
     } else {
       ellipseRowScalar(dst, in.data, p, from, to, g.dx, f.inW, directOffset(y), s2ByGy, kxByGy, offByGy);
     }
@@ -472,9 +466,11 @@ void ZoomTransform::drawEllipse(const ZoomGeometry& g, const RgbConstPicture& in
                                         colS2_.data(),
                                         colK_.data(),
                                         colOff_.data(),
+                                        in.data,
+                                        in.length,
+                                        dst,
                                         offsets_.data()};
-        zoomkernels::sideOffsets(job);
-        copyByOffsets(dst, in.data, offsets_.data(), xs, xe);
+        zoomkernels::drawSide(job);
       } else {
         ellipseSideScalar(dst, in.data, p, xs, xe, colOrigin, colStep, colBase_.data(), g.dx, f.inW, f.inH, stride,
                           fy, fyy, directOffset(y), colS2_.data(), colK_.data(), colOff_.data());

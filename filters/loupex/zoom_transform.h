@@ -102,7 +102,7 @@ class ZoomTransform {
   std::vector<int32_t> rowOff_;
   std::vector<float> colS2_, colK_;
   std::vector<int32_t> colOff_;
-  std::vector<int32_t> offsets_;  // input offset per output column of a row, -1: black
+  std::vector<int32_t> offsets_;  // the vector kernels' scratch room
   std::vector<int16_t> planeInside_, planeGx_, planeGy_;  // table rows computed outside its grid
   std::vector<int64_t> lo_, hi_;                   // rows of each side-triangle column
   std::vector<int32_t> colBase_;                   // where each column's weights start
