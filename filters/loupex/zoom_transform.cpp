@@ -89,17 +89,6 @@ struct Frame {
     }
   }
 
-  // The source row of the 1:1 copy for output row y, null when outside the input.
-  const uint8_t* directRow(int64_t y) const {
-    const int64_t sy = y + g.dy;
-    return inside(sy, inH) ? in.row(static_cast<int32_t>(sy)) : nullptr;
-  }
-  // Output pixel x of row dst, 1:1 from source row src.
-  void direct(uint8_t* dst, const uint8_t* src, int64_t x) const {
-    const int64_t sx = x + g.dx;
-    if (src && inside(sx, inW)) copyPixel(dst + x * 3, src + sx * 3);
-  }
-
   ZoomTransform::RowWeight rowWeight(int64_t y, float s) const {
     const float s2 = s * s, one = 1.0f - s2;
     const int64_t sy = blend(y, g.dy, s2, one * g.ry);
@@ -311,10 +300,12 @@ void ZoomTransform::drawEllipse(const ZoomGeometry& g, const RgbConstPicture& in
   // computed into a buffer. Both stay readable a few columns past to.
   auto planes = [&](int64_t y, int64_t from, int64_t to) -> ZoomTable::Row {
     const int64_t oy = y - cy;
+    const int64_t shift = ZoomTable::kHalfWidth - cx;  // from table column to output column
+    const int64_t rowStart = (oy + ZoomTable::kHalfHeight) * ZoomTable::kWidth;
+    // The shifted row pointers must stay inside the planes, too.
     if (oy >= -ZoomTable::kHalfHeight && oy < ZoomTable::kHalfHeight && from - cx >= -ZoomTable::kHalfWidth &&
-        to - cx < ZoomTable::kHalfWidth) {
+        to - cx < ZoomTable::kHalfWidth && rowStart + shift >= 0) {
       const ZoomTable::Row r = table.row(static_cast<int>(oy));
-      const int64_t shift = ZoomTable::kHalfWidth - cx;
       return {r.inside + shift, r.gx + shift, r.gy + shift};
     }
     const size_t n = static_cast<size_t>(W) + ZoomTable::kPadding;
