@@ -1,5 +1,6 @@
 #include "filters/loupex/zoom_kernels.h"
 
+#if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 
 namespace zoomkernels {
@@ -127,3 +128,13 @@ __attribute__((target("avx2"))) void drawSide(const SideSpan& j) {
 }
 
 }  // namespace zoomkernels
+
+#else  // no vector kernels on other processors: the scalar loops run
+
+namespace zoomkernels {
+bool available() { return false; }
+void drawRow(const RowSpan&) {}
+void drawSide(const SideSpan&) {}
+}  // namespace zoomkernels
+
+#endif

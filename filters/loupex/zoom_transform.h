@@ -73,7 +73,7 @@ class ZoomTransform {
   // them off to check that both ways give the same pictures.
   void setVectorKernels(bool on) { useVectorKernels_ = on; }
 
-  // Work records of the pixel loops, kept between frames.
+  // Work records of the pixel loops (internal), kept between frames.
   struct Column {    // one output column of a rectangle side band
     int64_t lo, hi;  // its rows
     int64_t x;       // output column

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstring>
 
 #include "filters/pointer/le_bytes.h"
@@ -97,6 +98,11 @@ float normalisedPosition(float origin, float size, int32_t cursor, int32_t scree
   const uint32_t extent = static_cast<uint32_t>(screen);
   const long double quotient = extent == 0 ? 0.0L : static_cast<long double>(cursor) / extent;
   return static_cast<float>(origin + size * quotient);
+}
+
+bool movesFocus(const POINTER_INFO& info) {
+  return info.valid != 0 && (info.changeFlags & kChangePosition) != 0 && std::isfinite(info.positionX) &&
+         std::isfinite(info.positionY);
 }
 
 namespace {

@@ -93,6 +93,11 @@ std::string_view pointerCommand(const POINTER_INFO& info);
 // (the quotient is taken as 0) rather than an infinity.
 float normalisedPosition(float origin, float size, int32_t cursor, int32_t screen);
 
+// Whether a received record moves a follower's point of attention: valid,
+// with the position flagged as changed, and a position of finite numbers
+// (a record carrying NaN or an infinity is ignored like an unchanged one).
+bool movesFocus(const POINTER_INFO& info);
+
 // Compares current with emitted field group by field group in the order of
 // the change flags, copies every differing group into emitted and sets its
 // bit in emitted.changeFlags. The command text is copied only together with

@@ -215,3 +215,24 @@ TEST(PointerRecord, ChangeFlagsPerFieldGroup) {
   EXPECT_EQ(copyChangedFields(emitted, current), kChangePosition);
   EXPECT_EQ(copyChangedFields(emitted, current), 0);
 }
+
+TEST(PointerRecord, MovesFocusOnlyWithValidChangedFinitePosition) {
+  POINTER_INFO p;
+  p.valid = 1;
+  p.changeFlags = kChangePosition | kChangeCursor;
+  p.positionX = 0.5f;
+  p.positionY = 7.0f;  // far outside is legal
+  EXPECT_TRUE(movesFocus(p));
+  POINTER_INFO q = p;
+  q.valid = 0;
+  EXPECT_FALSE(movesFocus(q));
+  q = p;
+  q.changeFlags = kChangeCursor;
+  EXPECT_FALSE(movesFocus(q));
+  q = p;
+  q.positionX = std::numeric_limits<float>::quiet_NaN();
+  EXPECT_FALSE(movesFocus(q));
+  q = p;
+  q.positionY = -std::numeric_limits<float>::infinity();
+  EXPECT_FALSE(movesFocus(q));
+}
