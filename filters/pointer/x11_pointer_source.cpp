@@ -6,6 +6,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
+#include <set>
 
 namespace pointing {
 
@@ -28,8 +30,13 @@ int buttonBit(int xButton) {
   return -1;
 }
 
+void disown(Display* d);
+
 struct DisplayCloser {
-  void operator()(Display* d) const { XCloseDisplay(d); }
+  void operator()(Display* d) const {
+    XCloseDisplay(d);
+    disown(d);
+  }
 };
 
 }  // namespace
@@ -40,6 +47,7 @@ PointerLog stderrPointerLog() {
 
 struct X11PointerSource::Connection {
   std::unique_ptr<Display, DisplayCloser> display;
+  bool lost = false;  // the connection to the server broke; only closing is left
   Window root = 0;
   int screen = 0;
   int rrEventBase = -1;
@@ -71,6 +79,45 @@ struct X11PointerSource::Connection {
     XFreeEventData(display.get(), &ev.xcookie);
   }
 };
+
+namespace {
+
+// When a connection to the server breaks (the server ended, the session
+// closed), Xlib calls the process-wide I/O error handler and then the
+// connection's exit handler; both end the process by default. For our own
+// connections the exit handler only marks the connection lost, and the
+// process-wide handler is wrapped once so that it returns for our
+// connections and hands every other connection to the handler it had.
+std::mutex ownMutex;
+std::set<Display*> ownDisplays;
+XIOErrorHandler previousIoHandler = nullptr;
+
+int onIoError(Display* d) {
+  {
+    std::lock_guard lock(ownMutex);
+    if (ownDisplays.count(d)) return 0;
+  }
+  return previousIoHandler ? previousIoHandler(d) : 0;
+}
+
+void disown(Display* d) {
+  std::lock_guard lock(ownMutex);
+  ownDisplays.erase(d);
+}
+
+void onConnectionLost(Display*, void* connection) { *static_cast<bool*>(connection) = true; }
+
+void adopt(Display* d, bool* lost) {
+  static std::once_flag wrapped;
+  std::call_once(wrapped, [] { previousIoHandler = XSetIOErrorHandler(onIoError); });
+  {
+    std::lock_guard lock(ownMutex);
+    ownDisplays.insert(d);
+  }
+  XSetIOErrorExitHandler(d, onConnectionLost, lost);
+}
+
+}  // namespace
 
 X11PointerSource::X11PointerSource(std::string displayName, PointerLog log)
     : displayName_(std::move(displayName)), log_(std::move(log)) {}
@@ -104,6 +151,7 @@ bool X11PointerSource::open() {
   }
 
   auto c = std::make_unique<Connection>();
+  adopt(display.get(), &c->lost);
   c->screen = DefaultScreen(display.get());
   c->root = RootWindow(display.get(), c->screen);
 
@@ -141,6 +189,7 @@ bool X11PointerSource::open() {
     if (state & Button2Mask) c->buttons |= 1u << 2;
   }
   XSync(display.get(), False);
+  if (c->lost) return false;
 
   c->display = std::move(display);
   connection_ = std::move(c);
@@ -161,10 +210,17 @@ PointerReading X11PointerSource::read() {
   XQueryPointer(d, c.root, &rootReturn, &child, &rx, &ry, &wx, &wy, &state);
 
   // The round trip above has read every event the server sent before it.
-  while (XPending(d) > 0) {
+  while (!c.lost && XPending(d) > 0) {
     XEvent ev;
     XNextEvent(d, &ev);
     c.handle(ev);
+  }
+  if (c.lost) {
+    say("lost the connection to the X display; pointer records keep the last known position until it is back");
+    connection_.reset();
+    nextAttempt_ = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    toldNoDisplay_ = true;  // said why already
+    return reading;
   }
 
   reading.hasPosition = true;

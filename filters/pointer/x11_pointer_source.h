@@ -16,7 +16,8 @@ class X11PointerSource : public PointerSource {
   // displayName empty: the DISPLAY environment variable. The display is
   // opened on the first read; while it cannot be opened, reads report no
   // position and the source retries every two seconds. Why it cannot read
-  // is said once through log.
+  // is said once through log. A connection that breaks later (the server
+  // ends) is closed, said once, and opened again when the server is back.
   explicit X11PointerSource(std::string displayName = {}, PointerLog log = stderrPointerLog());
   ~X11PointerSource() override;
   X11PointerSource(const X11PointerSource&) = delete;

@@ -3,11 +3,18 @@
 // the runner emits.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <functional>
 #include <mutex>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "filters/pointer/pointer_sampler.h"
@@ -197,4 +204,85 @@ TEST_F(X11Sampler, ButtonsAndWheel) {
   EXPECT_EQ(records_.at(i).record.wheel, -120);
   i = records_.waitFor(i + 1, [](const POINTER_INFO& r) { return r.wheel == 0; });
   ASSERT_GE(i, 0);
+}
+
+namespace {
+
+// An X server of the test's own, so that the test can end it and start it
+// again on the same display.
+class OwnServer {
+ public:
+  bool start(int display) {
+    display_ = display;
+    const std::string name = ":" + std::to_string(display);
+    char* argv[] = {const_cast<char*>("Xvfb"), const_cast<char*>(name.c_str()), const_cast<char*>("-screen"),
+                    const_cast<char*>("0"), const_cast<char*>("800x600x24"), const_cast<char*>("-nolisten"),
+                    const_cast<char*>("tcp"), nullptr};
+    if (posix_spawnp(&pid_, "Xvfb", nullptr, nullptr, argv, environ) != 0) return false;
+    const std::string socket = "/tmp/.X11-unix/X" + std::to_string(display);
+    for (int i = 0; i < 100; ++i) {
+      if (access(socket.c_str(), F_OK) == 0) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+  }
+  void stop() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+  ~OwnServer() { stop(); }
+  std::string name() const { return ":" + std::to_string(display_); }
+
+ private:
+  pid_t pid_ = -1;
+  int display_ = 0;
+};
+
+// A display number nobody uses.
+int freeDisplay() {
+  for (int n = 190; n < 290; ++n) {
+    const std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
+    const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
+    if (access(lock.c_str(), F_OK) != 0 && access(socket.c_str(), F_OK) != 0) return n;
+  }
+  return -1;
+}
+
+}  // namespace
+
+TEST(X11PointerSourceLifetime, SurvivesTheServerEndingAndReconnects) {
+  if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no DISPLAY (run under tools/with-xvfb)";
+  const int n = freeDisplay();
+  ASSERT_GT(n, 0);
+  OwnServer server;
+  ASSERT_TRUE(server.start(n)) << "cannot start Xvfb on :" << n;
+
+  std::vector<std::string> lines;
+  X11PointerSource source(server.name(), [&](const std::string& line) { lines.push_back(line); });
+  PointerReading r = source.read();
+  ASSERT_TRUE(r.hasPosition);
+  EXPECT_EQ(r.screenWidth, 800);
+  EXPECT_EQ(r.screenHeight, 600);
+
+  server.stop();
+  // The process goes on; reads report no position, and the loss is said once.
+  for (int i = 0; i < 3; ++i) {
+    r = source.read();
+    EXPECT_FALSE(r.hasPosition);
+  }
+  EXPECT_FALSE(source.isOpen());
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NE(lines[0].find("lost"), std::string::npos) << lines[0];
+
+  // The server comes back: within a few seconds the source reads it again.
+  ASSERT_TRUE(server.start(n));
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!r.hasPosition && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    r = source.read();
+  }
+  EXPECT_TRUE(r.hasPosition);
+  EXPECT_EQ(lines.size(), 1u);
 }
