@@ -4,10 +4,15 @@
 #include <X11/extensions/XInput2.h>
 #include <X11/extensions/Xrandr.h>
 
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <set>
+#include <vector>
 
 namespace pointing {
 
@@ -47,7 +52,8 @@ PointerLog stderrPointerLog() {
 
 struct X11PointerSource::Connection {
   std::unique_ptr<Display, DisplayCloser> display;
-  bool lost = false;  // the connection to the server broke; only closing is left
+  bool lost = false;        // Xlib found the connection broken; only closing is left
+  bool serverGone = false;  // the server closed the connection before Xlib noticed
   Window root = 0;
   int screen = 0;
   int rrEventBase = -1;
@@ -103,6 +109,18 @@ int onIoError(Display* d) {
 void disown(Display* d) {
   std::lock_guard lock(ownMutex);
   ownDisplays.erase(d);
+}
+
+// A connection whose server went away before Xlib noticed cannot be closed
+// through Xlib without its I/O error path running (which, once its handlers
+// return, unlocks the display twice). Its socket is closed instead and the
+// Display is kept unused: a few kilobytes for each server that vanished.
+void bury(Display* d) {
+  static std::vector<Display*> graves;
+  ::close(ConnectionNumber(d));
+  std::lock_guard lock(ownMutex);
+  ownDisplays.erase(d);
+  graves.push_back(d);
 }
 
 void onConnectionLost(Display*, void* connection) { *static_cast<bool*>(connection) = true; }
@@ -196,27 +214,42 @@ bool X11PointerSource::open() {
   return true;
 }
 
+namespace {
+// Whether the server has closed the connection: the socket reports a hang-up
+// or reads as ended. Checked before each read so that a server that went
+// away is noticed without a request running into Xlib's I/O error path.
+bool serverClosed(Display* d) {
+  pollfd p{ConnectionNumber(d), POLLIN, 0};
+  if (poll(&p, 1, 0) <= 0) return false;
+  if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) return true;
+  char byte;
+  return (p.revents & POLLIN) && recv(p.fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0;
+}
+}  // namespace
+
 PointerReading X11PointerSource::read() {
   PointerReading reading;
   if (!connection_ && !open()) return reading;
   Connection& c = *connection_;
   Display* d = c.display.get();
+  if (serverClosed(d)) c.serverGone = true;
 
   Window rootReturn = 0, child = 0;
   int rx = 0, ry = 0, wx = 0, wy = 0;
   unsigned int state = 0;
   // Returns False when the pointer is on another screen; rx, ry are then
   // relative to that screen's root, which is still the best we know.
-  XQueryPointer(d, c.root, &rootReturn, &child, &rx, &ry, &wx, &wy, &state);
+  if (!c.serverGone) XQueryPointer(d, c.root, &rootReturn, &child, &rx, &ry, &wx, &wy, &state);
 
   // The round trip above has read every event the server sent before it.
-  while (!c.lost && XPending(d) > 0) {
+  while (!c.serverGone && !c.lost && XPending(d) > 0) {
     XEvent ev;
     XNextEvent(d, &ev);
     c.handle(ev);
   }
-  if (c.lost) {
+  if (c.lost || c.serverGone) {
     say("lost the connection to the X display; pointer records keep the last known position until it is back");
+    if (!c.lost) bury(c.display.release());
     connection_.reset();
     nextAttempt_ = std::chrono::steady_clock::now() + std::chrono::seconds(2);
     toldNoDisplay_ = true;  // said why already
