@@ -1,0 +1,260 @@
+// Emission logic of the pointer sampler, driven by an explicit clock, and the
+// threaded runner without any X display.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "filters/pointer/pointer_sampler.h"
+#include "filters/pointer/pointer_sampler_runner.h"
+#include "filters/pointer/x11_pointer_source.h"
+
+using namespace pointing;
+
+namespace {
+
+// A pointer the test moves by hand.
+class ScriptedSource : public PointerSource {
+ public:
+  explicit ScriptedSource(PointerReading* r) : r_(r) {}
+  PointerReading read() override {
+    PointerReading out = *r_;
+    r_->wheel = 0;  // relative: consumed by the read
+    return out;
+  }
+
+ private:
+  PointerReading* r_;
+};
+
+struct ClockedSampler {
+  PointerReading pointer;
+  PointerSampler sampler{std::make_unique<ScriptedSource>(&pointer)};
+  uint64_t now = 1000;
+
+  ClockedSampler() {
+    pointer.hasPosition = true;
+    pointer.screenWidth = 1000;
+    pointer.screenHeight = 500;
+    pointer.cursorX = 250;
+    pointer.cursorY = 100;
+  }
+  // Runs one emission as a streaming thread would; returns the record and
+  // the milliseconds it took.
+  POINTER_INFO emit(uint64_t* tookMs = nullptr) {
+    const uint64_t start = now;
+    sampler.beginRecord(now);
+    do {
+      now += sampler.interval();
+    } while (!sampler.tick(now));
+    if (tookMs) *tookMs = now - start;
+    return sampler.emittedPointer();
+  }
+};
+
+}  // namespace
+
+TEST(PointerSampler, KeepAliveFullRefreshAndMovement) {
+  ClockedSampler s;
+  s.sampler.startStream();
+  uint64_t took = 0;
+
+  // The first record after start carries everything that differs from the
+  // cleared record, after one interval.
+  POINTER_INFO r = s.emit(&took);
+  EXPECT_EQ(took, 30u);
+  EXPECT_EQ(r.valid, 1);
+  EXPECT_EQ(r.changeFlags, kChangeScreenSize | kChangeCursor | kChangeSize | kChangePosition);
+  EXPECT_EQ(r.cursorX, 250);
+  EXPECT_FLOAT_EQ(r.positionX, 0.25f);
+  EXPECT_FLOAT_EQ(r.positionY, 0.2f);
+
+  // Nothing moves: one full refresh after the keep-alive period, each time.
+  for (int i = 0; i < 3; ++i) {
+    r = s.emit(&took);
+    EXPECT_GE(took, 500u);
+    EXPECT_LT(took, 500u + 30u);
+    EXPECT_EQ(r.valid, 1);
+    EXPECT_EQ(r.changeFlags, kChangeScreenSize | kChangeCursor | kChangeSize | kChangePosition);
+    EXPECT_EQ(r.screenWidth, 1000);
+    EXPECT_FLOAT_EQ(r.sizeX, 1.0f);
+    // Sequence 0: a refresh carries no command text.
+    EXPECT_EQ(pointerCommand(r), "");
+  }
+
+  // A moving pointer: one record per interval with cursor and position flagged.
+  for (int i = 1; i <= 5; ++i) {
+    s.pointer.cursorX = 250 + 10 * i;
+    r = s.emit(&took);
+    EXPECT_EQ(took, 30u);
+    EXPECT_EQ(r.changeFlags, kChangeCursor | kChangePosition);
+    EXPECT_EQ(r.cursorX, 250 + 10 * i);
+  }
+
+  // Normalisation by origin and size.
+  s.sampler.setOrigin(0.5f, 0.0f);
+  s.sampler.setSize(0.5f, 2.0f);
+  r = s.emit();
+  EXPECT_EQ(r.changeFlags, kChangeOrigin | kChangeSize | kChangePosition);
+  EXPECT_FLOAT_EQ(r.positionX, 0.5f + 0.5f * 0.3f);
+  EXPECT_FLOAT_EQ(r.positionY, 2.0f * 0.2f);
+
+  // Shape changes are flagged, unknown shapes carried as set.
+  s.sampler.setShape(3);
+  r = s.emit();
+  EXPECT_EQ(r.changeFlags, kChangeShape);
+  EXPECT_EQ(r.shape, 3);
+
+  // The desktop changes size.
+  s.pointer.screenWidth = 2000;
+  r = s.emit();
+  EXPECT_EQ(r.changeFlags, kChangeScreenSize | kChangePosition);
+}
+
+TEST(PointerSampler, CommandTextTravelsWithItsSequence) {
+  ClockedSampler s;
+  s.sampler.startStream();
+  s.emit();
+  EXPECT_EQ(s.sampler.command(), "erase");
+  s.sampler.setCommand("0123456789abcdefXYZ");
+  EXPECT_EQ(s.sampler.command(), "0123456789abcde");
+  s.sampler.setCommand("erase");
+
+  s.sampler.sendCommand();
+  POINTER_INFO r = s.emit();
+  EXPECT_EQ(r.changeFlags, kChangeCommand);
+  EXPECT_EQ(r.commandSequence, 1);
+  EXPECT_EQ(pointerCommand(r), "erase");
+
+  // A new text without sending: not carried by change records...
+  s.sampler.setCommand("mark");
+  s.pointer.cursorX += 1;
+  r = s.emit();
+  EXPECT_EQ(r.changeFlags, kChangeCursor | kChangePosition);
+  EXPECT_EQ(pointerCommand(r), "erase");
+  // ...but a keep-alive refresh sends the whole current state, text included.
+  r = s.emit();
+  EXPECT_EQ(r.changeFlags & kChangeCommand, kChangeCommand);
+  EXPECT_EQ(r.commandSequence, 1);
+  EXPECT_EQ(pointerCommand(r), "mark");
+  s.sampler.sendCommand();
+  s.sampler.sendCommand();
+  r = s.emit();
+  EXPECT_EQ(r.commandSequence, 3);
+  EXPECT_EQ(pointerCommand(r), "mark");
+  // The keep-alive refresh keeps the text while the sequence is non-zero.
+  r = s.emit();
+  EXPECT_EQ(r.changeFlags & kChangeCommand, kChangeCommand);
+  EXPECT_EQ(pointerCommand(r), "mark");
+}
+
+TEST(PointerSampler, IntervalButtonsAndWheel) {
+  ClockedSampler s;
+  EXPECT_EQ(s.sampler.interval(), 30u);
+  s.sampler.setInterval(0);
+  EXPECT_EQ(s.sampler.interval(), 1u);
+  s.sampler.setInterval(250);
+  EXPECT_EQ(s.sampler.interval(), 100u);
+  s.sampler.setInterval(45);
+  EXPECT_EQ(s.sampler.interval(), 45u);
+  uint64_t took = 0;
+  s.sampler.startStream();
+  s.emit(&took);
+  EXPECT_EQ(took, 45u);
+
+  // No input device: buttons and wheel stay 0 whatever the reading says.
+  s.pointer.buttons = 3;
+  s.pointer.wheel = 120;
+  POINTER_INFO r = s.emit();
+  EXPECT_EQ(r.buttons, 0);
+  EXPECT_EQ(r.wheel, 0);
+
+  s.pointer.hasButtons = true;
+  s.pointer.buttons = 0x0105;  // bits above 7 are never carried
+  r = s.emit();
+  EXPECT_EQ(r.changeFlags, kChangeButtons);
+  EXPECT_EQ(r.buttons, 0x0005);
+
+  s.pointer.wheel = -240;
+  r = s.emit();
+  EXPECT_EQ(r.changeFlags, kChangeWheel);
+  EXPECT_EQ(r.wheel, -240);
+  // The wheel is relative: the next read is 0 again, which is a change too.
+  r = s.emit();
+  EXPECT_EQ(r.changeFlags, kChangeWheel);
+  EXPECT_EQ(r.wheel, 0);
+}
+
+TEST(PointerSampler, NoSourceKeepsEmittingZeroPosition) {
+  PointerSampler sampler(nullptr);
+  sampler.startStream();
+  sampler.beginRecord(0);
+  EXPECT_TRUE(sampler.tick(30));  // size (1, 1) differs from the cleared record
+  POINTER_INFO r = sampler.emittedPointer();
+  EXPECT_EQ(r.valid, 1);
+  EXPECT_EQ(r.cursorX, 0);
+  EXPECT_EQ(r.positionX, 0.0f);
+  sampler.beginRecord(30);
+  EXPECT_FALSE(sampler.tick(60));
+  EXPECT_TRUE(sampler.tick(530));
+  EXPECT_EQ(sampler.emittedPointer().changeFlags, kChangeSize);
+}
+
+TEST(PointerSamplerRunner, WithoutDisplaySaysOnceAndKeepsEmitting) {
+  ::unsetenv("DISPLAY");
+  std::mutex m;
+  std::vector<std::string> lines;
+  auto source = std::make_unique<X11PointerSource>("", [&](const std::string& line) {
+    std::lock_guard lock(m);
+    lines.push_back(line);
+  });
+  PointerSampler sampler(std::move(source));
+  std::vector<POINTER_INFO> records;
+  std::atomic<int> count{0};
+  PointerSamplerRunner runner(sampler, [&](const uint8_t* bytes, size_t size) {
+    POINTER_INFO r;
+    ASSERT_TRUE(readPointerInfo(bytes, size, r));
+    std::lock_guard lock(m);
+    records.push_back(r);
+    count = static_cast<int>(records.size());
+  });
+  runner.start();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (count < 3 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  const auto stopAt = std::chrono::steady_clock::now();
+  runner.stop();
+  EXPECT_LT(std::chrono::steady_clock::now() - stopAt, std::chrono::seconds(2));
+
+  std::lock_guard lock(m);
+  ASSERT_GE(records.size(), 3u);
+  for (const POINTER_INFO& r : records) {
+    EXPECT_EQ(r.valid, 1);
+    EXPECT_EQ(r.cursorX, 0);
+    EXPECT_EQ(r.screenWidth, 0);
+    EXPECT_EQ(r.positionX, 0.0f);
+  }
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NE(lines[0].find("DISPLAY"), std::string::npos) << lines[0];
+}
+
+TEST(PointerSamplerRunner, StopsPromptlyAndRestarts) {
+  PointerSampler sampler(nullptr);
+  std::atomic<int> count{0};
+  PointerSamplerRunner runner(sampler, [&](const uint8_t*, size_t) { ++count; });
+  for (int i = 0; i < 3; ++i) {
+    runner.start();
+    EXPECT_TRUE(runner.isRunning());
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const auto t0 = std::chrono::steady_clock::now();
+    runner.stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(2));
+    EXPECT_FALSE(runner.isRunning());
+  }
+  EXPECT_GE(count.load(), 1);
+}
