@@ -151,6 +151,11 @@ std::vector<VideoFormat> CaptureFilter::offeredFormats() {
   return out;
 }
 
+void CaptureFilter::invalidateFormats() {
+  std::lock_guard<std::mutex> g(formatsLock_);
+  formatsRead_ = false;
+}
+
 HRESULT CaptureFilter::Pause() {
   std::lock_guard<std::recursive_mutex> g(lock_);
   if (state_ == State_Stopped) {

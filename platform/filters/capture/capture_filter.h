@@ -103,6 +103,8 @@ class CaptureFilter : public SourceFilter, public IVideoCaptureControl, public I
  protected:
   CaptureDevice* device() { return device_.get(); }
   void setDeviceName(std::string name) { name_ = std::move(name); }
+  // The device's format list changed (e.g. another device path): read it again.
+  void invalidateFormats();
 
  private:
   void producerMain(VideoFormat format, REFERENCE_TIME interval);
