@@ -273,7 +273,14 @@ void CaptureFilter::producerMain(VideoFormat format, REFERENCE_TIME interval) {
       endStream(error);
       break;
     }
-    if (r == GrabResult::NoFrame) continue;
+    if (r == GrabResult::NoFrame) {
+      // A clock-paced device that has nothing now gives up this slot.
+      if (paced) {
+        dropped_.fetch_add(1);
+        ++slot;
+      }
+      continue;
+    }
     {
       std::lock_guard<std::mutex> s(shelfLock_);
       REFERENCE_TIME start = paced ? REFERENCE_TIME(slot) * interval : now;

@@ -3,6 +3,7 @@
 // property page.
 #include "platform/com/module_server.h"
 #include "platform/filters/capture/capture_page.h"
+#include "platform/filters/capture/screen_capture.h"
 #include "platform/filters/capture/test_pattern_camera.h"
 #include "platform/filters/capture/v4l2_camera.h"
 #include "platform/media/guids.h"
@@ -19,6 +20,8 @@ const ServerClass kClasses[] = {
      createObject<V4l2Camera>},
     {&CLSID_TestPatternCamera, kTestPatternCameraName, MERIT_DO_NOT_USE, &CLSID_VideoInputDeviceCategory, 2,
      kCapturePins, createObject<TestPatternCamera>},
+    {&CLSID_ScreenCapture, kScreenCaptureName, MERIT_DO_NOT_USE, &CLSID_VideoInputDeviceCategory, 2, kCapturePins,
+     createObject<ScreenCapture>},
     {&CLSID_CapturePropertyPage, "Capture Property Page", 0, nullptr, 0, nullptr,
      createObject<CapturePropertyPage>},
 };

@@ -19,3 +19,11 @@ project_add_test(NAME platform_capture_v4l2_test
   LABELS unit thread
   TIMEOUT 120)
 add_dependencies(platform_capture_v4l2_test platform_capture platform_filters)
+find_package(X11 REQUIRED)
+project_add_test(NAME platform_capture_screen_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/screen_capture_test.cpp ${_capture_dir}/video_format.cpp
+  LIBS platform_media X11::X11
+  LABELS unit thread
+  X11
+  TIMEOUT 120)
+add_dependencies(platform_capture_screen_test platform_capture platform_filters)

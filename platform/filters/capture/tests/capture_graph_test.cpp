@@ -359,6 +359,8 @@ TEST_F(CaptureGraph, VideoInputCategoryListsTheBuiltInDevicesInAStableOrder) {
   auto at = [&](const char* name) { return std::find(a.begin(), a.end(), name) - a.begin(); };
   size_t half = a.size() / 2;
   ASSERT_LT(size_t(at(kTestPatternCameraName)), half);
+  // The built-in devices of this module come in table order, side by side.
+  EXPECT_EQ(at(kScreenCaptureName), at(kTestPatternCameraName) + 1);
   // The list after reset repeats the first.
   EXPECT_TRUE(std::equal(a.begin(), a.begin() + half, a.begin() + half));
 }
