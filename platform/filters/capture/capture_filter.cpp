@@ -167,6 +167,7 @@ HRESULT CaptureFilter::Pause() {
       quit_ = false;
       running_ = false;
       ending_ = false;
+      stopping_ = false;
       latest_ = {0, 0, 0, 0};
       runClock_.reset();
     }
@@ -203,6 +204,7 @@ HRESULT CaptureFilter::Stop() {
   {
     std::lock_guard<std::mutex> s(shelfLock_);
     ending_ = true;
+    stopping_ = true;
   }
   shelfChanged_.notify_all();
   stopProducer();
@@ -296,7 +298,8 @@ void CaptureFilter::producerMain(VideoFormat format, REFERENCE_TIME interval) {
 bool CaptureFilter::waitFrame(uint64_t after, Frame* frame) {
   std::unique_lock<std::mutex> s(shelfLock_);
   shelfChanged_.wait(s, [&] { return ending_ || latest_.seq > after; });
-  if (ending_) return false;
+  // After a device loss the last frame is still delivered; a stop ends at once.
+  if (stopping_ || latest_.seq <= after) return false;
   *frame = latest_;
   return true;
 }

@@ -127,7 +127,8 @@ class CaptureFilter : public SourceFilter, public IVideoCaptureControl, public I
   std::thread producer_;
   bool quit_ = false;
   bool running_ = false;
-  bool ending_ = false;
+  bool ending_ = false;    // the stream ends (stop or device lost)
+  bool stopping_ = false;  // a stop is under way
   Frame latest_{0, 0, 0, 0};
   ComPtr<IReferenceClock> runClock_;
   REFERENCE_TIME runStart_ = 0;

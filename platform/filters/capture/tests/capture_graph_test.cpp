@@ -198,10 +198,10 @@ TEST_F(CaptureGraph, BothPinsInDifferentFormatsAndStopRunCycles) {
     ASSERT_EQ(control()->Stop(), S_OK);
     capture.expectConsistent(kFastInterval);
     preview.expectConsistent(kFastInterval);
-    // Each start counts from frame 0 again (the first frames may be dropped
-    // if the machine is slow, but never more than a few).
+    // Each start counts from frame 0 again (a slow machine may drop the
+    // first frames, but not half a second of them).
     std::lock_guard<std::mutex> g(capture.lock);
-    EXPECT_LT(capture.numbers.front(), 10u);
+    EXPECT_LT(capture.numbers.front(), 50u);
   }
 }
 
@@ -376,8 +376,8 @@ class FailingDevice final : public CaptureDevice {
     return !refuse_;
   }
   void close() override {}
-  GrabResult grab(uint64_t frame, std::string* error) override {
-    if (frame >= framesBeforeLoss_) {
+  GrabResult grab(uint64_t, std::string* error) override {
+    if (grabs_++ >= framesBeforeLoss_) {
       *error = "device disappeared";
       return GrabResult::Lost;
     }
@@ -390,6 +390,7 @@ class FailingDevice final : public CaptureDevice {
  private:
   bool refuse_;
   uint64_t framesBeforeLoss_;
+  uint64_t grabs_ = 0;
 };
 
 std::mutex g_logLock;
@@ -441,7 +442,13 @@ TEST_F(CaptureGraph, DeviceThatRefusesOrDisappearsEndsItsStreamWhileTheGraphRuns
     setPlatformLogSink(old);
     {
       std::lock_guard<std::mutex> g(fromBad.lock);
-      EXPECT_EQ(fromBad.numbers.size(), refuse ? 0u : 5u);
+      // Up to five frames (a busy machine may drop some), the last one included.
+      if (refuse) {
+        EXPECT_EQ(fromBad.numbers.size(), 0u);
+      } else {
+        EXPECT_GE(fromBad.numbers.size(), 1u);
+        EXPECT_LE(fromBad.numbers.size(), 5u);
+      }
       EXPECT_EQ(fromBad.unreadable, 0);
     }
     fromGood.expectConsistent(kFastInterval);
