@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/com/module_server.h"
+#include "platform/filters/outside/outside_interfaces.h"
 #include "platform/media/base_filter.h"
 #include "platform/media/guids.h"
 #include "platform/media/records.h"
@@ -261,6 +262,7 @@ const ServerClass kClasses[] = {
      makeCodec<CLSID_TestWeakDvDecoder, true>},
     {&CLSID_TestMp3Decoder, "MPEG Layer-3 Decoder", MERIT_NORMAL, nullptr, 2, kCodecPins,
      makeCodec<CLSID_TestMp3Decoder>},
+    {&CLSID_ImageCompound, kImpostorName, MERIT_DO_NOT_USE, nullptr, 2, kCodecPins, makeCodec<CLSID_ImageCompound>},
 };
 
 }  // namespace

@@ -33,6 +33,11 @@ inline constexpr CLSID CLSID_TestOtherDecoder = makeGuid("{0A7E5C21-6B3D-4F19-8E
 // Named "DV Video Decoder" but with a merit of 0x100000, too low to be listed.
 inline constexpr CLSID CLSID_TestWeakDvDecoder = makeGuid("{0A7E5C21-6B3D-4F19-8E24-3C5D7A9B1E34}");
 
+// The image compounder's class identifier served by a plain filter without
+// its control interface, so that a wrapper can be seen to drop such a filter.
+// Register the real module after this one where the real filter is wanted.
+inline constexpr const char* kImpostorName = "Image Compound Without Control";
+
 // Exported by the module: the display size last set on any DV decoder
 // stand-in (0 before any), and how many stand-in codecs were created.
 extern "C" {
