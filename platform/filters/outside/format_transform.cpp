@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 extern "C" {
 #include <libswscale/swscale.h>
@@ -193,6 +194,7 @@ HRESULT FormatTransform::transform(IMediaSample* inSample, IMediaSample* outSamp
 
   const uint8_t* planes[4] = {src, nullptr, nullptr, nullptr};
   int strides[4] = {0, 0, 0, 0};
+  int planeRows[3] = {in_.height, 0, 0};
   if (isPlanar(in_.color)) {
     size_t lumaBytes = size_t(in_.width) * in_.height, chromaBytes = size_t(in_.width / 2) * (in_.height / 2);
     const uint8_t* first = src + lumaBytes;
@@ -201,18 +203,52 @@ HRESULT FormatTransform::transform(IMediaSample* inSample, IMediaSample* outSamp
     planes[2] = in_.color == kI420 ? second : first;  // V
     strides[0] = in_.width;
     strides[1] = strides[2] = in_.width / 2;
+    planeRows[1] = planeRows[2] = in_.height / 2;
   } else {
     strides[0] = static_cast<int>(dibStride(in_.width, bitsOf(in_.color)));
   }
-  // The output is bottom-up. A bottom-up input keeps its row order in memory;
-  // a top-down one is written from the last row upwards.
-  uint8_t* outPlanes[4] = {dst, nullptr, nullptr, nullptr};
-  int outStrides[4] = {static_cast<int>(outStride), 0, 0, 0};
-  if (!in_.bottomUp) {
-    outPlanes[0] = dst + outStride * size_t(outH_ - 1);
-    outStrides[0] = -outStrides[0];
+
+  // libswscale works on blocks of pixels and may read and write a little
+  // past the end of a row. Pictures whose widths are multiples of 16 (every
+  // listed size) are converted in place; others go through padded copies.
+  if (in_.width % 16 == 0 && outW_ % 16 == 0) {
+    // The output is bottom-up. A bottom-up input keeps its row order in
+    // memory; a top-down one is written from the last row upwards.
+    uint8_t* outPlanes[4] = {dst, nullptr, nullptr, nullptr};
+    int outStrides[4] = {static_cast<int>(outStride), 0, 0, 0};
+    if (!in_.bottomUp) {
+      outPlanes[0] = dst + outStride * size_t(outH_ - 1);
+      outStrides[0] = -outStrides[0];
+    }
+    sws_scale(sws_, planes, strides, 0, in_.height, outPlanes, outStrides);
+  } else {
+    auto padded = [](int bytes) { return (bytes + 63) / 64 * 64 + 64; };
+    size_t offsets[3] = {0, 0, 0}, total = 0;
+    int padStrides[4] = {0, 0, 0, 0};
+    for (int i = 0; i < 3 && planes[i]; ++i) {
+      padStrides[i] = padded(strides[i]);
+      offsets[i] = total;
+      total += size_t(padStrides[i]) * size_t(planeRows[i] + 1);
+    }
+    scratchIn_.assign(total, 0);
+    const uint8_t* padPlanes[4] = {nullptr, nullptr, nullptr, nullptr};
+    for (int i = 0; i < 3 && planes[i]; ++i) {
+      uint8_t* to = scratchIn_.data() + offsets[i];
+      for (int r = 0; r < planeRows[i]; ++r)
+        std::memcpy(to + size_t(r) * padStrides[i], planes[i] + size_t(r) * strides[i], size_t(strides[i]));
+      padPlanes[i] = to;
+    }
+    int scratchStride = padded(static_cast<int>(outStride));
+    scratchOut_.assign(size_t(scratchStride) * size_t(outH_ + 1), 0);
+    uint8_t* outPlanes[4] = {scratchOut_.data(), nullptr, nullptr, nullptr};
+    int outStrides[4] = {scratchStride, 0, 0, 0};
+    sws_scale(sws_, padPlanes, padStrides, 0, in_.height, outPlanes, outStrides);
+    // Scratch rows are in the input's memory order; the output is bottom-up.
+    for (int r = 0; r < outH_; ++r) {
+      int to = in_.bottomUp ? r : outH_ - 1 - r;
+      std::memcpy(dst + outStride * size_t(to), scratchOut_.data() + size_t(scratchStride) * r, size_t(outW_) * 3);
+    }
   }
-  sws_scale(sws_, planes, strides, 0, in_.height, outPlanes, outStrides);
   outSample->SetActualDataLength(static_cast<LONG>(outBytes));
   return S_OK;
 }

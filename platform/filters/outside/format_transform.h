@@ -10,6 +10,7 @@
 // effect at the next connection.
 #pragma once
 #include <atomic>
+#include <vector>
 
 #include "platform/filters/outside/outside_interfaces.h"
 #include "platform/media/transform_filter.h"
@@ -64,4 +65,5 @@ class FormatTransform final : public TransformFilter, public IFormatTransformCon
   SwsContext* sws_ = nullptr;
   Input in_;               // the connected input, while streaming
   int outW_ = 0, outH_ = 0;  // the connected output, while streaming
+  std::vector<uint8_t> scratchIn_, scratchOut_;  // padded copies for odd widths
 };
