@@ -151,7 +151,7 @@ HRESULT FormatTransform::decideBufferSize(IMemAllocator* allocator, ALLOCATOR_PR
   int w = 0, h = 0;
   if (!rgb24Size(outputPin()->currentMediaType(), &w, &h)) return E_UNEXPECTED;
   LONG size = static_cast<LONG>(dibStride(w, 24) * size_t(h < 0 ? -h : h));
-  ALLOCATOR_PROPERTIES props{std::max<LONG>(2, request->cBuffers), size, std::max<LONG>(1, request->cbAlign),
+  ALLOCATOR_PROPERTIES props{std::max<LONG>(2, request->cBuffers), size, std::max<LONG>(64, request->cbAlign),
                              request->cbPrefix};
   return setAllocatorProperties(allocator, props, 1, size);
 }

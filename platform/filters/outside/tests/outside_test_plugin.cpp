@@ -131,7 +131,7 @@ class PushSource final : public FilterWithPins, public IPushSource {
     uint8_t* p = nullptr;
     sample->GetPointer(&p);
     LONG n = std::min(length, sample->GetSize());
-    std::memcpy(p, data, size_t(n));
+    if (data) std::memcpy(p, data, size_t(n));
     sample->SetActualDataLength(n);
     if (start) {
       REFERENCE_TIME stop = *start + 1;
