@@ -1,0 +1,328 @@
+// The filter wrappers: empty when their class is not registered, empty
+// when the filter lacks its control interface, and every getter and setter
+// reaching the real filter.
+#include <gtest/gtest.h>
+
+#include "gravet/rsPlatformFilters.h"
+#include "gravet/rsVideoRenderFilter.h"
+#include "gravet/tests/sender_graph.h"
+#include "platform/com/runtime.h"
+#include "platform/filters/outside/tests/private_registry.h"
+#ifdef GRAVET_HAS_POINTER_WRAPPERS
+#include "gravet/rsBlendorFilter.h"
+#include "gravet/rsLoupexFilter.h"
+#include "gravet/rsTracionFilter.h"
+#endif
+#ifdef GRAVET_HAS_MULTICAST_WRAPPERS
+#include "gravet/rsIngrelFilter.h"
+#include "gravet/rsOstrelFilter.h"
+#endif
+
+namespace {
+
+struct Com {
+  Com() { CoInitialize(nullptr); }
+  ~Com() { CoUninitialize(); }
+};
+
+void expectEmptyVideoRenderer(rsVideoRenderFilter& r) {
+  EXPECT_FALSE(r.isValid());
+  EXPECT_EQ(r.getNumInputPins(), 0u);
+  r.setVideoWindowPosition(10, 20);
+  r.setVideoWindowSize(320, 240);
+  r.setVisible(true);
+  r.setWindowOwner(77);
+  r.setWindowStyle(5);
+  int left = 0, top = 0;
+  unsigned width = 0, height = 0;
+  r.getVideoWindowPosition(left, top);
+  r.getVideoWindowSize(width, height);
+  EXPECT_EQ(left, 1);
+  EXPECT_EQ(top, 1);
+  EXPECT_EQ(width, 1u);
+  EXPECT_EQ(height, 1u);
+  EXPECT_FALSE(r.getVisible());
+  EXPECT_EQ(r.getWindowOwner(), 0);
+  EXPECT_EQ(r.getWindowStyle(), 0);
+}
+
+#ifdef GRAVET_HAS_POINTER_WRAPPERS
+void expectEmptyPointerWrappers() {
+  mxObjectPtr<rsLoupexFilter> loupex = new rsLoupexFilter("Loupex");
+  EXPECT_FALSE(loupex->isValid());
+  loupex->setOutputVideoFormat(3);
+  loupex->setMask(2);
+  loupex->setMaskSize(100, 80);
+  EXPECT_EQ(loupex->getOutputVideoFormat(), 0);
+  EXPECT_EQ(loupex->getMask(), 0);
+  unsigned w = 0, h = 0;
+  loupex->getMaskSize(w, h);
+  EXPECT_EQ(w, 1u);
+  EXPECT_EQ(h, 1u);
+
+  mxObjectPtr<rsTracionFilter> tracion = new rsTracionFilter("Tracion");
+  EXPECT_FALSE(tracion->isValid());
+  tracion->setPointerShape(4);
+  tracion->setNormalizedOrigin(0.5f, 0.5f);
+  tracion->setNormalizedSize(0.25f, 0.25f);
+  unsigned x = 9, y = 9;
+  tracion->getScreenSize(x, y);
+  EXPECT_EQ(x, 1u);
+  EXPECT_EQ(y, 1u);
+  tracion->getTracion(x, y);
+  EXPECT_EQ(x, 0u);
+  EXPECT_EQ(y, 0u);
+  EXPECT_EQ(tracion->getButtonStatus(), 0);
+  EXPECT_EQ(tracion->getWheelStatus(), 0);
+  float fx = 9, fy = 9;
+  tracion->getNormalizedTracion(fx, fy);
+  EXPECT_EQ(fx, 0.0f);
+  EXPECT_EQ(fy, 0.0f);
+  EXPECT_EQ(tracion->getPointerShape(), 0);
+  tracion->getNormalizedOrigin(fx, fy);
+  EXPECT_EQ(fx, 0.0f);
+  EXPECT_EQ(fy, 0.0f);
+  tracion->getNormalizedSize(fx, fy);
+  EXPECT_EQ(fx, 0.0f);
+  EXPECT_EQ(fy, 0.0f);
+
+  mxObjectPtr<rsBlendorFilter> blendor = new rsBlendorFilter("Blendor");
+  EXPECT_FALSE(blendor->isValid());
+  blendor->setWindowPosition(0.5f, 0.5f);
+  blendor->setWindowSize(0.5f, 0.5f);
+  blendor->setPointerColor(0, 4);
+  blendor->getWindowPosition(fx, fy);
+  EXPECT_EQ(fx, 0.0f);
+  EXPECT_EQ(fy, 0.0f);
+  blendor->getWindowSize(fx, fy);
+  EXPECT_EQ(fx, 0.0f);
+  EXPECT_EQ(fy, 0.0f);
+  EXPECT_EQ(blendor->getNumPointerInput(), 0u);
+  EXPECT_EQ(blendor->getPointerColor(0), 0);
+}
+#endif
+
+#ifdef GRAVET_HAS_MULTICAST_WRAPPERS
+void expectEmptyMulticastWrappers() {
+  mxObjectPtr<rsOstrelFilter> server = new rsOstrelFilter("VideoServer(Main)");
+  EXPECT_FALSE(server->isValid());
+  server->setAddress("234.5.6.7");
+  server->setPort(8190);
+  server->setTimeToLive(4);
+  server->setTransmittingCount(3);
+  server->setMaximumTransmittingRate(1000000);
+  server->setMaximumPacketSize(2048);
+  server->setIPv6InterfaceNo(5);
+  EXPECT_EQ(server->getTransmittingRate(), 0u);
+  EXPECT_EQ(server->getFrameRate(), 0u);
+  EXPECT_EQ(server->getInputMediaType(), 0);
+  EXPECT_EQ(server->getInputVideoFormat(), 0);
+  EXPECT_EQ(server->getInputVideoResolution(), 0);
+  EXPECT_EQ(server->getInputAudioFormat(), 0);
+  EXPECT_EQ(server->getInputAudioFrequency(), 0);
+  EXPECT_EQ(server->getInputAudioStereo(), 0);
+  EXPECT_EQ(server->getInputAudioBitCount(), 0);
+  EXPECT_TRUE(server->getAddress().isEmpty());
+  EXPECT_EQ(server->getPort(), 0);
+  EXPECT_EQ(server->getTimeToLive(), 0u);
+  EXPECT_EQ(server->getTransmittingCount(), 0u);
+  EXPECT_EQ(server->getMaximumTransmittingRate(), 0u);
+  EXPECT_EQ(server->getMaximumPacketSize(), 0u);
+  EXPECT_EQ(server->getIPv6InterfaceNo(), 0ul);
+
+  mxObjectPtr<rsIngrelFilter> client = new rsIngrelFilter("VideoClient(Main)");
+  EXPECT_FALSE(client->isValid());
+  client->setAddress("234.5.6.7");
+  client->setPort(8190);
+  client->setTimeToLive(4);
+  client->setIPv6InterfaceNo(2);
+  client->setMediaType(0);
+  client->setVideoFormat(1);
+  client->setVideoResolution(2);
+  client->setAudioFormat(0);
+  client->setAudioFrequency(4);
+  client->setAudioStereo(0);
+  client->setAudioBitCount(1);
+  EXPECT_EQ(client->getReceiveRate(), 0u);
+  EXPECT_EQ(client->getFrameRate(), 0u);
+  EXPECT_EQ(client->getPacketSize(), 0u);
+  EXPECT_EQ(client->getNumDropPackets(), 0u);
+  EXPECT_EQ(client->getNumDropFrames(), 0u);
+  EXPECT_TRUE(client->getAddress().isEmpty());
+  EXPECT_EQ(client->getPort(), 0);
+  EXPECT_EQ(client->getTimeToLive(), 0u);
+  EXPECT_EQ(client->getIPv6InterfaceNo(), 0u);
+  EXPECT_EQ(client->getMediaType(), 3);
+  EXPECT_EQ(client->getVideoFormat(), 8);
+  EXPECT_EQ(client->getVideoResolution(), 9);
+  EXPECT_EQ(client->getAudioFormat(), 3);
+  EXPECT_EQ(client->getAudioFrequency(), 6);
+  EXPECT_EQ(client->getAudioStereo(), 2);
+  EXPECT_EQ(client->getAudioBitCount(), 3);
+}
+#endif
+
+}  // namespace
+
+TEST(GravetWrappers, UnregisteredClassesLeaveEveryWrapperEmpty) {
+  PrivateRegistry registry;  // nothing registered
+  Com com;
+  mxObjectPtr<rsAudioRenderFilter> audio = new rsAudioRenderFilter("AudioRender");
+  mxObjectPtr<rsSmartTeeFilter> smart = new rsSmartTeeFilter("SmartTee");
+  mxObjectPtr<rsInfPinTeeFilter> tee = new rsInfPinTeeFilter("VideoInfinitePinTee");
+  for (rsFilter* f : {static_cast<rsFilter*>(audio), static_cast<rsFilter*>(smart), static_cast<rsFilter*>(tee)}) {
+    EXPECT_FALSE(f->isValid()) << f->getName().c_str();
+    EXPECT_EQ(f->getNumInputPins(), 0u);
+    EXPECT_EQ(f->getNumOutputPins(), 0u);
+  }
+  EXPECT_STREQ(tee->getName().c_str(), "VideoInfinitePinTee");
+  EXPECT_TRUE(tee->isDerivedFrom(rsInfPinTeeFilter::getStaticClassType()));
+  EXPECT_TRUE(tee->isDerivedFrom(rsFilter::getStaticClassType()));
+  EXPECT_FALSE(tee->isDerivedFrom(rsSmartTeeFilter::getStaticClassType()));
+
+  mxObjectPtr<rsVideoRenderFilter> renderer = new rsVideoRenderFilter("VideoRender");
+  expectEmptyVideoRenderer(*renderer);
+#ifdef GRAVET_HAS_POINTER_WRAPPERS
+  expectEmptyPointerWrappers();
+#endif
+#ifdef GRAVET_HAS_MULTICAST_WRAPPERS
+  expectEmptyMulticastWrappers();
+#endif
+}
+
+TEST(GravetWrappers, FiltersWithoutTheirControlInterfaceAreLetGo) {
+  PrivateRegistry registry;
+  ASSERT_TRUE(registry.add(GRAVET_BARE_MODULE));
+  Com com;
+  {
+    mxObjectPtr<rsVideoRenderFilter> renderer = new rsVideoRenderFilter("VideoRender");
+    expectEmptyVideoRenderer(*renderer);
+#ifdef GRAVET_HAS_POINTER_WRAPPERS
+    expectEmptyPointerWrappers();
+#endif
+#ifdef GRAVET_HAS_MULTICAST_WRAPPERS
+    expectEmptyMulticastWrappers();
+#endif
+    // Every bare filter was released at once: nothing holds the module.
+    CoFreeUnusedLibraries();
+    EXPECT_FALSE(CoIsModuleLoaded(GRAVET_BARE_MODULE));
+  }
+}
+
+TEST(GravetWrappers, PlatformWrappersDriveTheRealFilters) {
+  PrivateRegistry registry;
+  ASSERT_TRUE(registry.add(PLATFORM_FILTERS_MODULE));
+#ifdef PLATFORM_AUDIO_MODULE
+  ASSERT_TRUE(registry.add(PLATFORM_AUDIO_MODULE));
+#endif
+  Com com;
+  mxObjectPtr<rsSmartTeeFilter> smart = new rsSmartTeeFilter("SmartTee");
+  ASSERT_TRUE(smart->isValid());
+  EXPECT_EQ(smart->getNumInputPins(), 1u);
+  EXPECT_EQ(smart->getNumOutputPins(), 2u);
+  mxObjectPtr<rsInfPinTeeFilter> tee = new rsInfPinTeeFilter("VideoInfinitePinTee");
+  ASSERT_TRUE(tee->isValid());
+  EXPECT_EQ(tee->getNumInputPins(), 1u);
+  EXPECT_EQ(tee->getNumOutputPins(), 1u);
+#ifdef PLATFORM_AUDIO_MODULE
+  mxObjectPtr<rsAudioRenderFilter> audio = new rsAudioRenderFilter("AudioRender");
+  ASSERT_TRUE(audio->isValid());
+  EXPECT_EQ(audio->getNumInputPins(), 1u);
+  EXPECT_EQ(audio->getNumOutputPins(), 0u);
+#endif
+
+  mxObjectPtr<rsVideoRenderFilter> r = new rsVideoRenderFilter("VideoRender");
+  ASSERT_TRUE(r->isValid());
+  EXPECT_EQ(r->getNumInputPins(), 1u);
+  EXPECT_EQ(r->getNumOutputPins(), 0u);
+  r->setVideoWindowPosition(10, 20);
+  r->setVideoWindowSize(320, 240);
+  r->setWindowStyle(0x12);
+  int left = 0, top = 0;
+  unsigned width = 0, height = 0;
+  r->getVideoWindowPosition(left, top);
+  r->getVideoWindowSize(width, height);
+  EXPECT_EQ(left, 10);
+  EXPECT_EQ(top, 20);
+  EXPECT_EQ(width, 320u);
+  EXPECT_EQ(height, 240u);
+  EXPECT_EQ(r->getWindowStyle(), 0x12);
+  EXPECT_EQ(r->getWindowOwner(), 0);
+  r->setVisible(false);
+  EXPECT_FALSE(r->getVisible());
+  r->setVisible(true);
+  EXPECT_TRUE(r->getVisible());
+}
+
+#ifdef GRAVET_HAS_POINTER_WRAPPERS
+TEST(GravetWrappers, PointerWrappersDriveTheRealFilters) {
+  PrivateRegistry registry;
+  ASSERT_TRUE(registry.add(PLATFORM_FILTERS_MODULE));
+  ASSERT_TRUE(registry.add(LOUPEX_MODULE));
+  ASSERT_TRUE(registry.add(TRACION_MODULE));
+  ASSERT_TRUE(registry.add(BLENDOR_MODULE));
+  Com com;
+
+  mxObjectPtr<rsLoupexFilter> loupex = new rsLoupexFilter("Loupex");
+  ASSERT_TRUE(loupex->isValid());
+  loupex->setOutputVideoFormat(4);
+  loupex->setMask(1);
+  loupex->setMaskSize(120, 90);
+  EXPECT_EQ(loupex->getOutputVideoFormat(), 4);
+  EXPECT_EQ(loupex->getMask(), 1);
+  unsigned w = 0, h = 0;
+  loupex->getMaskSize(w, h);
+  EXPECT_EQ(w, 120u);
+  EXPECT_EQ(h, 90u);
+
+  mxObjectPtr<rsTracionFilter> tracion = new rsTracionFilter("Tracion");
+  ASSERT_TRUE(tracion->isValid());
+  EXPECT_EQ(tracion->getNumOutputPins(), 1u);
+  tracion->setPointerShape(3);
+  tracion->setNormalizedOrigin(0.25f, 0.5f);
+  tracion->setNormalizedSize(0.5f, 0.25f);
+  EXPECT_EQ(tracion->getPointerShape(), 3);
+  float fx = 0, fy = 0;
+  tracion->getNormalizedOrigin(fx, fy);
+  EXPECT_FLOAT_EQ(fx, 0.25f);
+  EXPECT_FLOAT_EQ(fy, 0.5f);
+  tracion->getNormalizedSize(fx, fy);
+  EXPECT_FLOAT_EQ(fx, 0.5f);
+  EXPECT_FLOAT_EQ(fy, 0.25f);
+  unsigned sw = 0, sh = 0;
+  tracion->getScreenSize(sw, sh);
+  EXPECT_GE(sw, 1u);
+  EXPECT_GE(sh, 1u);
+
+  mxObjectPtr<rsBlendorFilter> blendor = new rsBlendorFilter("Blendor");
+  ASSERT_TRUE(blendor->isValid());
+  blendor->setWindowPosition(0.125f, 0.25f);
+  blendor->setWindowSize(0.5f, 0.75f);
+  blendor->getWindowPosition(fx, fy);
+  EXPECT_FLOAT_EQ(fx, 0.125f);
+  EXPECT_FLOAT_EQ(fy, 0.25f);
+  blendor->getWindowSize(fx, fy);
+  EXPECT_FLOAT_EQ(fx, 0.5f);
+  EXPECT_FLOAT_EQ(fy, 0.75f);
+  EXPECT_EQ(blendor->getNumPointerInput(), 0u);
+  EXPECT_EQ(blendor->getPointerColor(0), 0);
+
+  // A pointer stream joins the mixer: one pointer input, white at first,
+  // its colour set and read back; past the inputs the colour reads 0.
+  mxObjectPtr<TestGraphManager> m = new TestGraphManager();
+  ASSERT_TRUE(m->initialize());
+  m->addFilter(tracion);
+  m->addFilter(blendor);
+  const unsigned pointerInput = blendor->getNumInputPins() - 1;  // the free pointer input comes last
+  ASSERT_TRUE(m->connectFilter(tracion, 0, blendor, pointerInput));
+  EXPECT_EQ(blendor->getNumPointerInput(), 1u);
+  EXPECT_EQ(blendor->getPointerColor(0), 7);
+  blendor->setPointerColor(0, 4);
+  EXPECT_EQ(blendor->getPointerColor(0), 4);
+  EXPECT_EQ(blendor->getPointerColor(1), 0);
+  EXPECT_EQ(blendor->getPointerColor(3), 0);
+  m->destroyGraph();
+  EXPECT_EQ(blendor->getNumPointerInput(), 0u);
+  m->shutdown();
+}
+#endif
