@@ -219,6 +219,22 @@ TEST_F(Blendor, ThreePointersDrawnExactlyAtThePictureEdges) {
   EXPECT_EQ(frames.at(3), expectedPicture(picture, w, h, {{1e30f, -1e30f, 4, 4}, {0.5f, 0.5f, 4, 0}}));
 }
 
+TEST_F(Blendor, RecordsFramesAndSettingsFromSeveralThreads) {
+  build(64, 48, 2);
+  ASSERT_EQ(run(), S_OK);
+  auto picture = patternPicture(64, 48, 4);
+  const int frameCount = 60;
+  for (int i = 0; i < frameCount; ++i) {
+    queue(pointers[0].get(), recordBytes(i / 60.0f, 0.5f, 1, 0x80, i % 6));
+    queue(pointers[1].get(), recordBytes(0.5f, i / 60.0f, 1, 0x80, 5 - i % 6));
+    queue(pictures.get(), picture);
+    control->setPointerColor(i % 2, i % 8);
+    control->setWindowPosition(i / 600.0f, 0.0f);
+  }
+  ASSERT_TRUE(frames.waitFor(frameCount));
+  for (int i = 0; i < frameCount; ++i) EXPECT_EQ(frames.at(i).size(), size_t(64) * 48 * 3);
+}
+
 TEST_F(Blendor, WindowPlacementAndPaddedRows) {
   // 33 pixels: rows of 99 bytes padded to 100.
   const int32_t w = 33, h = 21;

@@ -384,6 +384,24 @@ TEST_F(Loupex, ChangingTheOutputFormatReconnectsTheOutput) {
   EXPECT_EQ(frames.at(0).size(), size_t(352) * 288 * 3);
 }
 
+TEST_F(Loupex, RecordsFramesAndSettingsFromSeveralThreads) {
+  // Pointer records and pictures stream on their own threads while the
+  // settings change from this one; every frame comes out whole.
+  build(360, 240, 4);
+  ASSERT_EQ(run(), S_OK);
+  auto picture = patternPicture(360, 240, 9);
+  const int frameCount = 40;
+  for (int i = 0; i < frameCount; ++i) {
+    queue(pointers.get(), recordBytes(i / 40.0f, 1.0f - i / 40.0f));
+    queue(pictures.get(), picture);
+    control->setMask(i % 2);
+    control->setMaskSize(40 + i, 30 + i);
+    control->setPointerInputDisabled(i % 3 == 0);
+  }
+  ASSERT_TRUE(frames.waitFor(frameCount));
+  for (int i = 0; i < frameCount; ++i) EXPECT_EQ(frames.at(i).size(), size_t(320) * 240 * 3);
+}
+
 TEST_F(Loupex, PropertyPageChangesTheFilterAtOnce) {
   ComPtr<IBaseFilter> f = createFilter(CLSID_LoupexFilter);
   CAUUID pages{};
