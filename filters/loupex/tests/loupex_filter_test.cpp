@@ -378,6 +378,24 @@ TEST_F(Loupex, ChangingTheOutputFormatReconnectsTheOutput) {
   EXPECT_EQ(sizeOf(), (std::pair{640, 480}));
   control->setOutputVideoFormat(2);
   EXPECT_EQ(sizeOf(), (std::pair{352, 288}));
+  // A new input while the output stays connected: the output is made again
+  // from the new input (and the mask fitted to it).
+  ComPtr<IPin> in, upstream;
+  loupex->FindPin(u"In", in.put());
+  ASSERT_EQ(in->ConnectedTo(upstream.put()), S_OK);
+  ASSERT_EQ(graph->Disconnect(upstream.get()), S_OK);
+  ASSERT_EQ(graph->Disconnect(in.get()), S_OK);
+  auto small = addSource(rgbType(100, 80), u"Small pictures");
+  ASSERT_EQ(connectPins(small.get(), u"Out", loupex.get(), u"In"), S_OK);
+  EXPECT_TRUE(out->ConnectedTo(upstream.put()) == S_OK);
+  EXPECT_EQ(sizeOf(), (std::pair{352, 288}));
+  int32_t w = 0, h = 0;
+  control->getMaskSize(&w, &h);
+  EXPECT_EQ(w, 99);
+  EXPECT_EQ(h, 79);
+  ASSERT_EQ(graph->Disconnect(pinOf(small.get(), PINDIR_OUTPUT, 0).get()), S_OK);
+  ASSERT_EQ(graph->Disconnect(in.get()), S_OK);
+  ASSERT_EQ(connectPins(pictures.get(), u"Out", loupex.get(), u"In"), S_OK);
   ASSERT_EQ(run(), S_OK);
   queue(pictures.get(), patternPicture(720, 480));
   ASSERT_TRUE(frames.waitFor(1));
