@@ -216,7 +216,8 @@ HRESULT BlendorFilter::decideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROP
   if (!in || !in->isConnected()) return E_UNEXPECTED;
   VideoInfoHeader vih;
   if (!videoInfoOf(in->currentMediaType().get(), vih)) return E_UNEXPECTED;
-  const LONG size = static_cast<LONG>(std::max<uint32_t>(in->currentMediaType().sampleSize(), bitmapImageSize(vih.bmi)));
+  const LONG size =
+      static_cast<LONG>(std::max<uint32_t>(in->currentMediaType().sampleSize(), bitmapImageSize(vih.bmi)));
   ALLOCATOR_PROPERTIES props{std::max<LONG>(1, request->cBuffers), size, std::max<LONG>(1, request->cbAlign),
                              request->cbPrefix};
   return setAllocatorProperties(allocator, props, 1, size);
@@ -330,21 +331,21 @@ HRESULT BlendorFilter::readSettings(ByteReader& in, int) {
 
 // ---------------------------------------------------------------- IBlendorControl
 
-#define BLENDOR_GET_PAIR(name, getter)                     \
-  HRESULT BlendorFilter::name(float* x, float* y) {        \
-    if (!x || !y) return E_POINTER;                        \
-    std::lock_guard<std::recursive_mutex> g(lock_);        \
-    std::lock_guard<std::mutex> d(drawLock_);              \
-    draw_.getter(*x, *y);                                  \
-    return S_OK;                                           \
+#define BLENDOR_GET_PAIR(name, getter)              \
+  HRESULT BlendorFilter::name(float* x, float* y) { \
+    if (!x || !y) return E_POINTER;                 \
+    std::lock_guard<std::recursive_mutex> g(lock_); \
+    std::lock_guard<std::mutex> d(drawLock_);       \
+    draw_.getter(*x, *y);                           \
+    return S_OK;                                    \
   }
-#define BLENDOR_SET_PAIR(name, setter)                     \
-  HRESULT BlendorFilter::name(float x, float y) {          \
-    std::lock_guard<std::recursive_mutex> g(lock_);        \
-    std::lock_guard<std::mutex> d(drawLock_);              \
-    draw_.setter(x, y);                                    \
-    setDirty(true);                                        \
-    return S_OK;                                           \
+#define BLENDOR_SET_PAIR(name, setter)              \
+  HRESULT BlendorFilter::name(float x, float y) {   \
+    std::lock_guard<std::recursive_mutex> g(lock_); \
+    std::lock_guard<std::mutex> d(drawLock_);       \
+    draw_.setter(x, y);                             \
+    setDirty(true);                                 \
+    return S_OK;                                    \
   }
 
 BLENDOR_GET_PAIR(getWindowPosition, getWindowPosition)

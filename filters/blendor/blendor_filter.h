@@ -41,7 +41,9 @@ class BlendorFilter final : public TransformFilter, public IBlendorControl {
   BlendorFilter();
   ~BlendorFilter() override;
 
-  HRESULT QueryInterface(REFIID iid, void** object) override { return TransformFilter::QueryInterface(iid, object); }
+  HRESULT QueryInterface(REFIID iid, void** object) override {
+    return TransformFilter::QueryInterface(iid, object);
+  }
   ULONG AddRef() override { return TransformFilter::AddRef(); }
   ULONG Release() override { return TransformFilter::Release(); }
   HRESULT nonDelegatingQueryInterface(REFIID iid, void** object) override;

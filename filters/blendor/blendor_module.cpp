@@ -11,7 +11,8 @@ const ServerPin kPins[] = {{false, 1, kVideoAny}, {true, 1, kVideoAny}};
 
 const ServerClass kClasses[] = {
     {&CLSID_BlendorFilter, "Pointer Mixer", 0x600000, nullptr, 2, kPins, createObject<BlendorFilter>},
-    {&CLSID_BlendorPropertyPage, "Pointer Mixer Property Page", 0, nullptr, 0, nullptr, createObject<BlendorPage>},
+    {&CLSID_BlendorPropertyPage, "Pointer Mixer Property Page", 0, nullptr, 0, nullptr,
+     createObject<BlendorPage>},
 };
 
 }  // namespace

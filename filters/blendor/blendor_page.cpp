@@ -92,7 +92,8 @@ HRESULT BlendorPage::onApply() {
   control_->setWindowSize(parseFloat(value(kWindowW)), parseFloat(value(kWindowH)));
   control_->setMappingPosition(parseFloat(value(kMappingX)), parseFloat(value(kMappingY)));
   control_->setMappingSize(parseFloat(value(kMappingW)), parseFloat(value(kMappingH)));
-  for (size_t i = 0; i < colours_.size(); ++i) control_->setPointerColor(static_cast<uint32_t>(i), colours_[i]);
+  for (size_t i = 0; i < colours_.size(); ++i)
+    control_->setPointerColor(static_cast<uint32_t>(i), colours_[i]);
   return S_OK;
 }
 
@@ -104,6 +105,7 @@ HRESULT BlendorPage::onFieldChanged(LONG id) {
     if (valid) setValue(kColour, std::to_string(colours_[selected]));
     return S_OK;
   }
-  if (id == kColour && valid) colours_[selected] = static_cast<int32_t>(std::strtol(value(kColour).c_str(), nullptr, 10));
+  if (id == kColour && valid)
+    colours_[selected] = static_cast<int32_t>(std::strtol(value(kColour).c_str(), nullptr, 10));
   return PropertyPage::onFieldChanged(id);
 }

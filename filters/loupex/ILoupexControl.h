@@ -9,12 +9,12 @@ inline constexpr CLSID CLSID_LoupexPropertyPage = makeGuid("{EC3A757E-30EA-4AF0-
 inline constexpr IID IID_ILoupexControl = makeGuid("{C83D778A-713B-4E0D-8F35-E7B2FADFC519}");
 
 struct ILoupexControl : IUnknown {
-  virtual HRESULT getOutputVideoFormat(int32_t* format) = 0;      // 3
-  virtual HRESULT setOutputVideoFormat(int32_t format) = 0;       // 4
-  virtual HRESULT getMask(int32_t* type) = 0;                     // 5
-  virtual HRESULT setMask(int32_t type) = 0;                      // 6
-  virtual HRESULT getMaskPosition(int32_t* x, int32_t* y) = 0;    // 7
-  virtual HRESULT setMaskPosition(int32_t x, int32_t y) = 0;      // 8
+  virtual HRESULT getOutputVideoFormat(int32_t* format) = 0;         // 3
+  virtual HRESULT setOutputVideoFormat(int32_t format) = 0;          // 4
+  virtual HRESULT getMask(int32_t* type) = 0;                        // 5
+  virtual HRESULT setMask(int32_t type) = 0;                         // 6
+  virtual HRESULT getMaskPosition(int32_t* x, int32_t* y) = 0;       // 7
+  virtual HRESULT setMaskPosition(int32_t x, int32_t y) = 0;         // 8
   virtual HRESULT getMaskSize(int32_t* width, int32_t* height) = 0;  // 9
   virtual HRESULT setMaskSize(int32_t width, int32_t height) = 0;    // 10
   virtual HRESULT getPointerInputDisabled(uint8_t* disabled) = 0;    // 11

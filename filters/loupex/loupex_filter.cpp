@@ -38,8 +38,9 @@ LoupexPointerPin::LoupexPointerPin(LoupexFilter* filter, const char16_t* name)
     : BaseInputPin(filter, name), loupex_(filter) {}
 
 HRESULT LoupexPointerPin::checkMediaType(const MediaType& mt) {
-  return mt.majortype() == MEDIATYPE_Stream && mt.subtype() == MEDIASUBTYPE_PointerInfo ? S_OK
-                                                                                         : VFW_E_TYPE_NOT_ACCEPTED;
+  return mt.majortype() == MEDIATYPE_Stream && mt.subtype() == MEDIASUBTYPE_PointerInfo
+             ? S_OK
+             : VFW_E_TYPE_NOT_ACCEPTED;
 }
 
 HRESULT LoupexPointerPin::getMediaType(int position, MediaType* mt) {
@@ -124,7 +125,8 @@ HRESULT LoupexFilter::checkInputType(const MediaType& mt) {
 HRESULT LoupexFilter::checkTransform(const MediaType& in, const MediaType& out) {
   VideoInfoHeader vin, vout;
   if (!rgb24Picture(in, vin) || !rgb24Picture(out, vout)) return VFW_E_TYPE_NOT_ACCEPTED;
-  if (vout.source.right != vout.bmi.width || vout.source.bottom != vout.bmi.height) return VFW_E_TYPE_NOT_ACCEPTED;
+  if (vout.source.right != vout.bmi.width || vout.source.bottom != vout.bmi.height)
+    return VFW_E_TYPE_NOT_ACCEPTED;
   return S_OK;
 }
 
@@ -221,7 +223,8 @@ HRESULT LoupexFilter::transform(IMediaSample* in, IMediaSample* out) {
   const LONG outSize = std::max<LONG>(0, out->GetSize());
   RgbConstPicture inPic{src, src ? static_cast<size_t>(inLength) : 0, vin.bmi.width, vin.bmi.height,
                         rowStride(vin.bmi.width)};
-  RgbPicture outPic{dst, static_cast<size_t>(outSize), vout.bmi.width, vout.bmi.height, rowStride(vout.bmi.width)};
+  RgbPicture outPic{dst, static_cast<size_t>(outSize), vout.bmi.width, vout.bmi.height,
+                    rowStride(vout.bmi.width)};
   if (!outPic.fits()) return S_FALSE;  // a buffer smaller than the picture: drop the frame
 
   ZoomSettings s = zoom_;

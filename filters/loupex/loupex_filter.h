@@ -28,7 +28,9 @@ class LoupexFilter final : public TransformFilter, public ILoupexControl {
   LoupexFilter();
   ~LoupexFilter() override;
 
-  HRESULT QueryInterface(REFIID iid, void** object) override { return TransformFilter::QueryInterface(iid, object); }
+  HRESULT QueryInterface(REFIID iid, void** object) override {
+    return TransformFilter::QueryInterface(iid, object);
+  }
   ULONG AddRef() override { return TransformFilter::AddRef(); }
   ULONG Release() override { return TransformFilter::Release(); }
   HRESULT nonDelegatingQueryInterface(REFIID iid, void** object) override;

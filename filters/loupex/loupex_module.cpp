@@ -12,7 +12,8 @@ const ServerPin kPins[] = {{false, 1, kVideoAny}, {true, 1, kVideoAny}, {false, 
 
 const ServerClass kClasses[] = {
     {&CLSID_LoupexFilter, "Non-linear Zoom", 0x200000, nullptr, 3, kPins, createObject<LoupexFilter>},
-    {&CLSID_LoupexPropertyPage, "Non-liear Zoom Property Page", 0, nullptr, 0, nullptr, createObject<LoupexPage>},
+    {&CLSID_LoupexPropertyPage, "Non-liear Zoom Property Page", 0, nullptr, 0, nullptr,
+     createObject<LoupexPage>},
 };
 
 }  // namespace

@@ -14,7 +14,9 @@ class TracionStream final : public SourceStream, public IQualityControl {
  public:
   explicit TracionStream(TracionFilter* filter);
 
-  HRESULT QueryInterface(REFIID iid, void** object) override { return SourceStream::QueryInterface(iid, object); }
+  HRESULT QueryInterface(REFIID iid, void** object) override {
+    return SourceStream::QueryInterface(iid, object);
+  }
   ULONG AddRef() override { return SourceStream::AddRef(); }
   ULONG Release() override { return SourceStream::Release(); }
   HRESULT queryPinInterface(REFIID iid, void** object) override;
@@ -43,7 +45,9 @@ class TracionFilter final : public SourceFilter, public ITracionControl {
   // displayName empty: the DISPLAY environment variable.
   explicit TracionFilter(const std::string& displayName = {});
 
-  HRESULT QueryInterface(REFIID iid, void** object) override { return SourceFilter::QueryInterface(iid, object); }
+  HRESULT QueryInterface(REFIID iid, void** object) override {
+    return SourceFilter::QueryInterface(iid, object);
+  }
   ULONG AddRef() override { return SourceFilter::AddRef(); }
   ULONG Release() override { return SourceFilter::Release(); }
   HRESULT nonDelegatingQueryInterface(REFIID iid, void** object) override;

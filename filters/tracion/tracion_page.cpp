@@ -93,8 +93,9 @@ HRESULT TracionPage::onApply() {
   if (!control_) return E_UNEXPECTED;
   control_->setPointerShape(static_cast<int32_t>(std::strtol(value(kShape).c_str(), nullptr, 10)));
   const long long interval = std::strtoll(value(kInterval).c_str(), nullptr, 10);
-  control_->setOutputInterval(interval < 0 ? 0 : interval > 0xFFFFFFFFll ? 0xFFFFFFFFu
-                                                                          : static_cast<uint32_t>(interval));
+  control_->setOutputInterval(interval < 0              ? 0
+                              : interval > 0xFFFFFFFFll ? 0xFFFFFFFFu
+                                                        : static_cast<uint32_t>(interval));
   control_->setNormalizedOrigin(std::strtof(value(kOriginX).c_str(), nullptr),
                                 std::strtof(value(kOriginY).c_str(), nullptr));
   control_->setNormalizedSize(std::strtof(value(kSizeX).c_str(), nullptr),

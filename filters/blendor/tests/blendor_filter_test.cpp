@@ -114,8 +114,8 @@ TEST_F(Blendor, PointerInputsAppearAndDisappearWithConnections) {
   EXPECT_EQ(n, 1);
   ASSERT_EQ(connectPins(p2.get(), u"Out", blendor.get(), u"PointerInfo"), S_OK);
   ASSERT_EQ(connectPins(p3.get(), u"Out", blendor.get(), u"PointerInfo"), S_OK);
-  EXPECT_EQ(pinNames(blendor.get()), (std::vector<std::u16string>{u"XForm In", u"XForm Out", u"Input1", u"Input2",
-                                                                  u"Input3", u"Input4"}));
+  EXPECT_EQ(pinNames(blendor.get()), (std::vector<std::u16string>{u"XForm In", u"XForm Out", u"Input1",
+                                                                  u"Input2", u"Input3", u"Input4"}));
   control->getNumPointerInput(&n);
   EXPECT_EQ(n, 3);
   // New inputs are white; colours sit at their input's place.
@@ -178,7 +178,8 @@ TEST_F(Blendor, ThreePointersDrawnExactlyAtThePictureEdges) {
   // An arrow partly off the right edge, a star on the top-left corner, a
   // crosshair partly below the bottom; later inputs over earlier ones.
   std::vector<Pointer> ps = {{0.95f, 0.5f, 0, 4}, {0.0f, 0.0f, 5, 0}, {0.02f, 0.99f, 4, 3}};
-  for (size_t i = 0; i < 3; ++i) send(pointers[i].get(), recordBytes(ps[i].x, ps[i].y, 1, 0x0080, ps[i].shape));
+  for (size_t i = 0; i < 3; ++i)
+    send(pointers[i].get(), recordBytes(ps[i].x, ps[i].y, 1, 0x0080, ps[i].shape));
   queue(pictures.get(), picture);
   ASSERT_TRUE(frames.waitFor(2));
   auto out = frames.at(1);
@@ -277,9 +278,9 @@ TEST_F(Blendor, SettingsStreamAndPage) {
   EXPECT_EQ(max, 24u + 36 + 4);
   ComPtr<MemoryStream> stream = ComPtr<MemoryStream>::adopt(MemoryStream::create());
   ASSERT_EQ(ps->Save(stream.get(), TRUE), S_OK);
-  const std::vector<uint8_t> expect = {0, 0, 0, 0x3F, 0, 0, 0x80, 0x3E, 0, 0, 0, 0x40, 0, 0, 0x80, 0x3F,
-                                       0, 0, 0, 0,    0, 0, 0x80, 0xBF, 0, 0, 0x80, 0x3F, 0, 0, 0x80, 0x3F,
-                                       1, 0, 0, 0,    6, 0, 0, 0};
+  const std::vector<uint8_t> expect = {0,    0,    0, 0x3F, 0, 0, 0x80, 0x3E, 0,    0, 0, 0x40, 0,    0, 0x80,
+                                       0x3F, 0,    0, 0,    0, 0, 0,    0x80, 0xBF, 0, 0, 0x80, 0x3F, 0, 0,
+                                       0x80, 0x3F, 1, 0,    0, 0, 6,    0,    0,    0};
   const auto& bytes = stream->bytes();
   ASSERT_EQ(bytes.size(), 24u + expect.size());
   EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 24, bytes.end()), expect);

@@ -139,7 +139,8 @@ class FilterGraphTest : public ::testing::Test {
   HRESULT run() { return graph.as<IMediaControl>()->Run(); }
   HRESULT stop() { return graph.as<IMediaControl>()->Stop(); }
   static void queue(IBaseFilter* source, const std::vector<uint8_t>& bytes) {
-    ASSERT_EQ(ComPtr<IBaseFilter>(source).as<ITestQueueSource>()->Queue(bytes.data(), static_cast<LONG>(bytes.size())),
+    ASSERT_EQ(ComPtr<IBaseFilter>(source).as<ITestQueueSource>()->Queue(bytes.data(),
+                                                                        static_cast<LONG>(bytes.size())),
               S_OK);
   }
   // Queues a sample and waits until the filter downstream has taken it.

@@ -143,8 +143,8 @@ TEST_F(Loupex, SettingsStreamLayoutAndRoundTrip) {
   ComPtr<MemoryStream> stream = ComPtr<MemoryStream>::adopt(MemoryStream::create());
   ASSERT_EQ(ps->Save(stream.get(), TRUE), S_OK);
   EXPECT_EQ(ps->IsDirty(), S_FALSE);
-  const std::vector<uint8_t> expect = {6, 0, 0, 0, 1, 0, 0, 0, 0xFB, 0xFF, 0xFF, 0xFF, 0x2C, 1, 0, 0,
-                                       160, 0, 0, 0, 120, 0, 0, 0, 1};
+  const std::vector<uint8_t> expect = {6, 0, 0, 0,   1, 0, 0, 0,   0xFB, 0xFF, 0xFF, 0xFF, 0x2C,
+                                       1, 0, 0, 160, 0, 0, 0, 120, 0,    0,    0,    1};
   const std::vector<uint8_t>& bytes = stream->bytes();
   ASSERT_EQ(bytes.size(), 24u + 25);
   EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 24, bytes.end()), expect);
@@ -174,8 +174,8 @@ TEST_F(Loupex, SettingsStreamLayoutAndRoundTrip) {
   in = ComPtr<MemoryStream>::adopt(MemoryStream::create(cut));
   EXPECT_TRUE(FAILED(g.as<IPersistStream>()->Load(in.get())));
   std::vector<uint8_t> odd = bytes;
-  odd[24] = 42;                            // format 42
-  odd[24 + 16] = odd[24 + 17] = 0;         // width 0
+  odd[24] = 42;                     // format 42
+  odd[24 + 16] = odd[24 + 17] = 0;  // width 0
   in = ComPtr<MemoryStream>::adopt(MemoryStream::create(odd));
   ASSERT_EQ(g.as<IPersistStream>()->Load(in.get()), S_OK);
   d->getOutputVideoFormat(&v);

@@ -35,7 +35,9 @@ class QueueStream final : public SourceStream {
 class QueueSource final : public SourceFilter, public ITestQueueSource {
  public:
   QueueSource() : SourceFilter(CLSID_TestQueueSource) { addStream(new QueueStream(this)); }
-  HRESULT QueryInterface(REFIID iid, void** object) override { return SourceFilter::QueryInterface(iid, object); }
+  HRESULT QueryInterface(REFIID iid, void** object) override {
+    return SourceFilter::QueryInterface(iid, object);
+  }
   ULONG AddRef() override { return SourceFilter::AddRef(); }
   ULONG Release() override { return SourceFilter::Release(); }
   HRESULT nonDelegatingQueryInterface(REFIID iid, void** object) override {
@@ -66,8 +68,9 @@ class QueueSource final : public SourceFilter, public ITestQueueSource {
   }
   HRESULT WaitDelivered(uint64_t count, ULONG timeoutMs) override {
     std::unique_lock<std::mutex> g(queueLock_);
-    return wake_.wait_for(g, std::chrono::milliseconds(timeoutMs), [&] { return delivered_ >= count; }) ? S_OK
-                                                                                                          : S_FALSE;
+    return wake_.wait_for(g, std::chrono::milliseconds(timeoutMs), [&] { return delivered_ >= count; })
+               ? S_OK
+               : S_FALSE;
   }
 
   HRESULT Stop() override {
@@ -121,7 +124,6 @@ HRESULT QueueStream::active() {
   return SourceStream::active();
 }
 
-
 HRESULT QueueStream::fillBuffer(IMediaSample* sample) {
   std::vector<uint8_t> bytes;
   {
@@ -155,7 +157,8 @@ HRESULT QueueStream::fillBuffer(IMediaSample* sample) {
 const ServerPinType kAny[] = {{&GUID_NULL, &GUID_NULL}};
 const ServerPin kPins[] = {{true, 1, kAny}};
 const ServerClass kClasses[] = {
-    {&CLSID_TestQueueSource, "Test Queue Source", MERIT_DO_NOT_USE, nullptr, 1, kPins, createObject<QueueSource>},
+    {&CLSID_TestQueueSource, "Test Queue Source", MERIT_DO_NOT_USE, nullptr, 1, kPins,
+     createObject<QueueSource>},
 };
 
 }  // namespace

@@ -131,15 +131,15 @@ TEST_F(Tracion, RecordsFollowThePointerAndKeepAlive) {
   EXPECT_GE(gap, 400);
   EXPECT_LE(gap, 1500);
   EXPECT_EQ(b.record.valid, 1);
-  EXPECT_EQ(b.record.changeFlags,
-            kChangeScreenSize | kChangeCursor | kChangeSize | kChangePosition);
+  EXPECT_EQ(b.record.changeFlags, kChangeScreenSize | kChangeCursor | kChangeSize | kChangePosition);
   EXPECT_STREQ(b.record.command, "");  // a full refresh at sequence 0 carries no text
 
   // Origin, size and shape through the control interface.
   control->setNormalizedOrigin(0.5f, 0.25f);
   control->setNormalizedSize(0.5f, 0.5f);
   control->setPointerShape(4);
-  i = records.waitFor(records.size(), [](const POINTER_INFO& r) { return r.originX == 0.5f && r.shape == 4; });
+  i = records.waitFor(records.size(),
+                      [](const POINTER_INFO& r) { return r.originX == 0.5f && r.shape == 4; });
   ASSERT_GE(i, 0);
   r = records.at(i).record;
   EXPECT_FLOAT_EQ(r.positionX, 0.5f + 0.5f * (float(width_ / 4) / width_));
@@ -241,8 +241,8 @@ TEST_F(Tracion, ControlSettingsPersistenceAndPage) {
   EXPECT_EQ(max, 24u + 40);
   ComPtr<MemoryStream> stream = ComPtr<MemoryStream>::adopt(MemoryStream::create());
   ASSERT_EQ(ps->Save(stream.get(), TRUE), S_OK);
-  const std::vector<uint8_t> expect = {2,    0,    0,    0,  45, 0, 0, 0, 0, 0,   0x80, 0x3E, 0,   0, 0x80,
-                                       0xBF, 0,    0,    0,  0x40, 0, 0, 0, 0x3F, 3, 0, 0, 0, 'g', 'o', 0};
+  const std::vector<uint8_t> expect = {2, 0, 0, 0,    45, 0, 0, 0,    0, 0, 0x80, 0x3E, 0,   0,   0x80, 0xBF,
+                                       0, 0, 0, 0x40, 0,  0, 0, 0x3F, 3, 0, 0,    0,    'g', 'o', 0};
   const std::vector<uint8_t>& bytes = stream->bytes();
   ASSERT_EQ(bytes.size(), 24u + expect.size());
   EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 24, bytes.end()), expect);

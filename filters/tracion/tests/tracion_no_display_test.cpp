@@ -31,7 +31,8 @@ TEST(TracionWithoutDisplay, KeepsSendingAndSaysOnceWhy) {
     ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
                                graph.putVoid()),
               S_OK);
-    ComPtr<IBaseFilter> tracion = createFilter(CLSID_TracionFilter), renderer = createFilter(CLSID_NullRenderer);
+    ComPtr<IBaseFilter> tracion = createFilter(CLSID_TracionFilter),
+                        renderer = createFilter(CLSID_NullRenderer);
     ASSERT_TRUE(tracion && renderer);
     RecordCollector records;
     renderer.as<INullRendererControl>()->SetSyncToClock(FALSE);
