@@ -3,6 +3,11 @@
 // reaching the real filter.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <thread>
+
 #include "gravet/rsPlatformFilters.h"
 #include "gravet/rsVideoRenderFilter.h"
 #include "gravet/tests/sender_graph.h"
@@ -17,8 +22,19 @@
 #include "gravet/rsIngrelFilter.h"
 #include "gravet/rsOstrelFilter.h"
 #endif
+// Last: Xlib's macros would clash with the headers above.
+#include <X11/Xlib.h>
 
 namespace {
+
+bool waitFor(const std::function<bool()>& condition, int ms = 5000) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (std::chrono::steady_clock::now() < end) {
+    if (condition()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return condition();
+}
 
 struct Com {
   Com() { CoInitialize(nullptr); }
@@ -252,6 +268,28 @@ TEST(GravetWrappers, PlatformWrappersDriveTheRealFilters) {
   EXPECT_FALSE(r->getVisible());
   r->setVisible(true);
   EXPECT_TRUE(r->getVisible());
+
+  // A real owner window of the test's X server.
+  Display* display = XOpenDisplay(nullptr);
+  ASSERT_NE(display, nullptr) << "no X server (DISPLAY=" << (std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "")
+                              << ")";
+  Window owner = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 640, 480, 0, 0, 0);
+  XMapWindow(display, owner);
+  XSync(display, False);
+  r->setWindowOwner(OAHWND(owner));
+  EXPECT_EQ(r->getWindowOwner(), OAHWND(owner));
+  r->setVideoWindowPosition(5, 6);
+  r->setVideoWindowSize(200, 100);
+  r->getVideoWindowPosition(left, top);
+  r->getVideoWindowSize(width, height);
+  EXPECT_EQ(left, 5);
+  EXPECT_EQ(top, 6);
+  EXPECT_EQ(width, 200u);
+  EXPECT_EQ(height, 100u);
+  r->setWindowOwner(0);
+  EXPECT_EQ(r->getWindowOwner(), 0);
+  XDestroyWindow(display, owner);
+  XCloseDisplay(display);
 }
 
 #ifdef GRAVET_HAS_POINTER_WRAPPERS
@@ -289,11 +327,6 @@ TEST(GravetWrappers, PointerWrappersDriveTheRealFilters) {
   tracion->getNormalizedSize(fx, fy);
   EXPECT_FLOAT_EQ(fx, 0.5f);
   EXPECT_FLOAT_EQ(fy, 0.25f);
-  unsigned sw = 0, sh = 0;
-  tracion->getScreenSize(sw, sh);
-  EXPECT_GE(sw, 1u);
-  EXPECT_GE(sh, 1u);
-
   mxObjectPtr<rsBlendorFilter> blendor = new rsBlendorFilter("Blendor");
   ASSERT_TRUE(blendor->isValid());
   blendor->setWindowPosition(0.125f, 0.25f);
@@ -321,6 +354,30 @@ TEST(GravetWrappers, PointerWrappersDriveTheRealFilters) {
   EXPECT_EQ(blendor->getPointerColor(0), 4);
   EXPECT_EQ(blendor->getPointerColor(1), 0);
   EXPECT_EQ(blendor->getPointerColor(3), 0);
+
+  // Running, the pointer source reads the test's X server: its screen, and
+  // the pointer where the test puts it.
+  Display* display = XOpenDisplay(nullptr);
+  ASSERT_NE(display, nullptr);
+  ASSERT_TRUE(m->start());
+  unsigned sw = 0, sh = 0;
+  EXPECT_TRUE(waitFor([&] {
+    tracion->getScreenSize(sw, sh);
+    return sw == 1280u && sh == 1024u;
+  })) << sw << "x" << sh;
+  XWarpPointer(display, None, DefaultRootWindow(display), 0, 0, 0, 0, 320, 256);
+  XSync(display, False);
+  unsigned px = 0, py = 0;
+  EXPECT_TRUE(waitFor([&] {
+    tracion->getTracion(px, py);
+    return px == 320u && py == 256u;
+  })) << px << ", " << py;
+  // A quarter of the screen each way, mapped into the origin and size set above.
+  tracion->getNormalizedTracion(fx, fy);
+  EXPECT_NEAR(fx, 0.25f + 0.25f * 0.5f, 0.01f);
+  EXPECT_NEAR(fy, 0.5f + 0.25f * 0.25f, 0.01f);
+  EXPECT_TRUE(m->stop());
+  XCloseDisplay(display);
   m->destroyGraph();
   EXPECT_EQ(blendor->getNumPointerInput(), 0u);
   m->shutdown();
