@@ -72,10 +72,18 @@ bool rsGraphManager::initialize() {
   return true;
 }
 
-bool rsGraphManager::shutdown() {
+rsGraphManager::~rsGraphManager() {
+  releaseInterfaces();
+}
+
+void rsGraphManager::releaseInterfaces() {
   release(window_);
   release(control_);
   release(graph_);
+}
+
+bool rsGraphManager::shutdown() {
+  releaseInterfaces();
   return true;
 }
 

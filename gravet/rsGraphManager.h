@@ -6,7 +6,7 @@
 //
 // Not synchronised: callers serialise their calls. Held through mxObjectPtr
 // and never copied. The owner calls shutdown before letting the manager go;
-// the destructor releases nothing.
+// should it forget, the destructor still lets the graph go.
 #pragma once
 #include "gravet/rsFilter.h"
 #include "pellum/mxObject.h"
@@ -63,7 +63,7 @@ class rsGraphManager : public mxObject {
   unsigned getNumFilters() const;
 
  protected:
-  ~rsGraphManager() override = default;
+  ~rsGraphManager() override;
 
   // Adds the wrapped filter under the wrapper's name (nothing for an empty
   // pointer or an empty wrapper).
@@ -105,4 +105,6 @@ class rsGraphManager : public mxObject {
   IMediaControl* control_ = nullptr;
   IVideoWindow* window_ = nullptr;
   bool started_ = false;
+
+  void releaseInterfaces();
 };

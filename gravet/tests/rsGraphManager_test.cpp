@@ -307,3 +307,16 @@ TEST(GravetGraphManager, TheGraphRegistryListsARunningGraph) {
   m->destroyGraph();
   m->shutdown();
 }
+
+TEST(GravetGraphManager, AManagerLetGoWithoutShutdownLeavesNoFilterAlive) {
+  Modules modules;
+  Com com;
+  {
+    mxObjectPtr<SenderShapedGraph> m = new SenderShapedGraph();
+    ASSERT_TRUE(m->initialize());
+    ASSERT_TRUE(m->buildGraph());
+  }
+  CoFreeUnusedLibraries();
+  EXPECT_FALSE(CoIsModuleLoaded(PLATFORM_FILTERS_MODULE));
+  EXPECT_FALSE(CoIsModuleLoaded(OUTSIDE_FILTERS_MODULE));
+}

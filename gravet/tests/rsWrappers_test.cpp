@@ -13,11 +13,9 @@
 #include "gravet/tests/sender_graph.h"
 #include "platform/com/runtime.h"
 #include "platform/filters/outside/tests/private_registry.h"
-#ifdef GRAVET_HAS_POINTER_WRAPPERS
 #include "gravet/rsBlendorFilter.h"
 #include "gravet/rsLoupexFilter.h"
 #include "gravet/rsTracionFilter.h"
-#endif
 #ifdef GRAVET_HAS_MULTICAST_WRAPPERS
 #include "gravet/rsIngrelFilter.h"
 #include "gravet/rsOstrelFilter.h"
@@ -62,7 +60,6 @@ void expectEmptyVideoRenderer(rsVideoRenderFilter& r) {
   EXPECT_EQ(r.getWindowStyle(), 0);
 }
 
-#ifdef GRAVET_HAS_POINTER_WRAPPERS
 void expectEmptyPointerWrappers() {
   mxObjectPtr<rsLoupexFilter> loupex = new rsLoupexFilter("Loupex");
   EXPECT_FALSE(loupex->isValid());
@@ -116,7 +113,6 @@ void expectEmptyPointerWrappers() {
   EXPECT_EQ(blendor->getNumPointerInput(), 0u);
   EXPECT_EQ(blendor->getPointerColor(0), 0);
 }
-#endif
 
 #ifdef GRAVET_HAS_MULTICAST_WRAPPERS
 void expectEmptyMulticastWrappers() {
@@ -198,9 +194,7 @@ TEST(GravetWrappers, UnregisteredClassesLeaveEveryWrapperEmpty) {
 
   mxObjectPtr<rsVideoRenderFilter> renderer = new rsVideoRenderFilter("VideoRender");
   expectEmptyVideoRenderer(*renderer);
-#ifdef GRAVET_HAS_POINTER_WRAPPERS
   expectEmptyPointerWrappers();
-#endif
 #ifdef GRAVET_HAS_MULTICAST_WRAPPERS
   expectEmptyMulticastWrappers();
 #endif
@@ -213,9 +207,7 @@ TEST(GravetWrappers, FiltersWithoutTheirControlInterfaceAreLetGo) {
   {
     mxObjectPtr<rsVideoRenderFilter> renderer = new rsVideoRenderFilter("VideoRender");
     expectEmptyVideoRenderer(*renderer);
-#ifdef GRAVET_HAS_POINTER_WRAPPERS
     expectEmptyPointerWrappers();
-#endif
 #ifdef GRAVET_HAS_MULTICAST_WRAPPERS
     expectEmptyMulticastWrappers();
 #endif
@@ -292,7 +284,6 @@ TEST(GravetWrappers, PlatformWrappersDriveTheRealFilters) {
   XCloseDisplay(display);
 }
 
-#ifdef GRAVET_HAS_POINTER_WRAPPERS
 TEST(GravetWrappers, PointerWrappersDriveTheRealFilters) {
   PrivateRegistry registry;
   ASSERT_TRUE(registry.add(PLATFORM_FILTERS_MODULE));
@@ -382,4 +373,3 @@ TEST(GravetWrappers, PointerWrappersDriveTheRealFilters) {
   EXPECT_EQ(blendor->getNumPointerInput(), 0u);
   m->shutdown();
 }
-#endif
