@@ -75,6 +75,22 @@ PictureConverter::~PictureConverter() {
   sws_freeContext(sws_);
 }
 
+PictureConverter::Staging::~Staging() {
+  av_freep(&planes[0]);
+}
+
+bool PictureConverter::Staging::fit(const PictureFormat& f) {
+  if (planes[0] && format == f) return true;
+  av_freep(&planes[0]);
+  format = {};
+  if (av_image_alloc(planes, strides, f.width + 16, f.height + 1, f.format, 64) < 0) {
+    planes[0] = nullptr;
+    return false;
+  }
+  format = f;
+  return true;
+}
+
 bool PictureConverter::prepare(int sw, int sh, AVPixelFormat sf, int dw, int dh, AVPixelFormat df) {
   sws_ = sws_getCachedContext(sws_, sw, sh, sf, dw, dh, df, SWS_BICUBIC, nullptr, nullptr, nullptr);
   return sws_ != nullptr;
@@ -85,6 +101,7 @@ bool PictureConverter::convert(const PictureFormat& from, const uint8_t* src, co
   uint8_t *sp[4], *dp[4];
   int ss[4], ds[4];
   if (!pictureLayout(from, src, sp, ss) || !pictureLayout(to, dst, dp, ds)) return false;
+  if (needsStaging(from) || needsStaging(to)) return false;  // not needed by the codecs
   if (!prepare(from.width, from.height, from.format, to.width, to.height, to.format)) return false;
   return sws_scale(sws_, sp, ss, 0, from.height, dp, ds) == to.height;
 }
@@ -95,7 +112,14 @@ bool PictureConverter::convert(const AVFrame* frame, const PictureFormat& to, ui
   if (!frame || !pictureLayout(to, dst, dp, ds)) return false;
   auto sf = static_cast<AVPixelFormat>(frame->format);
   if (!prepare(frame->width, frame->height, sf, to.width, to.height, to.format)) return false;
-  return sws_scale(sws_, frame->data, frame->linesize, 0, frame->height, dp, ds) == to.height;
+  if (!needsStaging(to))
+    return sws_scale(sws_, frame->data, frame->linesize, 0, frame->height, dp, ds) == to.height;
+  if (!staging_.fit(to)) return false;
+  if (sws_scale(sws_, frame->data, frame->linesize, 0, frame->height, staging_.planes, staging_.strides) != to.height)
+    return false;
+  av_image_copy(dp, ds, const_cast<const uint8_t**>(staging_.planes), staging_.strides, to.format, to.width,
+                to.height);
+  return true;
 }
 
 bool PictureConverter::convert(const PictureFormat& from, const uint8_t* src, AVFrame* frame) {
@@ -104,5 +128,14 @@ bool PictureConverter::convert(const PictureFormat& from, const uint8_t* src, AV
   if (!frame || !pictureLayout(from, src, sp, ss)) return false;
   auto df = static_cast<AVPixelFormat>(frame->format);
   if (!prepare(from.width, from.height, from.format, frame->width, frame->height, df)) return false;
+  if (needsStaging(from)) {
+    if (!staging_.fit(from)) return false;
+    av_image_copy(staging_.planes, staging_.strides, const_cast<const uint8_t**>(sp), ss, from.format, from.width,
+                  from.height);
+    for (int i = 0; i < 4; ++i) {
+      sp[i] = staging_.planes[i];
+      ss[i] = staging_.strides[i];
+    }
+  }
   return sws_scale(sws_, sp, ss, 0, from.height, frame->data, frame->linesize) == frame->height;
 }

@@ -43,5 +43,17 @@ class PictureConverter {
 
  private:
   bool prepare(int sw, int sh, AVPixelFormat sf, int dw, int dh, AVPixelFormat df);
+  // libswscale writes (and reads) whole blocks of pixels past the end of a
+  // row whose width is not a multiple of 16; such pictures go through this
+  // buffer, whose rows have room to spare.
+  struct Staging {
+    uint8_t* planes[4] = {};
+    int strides[4] = {};
+    PictureFormat format;
+    ~Staging();
+    bool fit(const PictureFormat& f);
+  };
+  static bool needsStaging(const PictureFormat& f) { return f.width % 16 != 0; }
   SwsContext* sws_ = nullptr;
+  Staging staging_;
 };

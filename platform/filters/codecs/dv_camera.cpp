@@ -50,7 +50,6 @@ HRESULT DVCameraStream::decideBufferSize(IMemAllocator* allocator, ALLOCATOR_PRO
 
 HRESULT DVCameraStream::onThreadStart() {
   frame_ = 0;
-  start_ = std::chrono::steady_clock::now();
   picture_.assign(size_t(DVCamera::kWidth) * DVCamera::kHeight * 3, 0);
   EncoderSettings s;
   s.frameDuration = DVCamera::kFrameDuration;
@@ -65,7 +64,9 @@ HRESULT DVCameraStream::onThreadStop() {
 
 HRESULT DVCameraStream::fillBuffer(IMediaSample* sample) {
   if (!encoder_.isOpen()) return E_FAIL;
-  // A camera gives a frame when the frame is due, not as fast as it can.
+  // A camera gives a frame when the frame is due, not as fast as it can;
+  // the clock starts with the first frame of a run.
+  if (frame_ == 0) start_ = std::chrono::steady_clock::now();
   auto due = start_ + std::chrono::microseconds(int64_t(frame_) * DVCamera::kFrameDuration / 10);
   std::this_thread::sleep_until(due);
 
