@@ -60,7 +60,8 @@ TEST(PictureLayout, SizesStridesAndOrientation) {
 
 TEST(PictureConverter, OddWidthsKeepTheirNeighbours) {
   // A 90-pixel-wide bottom-up picture, converted from a frame, must not
-  // spill over its rows or past its buffer: guard bytes stay intact.
+  // spill over its rows or past its buffer: guard bytes stay intact, and
+  // every pixel is the grey of luma 200 (video range: 214 in RGB).
   AVFrame* frame = av_frame_alloc();
   frame->format = AV_PIX_FMT_YUV420P;
   frame->width = 90;
@@ -74,7 +75,7 @@ TEST(PictureConverter, OddWidthsKeepTheirNeighbours) {
   ASSERT_TRUE(converter.convert(frame, out, buffer.data()));
   for (size_t i = pictureSize(out); i < buffer.size(); ++i) ASSERT_EQ(buffer[i], 0xA5) << i;
   for (int y = 0; y < 60; ++y)
-    for (int x = 0; x < 270; ++x) ASSERT_NEAR(buffer[size_t(y) * 272 + x], 214, 3)  // Y 200 in video range << x << "," << y;
+    for (int x = 0; x < 270; ++x) ASSERT_NEAR(buffer[size_t(y) * 272 + x], 214, 3) << x << "," << y;
   av_frame_free(&frame);
 }
 
