@@ -495,12 +495,12 @@ TEST_F(CodecGraph, BuiltInDVCameraDeliversRealDVFrames) {
   EXPECT_GE(agreed.cbBuffer, 120000);
 
   auto start = std::chrono::steady_clock::now();
-  runCount(pictures, 15);
+  runCount(pictures, 10);
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  // 15 frames at 29.97 per second take about half a second: paced, not flooded.
-  EXPECT_GT(seconds, 0.4);
+  // 10 frames at 29.97 per second take at least 0.3 s: paced, not flooded.
+  EXPECT_GT(seconds, 0.29);
   auto got = pictures.take();
-  ASSERT_GE(got.size(), 15u);
+  ASSERT_GE(got.size(), 10u);
   PatternSource reference(720, 480, 0);
   for (size_t i = 0; i < got.size(); ++i) {
     EXPECT_EQ(got[i].code, int32_t(i));

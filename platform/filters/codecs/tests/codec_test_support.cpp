@@ -56,15 +56,6 @@ void Collected::record(void* context, IMediaSample* sample) {
   self->changed.notify_all();
 }
 
-bool Collected::waitForCode(int32_t code, std::chrono::seconds limit) {
-  std::unique_lock<std::mutex> g(lock);
-  return changed.wait_for(g, limit, [&] {
-    for (const Sample& s : samples)
-      if (s.code == code) return true;
-    return false;
-  });
-}
-
 bool Collected::waitForCount(size_t count, std::chrono::seconds limit) {
   std::unique_lock<std::mutex> g(lock);
   return changed.wait_for(g, limit, [&] { return samples.size() >= count; });

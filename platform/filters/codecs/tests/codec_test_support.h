@@ -25,10 +25,9 @@ struct Collected {
   int width = 0, height = 0, bytesPerPixel = 3;
 
   static void record(void* context, IMediaSample* sample);
-  // Waits until a picture with this frame number (or count samples) arrived.
-  bool waitForCode(int32_t code, std::chrono::seconds limit = std::chrono::seconds(20));
-  bool waitForCount(size_t count, std::chrono::seconds limit = std::chrono::seconds(20));
-  bool waitForEnd(std::chrono::seconds limit = std::chrono::seconds(20));
+  // Waits until count samples (or the end of the stream) arrived.
+  bool waitForCount(size_t count, std::chrono::seconds limit = std::chrono::seconds(60));
+  bool waitForEnd(std::chrono::seconds limit = std::chrono::seconds(60));
   std::vector<Sample> take();
   void endOfStream();
 };
