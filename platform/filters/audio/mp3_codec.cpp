@@ -7,6 +7,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/log.h>
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
 }
@@ -20,7 +21,7 @@ Mp3EncoderCore::~Mp3EncoderCore() {
 }
 
 uint32_t Mp3EncoderCore::bitRateFor(const PcmFormat& f) {
-  uint32_t perChannel = f.rate >= 32000 ? 64000 : f.rate >= 16000 ? 32000 : 16000;
+  uint32_t perChannel = f.rate >= 32000 ? 64000 : f.rate >= 16000 ? 32000 : 24000;
   return perChannel * f.channels;
 }
 
@@ -128,6 +129,13 @@ Mp3DecoderCore::~Mp3DecoderCore() {
 
 bool Mp3DecoderCore::open(const PcmFormat& out) {
   close();
+  // Broken frames are counted and reported by the filter; libavcodec's own
+  // line per broken frame would flood standard error on a noisy network.
+  static const bool quiet = [] {
+    if (av_log_get_level() >= AV_LOG_WARNING) av_log_set_level(AV_LOG_FATAL);
+    return true;
+  }();
+  (void)quiet;
   if (!out.valid()) return false;
   const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_MP3);
   if (!codec) return false;

@@ -28,7 +28,7 @@ class Mp3EncoderCore {
   Mp3EncoderCore& operator=(const Mp3EncoderCore&) = delete;
 
   // The bit rate chosen for a format: 64 kbit/s per channel at 32 kHz and
-  // above, 32 kbit/s per channel from 16 kHz, else 16 kbit/s per channel.
+  // above, 32 kbit/s per channel from 16 kHz, else 24 kbit/s per channel.
   static uint32_t bitRateFor(const PcmFormat& f);
   // Sample frames per MP3 frame (1152, or 576 below 32 kHz).
   static uint32_t frameLengthFor(const PcmFormat& f) { return f.rate >= 32000 ? 1152 : 576; }
