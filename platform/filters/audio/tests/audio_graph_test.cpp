@@ -141,11 +141,14 @@ class AudioGraph : public ::testing::Test {
     ASSERT_TRUE(control);
   }
   void TearDown() override {
-    if (control) control->Stop();
+    OAFilterState s = State_Stopped;
+    if (control && SUCCEEDED(control->GetState(0, &s)) && s != State_Stopped) control->Stop();
   }
   ComPtr<IBaseFilter> add(REFCLSID clsid, const char16_t* name) {
     ComPtr<IBaseFilter> f = createFilter(clsid);
-    if (f) EXPECT_EQ(graph->AddFilter(f.get(), name), S_OK);
+    if (f) {
+      EXPECT_EQ(graph->AddFilter(f.get(), name), S_OK);
+    }
     return f;
   }
   ComPtr<IBaseFilter> collector(Collected& into, bool syncToClock) {
