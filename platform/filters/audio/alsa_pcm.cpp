@@ -30,10 +30,13 @@ int AlsaPcm::open(const std::string& name, bool capture, const PcmFormat& f, uns
 
 void AlsaPcm::close(bool drain) {
   if (!pcm_) return;
-  if (drain && snd_pcm_stream(pcm_) == SND_PCM_STREAM_PLAYBACK && snd_pcm_nonblock(pcm_, 0) == 0)
-    snd_pcm_drain(pcm_);
-  else
-    snd_pcm_drop(pcm_);
+  if (drain && snd_pcm_stream(pcm_) == SND_PCM_STREAM_PLAYBACK && snd_pcm_state(pcm_) == SND_PCM_STATE_RUNNING) {
+    // Lets the queued sound play out, but never waits on a stuck device for
+    // more than a second.
+    if (snd_pcm_drain(pcm_) == -EAGAIN)
+      for (int i = 0; i < 20 && snd_pcm_state(pcm_) == SND_PCM_STATE_DRAINING; ++i) snd_pcm_wait(pcm_, 50);
+  }
+  snd_pcm_drop(pcm_);
   snd_pcm_close(pcm_);
   pcm_ = nullptr;
 }

@@ -61,10 +61,9 @@ HRESULT Mp3Decoder::startStreaming() {
   pcm_.clear();
   discontinuity_ = true;
   rejectedLogged_ = 0;
-  if (!core_.open(out_)) {
-    platformLog(PlatformLogLevel::Error, "%s: the MP3 decoder of libavcodec is not available", kMp3DecoderName);
-    return E_FAIL;
-  }
+  if (!core_.open(out_))  // the rest of the graph runs on; this branch stays silent
+    platformLog(PlatformLogLevel::Error, "%s: the MP3 decoder of libavcodec is not available; no sound is decoded",
+                kMp3DecoderName);
   return S_OK;
 }
 

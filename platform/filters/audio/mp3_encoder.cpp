@@ -57,9 +57,10 @@ HRESULT Mp3Encoder::startStreaming() {
   packets_.clear();
   if (!pcmFormatOf(inputPin()->currentMediaType(), format_)) return E_UNEXPECTED;
   if (!core_.open(format_, Mp3EncoderCore::bitRateFor(format_))) {
-    platformLog(PlatformLogLevel::Error, "%s: no MP3 encoder for %u Hz, %u channels", kMp3EncoderName, format_.rate,
-                format_.channels);
-    return VFW_E_TYPE_NOT_ACCEPTED;
+    // The rest of the graph runs on; this branch stays silent.
+    failed_ = true;
+    platformLog(PlatformLogLevel::Error, "%s: no MP3 encoder for %u Hz, %u channels; no sound is encoded",
+                kMp3EncoderName, format_.rate, format_.channels);
   }
   return S_OK;
 }

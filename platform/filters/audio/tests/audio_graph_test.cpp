@@ -304,6 +304,30 @@ TEST_F(AudioGraph, EnumeratorsFindTheToneMicrophoneAndTheMp3Codecs) {
   }
 }
 
+TEST_F(AudioGraph, SoundCardCaptureDevicesAreListedByCardAndDeviceName) {
+  ComPtr<ICreateDevEnum> devEnum;
+  ASSERT_EQ(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
+                             devEnum.putVoid()),
+            S_OK);
+  ComPtr<IEnumMoniker> e;
+  ASSERT_EQ(devEnum->CreateClassEnumerator(CLSID_AudioInputDeviceCategory, e.put(), 0), S_OK);
+  int cards = 0;
+  ComPtr<IMoniker> m;
+  while (e->Next(1, m.put(), nullptr) == S_OK) {
+    ComPtr<IPropertyBag> bag;
+    m->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.putVoid());
+    char name[256] = "", path[256] = "", clsid[64] = "";
+    bag->Read("FriendlyName", name, sizeof name);
+    bag->Read("DevicePath", path, sizeof path);
+    bag->Read("CLSID", clsid, sizeof clsid);
+    if (std::string(clsid) != guidToString(CLSID_AlsaAudioCapture)) continue;
+    ++cards;
+    EXPECT_EQ(std::string(path).rfind("plughw:", 0), 0u) << path;
+    EXPECT_NE(std::string(name).find(": "), std::string::npos) << name;
+  }
+  if (cards == 0) GTEST_SKIP() << "this machine has no sound card with a capture device";
+}
+
 TEST_F(AudioGraph, ToneThroughMp3EncoderAndDecoderKeepsFrequencyAndLevel) {
   ComPtr<IBaseFilter> mic = add(CLSID_TestToneMicrophone, u"Mic");
   ComPtr<IBaseFilter> enc = add(CLSID_Mp3Encoder, u"MP3 Encoder");
