@@ -12,6 +12,20 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
+namespace {
+
+// Broken frames are counted and reported by the filters; libavcodec's own
+// line per broken frame would flood standard error on a noisy network.
+void quietLibav() {
+  static const bool quiet = [] {
+    if (av_log_get_level() >= AV_LOG_WARNING) av_log_set_level(AV_LOG_FATAL);
+    return true;
+  }();
+  (void)quiet;
+}
+
+}  // namespace
+
 // ---------------------------------------------------------------- encoder
 
 Mp3EncoderCore::Mp3EncoderCore() = default;
@@ -27,6 +41,7 @@ uint32_t Mp3EncoderCore::bitRateFor(const PcmFormat& f) {
 
 bool Mp3EncoderCore::open(const PcmFormat& in, uint32_t bitRate) {
   close();
+  quietLibav();
   if (!in.valid()) return false;
   const AVCodec* codec = avcodec_find_encoder_by_name("libmp3lame");
   if (!codec) codec = avcodec_find_encoder(AV_CODEC_ID_MP3);
@@ -129,13 +144,7 @@ Mp3DecoderCore::~Mp3DecoderCore() {
 
 bool Mp3DecoderCore::open(const PcmFormat& out) {
   close();
-  // Broken frames are counted and reported by the filter; libavcodec's own
-  // line per broken frame would flood standard error on a noisy network.
-  static const bool quiet = [] {
-    if (av_log_get_level() >= AV_LOG_WARNING) av_log_set_level(AV_LOG_FATAL);
-    return true;
-  }();
-  (void)quiet;
+  quietLibav();
   if (!out.valid()) return false;
   const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_MP3);
   if (!codec) return false;

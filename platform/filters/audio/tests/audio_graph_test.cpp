@@ -383,6 +383,57 @@ TEST_F(AudioGraph, ToneThroughMp3EncoderAndDecoderKeepsFrequencyAndLevel) {
   for (size_t i = 1; i < pcm.starts.size(); ++i) EXPECT_NEAR(double(pcm.starts[i]), double(pcm.stops[i - 1]), 20000.0);
 }
 
+TEST_F(AudioGraph, DecoderTakesTheMp3TypeTheMulticastClientBuilds) {
+  // Subtype left open, 44.1 kHz stereo, block align 2, 7000 bytes a second,
+  // the layer-3 record in a 40-byte block, samples of up to 100000 bytes.
+  WaveFormatEx wfx;
+  wfx.formatTag = WAVE_FORMAT_MPEGLAYER3;
+  wfx.channels = 2;
+  wfx.samplesPerSec = 44100;
+  wfx.avgBytesPerSec = 7000;
+  wfx.blockAlign = 2;
+  wfx.cbSize = 12;
+  MediaType mt(MEDIATYPE_Audio, GUID_NULL, FORMAT_WaveFormatEx);
+  mt.setFormat(makeWaveFormatBlock(wfx, mpegLayer3ExtraBytes(MpegLayer3Extra{}), 40));
+  mt.setFixedSizeSamples(true);
+  mt.setSampleSize(100000);
+  ComPtr<IBaseFilter> dec = add(CLSID_Mp3Decoder, u"MP3 Decoder");
+  ComPtr<IPin> in = pinOf(dec.get(), PINDIR_INPUT, 0);
+  EXPECT_EQ(in->QueryAccept(mt.ptr()), S_OK);
+  // PCM is not MP3; a record with another format tag is refused too.
+  EXPECT_NE(in->QueryAccept(makePcmType(PcmFormat{}).ptr()), S_OK);
+  wfx.formatTag = WAVE_FORMAT_MPEG;
+  MediaType mpeg1(MEDIATYPE_Audio, GUID_NULL, FORMAT_WaveFormatEx);
+  mpeg1.setFormat(makeWaveFormatBlock(wfx, mpegLayer3ExtraBytes(MpegLayer3Extra{}), 40));
+  EXPECT_NE(in->QueryAccept(mpeg1.ptr()), S_OK);
+}
+
+TEST_F(AudioGraph, SenderAudioBranchWithTeeRendererAndEncoder) {
+  // The sender's audio branch: microphone, tee, renderer and MP3 encoder.
+  AlsaConfig alsa(R"(pcm.!default { type hw card 29 })");  // no sound card
+  LogCapture log;
+  ComPtr<IBaseFilter> mic = add(CLSID_TestToneMicrophone, u"Mic");
+  ComPtr<IBaseFilter> tee = add(CLSID_InfTee, u"AudioInfinitePinTee");
+  ComPtr<IBaseFilter> renderer = add(CLSID_DSoundRender, u"AudioRender");
+  ComPtr<IBaseFilter> enc = add(CLSID_Mp3Encoder, u"MPEG Layer-3");
+  Collected mp3;
+  ComPtr<IBaseFilter> server = collector(mp3, false);
+  ASSERT_EQ(connect(graph.get(), mic.get(), 0, tee.get(), 0), S_OK);
+  ASSERT_EQ(connect(graph.get(), tee.get(), 0, renderer.get(), 0), S_OK);
+  ASSERT_EQ(connect(graph.get(), tee.get(), 1, enc.get(), 0), S_OK);
+  ASSERT_EQ(connect(graph.get(), enc.get(), 0, server.get(), 0), S_OK);
+  ASSERT_EQ(control->Run(), S_OK);
+  ASSERT_TRUE(waitPlayed(renderer.get(), 44100));
+  ASSERT_TRUE(mp3.waitFor(8000));  // about half a second at 128 kbit/s
+  ASSERT_EQ(control->Stop(), S_OK);
+  EXPECT_EQ(outputOf(renderer.get()), AudioOutput_Null);
+  // Every encoded sample starts with a frame header.
+  std::lock_guard<std::mutex> g(mp3.lock);
+  ASSERT_GE(mp3.bytes.size(), 2u);
+  EXPECT_EQ(mp3.bytes[0], 0xFF);
+  EXPECT_EQ(mp3.bytes[1] & 0xE0, 0xE0);
+}
+
 TEST_F(AudioGraph, RendererPlaysOnAlsaFileDeviceAndSaysSoOnce) {
   AlsaConfig alsa(R"(pcm.!default { type file slave.pcm "null" file "@DIR@/played.raw" format "raw" })");
   LogCapture log;
