@@ -12,7 +12,7 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-void put(Bytes& b, uint32_t v, int n) {
+void put(Bytes& b, uint64_t v, int n) {
   for (int i = 0; i < n; ++i) b.push_back(static_cast<unsigned char>(v >> (8 * i)));
 }
 void putText(Bytes& b, const std::string& s) {
