@@ -45,6 +45,10 @@ void AudioRenderer::useOutput(AudioOutputKind kind, const std::string& why) {
 HRESULT AudioRenderer::onStartStreaming() {
   framesPlayed_ = 0;
   dueSet_ = false;
+  if (!input_->isConnected()) {  // nothing to play: leave the device alone
+    kind_ = AudioOutput_None;
+    return S_OK;
+  }
   std::string device;
   {
     std::lock_guard<std::mutex> g(nameLock_);

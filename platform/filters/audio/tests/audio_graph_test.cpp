@@ -524,6 +524,17 @@ TEST_F(AudioGraph, DeviceFailingWhilePlayingFallsBackToTheNullOutput) {
   EXPECT_EQ(log.count("using the null output"), 1) << log.all();
 }
 
+TEST_F(AudioGraph, UnconnectedRendererLeavesTheDeviceAlone) {
+  AlsaConfig alsa(R"(pcm.!default { type file slave.pcm "null" file "@DIR@/played.raw" format "raw" })");
+  LogCapture log;
+  ComPtr<IBaseFilter> renderer = add(CLSID_DSoundRender, u"AudioRender");
+  ASSERT_EQ(control->Run(), S_OK);
+  EXPECT_EQ(outputOf(renderer.get()), AudioOutput_None);
+  ASSERT_EQ(control->Stop(), S_OK);
+  EXPECT_EQ(log.count("audio renderer"), 0) << log.all();
+  EXPECT_NE(access(alsa.path("played.raw").c_str(), F_OK), 0) << "the device was opened";
+}
+
 TEST_F(AudioGraph, MissingCaptureDeviceEndsTheStreamWithAMessage) {
   AlsaConfig alsa(R"(pcm.!default { type hw card 29 })");
   LogCapture log;
