@@ -1,5 +1,7 @@
 // The sound module: capture devices (ALSA and the test-tone microphone),
 // the audio renderer and the MP3 encoder and decoder.
+#include <dlfcn.h>
+
 #include "platform/com/module_server.h"
 #include "platform/filters/audio/alsa_pcm.h"
 #include "platform/filters/audio/audio_capture.h"
@@ -31,6 +33,15 @@ const ServerClass kClasses[] = {
      createObject<Mp3Encoder>},
     {&CLSID_Mp3Decoder, kMp3DecoderName, MERIT_NORMAL, nullptr, 2, kDecoderPins, createObject<Mp3Decoder>},
 };
+
+// alsa-lib (its parsed configuration) and libraries libavcodec pulls in
+// keep global state that is lost, not freed, when they are unloaded: once
+// loaded, this module and what it links stay loaded.
+__attribute__((constructor)) void pinModule() {
+  Dl_info info{};
+  if (!dladdr(reinterpret_cast<void*>(&pinModule), &info) || !info.dli_fname) return;
+  if (void* self = dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE)) dlclose(self);
+}
 
 }  // namespace
 
