@@ -320,3 +320,27 @@ TEST(GravetGraphManager, AManagerLetGoWithoutShutdownLeavesNoFilterAlive) {
   EXPECT_FALSE(CoIsModuleLoaded(PLATFORM_FILTERS_MODULE));
   EXPECT_FALSE(CoIsModuleLoaded(OUTSIDE_FILTERS_MODULE));
 }
+
+TEST(GravetGraphManager, AGraphWithoutRendererAnswersTheWindowDefaults) {
+  Modules modules;
+  Com com;
+  mxObjectPtr<TestGraphManager> m = new TestGraphManager();
+  ASSERT_TRUE(m->initialize());
+  m->setVideoWindowSize(320, 240);
+  m->setVideoWindowPosition(5, 5);
+  m->setVideoWindowVisible(true);
+  unsigned width = 7, height = 7;
+  m->getVideoWindowSize(width, height);
+  EXPECT_EQ(width, 1u);
+  EXPECT_EQ(height, 1u);
+  int left = 7, top = 7;
+  m->getVideoWindowPosition(left, top);
+  EXPECT_EQ(left, 0);
+  EXPECT_EQ(top, 0);
+  EXPECT_FALSE(m->getVideoWindowVisible());
+  EXPECT_EQ(m->getVideoWindowOwner(), 0);
+  // An empty graph runs and stops.
+  EXPECT_TRUE(m->start());
+  EXPECT_TRUE(m->stop());
+  m->shutdown();
+}
