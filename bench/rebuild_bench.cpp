@@ -33,12 +33,12 @@ bool makeRegistry(std::string& dir) {
   dir = path;
   setenv("POINTSHARE_CLASS_REGISTRY", (dir + "/class_registry.txt").c_str(), 1);
   const char* modules[] = {
-    PLATFORM_FILTERS_MODULE, PLATFORM_CAPTURE_MODULE, OUTSIDE_FILTERS_MODULE,
+      PLATFORM_FILTERS_MODULE, PLATFORM_CAPTURE_MODULE, OUTSIDE_FILTERS_MODULE,
 #ifdef PLATFORM_CODECS_MODULE
-    PLATFORM_CODECS_MODULE,
+      PLATFORM_CODECS_MODULE,
 #endif
 #ifdef OSTREL_MODULE
-    OSTREL_MODULE,
+      OSTREL_MODULE,
 #endif
   };
   for (const char* m : modules)
@@ -78,9 +78,10 @@ int main() {
     }
     std::printf("graph: %u filters (camera, format transform, tee, renderer%s%s)\n", m->getNumFilters(),
                 withEncoder ? ", MPEG-4 V2 encoder" : "",
-                !withEncoder ? "" : (m->server->isDerivedFrom(rsNullRenderFilter::getStaticClassType())
-                                         ? ", null renderer"
-                                         : ", multicast server"));
+                !withEncoder ? ""
+                             : (m->server->isDerivedFrom(rsNullRenderFilter::getStaticClassType())
+                                    ? ", null renderer"
+                                    : ", multicast server"));
     std::vector<double> ms;
     uint64_t lastFrames = 0;
     int stalled = 0;
@@ -107,8 +108,9 @@ int main() {
     m->destroyGraph();
     m->shutdown();
     if (!ms.empty()) {
-      std::printf("rebuilds: %zu  median %.2f ms  p99 %.2f ms  min %.2f ms  max %.2f ms  (goal: median < 50 ms)\n",
-                  ms.size(), percentile(ms, 0.5), percentile(ms, 0.99), percentile(ms, 0.0), percentile(ms, 1.0));
+      std::printf(
+          "rebuilds: %zu  median %.2f ms  p99 %.2f ms  min %.2f ms  max %.2f ms  (goal: median < 50 ms)\n",
+          ms.size(), percentile(ms, 0.5), percentile(ms, 0.99), percentile(ms, 0.0), percentile(ms, 1.0));
       std::printf("rebuilds after which no picture reached the renderer within 70 ms: %d\n", stalled);
     }
   }

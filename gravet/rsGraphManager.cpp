@@ -59,8 +59,7 @@ bool rsGraphManager::initialize() {
     graph_ = nullptr;
     return false;
   }
-  if (!control_ &&
-      FAILED(graph_->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&control_)))) {
+  if (!control_ && FAILED(graph_->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&control_)))) {
     control_ = nullptr;
     return false;
   }
@@ -215,8 +214,8 @@ bool rsGraphManager::connectFilter(mxObjectPtr<rsFilter> from, unsigned outputIn
   return true;
 }
 
-bool rsGraphManager::disconnectFilter(mxObjectPtr<rsFilter> from, unsigned& outputIndex, mxObjectPtr<rsFilter> to,
-                                      unsigned& inputIndex) {
+bool rsGraphManager::disconnectFilter(mxObjectPtr<rsFilter> from, unsigned& outputIndex,
+                                      mxObjectPtr<rsFilter> to, unsigned& inputIndex) {
   outputIndex = 0;
   inputIndex = 0;
   if (from.isNull() || !from->isValid()) return false;

@@ -4,11 +4,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cinttypes>
-#include <functional>
-
 #include <chrono>
+#include <cinttypes>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -40,13 +39,13 @@ struct Modules {
 // Collects the boxes shown while it lives.
 struct BoxCatcher {
   BoxCatcher() {
-    platform::win::setMessageBoxHook([this](const std::string& title, const std::string& text,
-                                            platform::win::MessageBoxType type) {
-      boxes.push_back(text);
-      titles.push_back(title);
-      types.push_back(type);
-      return platform::win::MessageBoxResult::Ok;
-    });
+    platform::win::setMessageBoxHook(
+        [this](const std::string& title, const std::string& text, platform::win::MessageBoxType type) {
+          boxes.push_back(text);
+          titles.push_back(title);
+          types.push_back(type);
+          return platform::win::MessageBoxResult::Ok;
+        });
   }
   ~BoxCatcher() { platform::win::setMessageBoxHook({}); }
   std::vector<std::string> boxes, titles;
@@ -282,7 +281,8 @@ TEST(GravetGraphManager, TheGraphRegistryListsARunningGraph) {
 
   char expected[64];
   std::snprintf(expected, sizeof expected, "FilterGraph %08" PRIxPTR " pid %08x",
-                reinterpret_cast<uintptr_t>(static_cast<IUnknown*>(m->getGraphBuilder())), unsigned(getpid()));
+                reinterpret_cast<uintptr_t>(static_cast<IUnknown*>(m->getGraphBuilder())),
+                unsigned(getpid()));
   bool found = false;
   for (RegisteredGraph& g : registeredGraphs()) {
     if (g.name == expected) {

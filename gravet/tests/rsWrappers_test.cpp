@@ -8,14 +8,14 @@
 #include <functional>
 #include <thread>
 
+#include "gravet/rsBlendorFilter.h"
+#include "gravet/rsLoupexFilter.h"
 #include "gravet/rsPlatformFilters.h"
+#include "gravet/rsTracionFilter.h"
 #include "gravet/rsVideoRenderFilter.h"
 #include "gravet/tests/sender_graph.h"
 #include "platform/com/runtime.h"
 #include "platform/filters/outside/tests/private_registry.h"
-#include "gravet/rsBlendorFilter.h"
-#include "gravet/rsLoupexFilter.h"
-#include "gravet/rsTracionFilter.h"
 #ifdef GRAVET_HAS_MULTICAST_WRAPPERS
 #include "gravet/rsIngrelFilter.h"
 #include "gravet/rsOstrelFilter.h"
@@ -182,7 +182,8 @@ TEST(GravetWrappers, UnregisteredClassesLeaveEveryWrapperEmpty) {
   mxObjectPtr<rsAudioRenderFilter> audio = new rsAudioRenderFilter("AudioRender");
   mxObjectPtr<rsSmartTeeFilter> smart = new rsSmartTeeFilter("SmartTee");
   mxObjectPtr<rsInfPinTeeFilter> tee = new rsInfPinTeeFilter("VideoInfinitePinTee");
-  for (rsFilter* f : {static_cast<rsFilter*>(audio), static_cast<rsFilter*>(smart), static_cast<rsFilter*>(tee)}) {
+  for (rsFilter* f :
+       {static_cast<rsFilter*>(audio), static_cast<rsFilter*>(smart), static_cast<rsFilter*>(tee)}) {
     EXPECT_FALSE(f->isValid()) << f->getName().c_str();
     EXPECT_EQ(f->getNumInputPins(), 0u);
     EXPECT_EQ(f->getNumOutputPins(), 0u);
@@ -263,8 +264,8 @@ TEST(GravetWrappers, PlatformWrappersDriveTheRealFilters) {
 
   // A real owner window of the test's X server.
   Display* display = XOpenDisplay(nullptr);
-  ASSERT_NE(display, nullptr) << "no X server (DISPLAY=" << (std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "")
-                              << ")";
+  ASSERT_NE(display, nullptr) << "no X server (DISPLAY="
+                              << (std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "") << ")";
   Window owner = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 640, 480, 0, 0, 0);
   XMapWindow(display, owner);
   XSync(display, False);
@@ -355,14 +356,16 @@ TEST(GravetWrappers, PointerWrappersDriveTheRealFilters) {
   EXPECT_TRUE(waitFor([&] {
     tracion->getScreenSize(sw, sh);
     return sw == 1280u && sh == 1024u;
-  })) << sw << "x" << sh;
+  })) << sw
+      << "x" << sh;
   XWarpPointer(display, None, DefaultRootWindow(display), 0, 0, 0, 0, 320, 256);
   XSync(display, False);
   unsigned px = 0, py = 0;
   EXPECT_TRUE(waitFor([&] {
     tracion->getTracion(px, py);
     return px == 320u && py == 256u;
-  })) << px << ", " << py;
+  })) << px
+      << ", " << py;
   // A quarter of the screen each way, mapped into the origin and size set above.
   tracion->getNormalizedTracion(fx, fy);
   EXPECT_NEAR(fx, 0.25f + 0.25f * 0.5f, 0.01f);
