@@ -6,7 +6,9 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <atomic>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "filters/pointer/pointer_info.h"
@@ -615,4 +617,39 @@ TEST_F(OutsideFilters, ExtractorAndCompounderRebuildThePicture) {
   ASSERT_EQ(compound.push(1, cutOut), S_OK);
   ASSERT_EQ(compound.push(0, blank.rgb()), S_OK);
   expectSame(compound.lastPicture(W, H), p);
+}
+
+TEST_F(OutsideFilters, ExtractorFollowsAPointerMovingOnAnotherThread) {
+  // Pointer records arrive on their own thread while pictures stream in:
+  // every picture is cut whole at one of the two positions, never torn.
+  const int W = 320, H = 240;
+  Picture p = numbered(W, H);
+  Rig rig(CLSID_ImageExtract);
+  rig.filter.as<IImageExtractControl>()->SetOutputVideoFormat(kSQCIF);
+  ASSERT_EQ(rig.feed(0, rgb24(W, H)), S_OK);
+  ASSERT_EQ(rig.feed(1, pointerType()), S_OK);
+  ASSERT_EQ(rig.finish(), S_OK);
+  ASSERT_EQ(rig.run(), S_OK);
+  std::atomic<bool> done{false};
+  std::thread mover([&] {
+    Bytes a = pointerRecord(0.0f, 0.0f), b = pointerRecord(1.0f, 1.0f);
+    for (int i = 0; !done; ++i) rig.push(1, i % 2 ? a : b);
+  });
+  Bytes frame = p.rgb();
+  int atA = 0, atB = 0;
+  for (int i = 0; i < 200; ++i) {
+    ASSERT_EQ(rig.push(0, frame), S_OK);
+    Picture got = rig.lastPicture(128, 96);
+    ASSERT_EQ(got.w, 128);
+    // The window's top left pixel says where it was cut; the rest must agree.
+    int left = got.at(0, 0).b + ((got.at(0, 0).r - 0x40) << 8), top = got.at(0, 0).g;
+    ASSERT_TRUE((left == 0 && top == 0) || (left == W - 128 && top == H - 96) || (left == 96 && top == 72))
+        << left << "," << top;
+    (left == 0 ? atA : atB)++;
+    for (int y = 0; y < 96; y += 7)
+      for (int x = 0; x < 128; x += 5) ASSERT_EQ(got.at(x, y), p.at(left + x, top + y));
+  }
+  done = true;
+  mover.join();
+  EXPECT_EQ(atA + atB, 200);
 }
