@@ -47,6 +47,29 @@ TEST(BuiltinEnumerators, CaptureDevicesAreListedInAStableOrder) {
   }
 }
 
+TEST(BuiltinEnumerators, TheTestPatternCameraIsAnAnalogDevice) {
+  ClassRegistry registry;
+  ASSERT_TRUE(registry.load());
+  bool registered = false;
+  for (const CategoryMember& m : registry.members()) registered |= m.name == "Test Pattern Camera";
+  if (!registered) GTEST_SKIP() << "the capture sources are not registered in " << registry.path();
+  Com com;
+  mxObjectPtr<rsCaptureEnumerator> e = new rsCaptureEnumerator(rsCaptureEnumerator::VideoInputDevice);
+  mxObjectPtr<rsFilter> f;
+  int found = 0;
+  while (e->nextFilter(f)) {
+    if (std::string(f->getName().c_str()) != "Test Pattern Camera") continue;
+    ++found;
+    ASSERT_TRUE(f->isDerivedFrom(rsCaptureFilter::getStaticClassType()));
+    auto* camera = static_cast<rsCaptureFilter*>(f.get());
+    EXPECT_STREQ(camera->getFriendlyName().c_str(), "Test Pattern Camera");
+    EXPECT_TRUE(camera->isAnalogVideoCapture());
+    EXPECT_EQ(camera->getCapturePinIndex(), 0);
+    EXPECT_EQ(camera->getPreviewPinIndex(), 1);
+  }
+  EXPECT_EQ(found, 1);
+}
+
 TEST(BuiltinEnumerators, ExactlyTheAcceptedCodecs) {
   ClassRegistry registry;
   ASSERT_TRUE(registry.load());

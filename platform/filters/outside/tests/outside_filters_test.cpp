@@ -7,12 +7,14 @@
 #include <cstring>
 #include <limits>
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 #include "filters/pointer/pointer_info.h"
 #include "platform/com/com_ptr.h"
+#include "platform/filters/capture/capture_control.h"
 #include "platform/filters/null_renderer.h"
 #include "platform/filters/outside/outside_interfaces.h"
 #include "platform/filters/outside/picture.h"
@@ -154,6 +156,9 @@ class Rig {
     return connect(graph_.get(), source.get(), 0, filter.get(), input);
   }
   HRESULT finish() { return connect(graph_.get(), filter.get(), 0, sink_.get(), 0); }
+  HRESULT addToGraph(IBaseFilter* other) { return graph_->AddFilter(other, nullptr); }
+  // Connects output `output` of another filter in the graph to input 0.
+  HRESULT connectFrom(IBaseFilter* other, int output) { return connect(graph_.get(), other, output, filter.get(), 0); }
   HRESULT run() { return graph_.as<IMediaControl>()->Run(); }
   HRESULT stop() { return graph_.as<IMediaControl>()->Stop(); }
   HRESULT push(int input, const Bytes& data, const REFERENCE_TIME* start = nullptr) {
@@ -194,6 +199,7 @@ class OutsideFilters : public ::testing::Test {
     ASSERT_TRUE(registry_->add(OUTSIDE_TEST_MODULE));
     ASSERT_TRUE(registry_->add(OUTSIDE_FILTERS_MODULE));
     ASSERT_TRUE(registry_->add(PLATFORM_FILTERS_MODULE));
+    ASSERT_TRUE(registry_->add(PLATFORM_CAPTURE_MODULE));
   }
   static void TearDownTestSuite() {
     delete registry_;
@@ -652,4 +658,51 @@ TEST_F(OutsideFilters, ExtractorFollowsAPointerMovingOnAnotherThread) {
   done = true;
   mover.join();
   EXPECT_EQ(atA + atB, 200);
+}
+
+TEST_F(OutsideFilters, FormatTransformTakesEveryFormatOfTheTestPatternCamera) {
+  // The built-in camera's pictures in each format it offers, scaled to CIF.
+  ComPtr<IBaseFilter> probe = createFilter(CLSID_TestPatternCamera);
+  ASSERT_TRUE(probe);
+  auto capture = probe.as<IVideoCaptureControl>();
+  ASSERT_TRUE(capture);
+  LONG formats = 0;
+  ASSERT_EQ(capture->GetFormatCount(&formats), S_OK);
+  ASSERT_GT(formats, 0);
+  std::vector<MediaType> types;
+  for (LONG i = 0; i < formats; ++i) {
+    AM_MEDIA_TYPE mt{};
+    ASSERT_EQ(capture->GetFormat(i, &mt), S_OK);
+    types.emplace_back(mt);
+    FreeMediaType(mt);
+  }
+  probe = nullptr;
+  int tried = 0;
+  for (const MediaType& type : types) {
+    if (type.subtype() != MEDIASUBTYPE_RGB24 && type.subtype() != MEDIASUBTYPE_YUY2 &&
+        type.subtype() != MEDIASUBTYPE_I420)
+      continue;
+    SCOPED_TRACE(guidToString(type.subtype()));
+    ++tried;
+    Rig rig(CLSID_FormatTransform);
+    rig.filter.as<IFormatTransformControl>()->SetOutputVideoFormat(kCIF);
+    ComPtr<IBaseFilter> camera = createFilter(CLSID_TestPatternCamera);
+    ASSERT_EQ(camera.as<IVideoCaptureControl>()->SetFormat(type.ptr()), S_OK);
+    ASSERT_EQ(rig.addToGraph(camera.get()), S_OK);
+    ASSERT_EQ(rig.connectFrom(camera.get(), 0), S_OK);
+    ASSERT_EQ(rig.finish(), S_OK);
+    int code = -1;
+    rig.filter.as<IFormatTransformControl>()->GetActualInputVideoFormatColor(&code);
+    EXPECT_EQ(code, type.subtype() == MEDIASUBTYPE_RGB24 ? kRGB24 : type.subtype() == MEDIASUBTYPE_YUY2 ? kYUY2 : kI420);
+    ASSERT_EQ(rig.run(), S_OK);
+    for (int i = 0; i < 200 && rig.count() < 3; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    ASSERT_EQ(rig.stop(), S_OK);
+    ASSERT_GE(rig.count(), 3u);
+    Picture got = rig.lastPicture(352, 288);
+    ASSERT_EQ(got.w, 352);
+    int lit = 0;
+    for (const Rgb& c : got.px) lit += (c.r | c.g | c.b) != 0;
+    EXPECT_GT(lit, 352 * 288 / 4);  // a picture, not a black frame
+  }
+  EXPECT_GT(tried, 0);
 }
