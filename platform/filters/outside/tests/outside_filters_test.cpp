@@ -15,6 +15,7 @@
 #include "filters/pointer/pointer_info.h"
 #include "platform/com/com_ptr.h"
 #include "platform/filters/capture/capture_control.h"
+#include "platform/filters/codecs/codecs.h"
 #include "platform/filters/null_renderer.h"
 #include "platform/filters/outside/outside_interfaces.h"
 #include "platform/filters/outside/picture.h"
@@ -157,6 +158,17 @@ class Rig {
   }
   HRESULT finish() { return connect(graph_.get(), filter.get(), 0, sink_.get(), 0); }
   HRESULT addToGraph(IBaseFilter* other) { return graph_->AddFilter(other, nullptr); }
+  // A push source of this type in the graph, not connected.
+  ComPtr<IBaseFilter> addSource(const MediaType& mt) {
+    ComPtr<IBaseFilter> source = createFilter(CLSID_PushSource);
+    if (!source) return {};
+    source.as<IPushSource>()->SetMediaType(mt.ptr());
+    graph_->AddFilter(source.get(), nullptr);
+    return source;
+  }
+  HRESULT link(IBaseFilter* from, int output, IBaseFilter* to, int input) {
+    return connect(graph_.get(), from, output, to, input);
+  }
   // Connects output `output` of another filter in the graph to input 0.
   HRESULT connectFrom(IBaseFilter* other, int output) { return connect(graph_.get(), other, output, filter.get(), 0); }
   HRESULT run() { return graph_.as<IMediaControl>()->Run(); }
@@ -200,6 +212,7 @@ class OutsideFilters : public ::testing::Test {
     ASSERT_TRUE(registry_->add(OUTSIDE_FILTERS_MODULE));
     ASSERT_TRUE(registry_->add(PLATFORM_FILTERS_MODULE));
     ASSERT_TRUE(registry_->add(PLATFORM_CAPTURE_MODULE));
+    ASSERT_TRUE(registry_->add(PLATFORM_CODECS_MODULE));
   }
   static void TearDownTestSuite() {
     delete registry_;
@@ -705,4 +718,54 @@ TEST_F(OutsideFilters, FormatTransformTakesEveryFormatOfTheTestPatternCamera) {
     EXPECT_GT(lit, 352 * 288 / 4);  // a picture, not a black frame
   }
   EXPECT_GT(tried, 0);
+}
+
+TEST_F(OutsideFilters, CompounderTakesTheCutOutFromTheMpeg4Decoder) {
+  // The receiver's second stream: the cut-out comes through the MPEG-4 V2
+  // encoder and decoder into the compounder, which lays it over the base.
+  Picture cutOut(176, 144);
+  for (int y = 0; y < 144; ++y)
+    for (int x = 0; x < 176; ++x) cutOut.at(x, y) = {uint8_t(x), uint8_t(y), 128};
+  Picture base(352, 288, {60, 60, 60});
+  Rig rig(CLSID_ImageCompound);
+  ASSERT_EQ(rig.feed(0, rgb24(352, 288)), S_OK);
+  ComPtr<IBaseFilter> source = rig.addSource(rgb24(176, 144));
+  ComPtr<IBaseFilter> encoder = createFilter(CLSID_MP42Encoder);
+  ComPtr<IBaseFilter> decoder = createFilter(CLSID_MP42Decoder);
+  ASSERT_TRUE(source && encoder && decoder);
+  ASSERT_EQ(rig.addToGraph(encoder.get()), S_OK);
+  ASSERT_EQ(rig.addToGraph(decoder.get()), S_OK);
+  ASSERT_EQ(rig.link(source.get(), 0, encoder.get(), 0), S_OK);
+  ASSERT_EQ(rig.link(encoder.get(), 0, decoder.get(), 0), S_OK);
+  ASSERT_EQ(rig.link(decoder.get(), 0, rig.filter.get(), 1), S_OK);
+  ASSERT_EQ(rig.feed(2, pointerType()), S_OK);
+  ASSERT_EQ(rig.finish(), S_OK);
+  ASSERT_EQ(rig.run(), S_OK);
+  ASSERT_EQ(rig.push(2, pointerRecord(0.5f, 0.5f)), S_OK);
+  Bytes frame = cutOut.rgb();
+  for (int i = 0; i < 12; ++i) {
+    REFERENCE_TIME t = REFERENCE_TIME(i) * 400000;
+    ASSERT_EQ(source.as<IPushSource>()->Push(frame.data(), LONG(frame.size()), &t), S_OK);
+  }
+  LONG aw = 0, ah = 0;
+  rig.filter.as<IImageCompoundControl>()->GetAdditionalVideoSize(&aw, &ah);
+  EXPECT_EQ(aw, 176);
+  EXPECT_EQ(ah, 144);
+  ASSERT_EQ(rig.push(0, base.rgb()), S_OK);
+  Picture got = rig.lastPicture(352, 288);
+  ASSERT_EQ(got.w, 352);
+  // Inside the placed window (88, 72) the decoded cut-out, close to the
+  // original; outside it the base, exactly.
+  double error = 0;
+  for (int y = 0; y < 144; ++y)
+    for (int x = 0; x < 176; ++x) {
+      const Rgb &g = got.at(88 + x, 72 + y), &w = cutOut.at(x, y);
+      error += std::abs(g.r - w.r) + std::abs(g.g - w.g) + std::abs(g.b - w.b);
+    }
+  EXPECT_LT(error / (176 * 144 * 3), 8.0);
+  for (int y = 0; y < 288; y += 3)
+    for (int x = 0; x < 352; x += 3) {
+      if (x >= 88 && x < 88 + 176 && y >= 72 && y < 72 + 144) continue;
+      ASSERT_EQ(got.at(x, y), base.at(x, y)) << x << "," << y;
+    }
 }
