@@ -1,6 +1,7 @@
 // The format transform, the image extractor and the image compounder in real
 // graphs: hand-made pictures pushed in through the test module's source,
 // every output pixel checked at a null renderer.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -207,11 +208,18 @@ class OutsideFilters : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     registry_ = new PrivateRegistry;
+    // One session for the whole run, never ended: the codec and capture
+    // modules stay loaded to the end (the libraries they link keep global
+    // state that an unload would lose).
+    session_ = new ComSession;
     // The test module first: the real compounder then replaces its stand-in.
     ASSERT_TRUE(registry_->add(OUTSIDE_TEST_MODULE));
     ASSERT_TRUE(registry_->add(OUTSIDE_FILTERS_MODULE));
     ASSERT_TRUE(registry_->add(PLATFORM_FILTERS_MODULE));
     ASSERT_TRUE(registry_->add(PLATFORM_CAPTURE_MODULE));
+    // The codecs module loses global state of the libraries it links when it
+    // is unloaded (registration loads and unloads it): keep it loaded.
+    ASSERT_NE(dlopen(PLATFORM_CODECS_MODULE, RTLD_NOW | RTLD_NODELETE), nullptr);
     ASSERT_TRUE(registry_->add(PLATFORM_CODECS_MODULE));
   }
   static void TearDownTestSuite() {
@@ -220,6 +228,7 @@ class OutsideFilters : public ::testing::Test {
   }
   ComSession com;
   static inline PrivateRegistry* registry_ = nullptr;
+  static inline ComSession* session_ = nullptr;
 };
 
 void expectSame(const Picture& got, const Picture& want, int tolerance = 0) {
