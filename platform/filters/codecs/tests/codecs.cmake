@@ -6,7 +6,7 @@ project_add_test(NAME platform_codecs_graph_test
   LIBS platform_media PkgConfig::LIBAV
   LABELS unit thread
   TIMEOUT 300)
-add_dependencies(platform_codecs_graph_test platform_codecs platform_filters)
+add_dependencies(platform_codecs_graph_test platform_codecs platform_filters platform_capture)
 # The decoders' sample entry; the codec sources are compiled into the fuzzer
 # so that their coverage guides it.
 project_add_fuzzer(NAME video_decoder_fuzz
