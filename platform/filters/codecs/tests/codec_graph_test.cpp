@@ -212,6 +212,32 @@ TEST_F(CodecGraph, MP42SettingsShowInTheCodedStream) {
   EXPECT_GT(bytes(fine), 2 * bytes(rough));
 }
 
+TEST_F(CodecGraph, MP42SettingsChangedWhileStreamingTakeEffectAtOnce) {
+  // The key-frame interval changes from 30 to 5 just before picture 40 is
+  // encoded: the encoder restarts there with a key frame, then keys every 5.
+  const uint32_t frames = 60;
+  PatternSource* source = addSource(352, 288, frames);
+  auto encoder = addFilter(graph.get(), CLSID_MP42Encoder, u"Encoder");
+  auto compression = encoder.as<IVideoCompression>();
+  ASSERT_TRUE(compression);
+  IBaseFilter* before = addTamper([&](uint64_t i, IMediaSample*) {
+    if (i == 40) compression->SetKeyFrameInterval(5);
+    return true;
+  });
+  Collected tap;
+  auto renderer = addTap(graph.get(), &tap, u"Renderer");
+  ASSERT_EQ(connect(graph.get(), source, 0, before, 0), S_OK);
+  ASSERT_EQ(connect(graph.get(), before, 0, encoder.get(), 0), S_OK);
+  ASSERT_EQ(connect(graph.get(), encoder.get(), 0, renderer.get(), 0), S_OK);
+  run(tap);
+  auto got = tap.take();
+  ASSERT_EQ(got.size(), frames);
+  for (size_t i = 0; i < got.size(); ++i) {
+    bool key = i < 40 ? i % 30 == 0 : (i - 40) % 5 == 0;
+    EXPECT_EQ(got[i].sync, key) << "frame " << i;
+  }
+}
+
 TEST_F(CodecGraph, MP42SettingsClampAndPersist) {
   auto encoder = createFilter(CLSID_MP42Encoder);
   auto c = encoder.as<IVideoCompression>();
