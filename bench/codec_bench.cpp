@@ -9,8 +9,11 @@
 // the decoder into RGB24; ffmpeg decodes the same stream from a file into
 // RGB24 for its null output. MPEG-4 V2 runs at 1500 kbit/s with a key frame
 // every 30 frames (single-threaded, as the codec is); DV runs with slice
-// threads in both. The time of each side is the best of three runs; for
-// ffmpeg it is its own "rtime" of the transcoding, without start-up.
+// threads in both. Each side's figure is the best of five runs taken in
+// turns; for ffmpeg the times are its own -benchmark figures of the
+// transcoding, without start-up. Speeds are given by the wall clock and by
+// processor time (steadier on a shared machine). CODEC_BENCH_DEBUG=1 prints
+// the timing of each graph run.
 #include <algorithm>
 #include <atomic>
 #include <chrono>

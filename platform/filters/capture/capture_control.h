@@ -41,7 +41,7 @@ struct IVideoCaptureControl : IUnknown {
   virtual HRESULT SetFormat(const AM_MEDIA_TYPE* mt) = 0;  // 5
   // Time between frames in 100 ns units; kept between 1 and 120 frames per
   // second. Takes effect at the next start.
-  virtual HRESULT SetFrameInterval(REFERENCE_TIME interval) = 0;  // 6
+  virtual HRESULT SetFrameInterval(REFERENCE_TIME interval) = 0;   // 6
   virtual HRESULT GetFrameInterval(REFERENCE_TIME* interval) = 0;  // 7
   // Frames captured and frames dropped (late or not taken by the capture
   // pin) since the last start from stopped.
@@ -60,7 +60,7 @@ PLATFORM_INTERFACE_ID(IVideoCaptureControl, IID_IVideoCaptureControl);
 struct IScreenCaptureControl : IUnknown {
   // The window to capture (an X11 window id); 0, the default, captures the
   // whole desktop. Takes effect at the next start.
-  virtual HRESULT SetCaptureWindow(OAHWND window) = 0;  // 3
+  virtual HRESULT SetCaptureWindow(OAHWND window) = 0;   // 3
   virtual HRESULT GetCaptureWindow(OAHWND* window) = 0;  // 4
 
  protected:

@@ -135,7 +135,8 @@ CaptureFilter::~CaptureFilter() {
 
 HRESULT CaptureFilter::nonDelegatingQueryInterface(REFIID iid, void** object) {
   if (iid == IID_IVideoCaptureControl) return getInterface(static_cast<IVideoCaptureControl*>(this), object);
-  if (iid == IID_IAMAnalogVideoDecoder) return getInterface(static_cast<IAMAnalogVideoDecoder*>(this), object);
+  if (iid == IID_IAMAnalogVideoDecoder)
+    return getInterface(static_cast<IAMAnalogVideoDecoder*>(this), object);
   return SourceFilter::nonDelegatingQueryInterface(iid, object);
 }
 
@@ -231,7 +232,8 @@ REFERENCE_TIME CaptureFilter::streamNowLocked() {
 }
 
 void CaptureFilter::endStream(const std::string& why) {
-  platformLog(PlatformLogLevel::Error, "capture device \"%s\": %s; capture stopped", name_.c_str(), why.c_str());
+  platformLog(PlatformLogLevel::Error, "capture device \"%s\": %s; capture stopped", name_.c_str(),
+              why.c_str());
   lost_ = true;
   {
     std::lock_guard<std::mutex> s(shelfLock_);

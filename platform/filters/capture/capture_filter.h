@@ -64,7 +64,9 @@ class CaptureFilter : public SourceFilter, public IVideoCaptureControl, public I
  public:
   CaptureFilter(const CLSID& clsid, std::unique_ptr<CaptureDevice> device, std::string name);
   ~CaptureFilter() override;
-  HRESULT QueryInterface(REFIID iid, void** object) override { return SourceFilter::QueryInterface(iid, object); }
+  HRESULT QueryInterface(REFIID iid, void** object) override {
+    return SourceFilter::QueryInterface(iid, object);
+  }
   ULONG AddRef() override { return SourceFilter::AddRef(); }
   ULONG Release() override { return SourceFilter::Release(); }
   HRESULT nonDelegatingQueryInterface(REFIID iid, void** object) override;

@@ -25,7 +25,8 @@ HRESULT CapturePropertyPage::onConnect(IUnknown* object) {
   std::string format = "not connected";
   ComPtr<IBaseFilter> filter;
   ComPtr<IEnumPins> pins;
-  if (SUCCEEDED(object->QueryInterface(IID_IBaseFilter, filter.putVoid())) && SUCCEEDED(filter->EnumPins(pins.put()))) {
+  if (SUCCEEDED(object->QueryInterface(IID_IBaseFilter, filter.putVoid())) &&
+      SUCCEEDED(filter->EnumPins(pins.put()))) {
     ComPtr<IPin> pin;
     while (pins->Next(1, pin.put(), nullptr) == S_OK) {
       AM_MEDIA_TYPE mt{};

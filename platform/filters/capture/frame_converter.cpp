@@ -42,7 +42,8 @@ bool FrameConverter::convert(const VideoFormat& f, uint8_t* dst, size_t size) {
   auto key = std::make_tuple(int(layout_), width_, height_, f.width, f.height, f.subtype.Data1);
   SwsContext*& ctx = scalers_[key];
   if (!ctx)
-    ctx = sws_getContext(width_, height_, in, f.width, f.height, out, SWS_BILINEAR, nullptr, nullptr, nullptr);
+    ctx =
+        sws_getContext(width_, height_, in, f.width, f.height, out, SWS_BILINEAR, nullptr, nullptr, nullptr);
   if (!ctx) return false;
   const uint8_t* src[4] = {pixels_.data(), nullptr, nullptr, nullptr};
   int srcStride[4] = {static_cast<int>(stride_), 0, 0, 0};
@@ -54,7 +55,8 @@ bool FrameConverter::convert(const VideoFormat& f, uint8_t* dst, size_t size) {
     planes[0] = dst + size_t(stride) * size_t(f.height - 1);
     strides[0] = -stride;
     for (int y = 0; y < f.height; ++y)  // the row padding
-      std::memset(dst + size_t(stride) * size_t(y) + size_t(f.width) * 3, 0, size_t(stride) - size_t(f.width) * 3);
+      std::memset(dst + size_t(stride) * size_t(y) + size_t(f.width) * 3, 0,
+                  size_t(stride) - size_t(f.width) * 3);
   } else if (f.subtype == MEDIASUBTYPE_YUY2) {
     planes[0] = dst;
     strides[0] = f.width * 2;

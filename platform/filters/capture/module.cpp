@@ -20,8 +20,8 @@ const ServerClass kClasses[] = {
      createObject<V4l2Camera>},
     {&CLSID_TestPatternCamera, kTestPatternCameraName, MERIT_DO_NOT_USE, &CLSID_VideoInputDeviceCategory, 2,
      kCapturePins, createObject<TestPatternCamera>},
-    {&CLSID_ScreenCapture, kScreenCaptureName, MERIT_DO_NOT_USE, &CLSID_VideoInputDeviceCategory, 2, kCapturePins,
-     createObject<ScreenCapture>},
+    {&CLSID_ScreenCapture, kScreenCaptureName, MERIT_DO_NOT_USE, &CLSID_VideoInputDeviceCategory, 2,
+     kCapturePins, createObject<ScreenCapture>},
     {&CLSID_CapturePropertyPage, "Capture Property Page", 0, nullptr, 0, nullptr,
      createObject<CapturePropertyPage>},
 };
@@ -38,6 +38,7 @@ extern "C" __attribute__((visibility("default"))) HRESULT DllEnumerateDevices(co
                                                                               void* context) {
   if (!category || !clsid || !found) return E_POINTER;
   if (*category != CLSID_VideoInputDeviceCategory || *clsid != CLSID_V4l2Camera) return S_FALSE;
-  for (const V4l2CameraInfo& camera : listV4l2Cameras()) found(context, camera.name.c_str(), camera.path.c_str());
+  for (const V4l2CameraInfo& camera : listV4l2Cameras())
+    found(context, camera.name.c_str(), camera.path.c_str());
   return S_OK;
 }

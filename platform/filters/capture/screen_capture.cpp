@@ -46,7 +46,8 @@ bool trueColourRoot(xcb_connection_t* c, uint32_t* root) {
   for (auto d = xcb_screen_allowed_depths_iterator(screen); d.rem; xcb_depth_next(&d))
     for (auto v = xcb_depth_visuals_iterator(d.data); v.rem; xcb_visualtype_next(&v))
       if (v.data->visual_id == screen->root_visual)
-        if (v.data->red_mask != 0xFF0000 || v.data->green_mask != 0xFF00 || v.data->blue_mask != 0xFF) return false;
+        if (v.data->red_mask != 0xFF0000 || v.data->green_mask != 0xFF00 || v.data->blue_mask != 0xFF)
+          return false;
   *root = screen->root;
   return true;
 }
@@ -63,7 +64,8 @@ std::vector<VideoFormat> ScreenDevice::formats() {
     uint32_t root = 0;
     int w = 0, h = 0;
     uint8_t err = 0;
-    if (!xcb_connection_has_error(c) && trueColourRoot(c, &root) && windowSize(c, window_ ? window_.load() : root, &w, &h, &err))
+    if (!xcb_connection_has_error(c) && trueColourRoot(c, &root) &&
+        windowSize(c, window_ ? window_.load() : root, &w, &h, &err))
       sizes.push_back({w & ~1, h & ~1});
     xcb_disconnect(c);
   }
@@ -121,7 +123,8 @@ GrabResult ScreenDevice::grab(uint64_t, std::string* error) {
   xcb_generic_error_t* e = nullptr;
   Reply<xcb_get_image_reply_t> image(xcb_get_image_reply(
       connection_,
-      xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, target_, 0, 0, uint16_t(w), uint16_t(h), ~0u), &e));
+      xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, target_, 0, 0, uint16_t(w), uint16_t(h), ~0u),
+      &e));
   code = e ? e->error_code : 0;
   std::free(e);
   if (!image) {
@@ -150,7 +153,8 @@ ScreenCapture::ScreenCapture()
 }
 
 HRESULT ScreenCapture::nonDelegatingQueryInterface(REFIID iid, void** object) {
-  if (iid == IID_IScreenCaptureControl) return getInterface(static_cast<IScreenCaptureControl*>(this), object);
+  if (iid == IID_IScreenCaptureControl)
+    return getInterface(static_cast<IScreenCaptureControl*>(this), object);
   return CaptureFilter::nonDelegatingQueryInterface(iid, object);
 }
 

@@ -34,7 +34,9 @@ class ScreenDevice final : public CaptureDevice {
 class ScreenCapture final : public CaptureFilter, public IScreenCaptureControl {
  public:
   ScreenCapture();
-  HRESULT QueryInterface(REFIID iid, void** object) override { return CaptureFilter::QueryInterface(iid, object); }
+  HRESULT QueryInterface(REFIID iid, void** object) override {
+    return CaptureFilter::QueryInterface(iid, object);
+  }
   ULONG AddRef() override { return CaptureFilter::AddRef(); }
   ULONG Release() override { return CaptureFilter::Release(); }
   HRESULT nonDelegatingQueryInterface(REFIID iid, void** object) override;

@@ -58,7 +58,8 @@ struct Layout {
       int col = x * test_pattern::kCodeColumns / width;
       // Block edges are col*width/16; find the block whose range holds x.
       while (col > 0 && x < col * width / test_pattern::kCodeColumns) --col;
-      while (col < test_pattern::kCodeColumns - 1 && x >= (col + 1) * width / test_pattern::kCodeColumns) ++col;
+      while (col < test_pattern::kCodeColumns - 1 && x >= (col + 1) * width / test_pattern::kCodeColumns)
+        ++col;
       int bit = row * test_pattern::kCodeColumns + col;
       return (code >> bit) & 1 ? kWhite : kBlack;
     }

@@ -33,7 +33,9 @@ bool isCaptureNode(int fd, std::string* card) {
   if (retryIoctl(fd, VIDIOC_QUERYCAP, &cap, false) < 0) return false;
   uint32_t caps = cap.capabilities & V4L2_CAP_DEVICE_CAPS ? cap.device_caps : cap.capabilities;
   if (!(caps & V4L2_CAP_VIDEO_CAPTURE) || !(caps & (V4L2_CAP_STREAMING | V4L2_CAP_READWRITE))) return false;
-  if (card) card->assign(reinterpret_cast<const char*>(cap.card), strnlen(reinterpret_cast<const char*>(cap.card), sizeof cap.card));
+  if (card)
+    card->assign(reinterpret_cast<const char*>(cap.card),
+                 strnlen(reinterpret_cast<const char*>(cap.card), sizeof cap.card));
   return true;
 }
 
@@ -120,8 +122,9 @@ std::vector<PictureSize> V4l2Device::cameraSizes() {
   }
   v4l2_close(fd);
   // The largest size is the native one and is offered first.
-  std::stable_sort(sizes.begin(), sizes.end(),
-                   [](const PictureSize& a, const PictureSize& b) { return a.width * a.height > b.width * b.height; });
+  std::stable_sort(sizes.begin(), sizes.end(), [](const PictureSize& a, const PictureSize& b) {
+    return a.width * a.height > b.width * b.height;
+  });
   return sizes;
 }
 

@@ -45,7 +45,9 @@ class V4l2Device final : public CaptureDevice {
 class V4l2Camera final : public CaptureFilter, public IPersistPropertyBag {
  public:
   V4l2Camera();
-  HRESULT QueryInterface(REFIID iid, void** object) override { return CaptureFilter::QueryInterface(iid, object); }
+  HRESULT QueryInterface(REFIID iid, void** object) override {
+    return CaptureFilter::QueryInterface(iid, object);
+  }
   ULONG AddRef() override { return CaptureFilter::AddRef(); }
   ULONG Release() override { return CaptureFilter::Release(); }
   HRESULT nonDelegatingQueryInterface(REFIID iid, void** object) override;

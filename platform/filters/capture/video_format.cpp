@@ -69,7 +69,7 @@ bool videoFormatOf(const AM_MEDIA_TYPE& mt, VideoFormat* f) {
 }
 
 std::string describeVideoFormat(const VideoFormat& f) {
-  const char* name = f.subtype == MEDIASUBTYPE_RGB24 ? "RGB24"
+  const char* name = f.subtype == MEDIASUBTYPE_RGB24  ? "RGB24"
                      : f.subtype == MEDIASUBTYPE_YUY2 ? "YUY2"
                      : f.subtype == MEDIASUBTYPE_I420 ? "I420"
                                                       : "?";

@@ -7,8 +7,9 @@
 //   - "DV Video Encoder": 720x480 (or 720x576) video in, dvsd frames out.
 //   - "DV Video Decoder": dvsd in, RGB out; IIPDVDec chooses the display size.
 //   - "Built-in DV Camera": a video input device delivering 720x480 dvsd
-//     frames of a moving, deterministic picture whose frame number is coded
-//     into its top rows (frame_code.h), made with the DV encoder.
+//     frames, made with the DV encoder, of the same moving picture as the
+//     "Test Pattern Camera", frame number in the pixels included (read it
+//     back with capture/test_pattern_code.h).
 // Decoders drop a sample they cannot decode and then every sample up to the
 // next key frame; a sample marked as a discontinuity (frames lost upstream)
 // does the same unless it is a key frame itself.

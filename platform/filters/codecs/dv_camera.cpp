@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "platform/com/log.h"
-#include "platform/filters/codecs/frame_code.h"
+#include "platform/filters/capture/test_pattern_image.h"
 #include "platform/filters/codecs/video_types.h"
 #include "platform/media/guids.h"
 #include "platform/media/results.h"
@@ -71,8 +71,9 @@ HRESULT DVCameraStream::fillBuffer(IMediaSample* sample) {
   std::this_thread::sleep_until(due);
 
   const int w = DVCamera::kWidth, h = DVCamera::kHeight;
-  drawCodedPicture(picture_.data(), ptrdiff_t(w) * 3, w, h, frame_);
-  PictureFormat format{AV_PIX_FMT_BGR24, w, h, false};
+  if (!renderTestPattern(frame_, VideoFormat{w, h, MEDIASUBTYPE_RGB24}, picture_.data(), picture_.size()))
+    return E_FAIL;
+  PictureFormat format{AV_PIX_FMT_BGR24, w, h, true};
   if (!encoder_.encode(format, picture_.data()) || encoder_.data().empty()) {
     platformLog(PlatformLogLevel::Error, "Built-in DV Camera: the DV encoder failed");
     return E_FAIL;

@@ -1,8 +1,10 @@
 // "Built-in DV Camera": a video input device that every machine has. Its one
 // output pin (capture category, no preview pin, buffer negotiation) delivers
 // 720x480 dvsd frames at 29.97 frames per second, paced in real time and
-// stamped with the stream time they were made at. Each frame is the moving
-// picture of frame_code.h with its frame number, made with the DV encoder.
+// stamped with the stream time they were made at. Each frame is the
+// test-pattern camera's moving picture (capture/test_pattern_image.h) with
+// its frame number in the pixels (capture/test_pattern_code.h, counted from
+// 0 at each start), made with the DV encoder.
 // Like a DV camera it offers no analog-decoder interface.
 #pragma once
 #include <chrono>

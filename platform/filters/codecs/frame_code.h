@@ -1,5 +1,6 @@
-// The moving, deterministic picture of the built-in DV camera and the code
-// of its frame number: 20 bits as 16x16 blocks across the top 16 rows (most
+// The moving, deterministic picture of the codec tests, benchmark and fuzzer
+// (smooth, so that picture quality can be measured) and the code of its
+// frame number: 20 bits as 16x16 blocks across the top 16 rows (most
 // significant bit first, white for 1, black for 0) and their complements in
 // the 16 rows below, so that a reader can tell a damaged code from a number.
 // The blocks sit on the 16-pixel grid of the codecs' macroblocks, so the

@@ -3,6 +3,8 @@
 // members of the video compressor category and the camera of the video
 // input category; the decoders are found by the filter mapper through their
 // merit and their input pin types.
+#include <dlfcn.h>
+
 #include "platform/com/module_server.h"
 #include "platform/filters/codecs/codecs.h"
 #include "platform/filters/codecs/dv_camera.h"
@@ -34,6 +36,15 @@ const ServerClass kClasses[] = {
     {&CLSID_DVCamera, kDVCameraName, MERIT_DO_NOT_USE, &CLSID_VideoInputDeviceCategory, 1, kDVCameraPins,
      createObject<DVCamera>},
 };
+
+// libavcodec and the libraries it pulls in keep global state that is lost,
+// not freed, when they are unloaded: once loaded, this module and what it
+// links stay loaded.
+__attribute__((constructor)) void pinModule() {
+  Dl_info info{};
+  if (!dladdr(reinterpret_cast<void*>(&pinModule), &info) || !info.dli_fname) return;
+  if (void* self = dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE)) dlclose(self);
+}
 
 }  // namespace
 

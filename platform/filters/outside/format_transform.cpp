@@ -297,14 +297,16 @@ HRESULT FormatTransform::SetOutputVideoFormat(int code) {
 HRESULT FormatTransform::GetActualOutputVideoSize(LONG* width, LONG* height) {
   if (!width || !height) return E_POINTER;
   std::lock_guard<std::recursive_mutex> g(lock_);
+  // The connected output; else what the connected input would give; else
+  // the chosen size (0 x 0 for Through with nothing connected).
   int w = 0, h = 0;
   Input in;
-  if (outputPin()->isConnected() && rgb24Size(outputPin()->currentMediaType(), &w, &h)) {
-  } else if (inputPin()->isConnected() && describeInput(inputPin()->currentMediaType(), &in)) {
+  bool known = outputPin()->isConnected() && rgb24Size(outputPin()->currentMediaType(), &w, &h);
+  if (!known && inputPin()->isConnected() && describeInput(inputPin()->currentMediaType(), &in)) {
     outputSize(in, &w, &h);
-  } else if (!videoFormatSize(outputFormat_.load(), &w, &h)) {
-    w = h = 0;
+    known = true;
   }
+  if (!known && !videoFormatSize(outputFormat_.load(), &w, &h)) w = h = 0;
   *width = w;
   *height = h < 0 ? -h : h;
   return S_OK;

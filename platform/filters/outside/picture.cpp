@@ -155,7 +155,7 @@ void blendWindow(const PictureView& add, const std::vector<uint16_t>& weights, c
   int x0 = std::max(0, -left), x1 = std::min(add.width, dst.width - left);
   for (int y = y0; y < y1; ++y) {
     const uint8_t* a = add.row(y);
-    uint8_t* d = dst.row(top + y) + size_t(left) * 3;
+    uint8_t* d = dst.row(top + y) + ptrdiff_t(left) * 3;  // left may be negative
     const uint16_t* wr = &weights[size_t(y) * add.width];
     for (int x = x0; x < x1; ++x) {
       unsigned wt = wr[x];

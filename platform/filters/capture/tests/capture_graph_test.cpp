@@ -51,9 +51,10 @@ struct Received {
     std::lock_guard<std::mutex> g(self->lock);
     const VideoFormat& f = self->format;
     uint32_t n = 0;
-    bool ok = f.subtype == MEDIASUBTYPE_RGB24  ? test_pattern::readFrameNumberRgb24(p, f.width, f.height, &n)
-              : f.subtype == MEDIASUBTYPE_YUY2 ? test_pattern::readFrameNumberYuy2(p, f.width, f.height, &n)
-                                               : test_pattern::readFrameNumberLuma(p, f.width, f.height, f.width, &n);
+    bool ok = f.subtype == MEDIASUBTYPE_RGB24 ? test_pattern::readFrameNumberRgb24(p, f.width, f.height, &n)
+              : f.subtype == MEDIASUBTYPE_YUY2
+                  ? test_pattern::readFrameNumberYuy2(p, f.width, f.height, &n)
+                  : test_pattern::readFrameNumberLuma(p, f.width, f.height, f.width, &n);
     if (!ok) {
       ++self->unreadable;
     } else if (self->checkPixels) {
@@ -214,13 +215,16 @@ TEST_F(CaptureGraph, PinCategoriesBufferNegotiationAnalogDecoderFormatsAndPage) 
     ASSERT_TRUE(ks);
     GUID category{};
     DWORD returned = 0;
-    ASSERT_EQ(ks->Get(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, nullptr, 0, &category, sizeof category, &returned),
-              S_OK);
+    ASSERT_EQ(
+        ks->Get(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, nullptr, 0, &category, sizeof category, &returned),
+        S_OK);
     EXPECT_EQ(category, *want[i]);
     EXPECT_EQ(returned, sizeof(GUID));
-    EXPECT_TRUE(FAILED(ks->Get(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, nullptr, 0, &category, 4, &returned)));
+    EXPECT_TRUE(
+        FAILED(ks->Get(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, nullptr, 0, &category, 4, &returned)));
     EXPECT_TRUE(FAILED(ks->Get(PIN_CATEGORY_CAPTURE, 0, nullptr, 0, &category, sizeof category, &returned)));
-    EXPECT_TRUE(FAILED(ks->Set(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, nullptr, 0, &category, sizeof category)));
+    EXPECT_TRUE(
+        FAILED(ks->Set(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, nullptr, 0, &category, sizeof category)));
   }
   // The analog-decoder interface marks the camera as analog.
   auto analog = camera.as<IAMAnalogVideoDecoder>();
@@ -369,7 +373,8 @@ TEST_F(CaptureGraph, VideoInputCategoryListsTheBuiltInDevicesInAStableOrder) {
 // frames and then disappears.
 class FailingDevice final : public CaptureDevice {
  public:
-  FailingDevice(bool refuse, uint64_t framesBeforeLoss) : refuse_(refuse), framesBeforeLoss_(framesBeforeLoss) {}
+  FailingDevice(bool refuse, uint64_t framesBeforeLoss)
+      : refuse_(refuse), framesBeforeLoss_(framesBeforeLoss) {}
   std::vector<VideoFormat> formats() override { return {{160, 120, MEDIASUBTYPE_RGB24}}; }
   bool open(const VideoFormat&, REFERENCE_TIME, std::string* error) override {
     if (refuse_) *error = "format refused by the device";
@@ -408,7 +413,8 @@ TEST_F(CaptureGraph, DeviceThatRefusesOrDisappearsEndsItsStreamWhileTheGraphRuns
       g_log.clear();
     }
     PlatformLogSink old = setPlatformLogSink(keepLog);
-    auto* failing = new CaptureFilter(CLSID_V4l2Camera, std::make_unique<FailingDevice>(refuse, 5), "Failing Camera");
+    auto* failing =
+        new CaptureFilter(CLSID_V4l2Camera, std::make_unique<FailingDevice>(refuse, 5), "Failing Camera");
     ComPtr<IBaseFilter> bad(static_cast<IBaseFilter*>(failing));
     ASSERT_EQ(graph->AddFilter(bad.get(), u"Failing"), S_OK);
     auto good = add(CLSID_TestPatternCamera, u"Camera");

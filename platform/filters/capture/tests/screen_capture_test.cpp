@@ -30,7 +30,8 @@ struct Colour {
 };
 // The window's picture: four quadrants and a white 8x8 marker at (100, 60).
 constexpr int kW = 320, kH = 240;
-constexpr Colour kRed{255, 0, 0}, kGreen{0, 200, 0}, kBlue{0, 0, 255}, kYellow{255, 255, 0}, kWhite{255, 255, 255};
+constexpr Colour kRed{255, 0, 0}, kGreen{0, 200, 0}, kBlue{0, 0, 255}, kYellow{255, 255, 0},
+    kWhite{255, 255, 255};
 Colour expected(int x, int y) {
   if (x >= 100 && x < 108 && y >= 60 && y < 68) return kWhite;
   if (y < kH / 2) return x < kW / 2 ? kRed : kGreen;

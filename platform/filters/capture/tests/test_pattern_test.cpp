@@ -22,8 +22,10 @@ std::vector<uint8_t> render(uint64_t frame, const VideoFormat& f) {
 }
 
 bool readBack(const std::vector<uint8_t>& pic, const VideoFormat& f, uint32_t* frame) {
-  if (f.subtype == MEDIASUBTYPE_RGB24) return test_pattern::readFrameNumberRgb24(pic.data(), f.width, f.height, frame);
-  if (f.subtype == MEDIASUBTYPE_YUY2) return test_pattern::readFrameNumberYuy2(pic.data(), f.width, f.height, frame);
+  if (f.subtype == MEDIASUBTYPE_RGB24)
+    return test_pattern::readFrameNumberRgb24(pic.data(), f.width, f.height, frame);
+  if (f.subtype == MEDIASUBTYPE_YUY2)
+    return test_pattern::readFrameNumberYuy2(pic.data(), f.width, f.height, frame);
   return test_pattern::readFrameNumberLuma(pic.data(), f.width, f.height, f.width, frame);
 }
 
@@ -43,7 +45,8 @@ TEST(TestPatternCode, BitsChecksumAndRejection) {
   // Numbers wrap at 2^24.
   EXPECT_EQ(test_pattern::encodeFrameCode((1ull << 24) + 7), test_pattern::encodeFrameCode(7));
   // Any single flipped bit is caught by the checksum.
-  for (int bit = 0; bit < 32; ++bit) EXPECT_FALSE(test_pattern::decodeFrameCode(code ^ (1u << bit), &frame)) << bit;
+  for (int bit = 0; bit < 32; ++bit)
+    EXPECT_FALSE(test_pattern::decodeFrameCode(code ^ (1u << bit), &frame)) << bit;
   // An all-black or all-white band is no code.
   EXPECT_FALSE(test_pattern::decodeFrameCode(0, &frame));
   EXPECT_FALSE(test_pattern::decodeFrameCode(0xFFFFFFFF, &frame));

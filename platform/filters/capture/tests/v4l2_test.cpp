@@ -35,9 +35,11 @@ void keepLog(PlatformLogLevel level, const char* line) {
 std::vector<std::string> videoInputNames() {
   std::vector<std::string> names;
   ComPtr<ICreateDevEnum> devices;
-  CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum, devices.putVoid());
+  CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
+                   devices.putVoid());
   ComPtr<IEnumMoniker> e;
-  if (!devices || devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, e.put(), 0) != S_OK) return names;
+  if (!devices || devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, e.put(), 0) != S_OK)
+    return names;
   ComPtr<IMoniker> m;
   while (e->Next(1, m.put(), nullptr) == S_OK) {
     ComPtr<IPropertyBag> bag;
@@ -88,7 +90,9 @@ TEST(V4l2Cameras, MissingOrNonCameraDeviceFailsCleanlyWhileTheGraphRuns) {
   struct Case {
     const char* path;
     const char* expect;
-  } cases[] = {{"/dev/video99", "No such file"}, {"/dev/null", "is not a video capture device"}, {"", "no device path"}};
+  } cases[] = {{"/dev/video99", "No such file"},
+               {"/dev/null", "is not a video capture device"},
+               {"", "no device path"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
     {
@@ -96,7 +100,8 @@ TEST(V4l2Cameras, MissingOrNonCameraDeviceFailsCleanlyWhileTheGraphRuns) {
       g_log.clear();
     }
     ComPtr<IGraphBuilder> graph;
-    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph.putVoid()),
+    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                               graph.putVoid()),
               S_OK);
     ComPtr<IMoniker> moniker = ComPtr<IMoniker>::adopt(
         createDeviceMoniker({CLSID_VideoInputDeviceCategory, CLSID_V4l2Camera, "Missing Camera", c.path, 0}));
@@ -149,10 +154,11 @@ TEST(V4l2Cameras, RealCameraDeliversFrames) {
   if (cameras.empty()) GTEST_SKIP() << "no V4L2 camera on this machine";
   ComSession com;
   ComPtr<IGraphBuilder> graph;
-  ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph.putVoid()),
-            S_OK);
-  ComPtr<IMoniker> moniker = ComPtr<IMoniker>::adopt(
-      createDeviceMoniker({CLSID_VideoInputDeviceCategory, CLSID_V4l2Camera, cameras[0].name, cameras[0].path, 0}));
+  ASSERT_EQ(
+      CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph.putVoid()),
+      S_OK);
+  ComPtr<IMoniker> moniker = ComPtr<IMoniker>::adopt(createDeviceMoniker(
+      {CLSID_VideoInputDeviceCategory, CLSID_V4l2Camera, cameras[0].name, cameras[0].path, 0}));
   ComPtr<IBaseFilter> camera;
   ASSERT_EQ(moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, camera.putVoid()), S_OK);
   auto renderer = createFilter(CLSID_NullRenderer);
@@ -164,7 +170,8 @@ TEST(V4l2Cameras, RealCameraDeliversFrames) {
   ASSERT_EQ(connect(graph.get(), camera.get(), 0, renderer.get(), 0), S_OK);
   auto control = graph.as<IMediaControl>();
   ASSERT_EQ(control->Run(), S_OK);
-  for (int i = 0; i < 500 && counter.samples.load() < 5; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  for (int i = 0; i < 500 && counter.samples.load() < 5; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   control->Stop();
   BOOL lost = FALSE;
   camera.as<IVideoCaptureControl>()->IsDeviceLost(&lost);

@@ -95,6 +95,24 @@ double psnr(const std::vector<uint8_t>& picture, int bpp, const std::vector<uint
   return mse <= 0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / mse);
 }
 
+double lumaPsnr(const std::vector<uint8_t>& picture, int bpp, const std::vector<uint8_t>& reference, int width,
+                int height) {
+  ptrdiff_t stride = 0;
+  const uint8_t* top = topRow(picture, width, height, bpp, &stride);
+  auto luma = [](const uint8_t* p) { return 0.114 * p[0] + 0.587 * p[1] + 0.299 * p[2]; };
+  double sum = 0;
+  for (int y = 0; y < height; ++y) {
+    const uint8_t* p = top + stride * y;
+    const uint8_t* r = reference.data() + size_t(y) * width * 3;
+    for (int x = 0; x < width; ++x) {
+      double d = luma(p + bpp * x) - luma(r + 3 * x);
+      sum += d * d;
+    }
+  }
+  double mse = sum / (double(width) * height);
+  return mse <= 0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / mse);
+}
+
 ComPtr<IBaseFilter> addFilter(IGraphBuilder* graph, REFCLSID clsid, const char16_t* name) {
   ComPtr<IBaseFilter> f = createFilter(clsid);
   if (f) {

@@ -42,6 +42,11 @@ inline const uint8_t* topRow(const std::vector<uint8_t>& data, int width, int he
 // PSNR (dB) of a bottom-up picture against a top-down BGR24 reference.
 double psnr(const std::vector<uint8_t>& picture, int bpp, const std::vector<uint8_t>& reference, int width, int height);
 
+// The same on luma only (0.299 R + 0.587 G + 0.114 B): the usual measure
+// of a codec, which keeps colour at a lower resolution than brightness.
+double lumaPsnr(const std::vector<uint8_t>& picture, int bpp, const std::vector<uint8_t>& reference, int width,
+                int height);
+
 // Creates a filter through the class registry and adds it to the graph.
 ComPtr<IBaseFilter> addFilter(IGraphBuilder* graph, REFCLSID clsid, const char16_t* name);
 // Adds a filter made here (not through the registry).

@@ -16,8 +16,11 @@ project_add_test(NAME outside_filters_test
   LIBS platform_media outside_picture pointer_record
   LABELS unit thread
   TIMEOUT 120)
-add_dependencies(outside_filters_test outside_filters outside_test_plugin platform_filters)
+add_dependencies(outside_filters_test outside_filters outside_test_plugin platform_filters platform_capture
+  platform_codecs)
 target_compile_definitions(outside_filters_test PRIVATE
   OUTSIDE_FILTERS_MODULE="$<TARGET_FILE:outside_filters>"
   OUTSIDE_TEST_MODULE="$<TARGET_FILE:outside_test_plugin>"
-  PLATFORM_FILTERS_MODULE="$<TARGET_FILE:platform_filters>")
+  PLATFORM_FILTERS_MODULE="$<TARGET_FILE:platform_filters>"
+  PLATFORM_CAPTURE_MODULE="$<TARGET_FILE:platform_capture>"
+  PLATFORM_CODECS_MODULE="$<TARGET_FILE:platform_codecs>")

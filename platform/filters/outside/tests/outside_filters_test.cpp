@@ -1,16 +1,22 @@
 // The format transform, the image extractor and the image compounder in real
 // graphs: hand-made pictures pushed in through the test module's source,
 // every output pixel checked at a null renderer.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <atomic>
+#include <chrono>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "filters/pointer/pointer_info.h"
 #include "platform/com/com_ptr.h"
+#include "platform/filters/capture/capture_control.h"
+#include "platform/filters/codecs/codecs.h"
 #include "platform/filters/null_renderer.h"
 #include "platform/filters/outside/outside_interfaces.h"
 #include "platform/filters/outside/picture.h"
@@ -152,6 +158,20 @@ class Rig {
     return connect(graph_.get(), source.get(), 0, filter.get(), input);
   }
   HRESULT finish() { return connect(graph_.get(), filter.get(), 0, sink_.get(), 0); }
+  HRESULT addToGraph(IBaseFilter* other) { return graph_->AddFilter(other, nullptr); }
+  // A push source of this type in the graph, not connected.
+  ComPtr<IBaseFilter> addSource(const MediaType& mt) {
+    ComPtr<IBaseFilter> source = createFilter(CLSID_PushSource);
+    if (!source) return {};
+    source.as<IPushSource>()->SetMediaType(mt.ptr());
+    graph_->AddFilter(source.get(), nullptr);
+    return source;
+  }
+  HRESULT link(IBaseFilter* from, int output, IBaseFilter* to, int input) {
+    return connect(graph_.get(), from, output, to, input);
+  }
+  // Connects output `output` of another filter in the graph to input 0.
+  HRESULT connectFrom(IBaseFilter* other, int output) { return connect(graph_.get(), other, output, filter.get(), 0); }
   HRESULT run() { return graph_.as<IMediaControl>()->Run(); }
   HRESULT stop() { return graph_.as<IMediaControl>()->Stop(); }
   HRESULT push(int input, const Bytes& data, const REFERENCE_TIME* start = nullptr) {
@@ -188,10 +208,19 @@ class OutsideFilters : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     registry_ = new PrivateRegistry;
+    // One session for the whole run, never ended: the codec and capture
+    // modules stay loaded to the end (the libraries they link keep global
+    // state that an unload would lose).
+    session_ = new ComSession;
     // The test module first: the real compounder then replaces its stand-in.
     ASSERT_TRUE(registry_->add(OUTSIDE_TEST_MODULE));
     ASSERT_TRUE(registry_->add(OUTSIDE_FILTERS_MODULE));
     ASSERT_TRUE(registry_->add(PLATFORM_FILTERS_MODULE));
+    ASSERT_TRUE(registry_->add(PLATFORM_CAPTURE_MODULE));
+    // The codecs module loses global state of the libraries it links when it
+    // is unloaded (registration loads and unloads it): keep it loaded.
+    ASSERT_NE(dlopen(PLATFORM_CODECS_MODULE, RTLD_NOW | RTLD_NODELETE), nullptr);
+    ASSERT_TRUE(registry_->add(PLATFORM_CODECS_MODULE));
   }
   static void TearDownTestSuite() {
     delete registry_;
@@ -199,6 +228,7 @@ class OutsideFilters : public ::testing::Test {
   }
   ComSession com;
   static inline PrivateRegistry* registry_ = nullptr;
+  static inline ComSession* session_ = nullptr;
 };
 
 void expectSame(const Picture& got, const Picture& want, int tolerance = 0) {
@@ -615,4 +645,136 @@ TEST_F(OutsideFilters, ExtractorAndCompounderRebuildThePicture) {
   ASSERT_EQ(compound.push(1, cutOut), S_OK);
   ASSERT_EQ(compound.push(0, blank.rgb()), S_OK);
   expectSame(compound.lastPicture(W, H), p);
+}
+
+TEST_F(OutsideFilters, ExtractorFollowsAPointerMovingOnAnotherThread) {
+  // Pointer records arrive on their own thread while pictures stream in:
+  // every picture is cut whole at one of the two positions, never torn.
+  const int W = 320, H = 240;
+  Picture p = numbered(W, H);
+  Rig rig(CLSID_ImageExtract);
+  rig.filter.as<IImageExtractControl>()->SetOutputVideoFormat(kSQCIF);
+  ASSERT_EQ(rig.feed(0, rgb24(W, H)), S_OK);
+  ASSERT_EQ(rig.feed(1, pointerType()), S_OK);
+  ASSERT_EQ(rig.finish(), S_OK);
+  ASSERT_EQ(rig.run(), S_OK);
+  std::atomic<bool> done{false};
+  std::thread mover([&] {
+    Bytes a = pointerRecord(0.0f, 0.0f), b = pointerRecord(1.0f, 1.0f);
+    for (int i = 0; !done; ++i) rig.push(1, i % 2 ? a : b);
+  });
+  Bytes frame = p.rgb();
+  int atA = 0, atB = 0;
+  for (int i = 0; i < 200; ++i) {
+    ASSERT_EQ(rig.push(0, frame), S_OK);
+    Picture got = rig.lastPicture(128, 96);
+    ASSERT_EQ(got.w, 128);
+    // The window's top left pixel says where it was cut; the rest must agree.
+    int left = got.at(0, 0).b + ((got.at(0, 0).r - 0x40) << 8), top = got.at(0, 0).g;
+    ASSERT_TRUE((left == 0 && top == 0) || (left == W - 128 && top == H - 96) || (left == 96 && top == 72))
+        << left << "," << top;
+    (left == 0 ? atA : atB)++;
+    for (int y = 0; y < 96; y += 7)
+      for (int x = 0; x < 128; x += 5) ASSERT_EQ(got.at(x, y), p.at(left + x, top + y));
+  }
+  done = true;
+  mover.join();
+  EXPECT_EQ(atA + atB, 200);
+}
+
+TEST_F(OutsideFilters, FormatTransformTakesEveryFormatOfTheTestPatternCamera) {
+  // The built-in camera's pictures in each format it offers, scaled to CIF.
+  ComPtr<IBaseFilter> probe = createFilter(CLSID_TestPatternCamera);
+  ASSERT_TRUE(probe);
+  auto capture = probe.as<IVideoCaptureControl>();
+  ASSERT_TRUE(capture);
+  LONG formats = 0;
+  ASSERT_EQ(capture->GetFormatCount(&formats), S_OK);
+  ASSERT_GT(formats, 0);
+  std::vector<MediaType> types;
+  for (LONG i = 0; i < formats; ++i) {
+    AM_MEDIA_TYPE mt{};
+    ASSERT_EQ(capture->GetFormat(i, &mt), S_OK);
+    types.emplace_back(mt);
+    FreeMediaType(mt);
+  }
+  probe = nullptr;
+  int tried = 0;
+  for (const MediaType& type : types) {
+    if (type.subtype() != MEDIASUBTYPE_RGB24 && type.subtype() != MEDIASUBTYPE_YUY2 &&
+        type.subtype() != MEDIASUBTYPE_I420)
+      continue;
+    SCOPED_TRACE(guidToString(type.subtype()));
+    ++tried;
+    Rig rig(CLSID_FormatTransform);
+    rig.filter.as<IFormatTransformControl>()->SetOutputVideoFormat(kCIF);
+    ComPtr<IBaseFilter> camera = createFilter(CLSID_TestPatternCamera);
+    ASSERT_EQ(camera.as<IVideoCaptureControl>()->SetFormat(type.ptr()), S_OK);
+    ASSERT_EQ(rig.addToGraph(camera.get()), S_OK);
+    ASSERT_EQ(rig.connectFrom(camera.get(), 0), S_OK);
+    ASSERT_EQ(rig.finish(), S_OK);
+    int code = -1;
+    rig.filter.as<IFormatTransformControl>()->GetActualInputVideoFormatColor(&code);
+    EXPECT_EQ(code, type.subtype() == MEDIASUBTYPE_RGB24 ? kRGB24 : type.subtype() == MEDIASUBTYPE_YUY2 ? kYUY2 : kI420);
+    ASSERT_EQ(rig.run(), S_OK);
+    for (int i = 0; i < 200 && rig.count() < 3; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    ASSERT_EQ(rig.stop(), S_OK);
+    ASSERT_GE(rig.count(), 3u);
+    Picture got = rig.lastPicture(352, 288);
+    ASSERT_EQ(got.w, 352);
+    int lit = 0;
+    for (const Rgb& c : got.px) lit += (c.r | c.g | c.b) != 0;
+    EXPECT_GT(lit, 352 * 288 / 4);  // a picture, not a black frame
+  }
+  EXPECT_GT(tried, 0);
+}
+
+TEST_F(OutsideFilters, CompounderTakesTheCutOutFromTheMpeg4Decoder) {
+  // The receiver's second stream: the cut-out comes through the MPEG-4 V2
+  // encoder and decoder into the compounder, which lays it over the base.
+  Picture cutOut(176, 144);
+  for (int y = 0; y < 144; ++y)
+    for (int x = 0; x < 176; ++x) cutOut.at(x, y) = {uint8_t(x), uint8_t(y), 128};
+  Picture base(352, 288, {60, 60, 60});
+  Rig rig(CLSID_ImageCompound);
+  ASSERT_EQ(rig.feed(0, rgb24(352, 288)), S_OK);
+  ComPtr<IBaseFilter> source = rig.addSource(rgb24(176, 144));
+  ComPtr<IBaseFilter> encoder = createFilter(CLSID_MP42Encoder);
+  ComPtr<IBaseFilter> decoder = createFilter(CLSID_MP42Decoder);
+  ASSERT_TRUE(source && encoder && decoder);
+  ASSERT_EQ(rig.addToGraph(encoder.get()), S_OK);
+  ASSERT_EQ(rig.addToGraph(decoder.get()), S_OK);
+  ASSERT_EQ(rig.link(source.get(), 0, encoder.get(), 0), S_OK);
+  ASSERT_EQ(rig.link(encoder.get(), 0, decoder.get(), 0), S_OK);
+  ASSERT_EQ(rig.link(decoder.get(), 0, rig.filter.get(), 1), S_OK);
+  ASSERT_EQ(rig.feed(2, pointerType()), S_OK);
+  ASSERT_EQ(rig.finish(), S_OK);
+  ASSERT_EQ(rig.run(), S_OK);
+  ASSERT_EQ(rig.push(2, pointerRecord(0.5f, 0.5f)), S_OK);
+  Bytes frame = cutOut.rgb();
+  for (int i = 0; i < 12; ++i) {
+    REFERENCE_TIME t = REFERENCE_TIME(i) * 400000;
+    ASSERT_EQ(source.as<IPushSource>()->Push(frame.data(), LONG(frame.size()), &t), S_OK);
+  }
+  LONG aw = 0, ah = 0;
+  rig.filter.as<IImageCompoundControl>()->GetAdditionalVideoSize(&aw, &ah);
+  EXPECT_EQ(aw, 176);
+  EXPECT_EQ(ah, 144);
+  ASSERT_EQ(rig.push(0, base.rgb()), S_OK);
+  Picture got = rig.lastPicture(352, 288);
+  ASSERT_EQ(got.w, 352);
+  // Inside the placed window (88, 72) the decoded cut-out, close to the
+  // original; outside it the base, exactly.
+  double error = 0;
+  for (int y = 0; y < 144; ++y)
+    for (int x = 0; x < 176; ++x) {
+      const Rgb &g = got.at(88 + x, 72 + y), &w = cutOut.at(x, y);
+      error += std::abs(g.r - w.r) + std::abs(g.g - w.g) + std::abs(g.b - w.b);
+    }
+  EXPECT_LT(error / (176 * 144 * 3), 8.0);
+  for (int y = 0; y < 288; y += 3)
+    for (int x = 0; x < 352; x += 3) {
+      if (x >= 88 && x < 88 + 176 && y >= 72 && y < 72 + 144) continue;
+      ASSERT_EQ(got.at(x, y), base.at(x, y)) << x << "," << y;
+    }
 }
