@@ -71,6 +71,26 @@ TEST(BuiltinEnumerators, TheBuiltInDevicesAreListed) {
   EXPECT_EQ(std::count(microphones.begin(), microphones.end(), "Test Tone Microphone"), 1);
 }
 
+// The sender's default device is the first listed: on a machine without a
+// camera that must be the test-pattern camera, whichever module the build
+// happened to register first.
+TEST(BuiltinEnumerators, BuiltinCamerasComeInAFixedOrder) {
+  Com com;
+  mxObjectPtr<rsCaptureEnumerator> e = new rsCaptureEnumerator(rsCaptureEnumerator::VideoInputDevice);
+  std::vector<std::string> names = listAll(*e);
+  auto at = [&](const char* n) { return std::find(names.begin(), names.end(), n) - names.begin(); };
+  const auto end = static_cast<std::ptrdiff_t>(names.size());
+  if (at("Test Pattern Camera") == end) GTEST_SKIP() << "the capture module is not registered";
+  EXPECT_LT(at("Test Pattern Camera"), at("Screen Capture"));
+  if (at("Built-in DV Camera") != end) {
+    EXPECT_LT(at("Screen Capture"), at("Built-in DV Camera"));
+  }
+  // Only cameras found on the machine may stand before the built-in ones.
+  for (std::ptrdiff_t i = 0; i < at("Test Pattern Camera"); ++i) {
+    EXPECT_NE(names[i], "Built-in DV Camera");
+  }
+}
+
 TEST(BuiltinEnumerators, ExactlyTheAcceptedCodecs) {
   Com com;
   const std::vector<std::vector<std::string>> expected = {

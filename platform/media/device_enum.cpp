@@ -177,11 +177,34 @@ void unregisterDevice(REFCLSID category, REFCLSID clsid, const std::string& inst
   });
 }
 
+// A category's members in an order that does not depend on the order in
+// which modules happened to register: higher merit first, then by module file
+// name, each module's own entries in the order it registered them.
+static std::vector<CategoryMember> orderedMembers(const ClassRegistry& registry, REFCLSID category) {
+  std::vector<CategoryMember> members = registry.membersOf(category);
+  auto moduleName = [&](const CLSID& clsid) {
+    for (const ClassRecord& r : registry.classes())
+      if (r.clsid == clsid) return r.module.substr(r.module.find_last_of('/') + 1);
+    return std::string();
+  };
+  std::vector<std::string> modules;
+  for (const CategoryMember& m : members) modules.push_back(moduleName(m.clsid));
+  std::vector<size_t> order(members.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    if (members[a].merit != members[b].merit) return members[a].merit > members[b].merit;
+    return modules[a] < modules[b];
+  });
+  std::vector<CategoryMember> sorted;
+  for (size_t i : order) sorted.push_back(members[i]);
+  return sorted;
+}
+
 std::vector<DeviceEntry> listDevices(REFCLSID category) {
   std::vector<DeviceEntry> out;
   ClassRegistry registry;
   if (registry.load())
-    for (const CategoryMember& m : registry.membersOf(category)) {
+    for (const CategoryMember& m : orderedMembers(registry, category)) {
       if (m.instance != kEnumerateDevicesInstance) {
         out.push_back({m.category, m.clsid, m.name, m.instance, m.merit});
         continue;
