@@ -1,7 +1,6 @@
 // The client's record parser, sample queue and filler frames, without a
 // network: hand-built records and the refusals.
 #include <gtest/gtest.h>
-#include <jpeglib.h>
 
 #include <csetjmp>
 #include <cstring>
@@ -12,6 +11,8 @@
 #include "filters/ingrel/ingrel_record.h"
 #include "platform/media/guids.h"
 #include "platform/media/records.h"
+// After the project headers: it defines TRUE and FALSE as macros.
+#include <jpeglib.h>
 
 namespace {
 

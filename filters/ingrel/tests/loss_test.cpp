@@ -53,7 +53,9 @@ TEST(Loss, RepeatCountHidesFivePercentLoss) {
   // Every delivered sample is intact and in order.
   for (size_t i = 0; i < real.size(); ++i) {
     EXPECT_TRUE(isPattern(real[i], static_cast<uint64_t>(real[i].mediaStart), 71));
-    if (i) EXPECT_GT(real[i].mediaStart, real[i - 1].mediaStart);
+    if (i) {
+      EXPECT_GT(real[i].mediaStart, real[i - 1].mediaStart);
+    }
   }
   // Frames delivered versus sent: a lost header (5 %) loses its frame; a
   // fragment is lost only when both of its copies are (0.25 %).

@@ -36,12 +36,12 @@ class StationWorker {
     thread_.join();
   }
   bool entered() {
-    return call([] { return true; }, false);
+    return call<bool>([] { return true; }, false);
   }
   // Runs f on the station's thread and returns its result (fallback when
   // the thread could not enter the station).
-  template <typename R>
-  R call(std::function<R()> f, R fallback = R()) {
+  template <typename R, typename F>
+  R call(F f, R fallback = R()) {
     auto task = std::make_shared<std::packaged_task<R()>>(std::move(f));
     std::future<R> result = task->get_future();
     {

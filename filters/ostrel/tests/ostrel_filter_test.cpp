@@ -12,6 +12,7 @@
 #include "platform/media/guids.h"
 #include "platform/media/memory_stream.h"
 #include "platform/media/records.h"
+#include "platform/media/results.h"
 
 namespace {
 
@@ -91,16 +92,16 @@ TEST_F(Server, AcceptsWhatItCanClassifyAndRefusesTheRest) {
   EXPECT_EQ(std::u16string(info.achName), u"Input");
   info.pFilter->Release();
   EXPECT_EQ(accepts(videoType(176, 144)), S_OK);
-  EXPECT_EQ(accepts(videoType(200, 100)), E_INVALIDARG);  // unknown resolution
-  EXPECT_EQ(accepts(videoType(176, 144, 32)), E_INVALIDARG);  // unknown format
+  EXPECT_EQ(accepts(videoType(200, 100)), S_FALSE);  // unknown resolution
+  EXPECT_EQ(accepts(videoType(176, 144, 32)), S_FALSE);  // unknown format
   EXPECT_EQ(accepts(pcmType(44100, 2, 16)), S_OK);
-  EXPECT_EQ(accepts(pcmType(32000, 2, 16)), E_INVALIDARG);
-  EXPECT_EQ(accepts(pcmType(44100, 6, 16)), E_INVALIDARG);
+  EXPECT_EQ(accepts(pcmType(32000, 2, 16)), S_FALSE);
+  EXPECT_EQ(accepts(pcmType(44100, 6, 16)), S_FALSE);
   MediaClassification pointer;
   pointer.kind = MediaKind_Pointer;
   ASSERT_TRUE(pointer.buildMediaType());
   EXPECT_EQ(accepts(pointer.mediaType()), S_OK);
-  EXPECT_EQ(accepts(MediaType(MEDIATYPE_Stream, GUID_NULL, FORMAT_None)), E_INVALIDARG);
+  EXPECT_NE(accepts(MediaType(MEDIATYPE_Stream, GUID_NULL, FORMAT_None)), S_OK);
 
   // Not connected: the unknown codes. Connected: the input's.
   int code = 0;
@@ -117,6 +118,11 @@ TEST_F(Server, AcceptsWhatItCanClassifyAndRefusesTheRest) {
   ComPtr<IBaseFilter> source = createFilter(CLSID_PatternSource);
   ComPtr<IPatternSource> pattern;
   source->QueryInterface(IID_IPatternSource, pattern.putVoid());
+  // A connection offered with a type it cannot name fails with a failure code.
+  ComPtr<IPin> sourceOut = pinOf(source.get(), PINDIR_OUTPUT, 0);
+  const MediaType odd = videoType(200, 100);
+  EXPECT_TRUE(FAILED(input->ReceiveConnection(sourceOut.get(), odd.ptr())));
+  EXPECT_EQ(input->ConnectedTo(ComPtr<IPin>().put()), VFW_E_NOT_CONNECTED);
   ASSERT_EQ(pattern->SetType(MediaKind_Audio, 0, 0, AudioFormat_PCM, Frequency_22050, Channel_Monaural, BitCount_8),
             S_OK);
   graph->AddFilter(source.get(), u"Source");
