@@ -174,6 +174,9 @@ IngrelFilter::IngrelFilter() : SourceFilter(CLSID_IngrelFilter) {
   output_.classify(codes_.mediaType().get());
   received_.classify(MediaType().get());
   receiver_.setFrameCallback(onFrame, this);
+  // Room for a few whole pictures: a 720x480 RGB24 frame arrives as a
+  // burst of about a megabyte, faster than one thread drains it.
+  receiver_.setSocketBufferSize(kReceiveBufferSize);
   if (!receiver_.open())
     platformLog(PlatformLogLevel::Warn, "multicast client: cannot join %s port %u", receiver_.getAddress().c_str(),
                 receiver_.getPort());

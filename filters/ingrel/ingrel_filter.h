@@ -55,6 +55,8 @@ class IngrelFilter final : public SourceFilter, public IIngrelControl {
   static constexpr int kStallMs = 3000;
   // Buffer size asked for types without fixed-size samples.
   static constexpr uint32_t kVariableBufferSize = 100000;
+  // Kernel receive buffer asked for (the kernel may grant less).
+  static constexpr uint32_t kReceiveBufferSize = 4u << 20;
 
   IngrelFilter();
   ~IngrelFilter() override;

@@ -95,6 +95,11 @@ class PatternSource final : public SourceFilter, public IPatternSource {
     return S_OK;
   }
 
+  HRESULT SetLightFill(BOOL light) override {
+    light_ = light != 0;
+    return S_OK;
+  }
+
   MediaType type() {
     std::lock_guard<std::recursive_mutex> g(lock_);
     return codes_.mediaType();
@@ -107,6 +112,7 @@ class PatternSource final : public SourceFilter, public IPatternSource {
   std::atomic<uint64_t> sent_{0};
   std::atomic<bool> hold_{false};
   std::atomic<uint32_t> dataLength_{1000};
+  std::atomic<bool> light_{false};
   std::atomic<void (*)(void*, uint64_t)> hook_{nullptr};
   std::atomic<void*> hookContext_{nullptr};
 };
@@ -144,7 +150,8 @@ HRESULT PatternStream::fillBuffer(IMediaSample* sample) {
   length = std::min(length, sample->GetSize());
   uint8_t* data = nullptr;
   sample->GetPointer(&data);
-  for (LONG i = 0; i < length; ++i) data[i] = patternByte(frame_, static_cast<uint64_t>(i));
+  const LONG fill = owner_->light_.load() ? std::min<LONG>(length, 4) : length;
+  for (LONG i = 0; i < fill; ++i) data[i] = patternByte(frame_, static_cast<uint64_t>(i));
   sample->SetActualDataLength(length);
   REFERENCE_TIME start = static_cast<REFERENCE_TIME>(frame_) * interval, stop = start + interval;
   switch (owner_->timeMode_.load()) {

@@ -36,6 +36,9 @@ struct IPatternSource : IUnknown {
   virtual HRESULT SetDataLength(uint32_t bytes) = 0;                             // 9
   // Called with the steady-clock time (ns) just before each frame is delivered.
   virtual HRESULT SetSendHook(void (*hook)(void* context, uint64_t frame), void* context) = 0;  // 10
+  // Light fill: only the frame number (first 4 bytes) is written, the rest
+  // of the buffer stays as it was (for measurements, not content checks).
+  virtual HRESULT SetLightFill(BOOL light) = 0;  // 11
 
  protected:
   ~IPatternSource() = default;
