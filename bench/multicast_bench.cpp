@@ -8,6 +8,10 @@
 //   time per frame as ratios to the peer's, and frames lost on either side;
 // 3 with repeat count 2: the fraction of frames delivered (run it under a
 //   lossy lab).
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <netinet/in.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -296,6 +300,21 @@ struct Child {
   }
 };
 
+// The station's IPv4 address (ffmpeg joins and sends on the interface that has it).
+std::string stationAddress() {
+  ifaddrs* list = nullptr;
+  std::string found;
+  if (getifaddrs(&list) != 0) return found;
+  for (ifaddrs* a = list; a && found.empty(); a = a->ifa_next) {
+    if (!a->ifa_addr || a->ifa_addr->sa_family != AF_INET || std::string(a->ifa_name) == "lo") continue;
+    char text[INET_ADDRSTRLEN];
+    inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(a->ifa_addr)->sin_addr, text, sizeof text);
+    found = text;
+  }
+  freeifaddrs(list);
+  return found;
+}
+
 Result runPeer(Station& tx, Station& rx, int width, int height, double seconds) {
   const size_t frameSize = static_cast<size_t>(width) * height * 3;
   const size_t frames = static_cast<size_t>(seconds * 30);
@@ -305,9 +324,11 @@ Result runPeer(Station& tx, Station& rx, int width, int height, double seconds) 
   const double children0 = cpuSeconds(RUSAGE_CHILDREN);
   bool ok = true;
   rx.run([&] {
+    const std::string local = stationAddress();
     ok = receiver.start({"ffmpeg", "-hide_banner", "-loglevel", "error", "-probesize", "32", "-analyzeduration", "0",
                          "-fflags", "nobuffer", "-f", "rawvideo", "-pix_fmt", "bgr24", "-s", size, "-i",
-                         "udp://234.5.9.2:9502?fifo_size=1000000&overrun_nonfatal=1&buffer_size=8388608", "-f",
+                         "udp://234.5.9.2:9502?fifo_size=1000000&overrun_nonfatal=1&buffer_size=8388608&localaddr=" + local,
+                         "-f",
                          "rawvideo", "-flush_packets", "1", "pipe:1"},
                         false);
   });
@@ -327,9 +348,10 @@ Result runPeer(Station& tx, Station& rx, int width, int height, double seconds) 
   });
   std::this_thread::sleep_for(std::chrono::milliseconds(1000));
   tx.run([&] {
+    const std::string local = stationAddress();
     ok = sender.start({"ffmpeg", "-hide_banner", "-loglevel", "error", "-f", "rawvideo", "-pix_fmt", "bgr24", "-s",
                        size, "-r", "30", "-i", "pipe:0", "-f", "rawvideo", "-flush_packets", "1",
-                       "udp://234.5.9.2:9502?pkt_size=1316&ttl=1"},
+                       "udp://234.5.9.2:9502?pkt_size=1316&ttl=1&localaddr=" + local},
                       true);
   });
   if (ok) {
@@ -350,7 +372,7 @@ Result runPeer(Station& tx, Station& rx, int width, int height, double seconds) 
   }
   sender.finish();
   std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-  kill(receiver.pid, SIGTERM);
+  kill(receiver.pid, SIGKILL);
   reader.join();
   receiver.finish();
   return summarize(sent, arrived, cpuSeconds(RUSAGE_CHILDREN) - children0);
@@ -365,6 +387,7 @@ void print(const char* what, const Result& r) {
 
 int main(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
+  signal(SIGPIPE, SIG_IGN);  // a peer that died shows as missing frames
   double seconds = 10;
   int only = 0;
   for (int i = 1; i + 1 < argc; ++i) {

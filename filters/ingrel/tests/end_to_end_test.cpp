@@ -104,7 +104,7 @@ class EndToEnd : public ::testing::Test {
       sender.pattern->SetTimeMode(timeMode);
       sender.control->SetUserDataLength(static_cast<uint32_t>(userData.size()));
       uint8_t area[64] = {};
-      std::memcpy(area, userData.data(), userData.size());
+      if (!userData.empty()) std::memcpy(area, userData.data(), userData.size());
       sender.control->SetUserData(area);
     });
     if (capture) {
