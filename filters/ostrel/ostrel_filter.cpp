@@ -60,7 +60,7 @@ HRESULT OstrelFilter::checkMediaType(const MediaType& mt) {
 }
 
 HRESULT OstrelFilter::setMediaType(const MediaType& mt) {
-  Guard g(lock_);
+  Guard g(sendLock_);
   inputType_ = mt;
   input_.classify(mt.get());
   connected_ = true;
@@ -68,7 +68,7 @@ HRESULT OstrelFilter::setMediaType(const MediaType& mt) {
 }
 
 HRESULT OstrelFilter::breakConnect() {
-  Guard g(lock_);
+  Guard g(sendLock_);
   connected_ = false;
   inputType_.clear();
   input_.classify(MediaType().get());
@@ -78,7 +78,7 @@ HRESULT OstrelFilter::breakConnect() {
 HRESULT OstrelFilter::Run(REFERENCE_TIME start) {
   HRESULT hr = BaseRenderer::Run(start);
   if (FAILED(hr)) return hr;
-  Guard g(lock_);
+  Guard g(sendLock_);
   sampleNumber_ = 0;
   previousClockTime_ = -1;
   clockTime_ = 0;
@@ -91,14 +91,14 @@ HRESULT OstrelFilter::Run(REFERENCE_TIME start) {
 
 HRESULT OstrelFilter::Stop() {
   HRESULT hr = BaseRenderer::Stop();
-  Guard g(lock_);
+  Guard g(sendLock_);
   if (sender_.isOpen()) sender_.close();
   running_ = false;
   return hr;
 }
 
 HRESULT OstrelFilter::doRenderSample(IMediaSample* sample) {
-  Guard g(lock_);
+  Guard g(sendLock_);
   if (!sender_.isOpen()) return S_OK;
 
   koSampleRecord r;
@@ -171,7 +171,7 @@ HRESULT OstrelFilter::readSettings(ByteReader& in, int) {
     platformLog(PlatformLogLevel::Warn, "multicast server: settings stream malformed or cut short");
     return E_FAIL;
   }
-  Guard g(lock_);
+  Guard g(sendLock_);
   if (sender_.isOpen()) sender_.close();
   userDataLength_ = s.userDataLength;
   std::memcpy(userData_, s.userData, sizeof userData_);
@@ -194,7 +194,7 @@ std::vector<CLSID> OstrelFilter::propertyPages() const {
 
 HRESULT OstrelFilter::GetSocketOpen(BOOL* open) {
   if (!open) return E_POINTER;
-  Guard g(lock_);
+  Guard g(sendLock_);
   *open = sender_.isOpen() ? TRUE : FALSE;
   return S_OK;
 }
@@ -231,7 +231,7 @@ HRESULT OstrelFilter::GetFramesSent(uint32_t* v) {
 
 HRESULT OstrelFilter::inputCode(int* out, int MediaClassification::*code, int unknown) {
   if (!out) return E_POINTER;
-  Guard g(lock_);
+  Guard g(sendLock_);
   *out = connected_ ? input_.*code : unknown;
   return S_OK;
 }
@@ -260,7 +260,7 @@ HRESULT OstrelFilter::GetInputAudioBitCount(int* c) {
 
 HRESULT OstrelFilter::GetAddress(char* address) {
   if (!address) return E_POINTER;
-  Guard g(lock_);
+  Guard g(sendLock_);
   const std::string& a = sender_.getAddress();
   std::snprintf(address, kOstrelAddressArea, "%s", a.empty() ? "-" : a.c_str());
   return S_OK;
@@ -268,7 +268,7 @@ HRESULT OstrelFilter::GetAddress(char* address) {
 
 HRESULT OstrelFilter::SetAddress(const char* address) {
   if (!address || !*address) return S_OK;
-  Guard g(lock_);
+  Guard g(sendLock_);
   std::string a(address, strnlen(address, kOstrelMaxAddress));
   if (a == sender_.getAddress()) return S_OK;
   if (sender_.isOpen()) sender_.close();
@@ -279,13 +279,13 @@ HRESULT OstrelFilter::SetAddress(const char* address) {
 
 HRESULT OstrelFilter::GetPort(uint16_t* port) {
   if (!port) return E_POINTER;
-  Guard g(lock_);
+  Guard g(sendLock_);
   *port = sender_.getPort();
   return S_OK;
 }
 
 HRESULT OstrelFilter::SetPort(uint16_t port) {
-  Guard g(lock_);
+  Guard g(sendLock_);
   if (port == sender_.getPort()) return S_OK;
   if (sender_.isOpen()) sender_.close();
   sender_.setPort(port);
@@ -295,13 +295,13 @@ HRESULT OstrelFilter::SetPort(uint16_t port) {
 
 HRESULT OstrelFilter::GetTimeToLive(uint32_t* ttl) {
   if (!ttl) return E_POINTER;
-  Guard g(lock_);
+  Guard g(sendLock_);
   *ttl = sender_.getTimeToLive();
   return S_OK;
 }
 
 HRESULT OstrelFilter::SetTimeToLive(uint32_t ttl) {
-  Guard g(lock_);
+  Guard g(sendLock_);
   if (ttl == sender_.getTimeToLive()) return S_OK;
   if (sender_.isOpen()) sender_.close();
   sender_.setTimeToLive(ttl);
@@ -311,84 +311,84 @@ HRESULT OstrelFilter::SetTimeToLive(uint32_t ttl) {
 
 HRESULT OstrelFilter::GetRepeatCount(uint32_t* v) {
   if (!v) return E_POINTER;
-  Guard g(lock_);
+  Guard g(sendLock_);
   *v = sender_.getRepeatCount();
   return S_OK;
 }
 HRESULT OstrelFilter::SetRepeatCount(uint32_t v) {
-  Guard g(lock_);
+  Guard g(sendLock_);
   sender_.setRepeatCount(v ? v : 1);
   return S_OK;
 }
 HRESULT OstrelFilter::GetMaximumRate(uint32_t* v) {
   if (!v) return E_POINTER;
-  Guard g(lock_);
+  Guard g(sendLock_);
   *v = sender_.getMaximumRate();
   return S_OK;
 }
 HRESULT OstrelFilter::SetMaximumRate(uint32_t v) {
-  Guard g(lock_);
+  Guard g(sendLock_);
   sender_.setMaximumRate(v ? v : 1);
   return S_OK;
 }
 HRESULT OstrelFilter::GetSystemBufferSize(uint32_t* v) {
   if (!v) return E_POINTER;
-  Guard g(lock_);
+  Guard g(sendLock_);
   *v = sender_.getSystemBufferSize();
   return S_OK;
 }
 HRESULT OstrelFilter::SetSystemBufferSize(uint32_t v) {
-  Guard g(lock_);
+  Guard g(sendLock_);
   sender_.setSystemBufferSize(v ? v : 1);
   return S_OK;
 }
 HRESULT OstrelFilter::GetClockMinimumInterval(float* v) {
   if (!v) return E_POINTER;
-  Guard g(lock_);
+  Guard g(sendLock_);
   *v = static_cast<float>(sender_.getClockMinimumInterval());
   return S_OK;
 }
 HRESULT OstrelFilter::SetClockMinimumInterval(float v) {
-  Guard g(lock_);
+  Guard g(sendLock_);
   sender_.setClockMinimumInterval(v);
   return S_OK;
 }
 HRESULT OstrelFilter::MeasureClock() {
-  Guard g(lock_);
+  Guard g(sendLock_);
   sender_.measureClock();
   return S_OK;
 }
 HRESULT OstrelFilter::GetPacketSize(uint32_t* v) {
   if (!v) return E_POINTER;
-  Guard g(lock_);
+  Guard g(sendLock_);
   *v = sender_.getPacketSize();
   return S_OK;
 }
 HRESULT OstrelFilter::SetPacketSize(uint32_t v) {
-  Guard g(lock_);
+  Guard g(sendLock_);
   sender_.setPacketSize(v);
   return S_OK;
 }
 HRESULT OstrelFilter::GetUserDataLength(uint32_t* v) {
   if (!v) return E_POINTER;
-  Guard g(lock_);
+  Guard g(sendLock_);
   *v = userDataLength_;
   return S_OK;
 }
 HRESULT OstrelFilter::SetUserDataLength(uint32_t v) {
-  Guard g(lock_);
+  Guard g(sendLock_);
   userDataLength_ = std::min(v, kOstrelMaxUserData);
   return S_OK;
 }
 HRESULT OstrelFilter::GetUserData(uint8_t* data) {
   if (!data) return E_POINTER;
-  Guard g(lock_);
+  Guard g(sendLock_);
   std::memcpy(data, userData_, userDataLength_);
   return S_OK;
 }
 HRESULT OstrelFilter::SetUserData(const uint8_t* data) {
   if (!data) return E_POINTER;
-  Guard g(lock_);
+  Guard g(sendLock_);
   std::memcpy(userData_, data, userDataLength_);
   return S_OK;
 }

@@ -3,12 +3,16 @@
 // is open exactly while the filter runs (or after a control call reopened
 // it then); samples arriving while it is closed are dropped.
 //
-// Locking: the filter lock serialises the per-sample path, Run/Stop, every
-// setter and the socket-open query, so a control call waits for a frame in
-// flight, pacing included. Statistics are read without it.
+// Locking: the send lock serialises the per-sample path, the sender's open
+// and close at Run/Stop, every setter and the socket-open query, so a
+// control call waits for a frame in flight, pacing included. It is taken
+// after the framework's filter and receive locks, never before them (the
+// renderer's Stop holds both while it waits for a sample in flight).
+// Statistics are read without it.
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 
 #include "filters/mediaclass/mediaclass.h"
 #include "filters/ostrel/IOstrelControl.h"
@@ -78,6 +82,7 @@ class OstrelFilter final : public BaseRenderer, public IOstrelControl {
  private:
   HRESULT inputCode(int* out, int MediaClassification::*code, int unknown);
 
+  std::recursive_mutex sendLock_;
   koMulticastSender sender_;
   koOutputByteStream record_;
   std::vector<uint8_t> typeBytes_;
