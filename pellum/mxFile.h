@@ -14,7 +14,7 @@
 
 class mxFile {
  public:
-  enum ModeEnum { Read = 0, Write = 1, Append = 2 };
+  enum ModeEnum : int { Read = 0, Write = 1, Append = 2 };
 
   mxFile() = default;
   virtual ~mxFile();

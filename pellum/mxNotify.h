@@ -9,8 +9,8 @@
 
 class mxNotify {
  public:
-  enum LevelEnum { Error = 0, Warn = 1, Notice = 2, Info = 3, Fatal = 4, Debug = 5 };
-  enum OutputEnum { StandardOutput = 0, ErrorLogFile = 1, DebuggerOutput = 2 };
+  enum LevelEnum : int { Error = 0, Warn = 1, Notice = 2, Info = 3, Fatal = 4, Debug = 5 };
+  enum OutputEnum : int { StandardOutput = 0, ErrorLogFile = 1, DebuggerOutput = 2 };
 
   static void setOutput(OutputEnum output);
   static OutputEnum getOutput();

@@ -15,7 +15,7 @@ class RegistryKey;
 
 class mxRegistry {
  public:
-  enum RootKeyEnum { ClassesRoot = 0, CurrentUser = 1, LocalMachine = 2, Users = 3, CurrentConfig = 4 };
+  enum RootKeyEnum : int { ClassesRoot = 0, CurrentUser = 1, LocalMachine = 2, Users = 3, CurrentConfig = 4 };
 
   mxRegistry();
   ~mxRegistry();

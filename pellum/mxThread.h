@@ -121,7 +121,7 @@ class mxThreadHandler : public mxObject {
 class mxThread : public mxThreadHandle {
  public:
   // Platform levels accepted by setPriority (and given back by getPriority).
-  enum PriorityEnum {
+  enum PriorityEnum : int {
     Idle = -15,
     Lowest = -2,
     BelowNormal = -1,

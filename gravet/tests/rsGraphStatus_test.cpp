@@ -12,8 +12,9 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-void put(Bytes& b, uint32_t v, int n) {
-  for (int i = 0; i < n; ++i) b.push_back(static_cast<unsigned char>(v >> (8 * i)));
+// n little-endian bytes of v (bytes beyond the eighth are zero).
+void put(Bytes& b, uint64_t v, int n) {
+  for (int i = 0; i < n; ++i) b.push_back(i < 8 ? static_cast<unsigned char>(v >> (8 * i)) : 0);
 }
 void putText(Bytes& b, const std::string& s) {
   put(b, static_cast<uint32_t>(s.size()), 4);

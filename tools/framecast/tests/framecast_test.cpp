@@ -66,12 +66,17 @@ TEST(Framecast, FilesArriveIdentical) {
     fs::remove_all(dir / "out");
     fs::create_directories(dir / "out");
     const std::string stats = (dir / "stats.txt").string();
+    const std::string log = (dir / "log.txt").string();
+    fs::remove(log);
     std::thread receiver([&] {
       std::system((tool() + " receive --group " + group + " --port 9400 --count 3 --time 20 --out " +
-                   (dir / "out").string() + " >" + stats + " 2>/dev/null")
+                   (dir / "out").string() + " >" + stats + " 2>" + log)
                       .c_str());
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    // Send only once the receiver has joined the group (it says so in its log).
+    for (int waited = 0; waited < 20000 && read(log).find("joined on interface") == std::string::npos;
+         waited += 10)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(run(tool() + " send --group " + group + " --port 9400 --packet-size 2000 --repeat 2 --rate 50000000" +
                   names),
               0);

@@ -1,0 +1,312 @@
+// The pointer position filter in a real graph (filter → renderer) against a
+// real X server (run under Xvfb): the test moves the pointer and presses
+// buttons through XTest and checks the records as they leave the filter.
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+#include "filters/tracion/ITracionControl.h"
+#include "filters/tracion/tests/record_collector.h"
+#include "platform/filters/null_renderer.h"
+#include "platform/filters/tests/graph_helpers.h"
+#include "platform/media/guids.h"
+#include "platform/media/memory_stream.h"
+#include "platform/media/property_page.h"
+#include "platform/media/results.h"
+
+// Last: Xlib defines macros (None, Bool, Status) that clash with other headers.
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+
+using namespace pointing;
+
+namespace {
+
+class Tracion : public ::testing::Test {
+ protected:
+  ComSession com;
+  ComPtr<IGraphBuilder> graph;
+  ComPtr<IBaseFilter> tracion, renderer;
+  ComPtr<ITracionControl> control;
+  RecordCollector records;
+  Display* x_ = nullptr;
+  int width_ = 0, height_ = 0;
+
+  void SetUp() override {
+    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no DISPLAY (run under the X11 test wrapper)";
+    x_ = XOpenDisplay(nullptr);
+    ASSERT_NE(x_, nullptr);
+    int ev, err, major, minor;
+    ASSERT_TRUE(XTestQueryExtension(x_, &ev, &err, &major, &minor));
+    width_ = DisplayWidth(x_, DefaultScreen(x_));
+    height_ = DisplayHeight(x_, DefaultScreen(x_));
+    move(0, 0);
+    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                               graph.putVoid()),
+              S_OK);
+    tracion = createFilter(CLSID_TracionFilter);
+    ASSERT_TRUE(tracion);
+    control = tracion.as<ITracionControl>();
+    ASSERT_TRUE(control);
+    renderer = createFilter(CLSID_NullRenderer);
+    ASSERT_TRUE(renderer);
+    renderer.as<INullRendererControl>()->SetSyncToClock(FALSE);
+    renderer.as<INullRendererControl>()->SetCallback(&RecordCollector::record, &records);
+    ASSERT_EQ(graph->AddFilter(tracion.get(), u"Tracion"), S_OK);
+    ASSERT_EQ(graph->AddFilter(renderer.get(), u"Renderer"), S_OK);
+    ASSERT_EQ(connect(graph.get(), tracion.get(), 0, renderer.get(), 0), S_OK);
+  }
+  void TearDown() override {
+    if (graph) graph.as<IMediaControl>()->Stop();
+    if (x_) XCloseDisplay(x_);
+  }
+  void move(int x, int y) {
+    XTestFakeMotionEvent(x_, 0, x, y, 0);
+    XSync(x_, False);
+  }
+  void button(unsigned b, bool down) {
+    XTestFakeButtonEvent(x_, b, down ? True : False, 0);
+    XSync(x_, False);
+  }
+  HRESULT run() { return graph.as<IMediaControl>()->Run(); }
+};
+
+TEST_F(Tracion, OutputPinTypeAndBuffers) {
+  ComPtr<IPin> out;
+  ASSERT_EQ(tracion->FindPin(u"Out", out.put()), S_OK);
+  AM_MEDIA_TYPE mt{};
+  ASSERT_EQ(out->ConnectionMediaType(&mt), S_OK);
+  EXPECT_EQ(mt.majortype, MEDIATYPE_Stream);
+  EXPECT_EQ(mt.subtype, MEDIASUBTYPE_PointerInfo);
+  EXPECT_EQ(mt.formattype, FORMAT_None);
+  EXPECT_EQ(mt.lSampleSize, 71u);
+  EXPECT_FALSE(mt.bTemporalCompression);
+  FreeMediaType(mt);
+  MediaType video(MEDIATYPE_Video, MEDIASUBTYPE_RGB24, FORMAT_VideoInfo);
+  EXPECT_EQ(out->QueryAccept(video.ptr()), S_FALSE);
+  // Quality notes from downstream are answered with success.
+  auto q = out.as<IQualityControl>();
+  ASSERT_TRUE(q);
+  EXPECT_EQ(q->Notify(tracion.get(), Quality{}), S_OK);
+}
+
+TEST_F(Tracion, RecordsFollowThePointerAndKeepAlive) {
+  ASSERT_EQ(run(), S_OK);
+  int i = records.waitFor(0, [](const POINTER_INFO& r) { return r.valid == 1; });
+  ASSERT_GE(i, 0);
+  auto first = records.at(i);
+  EXPECT_EQ(first.length, 71);
+  EXPECT_FALSE(first.hasTime);
+  EXPECT_TRUE(first.syncPoint);
+  EXPECT_EQ(first.record.screenWidth, width_);
+  EXPECT_EQ(first.record.screenHeight, height_);
+  EXPECT_STREQ(first.record.command, "");  // the text travels with a new sequence only
+
+  move(width_ / 4, height_ / 2);
+  i = records.waitFor(i + 1, [&](const POINTER_INFO& r) { return r.cursorX == width_ / 4; });
+  ASSERT_GE(i, 0);
+  POINTER_INFO r = records.at(i).record;
+  EXPECT_EQ(r.cursorY, height_ / 2);
+  EXPECT_EQ(r.changeFlags & (kChangeCursor | kChangePosition), kChangeCursor | kChangePosition);
+  EXPECT_FLOAT_EQ(r.positionX, float(width_ / 4) / width_);
+  EXPECT_FLOAT_EQ(r.positionY, float(height_ / 2) / height_);
+  int32_t x = 0, y = 0;
+  control->getTracion(&x, &y);
+  EXPECT_EQ(x, width_ / 4);
+  EXPECT_EQ(y, height_ / 2);
+  control->getScreenSize(&x, &y);
+  EXPECT_EQ(x, width_);
+  EXPECT_EQ(y, height_);
+  float fx = 0, fy = 0;
+  control->getNormalizedTracion(&fx, &fy);
+  EXPECT_FLOAT_EQ(fx, r.positionX);
+
+  // Standing still: one full refresh about every 500 ms.
+  const size_t base = records.size();
+  ASSERT_GE(records.waitFor(base, [](const POINTER_INFO&) { return true; }), 0);
+  const int next = records.waitFor(base + 1, [](const POINTER_INFO&) { return true; });
+  ASSERT_GE(next, 0);
+  const auto a = records.at(next - 1), b = records.at(next);
+  const auto gap = std::chrono::duration_cast<std::chrono::milliseconds>(b.at - a.at).count();
+  EXPECT_GE(gap, 400);
+  EXPECT_LE(gap, 1500);
+  EXPECT_EQ(b.record.valid, 1);
+  EXPECT_EQ(b.record.changeFlags, kChangeScreenSize | kChangeCursor | kChangeSize | kChangePosition);
+  EXPECT_STREQ(b.record.command, "");  // a full refresh at sequence 0 carries no text
+
+  // Origin, size and shape through the control interface.
+  control->setNormalizedOrigin(0.5f, 0.25f);
+  control->setNormalizedSize(0.5f, 0.5f);
+  control->setPointerShape(4);
+  i = records.waitFor(records.size(),
+                      [](const POINTER_INFO& r) { return r.originX == 0.5f && r.shape == 4; });
+  ASSERT_GE(i, 0);
+  r = records.at(i).record;
+  EXPECT_FLOAT_EQ(r.positionX, 0.5f + 0.5f * (float(width_ / 4) / width_));
+  EXPECT_FLOAT_EQ(r.positionY, 0.25f + 0.5f * 0.5f);
+
+  // The command: the next record carries it with its flag.
+  control->setCommand("point here, please");  // 18 characters: 15 kept
+  control->sendCommand();
+  control->sendCommand();
+  i = records.waitFor(records.size(), [](const POINTER_INFO& r) { return r.commandSequence == 2; });
+  ASSERT_GE(i, 0);
+  r = records.at(i).record;
+  EXPECT_NE(r.changeFlags & kChangeCommand, 0);
+  EXPECT_STREQ(r.command, "point here, ple");
+}
+
+TEST_F(Tracion, ButtonBitsAndTheirDisplay) {
+  ASSERT_EQ(run(), S_OK);
+  int i = records.waitFor(0, [](const POINTER_INFO& r) { return r.valid == 1; });
+  ASSERT_GE(i, 0);
+  button(1, true);
+  button(2, true);  // the middle button is bit 2
+  i = records.waitFor(i + 1, [](const POINTER_INFO& r) { return r.buttons == 0x5; });
+  ASSERT_GE(i, 0) << "buttons 0 and 2 not seen";
+  EXPECT_NE(records.at(i).record.changeFlags & kChangeButtons, 0);
+  uint16_t buttons = 0;
+  control->getButtonStatus(&buttons);
+  EXPECT_EQ(buttons, 0x5);
+
+  // The page shows them, bit 0 first.
+  ComPtr<IPropertyPage> page;
+  ASSERT_EQ(CoCreateInstance(CLSID_TracionPropertyPage, nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage,
+                             page.putVoid()),
+            S_OK);
+  IUnknown* objects[] = {tracion.get()};
+  ASSERT_EQ(page->SetObjects(1, objects), S_OK);
+  page->Refresh();
+  ULONG count = 0;
+  page->GetFieldCount(&count);
+  std::string shown;
+  for (ULONG k = 0; k < count; ++k) {
+    PROPPAGEFIELD f{};
+    page->GetField(k, &f);
+    if (f.id == 1020) shown = f.value;
+  }
+  EXPECT_EQ(shown, "1010000000000000");
+  page->SetObjects(0, nullptr);
+
+  button(1, false);
+  button(2, false);
+  i = records.waitFor(i + 1, [](const POINTER_INFO& r) { return r.buttons == 0; });
+  ASSERT_GE(i, 0);
+}
+
+TEST_F(Tracion, StopsPromptlyAndRunsAgain) {
+  ASSERT_EQ(run(), S_OK);
+  ASSERT_GE(records.waitFor(0, [](const POINTER_INFO& r) { return r.valid == 1; }), 0);
+  control->setOutputInterval(100);
+  // A stop while the thread sleeps inside a 500 ms record ends at once.
+  const auto t0 = std::chrono::steady_clock::now();
+  ASSERT_EQ(graph.as<IMediaControl>()->Stop(), S_OK);
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(2));
+  const size_t n = records.size();
+  move(width_ / 2, height_ / 3);
+  ASSERT_EQ(run(), S_OK);
+  ASSERT_GE(records.waitFor(n, [&](const POINTER_INFO& r) { return r.cursorY == height_ / 3; }), 0);
+}
+
+TEST_F(Tracion, ControlSettingsPersistenceAndPage) {
+  uint32_t ms = 0;
+  control->getOutputInterval(&ms);
+  EXPECT_EQ(ms, 30u);
+  control->setOutputInterval(0);
+  control->getOutputInterval(&ms);
+  EXPECT_EQ(ms, 1u);
+  control->setOutputInterval(1000);
+  control->getOutputInterval(&ms);
+  EXPECT_EQ(ms, 100u);
+  control->setOutputInterval(45);
+  float x = -1, y = -1;
+  control->getNormalizedSize(&x, &y);
+  EXPECT_EQ(x, 1.0f);
+  EXPECT_EQ(y, 1.0f);
+  char text[16];
+  control->getCommand(text);
+  EXPECT_STREQ(text, "erase");
+  control->setPointerShape(-7);  // any value is stored
+  int32_t shape = 0;
+  control->getPointerShape(&shape);
+  EXPECT_EQ(shape, -7);
+  control->setPointerShape(2);
+  control->setNormalizedOrigin(0.25f, -1.0f);
+  control->setNormalizedSize(2.0f, 0.5f);
+  control->setCommand("go");
+
+  auto ps = tracion.as<IPersistStream>();
+  uint64_t max = 0;
+  ps->GetSizeMax(&max);
+  EXPECT_EQ(max, 24u + 40);
+  ComPtr<MemoryStream> stream = ComPtr<MemoryStream>::adopt(MemoryStream::create());
+  ASSERT_EQ(ps->Save(stream.get(), TRUE), S_OK);
+  const std::vector<uint8_t> expect = {2, 0, 0, 0,    45, 0, 0, 0,    0, 0, 0x80, 0x3E, 0,   0,   0x80, 0xBF,
+                                       0, 0, 0, 0x40, 0,  0, 0, 0x3F, 3, 0, 0,    0,    'g', 'o', 0};
+  const std::vector<uint8_t>& bytes = stream->bytes();
+  ASSERT_EQ(bytes.size(), 24u + expect.size());
+  EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 24, bytes.end()), expect);
+
+  ComPtr<IBaseFilter> other = createFilter(CLSID_TracionFilter);
+  auto oc = other.as<ITracionControl>();
+  ComPtr<MemoryStream> in = ComPtr<MemoryStream>::adopt(MemoryStream::create(bytes));
+  ASSERT_EQ(other.as<IPersistStream>()->Load(in.get()), S_OK);
+  oc->getPointerShape(&shape);
+  EXPECT_EQ(shape, 2);
+  oc->getOutputInterval(&ms);
+  EXPECT_EQ(ms, 45u);
+  oc->getNormalizedOrigin(&x, &y);
+  EXPECT_EQ(x, 0.25f);
+  EXPECT_EQ(y, -1.0f);
+  oc->getCommand(text);
+  EXPECT_STREQ(text, "go");
+
+  // A text longer than 16 bytes, and a stream cut inside the text, fail.
+  std::vector<uint8_t> bad = bytes;
+  bad[24 + 24] = 17;
+  in = ComPtr<MemoryStream>::adopt(MemoryStream::create(bad));
+  EXPECT_TRUE(FAILED(other.as<IPersistStream>()->Load(in.get())));
+  std::vector<uint8_t> cut(bytes.begin(), bytes.end() - 2);
+  in = ComPtr<MemoryStream>::adopt(MemoryStream::create(cut));
+  EXPECT_TRUE(FAILED(other.as<IPersistStream>()->Load(in.get())));
+  // A stored interval outside 1 to 100 is kept within it.
+  std::vector<uint8_t> slow = bytes;
+  slow[24 + 4] = 0xE8;
+  slow[24 + 5] = 0x03;  // 1000 ms
+  in = ComPtr<MemoryStream>::adopt(MemoryStream::create(slow));
+  ASSERT_EQ(other.as<IPersistStream>()->Load(in.get()), S_OK);
+  oc->getOutputInterval(&ms);
+  EXPECT_EQ(ms, 100u);
+
+  // The page: connect reads, edits apply in order, the command goes at once.
+  ComPtr<IPropertyPage> page;
+  ASSERT_EQ(CoCreateInstance(CLSID_TracionPropertyPage, nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage,
+                             page.putVoid()),
+            S_OK);
+  IUnknown* objects[] = {tracion.get()};
+  ASSERT_EQ(page->SetObjects(1, objects), S_OK);
+  PROPPAGEINFO info{};
+  page->GetPageInfo(&info);
+  EXPECT_STREQ(info.title, "Tracionフィルタ");
+  EXPECT_EQ(info.refreshMs, 50u);
+  ASSERT_EQ(page->SetFieldValue(1001, "5"), S_OK);
+  ASSERT_EQ(page->SetFieldValue(1038, "abc"), S_OK);  // not a number: 0, stored as 1
+  ASSERT_EQ(page->SetFieldValue(1006, "0.125"), S_OK);
+  control->getPointerShape(&shape);
+  EXPECT_EQ(shape, 2);  // not before Apply
+  ASSERT_EQ(page->SetFieldValue(1035, "mark"), S_OK);
+  control->getCommand(text);
+  EXPECT_STREQ(text, "mark");  // at once
+  ASSERT_EQ(page->Apply(), S_OK);
+  control->getPointerShape(&shape);
+  EXPECT_EQ(shape, 5);
+  control->getOutputInterval(&ms);
+  EXPECT_EQ(ms, 1u);
+  control->getNormalizedOrigin(&x, &y);
+  EXPECT_EQ(x, 0.125f);
+  EXPECT_EQ(y, -1.0f);
+  EXPECT_EQ(page->IsPageDirty(), S_FALSE);
+  page->SetObjects(0, nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,468 @@
+// Capture sources in real graphs of real plug-in filters: the test-pattern
+// camera through the Smart Tee into null renderers at several sizes and
+// formats (frame numbers increase, pixels are exactly the pattern, time
+// stamps follow the clock), both pins at once, stop/run cycles, pin
+// categories, buffer negotiation, the analog-decoder interface, the
+// property page, the device enumerator's list, and a device that fails to
+// start or disappears mid-run while the rest of the graph keeps running.
+#include <atomic>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/com/log.h"
+#include "platform/filters/capture/capture_control.h"
+#include "platform/filters/capture/capture_filter.h"
+#include "platform/filters/capture/test_pattern_code.h"
+#include "platform/filters/capture/test_pattern_image.h"
+#include "platform/filters/null_renderer.h"
+#include "platform/filters/tests/graph_helpers.h"
+#include "platform/media/device_interfaces.h"
+#include "platform/media/guids.h"
+#include "platform/media/property_page.h"
+#include "platform/media/results.h"
+
+namespace {
+
+constexpr REFERENCE_TIME kFastInterval = 100000;  // 100 frames per second
+
+// What one renderer received.
+struct Received {
+  std::mutex lock;
+  std::condition_variable changed;
+  VideoFormat format;
+  std::vector<uint32_t> numbers;
+  std::vector<int64_t> mediaTimes;
+  std::vector<REFERENCE_TIME> starts, stops;
+  int unreadable = 0, wrongPixels = 0;
+  bool checkPixels = true;
+
+  static void record(void* ctx, IMediaSample* s) {
+    auto* self = static_cast<Received*>(ctx);
+    uint8_t* p = nullptr;
+    s->GetPointer(&p);
+    LONG length = s->GetActualDataLength();
+    REFERENCE_TIME st = -1, sp = -1;
+    int64_t ms = -1, me = -1;
+    s->GetTime(&st, &sp);
+    s->GetMediaTime(&ms, &me);
+    std::lock_guard<std::mutex> g(self->lock);
+    const VideoFormat& f = self->format;
+    uint32_t n = 0;
+    bool ok = f.subtype == MEDIASUBTYPE_RGB24  ? test_pattern::readFrameNumberRgb24(p, f.width, f.height, &n)
+              : f.subtype == MEDIASUBTYPE_YUY2 ? test_pattern::readFrameNumberYuy2(p, f.width, f.height, &n)
+                                               : test_pattern::readFrameNumberLuma(p, f.width, f.height, f.width, &n);
+    if (!ok) {
+      ++self->unreadable;
+    } else if (self->checkPixels) {
+      std::vector<uint8_t> want(pictureBytes(f));
+      renderTestPattern(n, f, want.data(), want.size());
+      if (length != static_cast<LONG>(want.size()) || std::memcmp(p, want.data(), want.size()) != 0)
+        ++self->wrongPixels;
+    }
+    self->numbers.push_back(n);
+    self->mediaTimes.push_back(ms);
+    self->starts.push_back(st);
+    self->stops.push_back(sp);
+    self->changed.notify_all();
+  }
+  bool waitFor(size_t n) {
+    std::unique_lock<std::mutex> g(lock);
+    return changed.wait_for(g, std::chrono::seconds(20), [&] { return numbers.size() >= n; });
+  }
+  void clear() {
+    std::lock_guard<std::mutex> g(lock);
+    numbers.clear();
+    mediaTimes.clear();
+    starts.clear();
+    stops.clear();
+    unreadable = wrongPixels = 0;
+  }
+  // Numbers strictly increase; media time is the number; time stamps are
+  // number × interval on the stream clock.
+  void expectConsistent(REFERENCE_TIME interval) {
+    std::lock_guard<std::mutex> g(lock);
+    EXPECT_EQ(unreadable, 0);
+    EXPECT_EQ(wrongPixels, 0);
+    for (size_t i = 0; i < numbers.size(); ++i) {
+      if (i > 0) {
+        EXPECT_GT(numbers[i], numbers[i - 1]);
+      }
+      EXPECT_EQ(mediaTimes[i], int64_t(numbers[i]));
+      EXPECT_EQ(starts[i], REFERENCE_TIME(numbers[i]) * interval);
+      EXPECT_EQ(stops[i], starts[i] + interval);
+    }
+  }
+};
+
+class CaptureGraph : public ::testing::Test {
+ protected:
+  ComSession com;
+  ComPtr<IGraphBuilder> graph;
+  void SetUp() override {
+    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                               graph.putVoid()),
+              S_OK);
+  }
+  ComPtr<IBaseFilter> add(REFCLSID clsid, const char16_t* name) {
+    ComPtr<IBaseFilter> f = createFilter(clsid);
+    if (f) {
+      EXPECT_EQ(graph->AddFilter(f.get(), name), S_OK);
+    }
+    return f;
+  }
+  ComPtr<IBaseFilter> renderer(const char16_t* name, Received* into) {
+    auto r = add(CLSID_NullRenderer, name);
+    auto c = r.as<INullRendererControl>();
+    c->SetSyncToClock(FALSE);
+    c->SetCallback(&Received::record, into);
+    return r;
+  }
+  IMediaControl* control() {
+    if (!control_) control_ = graph.as<IMediaControl>();
+    return control_.get();
+  }
+  ComPtr<IMediaControl> control_;
+};
+
+TEST_F(CaptureGraph, TestPatternThroughSmartTeeAtSeveralSizesDeliversTheExactPattern) {
+  const VideoFormat formats[] = {{128, 96, MEDIASUBTYPE_RGB24},  {352, 288, MEDIASUBTYPE_RGB24},
+                                 {720, 480, MEDIASUBTYPE_I420},  {176, 144, MEDIASUBTYPE_YUY2},
+                                 {360, 240, MEDIASUBTYPE_RGB24}, {640, 480, MEDIASUBTYPE_RGB24}};
+  for (const VideoFormat& f : formats) {
+    SCOPED_TRACE(describeVideoFormat(f));
+    auto camera = add(CLSID_TestPatternCamera, u"Camera");
+    auto tee = add(CLSID_SmartTee, u"SmartTee");
+    Received capture, preview;
+    capture.format = preview.format = f;
+    auto r1 = renderer(u"Capture", &capture);
+    auto r2 = renderer(u"Preview", &preview);
+    auto cc = camera.as<IVideoCaptureControl>();
+    ASSERT_TRUE(cc);
+    cc->SetFrameInterval(kFastInterval);
+    MediaType mt = videoFormatMediaType(f, kFastInterval);
+    ASSERT_EQ(graph->ConnectDirect(pinOf(camera.get(), PINDIR_OUTPUT, 0).get(),
+                                   pinOf(tee.get(), PINDIR_INPUT, 0).get(), mt.ptr()),
+              S_OK);
+    ASSERT_EQ(connect(graph.get(), tee.get(), 0, r1.get(), 0), S_OK);
+    ASSERT_EQ(connect(graph.get(), tee.get(), 1, r2.get(), 0), S_OK);
+    ASSERT_EQ(control()->Run(), S_OK);
+    ASSERT_TRUE(capture.waitFor(12));
+    ASSERT_TRUE(preview.waitFor(3));
+    ASSERT_EQ(control()->Stop(), S_OK);
+    capture.expectConsistent(kFastInterval);
+    {
+      std::lock_guard<std::mutex> g(preview.lock);
+      EXPECT_EQ(preview.unreadable, 0);
+      EXPECT_EQ(preview.wrongPixels, 0);
+    }
+    uint64_t captured = 0, dropped = 0;
+    cc->GetStatistics(&captured, &dropped);
+    EXPECT_GE(captured, 12u);
+    for (auto* f2 : {camera.get(), tee.get(), r1.get(), r2.get()}) graph->RemoveFilter(f2);
+  }
+}
+
+TEST_F(CaptureGraph, BothPinsInDifferentFormatsAndStopRunCycles) {
+  auto camera = add(CLSID_TestPatternCamera, u"Camera");
+  Received capture, preview;
+  capture.format = {320, 240, MEDIASUBTYPE_RGB24};
+  preview.format = {160, 120, MEDIASUBTYPE_I420};
+  auto r1 = renderer(u"Capture", &capture);
+  auto r2 = renderer(u"Preview", &preview);
+  auto cc = camera.as<IVideoCaptureControl>();
+  cc->SetFrameInterval(kFastInterval);
+  MediaType m1 = videoFormatMediaType(capture.format, kFastInterval);
+  MediaType m2 = videoFormatMediaType(preview.format, kFastInterval);
+  ASSERT_EQ(graph->ConnectDirect(pinOf(camera.get(), PINDIR_OUTPUT, 0).get(),
+                                 pinOf(r1.get(), PINDIR_INPUT, 0).get(), m1.ptr()),
+            S_OK);
+  ASSERT_EQ(graph->ConnectDirect(pinOf(camera.get(), PINDIR_OUTPUT, 1).get(),
+                                 pinOf(r2.get(), PINDIR_INPUT, 0).get(), m2.ptr()),
+            S_OK);
+  for (int cycle = 0; cycle < 4; ++cycle) {
+    SCOPED_TRACE(cycle);
+    capture.clear();
+    preview.clear();
+    ASSERT_EQ(control()->Run(), S_OK);
+    ASSERT_TRUE(capture.waitFor(8));
+    ASSERT_TRUE(preview.waitFor(8));
+    // A pause in the middle holds the stream; running again resumes it.
+    if (cycle == 1) {
+      ASSERT_EQ(control()->Pause(), S_OK);
+      ASSERT_EQ(control()->Run(), S_OK);
+      ASSERT_TRUE(capture.waitFor(16));
+    }
+    ASSERT_EQ(control()->Stop(), S_OK);
+    capture.expectConsistent(kFastInterval);
+    preview.expectConsistent(kFastInterval);
+    // Each start counts from frame 0 again (a slow machine may drop the
+    // first frames, but not half a second of them).
+    std::lock_guard<std::mutex> g(capture.lock);
+    EXPECT_LT(capture.numbers.front(), 50u);
+  }
+}
+
+TEST_F(CaptureGraph, PinCategoriesBufferNegotiationAnalogDecoderFormatsAndPage) {
+  auto camera = add(CLSID_TestPatternCamera, u"Camera");
+  ASSERT_EQ(pinCount(camera.get(), PINDIR_OUTPUT), 2);
+  const GUID* want[] = {&PIN_CATEGORY_CAPTURE, &PIN_CATEGORY_PREVIEW};
+  for (int i = 0; i < 2; ++i) {
+    auto ks = pinOf(camera.get(), PINDIR_OUTPUT, i).as<IKsPropertySet>();
+    ASSERT_TRUE(ks);
+    GUID category{};
+    DWORD returned = 0;
+    ASSERT_EQ(ks->Get(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, nullptr, 0, &category, sizeof category, &returned),
+              S_OK);
+    EXPECT_EQ(category, *want[i]);
+    EXPECT_EQ(returned, sizeof(GUID));
+    EXPECT_TRUE(FAILED(ks->Get(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, nullptr, 0, &category, 4, &returned)));
+    EXPECT_TRUE(FAILED(ks->Get(PIN_CATEGORY_CAPTURE, 0, nullptr, 0, &category, sizeof category, &returned)));
+    EXPECT_TRUE(FAILED(ks->Set(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, nullptr, 0, &category, sizeof category)));
+  }
+  // The analog-decoder interface marks the camera as analog.
+  auto analog = camera.as<IAMAnalogVideoDecoder>();
+  ASSERT_TRUE(analog);
+  LONG tv = 0;
+  EXPECT_EQ(analog->get_AvailableTVFormats(&tv), S_OK);
+  EXPECT_NE(tv, 0);
+
+  // Formats: the native 640x480 first, then every format code size, three
+  // colour formats each.
+  auto cc = camera.as<IVideoCaptureControl>();
+  LONG count = 0;
+  ASSERT_EQ(cc->GetFormatCount(&count), S_OK);
+  EXPECT_EQ(count, 8 * 3);
+  AM_MEDIA_TYPE mt{};
+  ASSERT_EQ(cc->GetFormat(0, &mt), S_OK);
+  VideoFormat first;
+  ASSERT_TRUE(videoFormatOf(mt, &first));
+  EXPECT_EQ(first, (VideoFormat{640, 480, MEDIASUBTYPE_RGB24}));
+  EXPECT_EQ(mt.lSampleSize, 640u * 480 * 3);
+  FreeMediaType(mt);
+  for (const PictureSize& s : kFormatCodeSizes) {
+    bool found = false;
+    for (LONG i = 0; i < count && !found; ++i) {
+      AM_MEDIA_TYPE m{};
+      cc->GetFormat(i, &m);
+      VideoFormat f;
+      found = videoFormatOf(m, &f) && f.width == s.width && f.height == s.height;
+      FreeMediaType(m);
+    }
+    EXPECT_TRUE(found) << s.width << "x" << s.height;
+  }
+  EXPECT_EQ(cc->GetFormat(count, &mt), E_INVALIDARG);
+  // A preferred format is offered first; a foreign one is refused.
+  MediaType cif = videoFormatMediaType({352, 288, MEDIASUBTYPE_YUY2}, kFastInterval);
+  EXPECT_EQ(cc->SetFormat(cif.ptr()), S_OK);
+  MediaType odd = videoFormatMediaType({300, 200, MEDIASUBTYPE_RGB24}, kFastInterval);
+  EXPECT_EQ(cc->SetFormat(odd.ptr()), VFW_E_TYPE_NOT_ACCEPTED);
+  // Frame rate is clamped to 1..120 per second.
+  REFERENCE_TIME interval = 0;
+  cc->SetFrameInterval(1);
+  cc->GetFrameInterval(&interval);
+  EXPECT_EQ(interval, 83333);
+  cc->SetFrameInterval(1000000000);
+  cc->GetFrameInterval(&interval);
+  EXPECT_EQ(interval, 10000000);
+  cc->SetFrameInterval(kFastInterval);
+
+  // Buffer negotiation: suggested before connecting, agreed after.
+  auto capturePin = pinOf(camera.get(), PINDIR_OUTPUT, 0);
+  auto negotiation = capturePin.as<IAMBufferNegotiation>();
+  ASSERT_TRUE(negotiation);
+  ALLOCATOR_PROPERTIES got{};
+  EXPECT_EQ(negotiation->GetAllocatorProperties(&got), VFW_E_NO_ALLOCATOR);
+  ALLOCATOR_PROPERTIES suggest{6, 0, 16, 0};
+  ASSERT_EQ(negotiation->SuggestAllocatorProperties(&suggest), S_OK);
+  Received seen;
+  seen.format = {352, 288, MEDIASUBTYPE_YUY2};  // the preferred format is the first offered
+  auto r = renderer(u"Renderer", &seen);
+  ASSERT_EQ(connect(graph.get(), camera.get(), 0, r.get(), 0), S_OK);
+  ASSERT_EQ(negotiation->GetAllocatorProperties(&got), S_OK);
+  EXPECT_EQ(got.cBuffers, 6);
+  EXPECT_EQ(got.cbBuffer, 352 * 288 * 2);
+  EXPECT_EQ(got.cbAlign, 16);
+  EXPECT_EQ(negotiation->SuggestAllocatorProperties(&suggest), VFW_E_ALREADY_CONNECTED);
+  ASSERT_EQ(control()->Run(), S_OK);
+  ASSERT_TRUE(seen.waitFor(5));
+  ASSERT_EQ(control()->Stop(), S_OK);
+  seen.expectConsistent(kFastInterval);
+
+  // The property page shows the device, the format and the statistics,
+  // and sets the frame rate.
+  auto pages = camera.as<ISpecifyPropertyPages>();
+  ASSERT_TRUE(pages);
+  CAUUID ids{};
+  ASSERT_EQ(pages->GetPages(&ids), S_OK);
+  ASSERT_EQ(ids.cElems, 1u);
+  CLSID pageId = ids.pElems[0];
+  CoTaskMemFree(ids.pElems);
+  EXPECT_EQ(pageId, CLSID_CapturePropertyPage);
+  ComPtr<IPropertyPage> page;
+  ASSERT_EQ(CoCreateInstance(pageId, nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage, page.putVoid()), S_OK);
+  IUnknown* objects[] = {camera.get()};
+  ASSERT_EQ(page->SetObjects(1, objects), S_OK);
+  auto fieldValue = [&](LONG id) {
+    ULONG n = 0;
+    page->GetFieldCount(&n);
+    for (ULONG i = 0; i < n; ++i) {
+      PROPPAGEFIELD f{};
+      page->GetField(i, &f);
+      if (f.id == id) return std::string(f.value);
+    }
+    return std::string("<missing>");
+  };
+  EXPECT_EQ(fieldValue(1), kTestPatternCameraName);
+  EXPECT_EQ(fieldValue(2), "352x288 YUY2");
+  EXPECT_EQ(fieldValue(3), "100.00");
+  EXPECT_NE(fieldValue(4), "0");
+  ASSERT_EQ(page->SetFieldValue(3, "25"), S_OK);
+  EXPECT_EQ(page->IsPageDirty(), S_OK);
+  ASSERT_EQ(page->Apply(), S_OK);
+  cc->GetFrameInterval(&interval);
+  EXPECT_EQ(interval, 400000);
+  page->SetObjects(0, nullptr);
+}
+
+TEST_F(CaptureGraph, VideoInputCategoryListsTheBuiltInDevicesInAStableOrder) {
+  ComPtr<ICreateDevEnum> devices;
+  ASSERT_EQ(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
+                             devices.putVoid()),
+            S_OK);
+  auto list = [&] {
+    std::vector<std::string> names;
+    ComPtr<IEnumMoniker> e;
+    EXPECT_EQ(devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, e.put(), 0), S_OK);
+    if (!e) return names;
+    for (int pass = 0; pass < 2; ++pass) {
+      ComPtr<IMoniker> m;
+      while (e->Next(1, m.put(), nullptr) == S_OK) {
+        ComPtr<IPropertyBag> bag;
+        m->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.putVoid());
+        char name[256] = {};
+        bag->Read("FriendlyName", name, sizeof name);
+        names.push_back(name);
+        // Every device binds to a filter with a capture pin.
+        ComPtr<IBaseFilter> f;
+        EXPECT_EQ(m->BindToObject(nullptr, nullptr, IID_IBaseFilter, f.putVoid()), S_OK) << name;
+      }
+      names.push_back("--reset--");
+      e->Reset();
+    }
+    return names;
+  };
+  std::vector<std::string> a = list(), b = list();
+  EXPECT_EQ(a, b);
+  auto at = [&](const char* name) { return std::find(a.begin(), a.end(), name) - a.begin(); };
+  size_t half = a.size() / 2;
+  ASSERT_LT(size_t(at(kTestPatternCameraName)), half);
+  // The built-in devices of this module come in table order, side by side.
+  EXPECT_EQ(at(kScreenCaptureName), at(kTestPatternCameraName) + 1);
+  // The list after reset repeats the first.
+  EXPECT_TRUE(std::equal(a.begin(), a.begin() + half, a.begin() + half));
+}
+
+// A device that fails on purpose: it refuses to start, or delivers a few
+// frames and then disappears.
+class FailingDevice final : public CaptureDevice {
+ public:
+  FailingDevice(bool refuse, uint64_t framesBeforeLoss) : refuse_(refuse), framesBeforeLoss_(framesBeforeLoss) {}
+  std::vector<VideoFormat> formats() override { return {{160, 120, MEDIASUBTYPE_RGB24}}; }
+  bool open(const VideoFormat&, REFERENCE_TIME, std::string* error) override {
+    if (refuse_) *error = "format refused by the device";
+    return !refuse_;
+  }
+  void close() override {}
+  GrabResult grab(uint64_t, std::string* error) override {
+    if (grabs_++ >= framesBeforeLoss_) {
+      *error = "device disappeared";
+      return GrabResult::Lost;
+    }
+    return GrabResult::Frame;
+  }
+  bool copyFrame(uint64_t frame, const VideoFormat& f, uint8_t* dst, size_t size) override {
+    return renderTestPattern(frame, f, dst, size);
+  }
+
+ private:
+  bool refuse_;
+  uint64_t framesBeforeLoss_;
+  uint64_t grabs_ = 0;
+};
+
+std::mutex g_logLock;
+std::vector<std::string> g_log;
+void keepLog(PlatformLogLevel level, const char* line) {
+  std::lock_guard<std::mutex> g(g_logLock);
+  g_log.push_back(std::string(platformLogTag(level)) + " " + line);
+}
+
+TEST_F(CaptureGraph, DeviceThatRefusesOrDisappearsEndsItsStreamWhileTheGraphRuns) {
+  for (bool refuse : {false, true}) {
+    SCOPED_TRACE(refuse ? "refuses to start" : "disappears after 5 frames");
+    {
+      std::lock_guard<std::mutex> g(g_logLock);
+      g_log.clear();
+    }
+    PlatformLogSink old = setPlatformLogSink(keepLog);
+    auto* failing = new CaptureFilter(CLSID_V4l2Camera, std::make_unique<FailingDevice>(refuse, 5), "Failing Camera");
+    ComPtr<IBaseFilter> bad(static_cast<IBaseFilter*>(failing));
+    ASSERT_EQ(graph->AddFilter(bad.get(), u"Failing"), S_OK);
+    auto good = add(CLSID_TestPatternCamera, u"Camera");
+    good.as<IVideoCaptureControl>()->SetFrameInterval(kFastInterval);
+    failing->SetFrameInterval(kFastInterval);
+    Received fromBad, fromGood;
+    fromBad.format = {160, 120, MEDIASUBTYPE_RGB24};
+    fromGood.format = {640, 480, MEDIASUBTYPE_RGB24};
+    auto r1 = renderer(u"Bad", &fromBad);
+    auto r2 = renderer(u"Good", &fromGood);
+    ASSERT_EQ(connect(graph.get(), bad.get(), 0, r1.get(), 0), S_OK);
+    ASSERT_EQ(connect(graph.get(), good.get(), 0, r2.get(), 0), S_OK);
+    ASSERT_EQ(control()->Run(), S_OK);
+    // The good camera goes on after the bad one has stopped.
+    BOOL lost = FALSE;
+    for (int i = 0; i < 400 && !lost; ++i) {
+      failing->IsDeviceLost(&lost);
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(lost);
+    size_t before;
+    {
+      std::lock_guard<std::mutex> g(fromGood.lock);
+      before = fromGood.numbers.size();
+    }
+    ASSERT_TRUE(fromGood.waitFor(before + 10));
+    OAFilterState state = -1;
+    control()->GetState(1000, &state);
+    EXPECT_EQ(state, State_Running);
+    ASSERT_EQ(control()->Stop(), S_OK);
+    setPlatformLogSink(old);
+    {
+      std::lock_guard<std::mutex> g(fromBad.lock);
+      // Up to five frames (a busy machine may drop some), the last one included.
+      if (refuse) {
+        EXPECT_EQ(fromBad.numbers.size(), 0u);
+      } else {
+        EXPECT_GE(fromBad.numbers.size(), 1u);
+        EXPECT_LE(fromBad.numbers.size(), 5u);
+      }
+      EXPECT_EQ(fromBad.unreadable, 0);
+    }
+    fromGood.expectConsistent(kFastInterval);
+    std::lock_guard<std::mutex> g(g_logLock);
+    int errors = 0;
+    for (const std::string& line : g_log)
+      if (line.find("[Error]") == 0 && line.find("\"Failing Camera\"") != std::string::npos) {
+        ++errors;
+        EXPECT_NE(line.find(refuse ? "format refused" : "device disappeared"), std::string::npos) << line;
+        EXPECT_NE(line.find("capture stopped"), std::string::npos) << line;
+      }
+    EXPECT_EQ(errors, 1);
+    for (auto* f : {bad.get(), good.get(), r1.get(), r2.get()}) graph->RemoveFilter(f);
+  }
+}
+
+}  // namespace
