@@ -104,6 +104,7 @@ HRESULT IngrelStream::fillBuffer(IMediaSample* sample) {
       sample->SetMediaTime(nullptr, nullptr);
     sample->SetTime(nullptr, nullptr);
     streamTime_ += s->previousClockTime == -1 ? kFrameDuration : s->clockTime - s->previousClockTime;
+    owner_->queue_.recycle(std::move(last_));
     last_ = std::move(s);
     return S_OK;
   }
@@ -241,7 +242,7 @@ void IngrelFilter::handleFrame(const uint8_t* frame, uint32_t length) {
   }
   timestamp_ = r.clockTime;
   if (!streaming_) return;
-  auto s = std::make_unique<IngrelSample>();
+  std::unique_ptr<IngrelSample> s = queue_.acquire();
   ingrelMakeSample(r, gap, s.get());
   pendingDiscontinuity_ = false;
   if (queue_.push(std::move(s))) discarded_.fetch_add(1);

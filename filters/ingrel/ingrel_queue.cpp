@@ -5,6 +5,7 @@ bool IngrelQueue::push(std::unique_ptr<IngrelSample> sample) {
   {
     std::lock_guard<std::mutex> g(lock_);
     if (samples_.size() >= kCapacity) {
+      if (spare_.size() < kCapacity) spare_.push_back(std::move(samples_.front()));
       samples_.pop_front();
       // The sample after a discarded one no longer follows its predecessor.
       if (!samples_.empty()) samples_.front()->discontinuity = true;
@@ -41,6 +42,25 @@ void IngrelQueue::rearm() {
 void IngrelQueue::clear() {
   std::lock_guard<std::mutex> g(lock_);
   samples_.clear();
+  spare_.clear();
+}
+
+std::unique_ptr<IngrelSample> IngrelQueue::acquire() {
+  {
+    std::lock_guard<std::mutex> g(lock_);
+    if (!spare_.empty()) {
+      std::unique_ptr<IngrelSample> s = std::move(spare_.back());
+      spare_.pop_back();
+      return s;
+    }
+  }
+  return std::make_unique<IngrelSample>();
+}
+
+void IngrelQueue::recycle(std::unique_ptr<IngrelSample> sample) {
+  if (!sample) return;
+  std::lock_guard<std::mutex> g(lock_);
+  if (spare_.size() < kCapacity) spare_.push_back(std::move(sample));
 }
 
 size_t IngrelQueue::size() {

@@ -8,6 +8,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "filters/ingrel/ingrel_record.h"
 
@@ -27,9 +28,17 @@ class IngrelQueue {
   void clear();
   size_t size();
 
+  // Samples are reused so that a steady stream allocates nothing: acquire
+  // gives a recycled sample (its buffer keeps its capacity) or a new one;
+  // recycle takes back one that is done with. Discarded samples are
+  // recycled too.
+  std::unique_ptr<IngrelSample> acquire();
+  void recycle(std::unique_ptr<IngrelSample> sample);
+
  private:
   std::mutex lock_;
   std::condition_variable arrived_;
   std::deque<std::unique_ptr<IngrelSample>> samples_;
+  std::vector<std::unique_ptr<IngrelSample>> spare_;
   bool woken_ = false;
 };

@@ -209,6 +209,16 @@ TEST(IngrelQueue, KeepsTheNewestFourAndWaitsWithADeadline) {
   q.rearm();
   q.push(std::make_unique<IngrelSample>());
   EXPECT_TRUE(q.pop(std::chrono::steady_clock::now()));
+
+  // Done-with samples come back with their buffers: no allocation per sample.
+  auto used = q.acquire();
+  used->data.resize(100000);
+  const uint8_t* buffer = used->data.data();
+  q.recycle(std::move(used));
+  auto again = q.acquire();
+  EXPECT_EQ(again->data.data(), buffer);
+  again->data.assign(10, 1);
+  EXPECT_EQ(again->data.data(), buffer);
 }
 
 namespace {
