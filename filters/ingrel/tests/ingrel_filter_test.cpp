@@ -1,0 +1,332 @@
+// The multicast client filter loaded by class identifier: its receiver
+// opens on creation, the output type it offers from the codes, buffer
+// negotiation, its control interface, settings stream and pages.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "filters/ingrel/IIngrelControl.h"
+#include "filters/mediaclass/mediaclass.h"
+#include "netlab.h"
+#include "platform/filters/tests/graph_helpers.h"
+#include "platform/media/guids.h"
+#include "platform/media/memory_stream.h"
+#include "platform/media/records.h"
+#include "platform/media/results.h"
+
+namespace {
+
+class Client : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    NETLAB_REQUIRE();
+    filter = createFilter(CLSID_IngrelFilter);
+    ASSERT_TRUE(filter);
+    ASSERT_EQ(filter->QueryInterface(IID_IIngrelControl, control.putVoid()), S_OK);
+    out = pinOf(filter.get(), PINDIR_OUTPUT, 0);
+    ASSERT_TRUE(out);
+  }
+  MediaType offered() {
+    ComPtr<IEnumMediaTypes> e;
+    EXPECT_EQ(out->EnumMediaTypes(e.put()), S_OK);
+    AM_MEDIA_TYPE* mt = nullptr;
+    if (e->Next(1, &mt, nullptr) != S_OK) return MediaType();
+    MediaType r(*mt);
+    DeleteMediaType(mt);
+    EXPECT_NE(e->Next(1, &mt, nullptr), S_OK);  // exactly one type
+    return r;
+  }
+  std::vector<uint8_t> save() {
+    auto persist = filter.as<IPersistStream>();
+    auto stream = ComPtr<MemoryStream>::adopt(MemoryStream::create());
+    EXPECT_EQ(persist->Save(stream.get(), TRUE), S_OK);
+    return stream->bytes();
+  }
+  HRESULT load(std::vector<uint8_t> bytes) {
+    auto persist = filter.as<IPersistStream>();
+    auto stream = ComPtr<MemoryStream>::adopt(MemoryStream::create(std::move(bytes)));
+    return persist->Load(stream.get());
+  }
+
+  ComSession com;
+  ComPtr<IBaseFilter> filter;
+  ComPtr<IIngrelControl> control;
+  ComPtr<IPin> out;
+};
+
+std::vector<uint8_t> prefix() {
+  std::vector<uint8_t> b;
+  for (char c : std::string("00000000001 ")) {
+    b.push_back(static_cast<uint8_t>(c));
+    b.push_back(0);
+  }
+  return b;
+}
+
+}  // namespace
+
+TEST_F(Client, OffersTheTypeItsCodesBuild) {
+  PIN_INFO info{};
+  ASSERT_EQ(out->QueryPinInfo(&info), S_OK);
+  EXPECT_EQ(std::u16string(info.achName), u"Out");
+  info.pFilter->Release();
+  BOOL open = FALSE;
+  control->GetSocketOpen(&open);
+  EXPECT_TRUE(open);  // joined on creation
+
+  // A new filter: DV video 720 x 480.
+  MediaType mt = offered();
+  MediaClassification c;
+  c.classify(mt.get());
+  EXPECT_EQ(c.kind, MediaKind_Video);
+  EXPECT_EQ(c.videoFormat, VideoFormat_DVSD);
+  EXPECT_EQ(c.resolution, Resolution_720x480);
+  VideoInfoHeader vih;
+  ASSERT_TRUE(videoInfoOf(mt.get(), vih));
+  EXPECT_EQ(vih.bmi.bitCount, 24);
+
+  // PCM 44100 Hz mono 16 bits.
+  control->SetOutputMediaKind(MediaKind_Audio);
+  control->SetOutputAudioFormat(AudioFormat_PCM);
+  control->SetOutputFrequency(Frequency_44100);
+  control->SetOutputChannels(Channel_Monaural);
+  control->SetOutputBitCount(BitCount_16);
+  WaveFormatEx w;
+  ASSERT_TRUE(waveFormatOf(offered().get(), w));
+  EXPECT_EQ(w.blockAlign, 2);
+  EXPECT_EQ(w.avgBytesPerSec, 88200u);
+  EXPECT_EQ(out->QueryAccept(offered().ptr()), S_OK);
+
+  // Pointer: sample size 71, and one 71-byte buffer once connected.
+  control->SetOutputMediaKind(MediaKind_Pointer);
+  mt = offered();
+  EXPECT_EQ(mt.sampleSize(), 71u);
+  EXPECT_EQ(out->QueryAccept(offered().ptr()), S_OK);
+  ComPtr<IGraphBuilder> graph;
+  ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                             graph.putVoid()),
+            S_OK);
+  ComPtr<IBaseFilter> renderer = createFilter(CLSID_NullRenderer);
+  graph->AddFilter(filter.get(), u"PointerClient");
+  graph->AddFilter(renderer.get(), u"Null");
+  ASSERT_EQ(connect(graph.get(), filter.get(), 0, renderer.get(), 0), S_OK);
+  auto negotiation = out.as<IAMBufferNegotiation>();
+  ComPtr<IMemInputPin> memIn = pinOf(renderer.get(), PINDIR_INPUT, 0).as<IMemInputPin>();
+  ComPtr<IMemAllocator> allocator;
+  ASSERT_EQ(memIn->GetAllocator(allocator.put()), S_OK);
+  ALLOCATOR_PROPERTIES props{};
+  allocator->GetProperties(&props);
+  EXPECT_EQ(props.cBuffers, 1);
+  EXPECT_EQ(props.cbBuffer, 71);
+  // While paused a live source cannot cue.
+  auto mc = graph.as<IMediaControl>();
+  ComPtr<IMediaFilter> mf = filter.as<IMediaFilter>();
+  ASSERT_TRUE(SUCCEEDED(mf->Pause()));
+  FILTER_STATE state;
+  EXPECT_EQ(mf->GetState(0, &state), VFW_S_CANT_CUE);
+  mf->Stop();
+  graph->RemoveFilter(renderer.get());
+  graph->RemoveFilter(filter.get());
+  (void)negotiation;
+  (void)mc;
+
+  // Codes that name nothing leave the type as it was.
+  control->SetOutputMediaKind(MediaKind_Video);
+  control->SetOutputVideoFormat(VideoFormat_MJPEG);
+  control->SetOutputResolution(Resolution_320x240);
+  const MediaType mjpeg = offered();
+  control->SetOutputResolution(Resolution_Unknown);
+  EXPECT_EQ(offered(), mjpeg);
+  int code = 0;
+  control->GetOutputResolution(&code);
+  EXPECT_EQ(code, Resolution_Unknown);
+}
+
+TEST_F(Client, ControlInterfaceAnswersAndReopensOnChange) {
+  uint32_t v = 7;
+  control->SetIPv6InterfaceNo(5);
+  control->GetIPv6InterfaceNo(&v);
+  EXPECT_EQ(v, 0u);
+  char text[kIngrelTypeTextArea] = {};
+  control->GetReceivedTypeText(text);
+  EXPECT_STREQ(text, "### TODO ###");
+  char address[kIngrelAddressArea];
+  control->GetAddress(address);
+  EXPECT_STREQ(address, "234.5.6.7");
+  control->SetAddress("ff15::55");
+  control->GetAddress(address);
+  EXPECT_STREQ(address, "ff15::55");
+  BOOL open = FALSE;
+  control->GetSocketOpen(&open);
+  EXPECT_TRUE(open);  // reopened on the new group, stopped as it is
+  control->SetPort(9440);
+  control->SetTimeToLive(4);
+  control->GetSocketOpen(&open);
+  EXPECT_TRUE(open);
+  uint16_t port = 0;
+  control->GetPort(&port);
+  EXPECT_EQ(port, 9440);
+  BOOL flag = FALSE;
+  control->GetTimestampReset(&flag);
+  EXPECT_TRUE(flag);
+  control->GetAutomaticType(&flag);
+  EXPECT_FALSE(flag);
+  float x = -1, y = -1;
+  control->GetPictureSize(&x, &y);
+  EXPECT_EQ(x, 1.0f);
+  EXPECT_EQ(y, 1.0f);
+  uint32_t stats[6] = {9, 9, 9, 9, 9, 9};
+  control->GetFramesReceived(&stats[0]);
+  control->GetDroppedFrames(&stats[1]);
+  control->GetDiscardedSamples(&stats[2]);
+  control->GetPacketsReceived(&stats[3]);
+  control->GetDroppedPackets(&stats[4]);
+  control->GetPacketSize(&stats[5]);
+  for (uint32_t s : stats) EXPECT_EQ(s, 0u);
+  uint8_t user[64];
+  uint32_t length = 9;
+  control->GetUserData(user, &length);
+  EXPECT_EQ(length, 0u);
+  EXPECT_EQ(control->GetUserData(nullptr, &length), E_POINTER);
+}
+
+TEST_F(Client, SettingsStreamRoundTripsAndBadStreamsLeaveTheSettings) {
+  control->SetAutomaticType(TRUE);
+  control->SetTimestampReset(FALSE);
+  control->SetPicturePosition(0.25f, 0.5f);
+  control->SetPictureSize(0.75f, 1.0f);
+  control->SetAddress("234.5.8.30");
+  control->SetPort(8201);
+  control->SetTimeToLive(3);
+  control->SetOutputMediaKind(MediaKind_Audio);
+  control->SetOutputAudioFormat(AudioFormat_PCM);
+  control->SetOutputBitCount(BitCount_8);
+  control->SetOutputFrequency(Frequency_22050);
+  control->SetOutputChannels(Channel_Monaural);
+  const std::vector<uint8_t> saved = save();
+
+  std::vector<uint8_t> expected = prefix();
+  ByteWriter w(expected);
+  w.u8(1);
+  w.u8(0);
+  w.f32(0.25f);
+  w.f32(0.5f);
+  w.f32(0.75f);
+  w.f32(1.0f);
+  w.u32(10);
+  w.bytes("234.5.8.30", 11);
+  w.u16(8201);
+  w.u32(3);
+  for (int code : {1, 4, 8, 1, 1, 3, 1}) w.i32(code);  // kind, format, resolution, audio, bits, rate, channels
+  EXPECT_EQ(saved, expected);
+  uint64_t max = 0;
+  filter.as<IPersistStream>()->GetSizeMax(&max);
+  EXPECT_EQ(max, 1080u + 24u);
+
+  ComPtr<IBaseFilter> other = createFilter(CLSID_IngrelFilter);
+  auto stream = ComPtr<MemoryStream>::adopt(MemoryStream::create(saved));
+  ASSERT_EQ(other.as<IPersistStream>()->Load(stream.get()), S_OK);
+  auto oc = other.as<IIngrelControl>();
+  char address[kIngrelAddressArea];
+  oc->GetAddress(address);
+  EXPECT_STREQ(address, "234.5.8.30");
+  BOOL open = FALSE;
+  oc->GetSocketOpen(&open);
+  EXPECT_TRUE(open);
+  int code = 0;
+  oc->GetOutputFrequency(&code);
+  EXPECT_EQ(code, Frequency_22050);
+  float x = 0, y = 0;
+  oc->GetPicturePosition(&x, &y);
+  EXPECT_EQ(x, 0.25f);
+  WaveFormatEx wf;
+  ComPtr<IEnumMediaTypes> e;
+  pinOf(other.get(), PINDIR_OUTPUT, 0)->EnumMediaTypes(e.put());
+  AM_MEDIA_TYPE* mt = nullptr;
+  ASSERT_EQ(e->Next(1, &mt, nullptr), S_OK);
+  EXPECT_TRUE(waveFormatOf(*mt, wf));
+  EXPECT_EQ(wf.samplesPerSec, 22050u);
+  EXPECT_EQ(wf.bitsPerSample, 8);
+  DeleteMediaType(mt);
+
+  std::vector<std::vector<uint8_t>> bad;
+  bad.push_back(std::vector<uint8_t>(saved.begin(), saved.end() - 2));
+  auto longAddress = prefix();
+  ByteWriter la(longAddress);
+  la.zeros(18);
+  la.u32(1024);
+  la.zeros(1025 + 34);
+  bad.push_back(longAddress);
+  auto noZero = saved;
+  noZero[24 + 18 + 4 + 10] = '1';
+  bad.push_back(noZero);
+  bad.push_back(prefix());
+  for (size_t i = 0; i < bad.size(); ++i) {
+    EXPECT_NE(load(bad[i]), S_OK) << "stream " << i;
+    EXPECT_EQ(save(), saved) << "stream " << i;
+  }
+}
+
+TEST_F(Client, FourPropertyPagesShowAndApplyTheSettings) {
+  CAUUID pages{};
+  ASSERT_EQ(filter.as<ISpecifyPropertyPages>()->GetPages(&pages), S_OK);
+  ASSERT_EQ(pages.cElems, 4u);
+  const CLSID expected[] = {CLSID_IngrelCommunicationPage, CLSID_IngrelMediaTypePage, CLSID_IngrelFrameControlPage,
+                            CLSID_IngrelAdditionalInfoPage};
+  const char* titles[] = {"通信設定", "出力メディアタイプ設定", "フレーム制御", "付加情報"};
+  std::vector<ComPtr<IPropertyPage>> made;
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(pages.pElems[i], expected[i]);
+    ComPtr<IPropertyPage> page;
+    ASSERT_EQ(CoCreateInstance(pages.pElems[i], nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage, page.putVoid()),
+              S_OK);
+    PROPPAGEINFO info{};
+    page->GetPageInfo(&info);
+    EXPECT_STREQ(info.title, titles[i]);
+    IUnknown* objects[] = {filter.get()};
+    ASSERT_EQ(page->SetObjects(1, objects), S_OK);
+    made.push_back(page);
+  }
+  CoTaskMemFree(pages.pElems);
+  auto field = [](IPropertyPage* p, LONG id) {
+    ULONG n = 0;
+    p->GetFieldCount(&n);
+    for (ULONG i = 0; i < n; ++i) {
+      PROPPAGEFIELD f{};
+      p->GetField(i, &f);
+      if (f.id == id) return f;
+    }
+    return PROPPAGEFIELD{};
+  };
+  made[0]->Refresh();
+  EXPECT_STREQ(field(made[0].get(), 5).value, "成功");
+  EXPECT_STREQ(field(made[0].get(), 6).value, "停止中");
+  EXPECT_FALSE(field(made[0].get(), 4).enabled);
+  // Media type: the code lists in code order; apply sets the codes.
+  PROPPAGEFIELD res = field(made[1].get(), 3);
+  EXPECT_EQ(std::string(res.choices).substr(0, 13), "SQCIF(128x96)");
+  EXPECT_STREQ(field(made[1].get(), 1).value, "0");
+  made[1]->SetFieldValue(2, "7");
+  made[1]->SetFieldValue(3, "5");
+  ASSERT_EQ(made[1]->Apply(), S_OK);
+  int code = 0;
+  control->GetOutputVideoFormat(&code);
+  EXPECT_EQ(code, VideoFormat_MJPEG);
+  made[1]->Refresh();
+  EXPECT_STREQ(field(made[1].get(), 8).value, "受信したメディアタイプと出力のメディアタイプが異なります。");
+  EXPECT_STREQ(field(made[1].get(), 9).value, "### TODO ###");
+  // Frame control and additional info.
+  made[2]->SetFieldValue(1, "0");
+  ASSERT_EQ(made[2]->Apply(), S_OK);
+  BOOL reset = TRUE;
+  control->GetTimestampReset(&reset);
+  EXPECT_FALSE(reset);
+  EXPECT_STREQ(field(made[3].get(), 2).value, "0.000");
+  made[3]->SetFieldValue(5, "0.5");
+  ASSERT_EQ(made[3]->Apply(), S_OK);
+  float w = 0, h = 0;
+  control->GetPictureSize(&w, &h);
+  EXPECT_EQ(w, 0.5f);
+  EXPECT_EQ(h, 1.0f);
+  for (auto& p : made) p->SetObjects(0, nullptr);
+}

@@ -1,0 +1,383 @@
+// The multicast server filter loaded by class identifier: what its input
+// accepts, its control interface, its settings stream and its pages.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "filters/mediaclass/mediaclass.h"
+#include "filters/ostrel/IOstrelControl.h"
+#include "filters/ostrel/tests/pattern_source.h"
+#include "netlab.h"
+#include "platform/filters/tests/graph_helpers.h"
+#include "platform/media/guids.h"
+#include "platform/media/memory_stream.h"
+#include "platform/media/records.h"
+#include "platform/media/results.h"
+
+namespace {
+
+MediaType videoType(int width, int height, int bits = 24, uint32_t compression = BI_RGB) {
+  VideoInfoHeader vih;
+  vih.bmi.width = width;
+  vih.bmi.height = height;
+  vih.bmi.bitCount = static_cast<uint16_t>(bits);
+  vih.bmi.compression = compression;
+  vih.bmi.sizeImage = bitmapImageSize(vih.bmi);
+  MediaType mt(MEDIATYPE_Video, subtypeFromBitmapHeader(vih.bmi), FORMAT_VideoInfo);
+  mt.setFormat(makeVideoInfoBlock(vih));
+  mt.setFixedSizeSamples(true);
+  mt.setSampleSize(vih.bmi.sizeImage);
+  return mt;
+}
+
+MediaType pcmType(uint32_t rate, uint16_t channels, uint16_t bits) {
+  WaveFormatEx w;
+  w.formatTag = WAVE_FORMAT_PCM;
+  w.channels = channels;
+  w.samplesPerSec = rate;
+  w.bitsPerSample = bits;
+  w.blockAlign = static_cast<uint16_t>(bits / 8 * channels);
+  w.avgBytesPerSec = rate * w.blockAlign;
+  MediaType mt(MEDIATYPE_Audio, MEDIASUBTYPE_PCM, FORMAT_WaveFormatEx);
+  mt.setFormat(makeWaveFormatBlock(w));
+  mt.setFixedSizeSamples(true);
+  return mt;
+}
+
+class Server : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    NETLAB_REQUIRE();
+    filter = createFilter(CLSID_OstrelFilter);
+    ASSERT_TRUE(filter);
+    ASSERT_EQ(filter->QueryInterface(IID_IOstrelControl, control.putVoid()), S_OK);
+    input = pinOf(filter.get(), PINDIR_INPUT, 0);
+    ASSERT_TRUE(input);
+  }
+  HRESULT accepts(const MediaType& mt) { return input->QueryAccept(mt.ptr()); }
+  std::vector<uint8_t> save() {
+    ComPtr<IPersistStream> persist;
+    filter->QueryInterface(IID_IPersistStream, persist.putVoid());
+    auto stream = ComPtr<MemoryStream>::adopt(MemoryStream::create());
+    EXPECT_EQ(persist->Save(stream.get(), TRUE), S_OK);
+    return stream->bytes();
+  }
+  HRESULT load(std::vector<uint8_t> bytes) {
+    ComPtr<IPersistStream> persist;
+    filter->QueryInterface(IID_IPersistStream, persist.putVoid());
+    auto stream = ComPtr<MemoryStream>::adopt(MemoryStream::create(std::move(bytes)));
+    return persist->Load(stream.get());
+  }
+
+  ComSession com;
+  ComPtr<IBaseFilter> filter;
+  ComPtr<IOstrelControl> control;
+  ComPtr<IPin> input;
+};
+
+std::vector<uint8_t> prefix() {
+  std::vector<uint8_t> b;
+  for (char c : std::string("00000000001 ")) {
+    b.push_back(static_cast<uint8_t>(c));
+    b.push_back(0);
+  }
+  return b;
+}
+
+}  // namespace
+
+TEST_F(Server, AcceptsWhatItCanClassifyAndRefusesTheRest) {
+  PIN_INFO info{};
+  ASSERT_EQ(input->QueryPinInfo(&info), S_OK);
+  EXPECT_EQ(std::u16string(info.achName), u"Input");
+  info.pFilter->Release();
+  EXPECT_EQ(accepts(videoType(176, 144)), S_OK);
+  EXPECT_EQ(accepts(videoType(200, 100)), S_FALSE);  // unknown resolution
+  EXPECT_EQ(accepts(videoType(176, 144, 32)), S_FALSE);  // unknown format
+  EXPECT_EQ(accepts(pcmType(44100, 2, 16)), S_OK);
+  EXPECT_EQ(accepts(pcmType(32000, 2, 16)), S_FALSE);
+  EXPECT_EQ(accepts(pcmType(44100, 6, 16)), S_FALSE);
+  MediaClassification pointer;
+  pointer.kind = MediaKind_Pointer;
+  ASSERT_TRUE(pointer.buildMediaType());
+  EXPECT_EQ(accepts(pointer.mediaType()), S_OK);
+  EXPECT_NE(accepts(MediaType(MEDIATYPE_Stream, GUID_NULL, FORMAT_None)), S_OK);
+
+  // Not connected: the unknown codes. Connected: the input's.
+  int code = 0;
+  control->GetInputMediaKind(&code);
+  EXPECT_EQ(code, 3);
+  control->GetInputVideoResolution(&code);
+  EXPECT_EQ(code, 9);
+  control->GetInputAudioFrequency(&code);
+  EXPECT_EQ(code, 6);
+  ComPtr<IGraphBuilder> graph;
+  ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                             graph.putVoid()),
+            S_OK);
+  ComPtr<IBaseFilter> source = createFilter(CLSID_PatternSource);
+  ComPtr<IPatternSource> pattern;
+  source->QueryInterface(IID_IPatternSource, pattern.putVoid());
+  // A connection offered with a type it cannot name fails with a failure code.
+  ComPtr<IPin> sourceOut = pinOf(source.get(), PINDIR_OUTPUT, 0);
+  const MediaType odd = videoType(200, 100);
+  EXPECT_TRUE(FAILED(input->ReceiveConnection(sourceOut.get(), odd.ptr())));
+  EXPECT_EQ(input->ConnectedTo(ComPtr<IPin>().put()), VFW_E_NOT_CONNECTED);
+  ASSERT_EQ(pattern->SetType(MediaKind_Audio, 0, 0, AudioFormat_PCM, Frequency_22050, Channel_Monaural, BitCount_8),
+            S_OK);
+  graph->AddFilter(source.get(), u"Source");
+  graph->AddFilter(filter.get(), u"AudioServer");
+  ASSERT_EQ(connect(graph.get(), source.get(), 0, filter.get(), 0), S_OK);
+  int kind, format, frequency, channels, bits;
+  control->GetInputMediaKind(&kind);
+  control->GetInputAudioFormat(&format);
+  control->GetInputAudioFrequency(&frequency);
+  control->GetInputAudioChannels(&channels);
+  control->GetInputAudioBitCount(&bits);
+  EXPECT_EQ(kind, MediaKind_Audio);
+  EXPECT_EQ(format, AudioFormat_PCM);
+  EXPECT_EQ(frequency, Frequency_22050);
+  EXPECT_EQ(channels, Channel_Monaural);
+  EXPECT_EQ(bits, BitCount_8);
+  graph->RemoveFilter(source.get());
+  control->GetInputMediaKind(&kind);
+  EXPECT_EQ(kind, 3);
+  graph->RemoveFilter(filter.get());
+}
+
+TEST_F(Server, ControlInterfaceClampsAndOpensOnlyWhileRunning) {
+  uint32_t v = 0;
+  char address[kOstrelAddressArea];
+  control->GetAddress(address);
+  EXPECT_STREQ(address, "234.5.6.7");
+  uint16_t port = 0;
+  control->GetPort(&port);
+  EXPECT_EQ(port, 8190);
+  control->GetUserDataLength(&v);
+  EXPECT_EQ(v, 64u);
+  control->SetUserDataLength(100);
+  control->GetUserDataLength(&v);
+  EXPECT_EQ(v, 64u);
+  control->SetRepeatCount(0);
+  control->GetRepeatCount(&v);
+  EXPECT_EQ(v, 1u);
+  control->SetMaximumRate(0);
+  control->GetMaximumRate(&v);
+  EXPECT_EQ(v, 1u);
+  control->SetSystemBufferSize(0);
+  control->GetSystemBufferSize(&v);
+  EXPECT_EQ(v, 1u);
+  control->SetPacketSize(100);
+  control->GetPacketSize(&v);
+  EXPECT_EQ(v, 512u);
+  control->SetPacketSize(9000);
+  control->GetPacketSize(&v);
+  EXPECT_EQ(v, 8192u);
+  uint8_t data[64], back[64] = {};
+  for (int i = 0; i < 64; ++i) data[i] = static_cast<uint8_t>(i + 1);
+  control->SetUserDataLength(5);
+  control->SetUserData(data);
+  control->GetUserData(back);
+  EXPECT_EQ(std::memcmp(back, data, 5), 0);
+  EXPECT_EQ(back[5], 0);
+
+  // Stopped: address changes never open the sender.
+  BOOL open = TRUE;
+  control->SetAddress("234.5.8.20");
+  control->GetSocketOpen(&open);
+  EXPECT_FALSE(open);
+  control->SetAddress("");
+  control->SetAddress(nullptr);
+  control->GetAddress(address);
+  EXPECT_STREQ(address, "234.5.8.20");
+  ComPtr<IMediaFilter> mf;
+  filter->QueryInterface(IID_IMediaFilter, mf.putVoid());
+  ASSERT_EQ(mf->Run(0), S_OK);
+  control->GetSocketOpen(&open);
+  EXPECT_TRUE(open);
+  control->SetPort(9431);  // reopened while running
+  control->GetSocketOpen(&open);
+  EXPECT_TRUE(open);
+  control->SetAddress("234.5.8.20");  // unchanged: stays open
+  control->GetSocketOpen(&open);
+  EXPECT_TRUE(open);
+  ASSERT_EQ(mf->Stop(), S_OK);
+  control->GetSocketOpen(&open);
+  EXPECT_FALSE(open);
+  EXPECT_EQ(control->GetPort(nullptr), E_POINTER);
+}
+
+TEST_F(Server, SettingsStreamRoundTripsAndBadStreamsLeaveTheSettings) {
+  control->SetAddress("ff15::1234");
+  control->SetPort(8201);
+  control->SetTimeToLive(7);
+  control->SetPacketSize(2048);
+  control->SetMaximumRate(5000000);
+  control->SetRepeatCount(3);
+  control->SetSystemBufferSize(65536);
+  control->SetClockMinimumInterval(0.25f);
+  control->SetUserDataLength(3);
+  const uint8_t user[64] = {'x', 'y', 'z'};
+  control->SetUserData(user);
+  const std::vector<uint8_t> saved = save();
+
+  // By hand: prefix, then the fields back to back.
+  std::vector<uint8_t> expected = prefix();
+  ByteWriter w(expected);
+  w.u32(3);
+  w.bytes("xyz", 3);
+  w.u32(10);
+  w.bytes("ff15::1234", 11);
+  w.u16(8201);
+  w.u32(7);
+  w.u32(2048);
+  w.u32(5000000);
+  w.u32(3);
+  w.u32(65536);
+  w.f32(0.25f);
+  EXPECT_EQ(saved, expected);
+  uint64_t max = 0;
+  ComPtr<IPersistStream> persist;
+  filter->QueryInterface(IID_IPersistStream, persist.putVoid());
+  persist->GetSizeMax(&max);
+  EXPECT_EQ(max, 1122u + 24u);
+
+  // Into a fresh filter, through the setters' rules.
+  ComPtr<IBaseFilter> other = createFilter(CLSID_OstrelFilter);
+  ComPtr<IPersistStream> otherPersist;
+  other->QueryInterface(IID_IPersistStream, otherPersist.putVoid());
+  auto s = ComPtr<MemoryStream>::adopt(MemoryStream::create(saved));
+  ASSERT_EQ(otherPersist->Load(s.get()), S_OK);
+  ComPtr<IOstrelControl> oc;
+  other->QueryInterface(IID_IOstrelControl, oc.putVoid());
+  char address[kOstrelAddressArea];
+  uint32_t v = 0;
+  float f = 0;
+  oc->GetAddress(address);
+  EXPECT_STREQ(address, "ff15::1234");
+  oc->GetRepeatCount(&v);
+  EXPECT_EQ(v, 3u);
+  oc->GetClockMinimumInterval(&f);
+  EXPECT_FLOAT_EQ(f, 0.25f);
+  // Zero rate and repeat count and a small packet size load as the setters make them.
+  std::vector<uint8_t> zeros = prefix();
+  ByteWriter z(zeros);
+  z.u32(0);
+  z.u32(0);
+  z.u8(0);  // the empty address
+  z.u16(1);
+  z.u32(1);
+  z.u32(100);
+  z.u32(0);
+  z.u32(0);
+  z.u32(0);
+  z.f32(0.001f);
+  auto zs = ComPtr<MemoryStream>::adopt(MemoryStream::create(zeros));
+  ASSERT_EQ(otherPersist->Load(zs.get()), S_OK);
+  oc->GetPacketSize(&v);
+  EXPECT_EQ(v, 512u);
+  oc->GetMaximumRate(&v);
+  EXPECT_EQ(v, 1u);
+  oc->GetRepeatCount(&v);
+  EXPECT_EQ(v, 1u);
+  oc->GetAddress(address);
+  EXPECT_STREQ(address, "-");
+
+  // Failing loads: cut short, user data above 64, address too long or
+  // without its zero, a bad prefix. The settings stay as they were.
+  std::vector<std::vector<uint8_t>> bad;
+  bad.push_back(std::vector<uint8_t>(saved.begin(), saved.end() - 1));
+  auto big = saved;
+  big[24] = 65;
+  bad.push_back(big);
+  std::vector<uint8_t> longAddress = prefix();
+  ByteWriter la(longAddress);
+  la.u32(0);
+  la.u32(1024);
+  la.zeros(1025 + 26);
+  bad.push_back(longAddress);
+  auto noZero = saved;
+  noZero[24 + 4 + 3 + 4 + 10] = 'x';
+  bad.push_back(noZero);
+  auto badPrefix = saved;
+  badPrefix[20] = 'x';
+  bad.push_back(badPrefix);
+  bad.push_back({});
+  for (size_t i = 0; i < bad.size(); ++i) {
+    EXPECT_NE(load(bad[i]), S_OK) << "stream " << i;
+    EXPECT_EQ(save(), saved) << "stream " << i;
+  }
+}
+
+TEST_F(Server, ThreePropertyPagesShowAndApplyTheSettings) {
+  ComPtr<ISpecifyPropertyPages> spp;
+  ASSERT_EQ(filter->QueryInterface(IID_ISpecifyPropertyPages, spp.putVoid()), S_OK);
+  CAUUID pages{};
+  ASSERT_EQ(spp->GetPages(&pages), S_OK);
+  ASSERT_EQ(pages.cElems, 3u);
+  const CLSID expected[] = {CLSID_OstrelCommunicationPage, CLSID_OstrelFrameControlPage, CLSID_OstrelUserDataPage};
+  const char* titles[] = {"通信設定", "フレーム制御", "ユーザデータ"};
+  std::vector<ComPtr<IPropertyPage>> made;
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(pages.pElems[i], expected[i]);
+    ComPtr<IPropertyPage> page;
+    ASSERT_EQ(CoCreateInstance(pages.pElems[i], nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage, page.putVoid()),
+              S_OK);
+    PROPPAGEINFO info{};
+    page->GetPageInfo(&info);
+    EXPECT_STREQ(info.title, titles[i]);
+    IUnknown* objects[] = {filter.get()};
+    ASSERT_EQ(page->SetObjects(1, objects), S_OK);
+    made.push_back(page);
+  }
+  CoTaskMemFree(pages.pElems);
+
+  auto fieldValue = [](IPropertyPage* p, LONG id) {
+    ULONG n = 0;
+    p->GetFieldCount(&n);
+    for (ULONG i = 0; i < n; ++i) {
+      PROPPAGEFIELD f{};
+      p->GetField(i, &f);
+      if (f.id == id) return std::string(f.value);
+    }
+    return std::string("?");
+  };
+  // Communication: the monitor and apply.
+  IPropertyPage* comm = made[0].get();
+  made[0]->Refresh();
+  EXPECT_EQ(fieldValue(comm, 4), "停止");
+  comm->SetFieldValue(2, "9000");
+  EXPECT_EQ(comm->IsPageDirty(), S_OK);
+  ASSERT_EQ(comm->Apply(), S_OK);
+  uint16_t port = 0;
+  control->GetPort(&port);
+  EXPECT_EQ(port, 9000);
+  // Frame control: rates in Kbit; the measure button shows a value and keeps the filter's until apply.
+  IPropertyPage* frame = made[1].get();
+  EXPECT_EQ(fieldValue(frame, 2), std::to_string(0x40000000 >> 10));
+  control->SetClockMinimumInterval(0.5f);
+  frame->SetFieldValue(7, "");
+  float f = 0;
+  control->GetClockMinimumInterval(&f);
+  EXPECT_FLOAT_EQ(f, 0.5f);
+  EXPECT_EQ(frame->IsPageDirty(), S_OK);
+  frame->SetFieldValue(2, "100");
+  ASSERT_EQ(frame->Apply(), S_OK);
+  uint32_t rate = 0;
+  control->GetMaximumRate(&rate);
+  EXPECT_EQ(rate, 102400u);
+  control->GetClockMinimumInterval(&f);
+  EXPECT_LT(f, 0.5f);
+  // User data: length then the zero-filled text.
+  IPropertyPage* user = made[2].get();
+  user->SetFieldValue(1, "4");
+  user->SetFieldValue(2, "hello");
+  ASSERT_EQ(user->Apply(), S_OK);
+  uint8_t back[64] = {};
+  uint32_t length = 0;
+  control->GetUserDataLength(&length);
+  control->GetUserData(back);
+  EXPECT_EQ(length, 4u);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(back), 4), "hell");
+  for (auto& p : made) p->SetObjects(0, nullptr);
+}
