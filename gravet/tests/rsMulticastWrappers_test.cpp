@@ -5,14 +5,12 @@
 #include <chrono>
 #include <thread>
 
-#include "netlab.h"
-#include "platform/com/runtime.h"
-#include "platform/filters/outside/tests/private_registry.h"
-#ifdef GRAVET_HAS_MULTICAST_WRAPPERS
 #include "gravet/rsIngrelFilter.h"
 #include "gravet/rsOstrelFilter.h"
 #include "gravet/tests/sender_graph.h"
-#endif
+#include "netlab.h"
+#include "platform/com/runtime.h"
+#include "platform/filters/outside/tests/private_registry.h"
 
 namespace {
 
@@ -23,7 +21,6 @@ struct Com {
 
 }  // namespace
 
-#ifdef GRAVET_HAS_MULTICAST_WRAPPERS
 TEST(GravetMulticastWrappers, ServerSettingsReachTheFilter) {
   NETLAB_REQUIRE();
   PrivateRegistry registry;
@@ -145,4 +142,3 @@ TEST(GravetMulticastWrappers, SenderGraphSendsAndRebuilds) {
   }
   m->shutdown();
 }
-#endif

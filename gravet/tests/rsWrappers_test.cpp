@@ -9,17 +9,15 @@
 #include <thread>
 
 #include "gravet/rsBlendorFilter.h"
+#include "gravet/rsIngrelFilter.h"
 #include "gravet/rsLoupexFilter.h"
+#include "gravet/rsOstrelFilter.h"
 #include "gravet/rsPlatformFilters.h"
 #include "gravet/rsTracionFilter.h"
 #include "gravet/rsVideoRenderFilter.h"
 #include "gravet/tests/sender_graph.h"
 #include "platform/com/runtime.h"
 #include "platform/filters/outside/tests/private_registry.h"
-#ifdef GRAVET_HAS_MULTICAST_WRAPPERS
-#include "gravet/rsIngrelFilter.h"
-#include "gravet/rsOstrelFilter.h"
-#endif
 // Last: Xlib's macros would clash with the headers above.
 #include <X11/Xlib.h>
 
@@ -114,7 +112,6 @@ void expectEmptyPointerWrappers() {
   EXPECT_EQ(blendor->getPointerColor(0), 0);
 }
 
-#ifdef GRAVET_HAS_MULTICAST_WRAPPERS
 void expectEmptyMulticastWrappers() {
   mxObjectPtr<rsOstrelFilter> server = new rsOstrelFilter("VideoServer(Main)");
   EXPECT_FALSE(server->isValid());
@@ -172,7 +169,6 @@ void expectEmptyMulticastWrappers() {
   EXPECT_EQ(client->getAudioStereo(), 2);
   EXPECT_EQ(client->getAudioBitCount(), 3);
 }
-#endif
 
 }  // namespace
 
@@ -196,9 +192,7 @@ TEST(GravetWrappers, UnregisteredClassesLeaveEveryWrapperEmpty) {
   mxObjectPtr<rsVideoRenderFilter> renderer = new rsVideoRenderFilter("VideoRender");
   expectEmptyVideoRenderer(*renderer);
   expectEmptyPointerWrappers();
-#ifdef GRAVET_HAS_MULTICAST_WRAPPERS
   expectEmptyMulticastWrappers();
-#endif
 }
 
 TEST(GravetWrappers, FiltersWithoutTheirControlInterfaceAreLetGo) {
@@ -209,9 +203,7 @@ TEST(GravetWrappers, FiltersWithoutTheirControlInterfaceAreLetGo) {
     mxObjectPtr<rsVideoRenderFilter> renderer = new rsVideoRenderFilter("VideoRender");
     expectEmptyVideoRenderer(*renderer);
     expectEmptyPointerWrappers();
-#ifdef GRAVET_HAS_MULTICAST_WRAPPERS
     expectEmptyMulticastWrappers();
-#endif
     // Every bare filter was released at once: nothing holds the module.
     CoFreeUnusedLibraries();
     EXPECT_FALSE(CoIsModuleLoaded(GRAVET_BARE_MODULE));

@@ -12,15 +12,13 @@
 #include "gravet/rsFilterEnumerator.h"
 #include "gravet/rsFormatTransFilter.h"
 #include "gravet/rsGraphManager.h"
+#include "gravet/rsOstrelFilter.h"
 #include "gravet/rsPlatformFilters.h"
 #include "gravet/rsVideoRenderFilter.h"
 #include "platform/com/com_ptr.h"
 #include "platform/com/wide_text.h"
 #include "platform/filters/video_renderer.h"
 #include "platform/media/guids.h"
-#ifdef GRAVET_HAS_MULTICAST_WRAPPERS
-#include "gravet/rsOstrelFilter.h"
-#endif
 
 // Opens the protected graph operations to the tests.
 class TestGraphManager : public rsGraphManager {
@@ -88,7 +86,6 @@ class SenderShapedGraph : public TestGraphManager {
       mxObjectPtr<rsCodecEnumerator> codecs = new rsCodecEnumerator(rsCodecEnumerator::VideoCompressor);
       while (codecs->nextFilter(f))
         if (std::strcmp(f->getName().c_str(), "Microsoft MPEG-4 Video Codec V2") == 0) encoder = f;
-#ifdef GRAVET_HAS_MULTICAST_WRAPPERS
       if (withServer_) {
         mxObjectPtr<rsOstrelFilter> s = new rsOstrelFilter("VideoServer(Main)");
         s->setAddress("234.5.6.7");
@@ -96,7 +93,6 @@ class SenderShapedGraph : public TestGraphManager {
         s->setMaximumTransmittingRate(400000000);
         if (s->isValid()) server = s.get();
       }
-#endif
       if (server.isNull()) server = new rsNullRenderFilter("NullRender");
     }
     return !camera.isNull() && transform->isValid() && tee->isValid() && renderer->isValid() &&
