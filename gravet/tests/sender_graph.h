@@ -56,6 +56,8 @@ class TestGraphManager : public rsGraphManager {
 
 // The Null Renderer, as the end of an encoder branch without a server.
 class rsNullRenderFilter : public rsFilter {
+  MX_OBJECT_DECLARE(rsNullRenderFilter, rsFilter)
+
  public:
   explicit rsNullRenderFilter(const mxString& name) : rsFilter(name) { createFilter(CLSID_NullRenderer); }
 
