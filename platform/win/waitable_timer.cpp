@@ -87,36 +87,36 @@ std::unique_ptr<WaitableTimer> WaitableTimer::create(const std::string& name, bo
 
 bool WaitableTimer::set(int64_t dueTime, int32_t periodMs) {
   if (periodMs < 0) return false;
-  itimerspec spec{};
+  itimerspec when{};
   int flags = 0;
   if (dueTime < 0) {
     // Relative times beyond about 29 000 years are cut to that.
     const int64_t rel = dueTime < -(INT64_MAX / 100) ? INT64_MAX / 100 : -dueTime;
     const int64_t ns = rel * 100;
-    spec.it_value.tv_sec = ns / 1000000000;
-    spec.it_value.tv_nsec = ns % 1000000000;
+    when.it_value.tv_sec = ns / 1000000000;
+    when.it_value.tv_nsec = ns % 1000000000;
   } else if (dueTime > 0) {
     const int64_t unix100 = dueTime - kEpochDifference;
     if (unix100 > 0) {
       flags = TFD_TIMER_ABSTIME;
-      spec.it_value.tv_sec = unix100 / 10000000;
-      spec.it_value.tv_nsec = (unix100 % 10000000) * 100;
+      when.it_value.tv_sec = unix100 / 10000000;
+      when.it_value.tv_nsec = (unix100 % 10000000) * 100;
     }
   }
   // A zero value would disarm: "now" (or an absolute time already past) is
   // the shortest relative time instead.
-  if (spec.it_value.tv_sec == 0 && spec.it_value.tv_nsec == 0) {
+  if (when.it_value.tv_sec == 0 && when.it_value.tv_nsec == 0) {
     flags = 0;
-    spec.it_value.tv_nsec = 1;
+    when.it_value.tv_nsec = 1;
   }
-  spec.it_interval.tv_sec = periodMs / 1000;
-  spec.it_interval.tv_nsec = static_cast<long>(periodMs % 1000) * 1000000;
-  return timerfd_settime(object_->fd, flags, &spec, nullptr) == 0;
+  when.it_interval.tv_sec = periodMs / 1000;
+  when.it_interval.tv_nsec = static_cast<long>(periodMs % 1000) * 1000000;
+  return timerfd_settime(object_->fd, flags, &when, nullptr) == 0;
 }
 
 bool WaitableTimer::cancel() {
-  itimerspec spec{};
-  return timerfd_settime(object_->fd, 0, &spec, nullptr) == 0;
+  itimerspec when{};
+  return timerfd_settime(object_->fd, 0, &when, nullptr) == 0;
 }
 
 int WaitableTimer::fd() const { return object_->fd; }
