@@ -11,41 +11,18 @@
 #include "koBase/koMulticastReceiver.h"
 #include "koBase/koMulticastSender.h"
 #include "koBase/koPacketizer.h"
+#include "wire_helpers.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
+// Datagrams built by hand, byte by byte (shared with the lab tests).
+using wire::fragment;
+using wire::header;
+
 void put32(Bytes& b, size_t at, uint32_t v) {
   for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-Bytes handHeader(uint32_t number, uint32_t length, uint32_t packetSize, uint32_t count) {
-  Bytes b(1024, 0);
-  put32(b, 0, 0xFDFDFDFD);
-  put32(b, 4, 0xDFDFDFDF);
-  put32(b, 8, 0xAAAAAAAA);
-  put32(b, 12, number);
-  put32(b, 16, length);
-  put32(b, 20, packetSize);
-  put32(b, 24, count);
-  return b;
-}
-
-Bytes handFragment(uint32_t packetSize, uint32_t number, uint32_t count, uint32_t index, uint32_t offset,
-                   const Bytes& piece, uint8_t end) {
-  Bytes b(packetSize, 0);
-  put32(b, 0, 0xFDFDFDFD);
-  put32(b, 4, 0xDFDFDFDF);
-  put32(b, 8, 0xEEEEEEEE);
-  put32(b, 12, number);
-  put32(b, 16, count);
-  put32(b, 20, index);
-  put32(b, 24, offset);
-  put32(b, 28, static_cast<uint32_t>(piece.size()));
-  b[32] = end;
-  std::memcpy(b.data() + 33, piece.data(), piece.size());
-  return b;
 }
 
 Bytes pattern(size_t n, uint8_t seed = 1) {
@@ -78,20 +55,20 @@ TEST(FrameFormat, PacketizerMatchesHandBuiltFragments) {
   const Bytes f991 = pattern(991);
   ASSERT_EQ(p.packetize(f991.data(), 991), 1u);
   EXPECT_EQ(p.getFrameNumber(), 1u);
-  EXPECT_EQ(Bytes(p.getFragment(0), p.getFragment(0) + 1024), handFragment(1024, 1, 1, 0, 0, f991, 0));
+  EXPECT_EQ(Bytes(p.getFragment(0), p.getFragment(0) + 1024), fragment(1024, 1, 1, 0, 0, f991, 0));
 
   const Bytes f992 = pattern(992, 9);
   ASSERT_EQ(p.packetize(f992.data(), 992), 2u);
-  EXPECT_EQ(Bytes(p.getFragment(0), p.getFragment(0) + 1024), handFragment(1024, 2, 2, 0, 0, slice(f992, 0, 991), 0));
+  EXPECT_EQ(Bytes(p.getFragment(0), p.getFragment(0) + 1024), fragment(1024, 2, 2, 0, 0, slice(f992, 0, 991), 0));
   // The 1-byte remainder still fills a whole packet, with zeros behind it.
-  EXPECT_EQ(Bytes(p.getFragment(1), p.getFragment(1) + 1024), handFragment(1024, 2, 2, 1, 991, slice(f992, 991, 1), 0));
+  EXPECT_EQ(Bytes(p.getFragment(1), p.getFragment(1) + 1024), fragment(1024, 2, 2, 1, 991, slice(f992, 991, 1), 0));
   p.setEndMark(1, true);
   EXPECT_EQ(p.getFragment(1)[32], 1);
 
   // A status-sized message: 2000 bytes are 991 + 991 + 18.
   const Bytes f2000 = pattern(2000, 3);
   ASSERT_EQ(p.packetize(f2000.data(), 2000), 3u);
-  EXPECT_EQ(Bytes(p.getFragment(2), p.getFragment(2) + 1024), handFragment(1024, 3, 3, 2, 1982, slice(f2000, 1982, 18), 0));
+  EXPECT_EQ(Bytes(p.getFragment(2), p.getFragment(2) + 1024), fragment(1024, 3, 3, 2, 1982, slice(f2000, 1982, 18), 0));
 
   EXPECT_EQ(p.packetize(nullptr, 0), 0u);  // an empty frame has no fragments
   EXPECT_EQ(p.getFrameNumber(), 4u);
@@ -100,7 +77,7 @@ TEST(FrameFormat, PacketizerMatchesHandBuiltFragments) {
 TEST(FrameFormat, HeaderBytesAndParsing) {
   uint8_t out[1024] = {};
   koFrame::writeFrameHeader(out, {7, 2000, 1024, 3});
-  EXPECT_EQ(Bytes(out, out + 1024), handHeader(7, 2000, 1024, 3));
+  EXPECT_EQ(Bytes(out, out + 1024), header(7, 2000, 1024, 3));
   koFrame::FrameHeader h;
   EXPECT_TRUE(koFrame::parseFrameHeader(out, 1024, &h));
   EXPECT_EQ(h.fragmentCount, 3u);
@@ -151,11 +128,11 @@ TEST(Reading, RepeatedFrameIsDeliveredOnceAndRepeatsAreSkipped) {
   Feed feed;
   const Bytes frame = pattern(3000);
   // 3000 bytes at 1024: 4 fragments; repeat count 3: 1 header + 12 fragments.
-  feed(handHeader(1, 3000, 1024, 4));
+  feed(header(1, 3000, 1024, 4));
   for (int run = 0; run < 3; ++run)
     for (uint32_t i = 0; i < 4; ++i) {
       const uint32_t off = i * 991;
-      feed(handFragment(1024, 1, 4, i, off, slice(frame, off, i < 3 ? 991 : 27), run == 2 && i == 3));
+      feed(fragment(1024, 1, 4, i, off, slice(frame, off, i < 3 ? 991 : 27), run == 2 && i == 3));
     }
   ASSERT_EQ(feed.got.frames.size(), 1u);
   EXPECT_EQ(feed.got.frames[0], frame);
@@ -165,40 +142,40 @@ TEST(Reading, RepeatedFrameIsDeliveredOnceAndRepeatsAreSkipped) {
   EXPECT_EQ(r.getDroppedFrames(), 0u);
   EXPECT_EQ(r.getPacketSize(), 1024u);
   // A copy of the header that arrives late does not start the frame again.
-  feed(handHeader(1, 3000, 1024, 4));
-  feed(handFragment(1024, 1, 4, 0, 0, slice(frame, 0, 991), 0));
+  feed(header(1, 3000, 1024, 4));
+  feed(fragment(1024, 1, 4, 0, 0, slice(frame, 0, 991), 0));
   EXPECT_EQ(feed.got.frames.size(), 1u);
   EXPECT_EQ(r.getDroppedFrames(), 0u);
   EXPECT_EQ(r.getLateHeaders(), 1u);
   // A header overtaken by the next frame's header is late too; a restarted
   // sender numbering from 1 again is followed.
-  feed(handHeader(3, 991, 1024, 1));
-  feed(handHeader(2, 991, 1024, 1));
+  feed(header(3, 991, 1024, 1));
+  feed(header(2, 991, 1024, 1));
   EXPECT_EQ(r.getLateHeaders(), 2u);
   EXPECT_EQ(r.getDroppedFrames(), 1u);  // frame 2 was overtaken: lost
   EXPECT_EQ(r.getDroppedFragments(), 1u);
-  feed(handHeader(2, 991, 1024, 1));  // its copy counts nothing more
+  feed(header(2, 991, 1024, 1));  // its copy counts nothing more
   EXPECT_EQ(r.getDroppedFrames(), 1u);
-  feed(handFragment(1024, 3, 1, 0, 0, slice(frame, 0, 991), 1));
+  feed(fragment(1024, 3, 1, 0, 0, slice(frame, 0, 991), 1));
   ASSERT_EQ(feed.got.frames.size(), 2u);
   for (uint32_t n = 100; n < 103; ++n) {
-    feed(handHeader(n, 991, 1024, 1));
-    feed(handFragment(1024, n, 1, 0, 0, slice(frame, 0, 991), 1));
+    feed(header(n, 991, 1024, 1));
+    feed(fragment(1024, n, 1, 0, 0, slice(frame, 0, 991), 1));
   }
-  feed(handHeader(1, 991, 1024, 1));
-  feed(handFragment(1024, 1, 1, 0, 0, slice(frame, 0, 991), 1));
+  feed(header(1, 991, 1024, 1));
+  feed(fragment(1024, 1, 1, 0, 0, slice(frame, 0, 991), 1));
   EXPECT_EQ(feed.got.frames.size(), 6u);
 }
 
 TEST(Reading, RepeatsFillWhatTheFirstRunLost) {
   Feed feed;
   const Bytes frame = pattern(1500);
-  feed(handHeader(5, 1500, 1024, 2));
-  feed(handFragment(1024, 5, 2, 0, 0, slice(frame, 0, 991), 0));
+  feed(header(5, 1500, 1024, 2));
+  feed(fragment(1024, 5, 2, 0, 0, slice(frame, 0, 991), 0));
   // index 1 of run 1 lost; run 2 brings it (index 0 again is a duplicate)
-  feed(handFragment(1024, 5, 2, 0, 0, slice(frame, 0, 991), 0));
+  feed(fragment(1024, 5, 2, 0, 0, slice(frame, 0, 991), 0));
   EXPECT_TRUE(feed.got.frames.empty());
-  feed(handFragment(1024, 5, 2, 1, 991, slice(frame, 991, 509), 1));
+  feed(fragment(1024, 5, 2, 1, 991, slice(frame, 991, 509), 1));
   ASSERT_EQ(feed.got.frames.size(), 1u);
   EXPECT_EQ(feed.got.frames[0], frame);
   EXPECT_EQ(feed.receiver.getFragmentsReceived(), 3u);
@@ -207,18 +184,18 @@ TEST(Reading, RepeatsFillWhatTheFirstRunLost) {
 TEST(Reading, EndMarkOrNextHeaderEndAnIncompleteFrameAndTheNextFrameIsKept) {
   Feed feed;
   const Bytes a = pattern(2500, 1), b = pattern(600, 2);
-  feed(handHeader(1, 2500, 1024, 3));
-  feed(handFragment(1024, 1, 3, 0, 0, slice(a, 0, 991), 0));
-  feed(handFragment(1024, 1, 3, 2, 1982, slice(a, 1982, 518), 1));  // end mark, index 1 lost
+  feed(header(1, 2500, 1024, 3));
+  feed(fragment(1024, 1, 3, 0, 0, slice(a, 0, 991), 0));
+  feed(fragment(1024, 1, 3, 2, 1982, slice(a, 1982, 518), 1));  // end mark, index 1 lost
   EXPECT_EQ(feed.receiver.getDroppedFrames(), 1u);
   EXPECT_EQ(feed.receiver.getDroppedFragments(), 1u);
   // The last fragment of frame 2 is lost: the header of frame 3 ends it and
   // frame 3 itself is still received.
-  feed(handHeader(2, 2500, 1024, 3));
-  feed(handFragment(1024, 2, 3, 0, 0, slice(a, 0, 991), 0));
-  feed(handFragment(1024, 2, 3, 1, 991, slice(a, 991, 991), 0));
-  feed(handHeader(3, 600, 1024, 1));
-  feed(handFragment(1024, 3, 1, 0, 0, b, 1));
+  feed(header(2, 2500, 1024, 3));
+  feed(fragment(1024, 2, 3, 0, 0, slice(a, 0, 991), 0));
+  feed(fragment(1024, 2, 3, 1, 991, slice(a, 991, 991), 0));
+  feed(header(3, 600, 1024, 1));
+  feed(fragment(1024, 3, 1, 0, 0, b, 1));
   EXPECT_EQ(feed.receiver.getDroppedFrames(), 2u);
   EXPECT_EQ(feed.receiver.getDroppedFragments(), 2u);
   ASSERT_EQ(feed.got.frames.size(), 1u);
@@ -229,21 +206,21 @@ TEST(Reading, EndMarkOrNextHeaderEndAnIncompleteFrameAndTheNextFrameIsKept) {
 TEST(Reading, SmallPacketsBetweenFramesDoNotHideTheNextHeader) {
   Feed feed;
   const Bytes a = pattern(400, 4), b = pattern(400, 5);
-  feed(handHeader(1, 400, 512, 1));
-  feed(handFragment(512, 1, 1, 0, 0, a, 0));
-  feed(handFragment(512, 1, 1, 0, 0, a, 0));  // one skipped repeat (an odd number of 512-byte datagrams)
-  feed(handFragment(512, 1, 1, 0, 0, a, 1));  // and another
-  feed(handFragment(512, 1, 1, 0, 0, a, 1));
-  feed(handFragment(512, 1, 1, 0, 0, a, 1));
-  feed(handHeader(2, 400, 512, 1));
-  feed(handFragment(512, 2, 1, 0, 0, b, 1));
+  feed(header(1, 400, 512, 1));
+  feed(fragment(512, 1, 1, 0, 0, a, 0));
+  feed(fragment(512, 1, 1, 0, 0, a, 0));  // one skipped repeat (an odd number of 512-byte datagrams)
+  feed(fragment(512, 1, 1, 0, 0, a, 1));  // and another
+  feed(fragment(512, 1, 1, 0, 0, a, 1));
+  feed(fragment(512, 1, 1, 0, 0, a, 1));
+  feed(header(2, 400, 512, 1));
+  feed(fragment(512, 2, 1, 0, 0, b, 1));
   ASSERT_EQ(feed.got.frames.size(), 2u);
   EXPECT_EQ(feed.got.frames[1], b);
 }
 
 TEST(Reading, EmptyFrameIsDeliveredAtItsHeader) {
   Feed feed;
-  feed(handHeader(1, 0, 1024, 0));
+  feed(header(1, 0, 1024, 0));
   ASSERT_EQ(feed.got.frames.size(), 1u);
   EXPECT_TRUE(feed.got.frames[0].empty());
 }
@@ -258,38 +235,38 @@ TEST(Reading, HostileDatagramsAreCountedAndNeverWrittenOutsideTheFrame) {
   feed(Bytes(0));
   EXPECT_EQ(r.getInvalidDatagrams(), 3u);
   // Packet size out of range, counts that do not fit the length, gigabytes.
-  feed(handHeader(1, 100, 100, 1));
-  feed(handHeader(2, 100, 1024, 0));
-  feed(handHeader(3, 100, 1024, 0xFFFFFFFFu));
-  feed(handHeader(4, 0xFFFFFFFFu, 8192, 524413));
-  feed(handHeader(5, 3u << 30, 1024, static_cast<uint32_t>((3ull << 30) / 991 + 1)));
+  feed(header(1, 100, 100, 1));
+  feed(header(2, 100, 1024, 0));
+  feed(header(3, 100, 1024, 0xFFFFFFFFu));
+  feed(header(4, 0xFFFFFFFFu, 8192, 524413));
+  feed(header(5, 3u << 30, 1024, static_cast<uint32_t>((3ull << 30) / 991 + 1)));
   EXPECT_EQ(r.getRefusedFrames(), 5u);
   // Fragments after a refused header are skipped, never assembled.
-  feed(handFragment(1024, 5, 1, 0, 0, piece, 1));
+  feed(fragment(1024, 5, 1, 0, 0, piece, 1));
   EXPECT_EQ(r.getFragmentsReceived(), 0u);
 
   // Index not below the count: the frame is dropped.
-  feed(handHeader(6, 1500, 1024, 2));
-  feed(handFragment(1024, 6, 2, 2, 1982, slice(piece, 0, 10), 0));
+  feed(header(6, 1500, 1024, 2));
+  feed(fragment(1024, 6, 2, 2, 1982, slice(piece, 0, 10), 0));
   EXPECT_EQ(r.getInvalidFragments(), 1u);
   EXPECT_EQ(r.getDroppedFrames(), 1u);
   EXPECT_EQ(r.getDroppedFragments(), 2u);
   // Offset + length beyond the frame, and an offset not where the index puts it.
-  feed(handHeader(7, 1500, 1024, 2));
-  feed(handFragment(1024, 7, 2, 1, 991, piece, 0));  // 991 + 991 > 1500
-  feed(handHeader(8, 1500, 1024, 2));
-  feed(handFragment(1024, 8, 2, 1, 1400, slice(piece, 0, 100), 0));
+  feed(header(7, 1500, 1024, 2));
+  feed(fragment(1024, 7, 2, 1, 991, piece, 0));  // 991 + 991 > 1500
+  feed(header(8, 1500, 1024, 2));
+  feed(fragment(1024, 8, 2, 1, 1400, slice(piece, 0, 100), 0));
   EXPECT_EQ(r.getInvalidFragments(), 3u);
   EXPECT_EQ(r.getDroppedFrames(), 3u);
   // A fragment with a data length larger than the datagram (a lie).
-  feed(handHeader(9, 991, 1024, 1));
-  Bytes lie = handFragment(1024, 9, 1, 0, 0, piece, 1);
+  feed(header(9, 991, 1024, 1));
+  Bytes lie = fragment(1024, 9, 1, 0, 0, piece, 1);
   put32(lie, 28, 5000);
   feed(lie);
   EXPECT_EQ(r.getInvalidFragments(), 4u);
   // A fragment of the wrong datagram size for this frame.
-  feed(handHeader(10, 400, 1024, 1));
-  feed(handFragment(512, 10, 1, 0, 0, slice(piece, 0, 400), 1));
+  feed(header(10, 400, 1024, 1));
+  feed(fragment(512, 10, 1, 0, 0, slice(piece, 0, 400), 1));
   EXPECT_EQ(r.getInvalidDatagrams(), 4u);
   EXPECT_TRUE(feed.got.frames.empty());
   EXPECT_EQ(r.getFramesReceived(), 0u);
@@ -300,22 +277,22 @@ TEST(Reading, TwoSendersInterleavingDoNotCorruptEachOther) {
   const Bytes a = pattern(1500, 1), b = pattern(1500, 2);
   // Sender B's fragments (another frame number) arrive inside A's frame:
   // counted, ignored, and B's end mark does not end A's frame.
-  feed(handHeader(10, 1500, 1024, 2));
-  feed(handFragment(1024, 10, 2, 0, 0, slice(a, 0, 991), 0));
-  feed(handFragment(1024, 77, 2, 1, 991, slice(b, 991, 509), 1));
-  feed(handFragment(1024, 10, 2, 1, 991, slice(a, 991, 509), 1));
+  feed(header(10, 1500, 1024, 2));
+  feed(fragment(1024, 10, 2, 0, 0, slice(a, 0, 991), 0));
+  feed(fragment(1024, 77, 2, 1, 991, slice(b, 991, 509), 1));
+  feed(fragment(1024, 10, 2, 1, 991, slice(a, 991, 509), 1));
   ASSERT_EQ(feed.got.frames.size(), 1u);
   EXPECT_EQ(feed.got.frames[0], a);
   EXPECT_EQ(feed.receiver.getForeignFragments(), 1u);
   EXPECT_EQ(feed.receiver.getFragmentsReceived(), 3u);
   // B's header inside A's next frame ends A's frame (dropped) and B's frame,
   // complete, is received.
-  feed(handHeader(11, 1500, 1024, 2));
-  feed(handFragment(1024, 11, 2, 0, 0, slice(a, 0, 991), 0));
-  feed(handHeader(78, 1500, 1024, 2));
-  feed(handFragment(1024, 11, 2, 1, 991, slice(a, 991, 509), 1));
-  feed(handFragment(1024, 78, 2, 0, 0, slice(b, 0, 991), 0));
-  feed(handFragment(1024, 78, 2, 1, 991, slice(b, 991, 509), 1));
+  feed(header(11, 1500, 1024, 2));
+  feed(fragment(1024, 11, 2, 0, 0, slice(a, 0, 991), 0));
+  feed(header(78, 1500, 1024, 2));
+  feed(fragment(1024, 11, 2, 1, 991, slice(a, 991, 509), 1));
+  feed(fragment(1024, 78, 2, 0, 0, slice(b, 0, 991), 0));
+  feed(fragment(1024, 78, 2, 1, 991, slice(b, 991, 509), 1));
   ASSERT_EQ(feed.got.frames.size(), 2u);
   EXPECT_EQ(feed.got.frames[1], b);
   EXPECT_EQ(feed.receiver.getDroppedFrames(), 1u);
@@ -324,12 +301,12 @@ TEST(Reading, TwoSendersInterleavingDoNotCorruptEachOther) {
 TEST(Reading, FramesAboveTheMaximumAreRefusedAndTheBufferStaysSmall) {
   Feed feed;
   feed.receiver.setMaxFrameLength(10000);
-  feed(handHeader(1, 10001, 1024, 11));
+  feed(header(1, 10001, 1024, 11));
   EXPECT_EQ(feed.receiver.getRefusedFrames(), 1u);
   const Bytes frame = pattern(10000);
-  feed(handHeader(2, 10000, 1024, 11));
+  feed(header(2, 10000, 1024, 11));
   for (uint32_t i = 0; i < 11; ++i)
-    feed(handFragment(1024, 2, 11, i, i * 991, slice(frame, i * 991, i < 10 ? 991 : 90), i == 10));
+    feed(fragment(1024, 2, 11, i, i * 991, slice(frame, i * 991, i < 10 ? 991 : 90), i == 10));
   ASSERT_EQ(feed.got.frames.size(), 1u);
   EXPECT_EQ(feed.got.frames[0], frame);
 }
