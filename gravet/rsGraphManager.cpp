@@ -306,11 +306,13 @@ HRESULT rsGraphManager::removeFromRot(unsigned long registration) {
 bool rsGraphManager::ErrMsg(const char* format, ...) {
   // A buffer of each call's own: the receiver reports from its status thread
   // as well as from the GUI thread.
-  char text[1024];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(text, sizeof text, format ? format : "", args);
-  va_end(args);
+  char text[1024] = "";
+  if (format) {
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+  }
   mxNotify::post(mxNotify::Warn, mxString(text));
   platform::win::showMessageBox("Error", text, platform::win::MessageBoxType::Warning);
   return false;
