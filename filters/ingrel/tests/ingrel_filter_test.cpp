@@ -13,6 +13,7 @@
 #include "platform/media/memory_stream.h"
 #include "platform/media/records.h"
 #include "platform/media/results.h"
+#include "platform/media/tests/settings_bytes.h"
 
 namespace {
 
@@ -36,17 +37,8 @@ class Client : public ::testing::Test {
     EXPECT_NE(e->Next(1, &mt, nullptr), S_OK);  // exactly one type
     return r;
   }
-  std::vector<uint8_t> save() {
-    auto persist = filter.as<IPersistStream>();
-    auto stream = ComPtr<MemoryStream>::adopt(MemoryStream::create());
-    EXPECT_EQ(persist->Save(stream.get(), TRUE), S_OK);
-    return stream->bytes();
-  }
-  HRESULT load(std::vector<uint8_t> bytes) {
-    auto persist = filter.as<IPersistStream>();
-    auto stream = ComPtr<MemoryStream>::adopt(MemoryStream::create(std::move(bytes)));
-    return persist->Load(stream.get());
-  }
+  std::vector<uint8_t> save() { return saveSettings(filter.get()); }
+  HRESULT load(std::vector<uint8_t> bytes) { return loadSettings(filter.get(), std::move(bytes)); }
 
   ComSession com;
   ComPtr<IBaseFilter> filter;
@@ -54,14 +46,7 @@ class Client : public ::testing::Test {
   ComPtr<IPin> out;
 };
 
-std::vector<uint8_t> prefix() {
-  std::vector<uint8_t> b;
-  for (char c : std::string("00000000001 ")) {
-    b.push_back(static_cast<uint8_t>(c));
-    b.push_back(0);
-  }
-  return b;
-}
+std::vector<uint8_t> prefix() { return settingsPrefix(); }
 
 }  // namespace
 

@@ -13,6 +13,7 @@
 #include "platform/media/memory_stream.h"
 #include "platform/media/records.h"
 #include "platform/media/results.h"
+#include "platform/media/tests/settings_bytes.h"
 
 namespace {
 
@@ -55,19 +56,8 @@ class Server : public ::testing::Test {
     ASSERT_TRUE(input);
   }
   HRESULT accepts(const MediaType& mt) { return input->QueryAccept(mt.ptr()); }
-  std::vector<uint8_t> save() {
-    ComPtr<IPersistStream> persist;
-    filter->QueryInterface(IID_IPersistStream, persist.putVoid());
-    auto stream = ComPtr<MemoryStream>::adopt(MemoryStream::create());
-    EXPECT_EQ(persist->Save(stream.get(), TRUE), S_OK);
-    return stream->bytes();
-  }
-  HRESULT load(std::vector<uint8_t> bytes) {
-    ComPtr<IPersistStream> persist;
-    filter->QueryInterface(IID_IPersistStream, persist.putVoid());
-    auto stream = ComPtr<MemoryStream>::adopt(MemoryStream::create(std::move(bytes)));
-    return persist->Load(stream.get());
-  }
+  std::vector<uint8_t> save() { return saveSettings(filter.get()); }
+  HRESULT load(std::vector<uint8_t> bytes) { return loadSettings(filter.get(), std::move(bytes)); }
 
   ComSession com;
   ComPtr<IBaseFilter> filter;
@@ -75,14 +65,7 @@ class Server : public ::testing::Test {
   ComPtr<IPin> input;
 };
 
-std::vector<uint8_t> prefix() {
-  std::vector<uint8_t> b;
-  for (char c : std::string("00000000001 ")) {
-    b.push_back(static_cast<uint8_t>(c));
-    b.push_back(0);
-  }
-  return b;
-}
+std::vector<uint8_t> prefix() { return settingsPrefix(); }
 
 }  // namespace
 
