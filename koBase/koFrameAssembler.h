@@ -4,6 +4,12 @@
 // format puts that index, or that would reach past the frame is invalid, and
 // nothing of it is written. Frames longer than the maximum frame length are
 // refused at start, so a forged header cannot make it allocate without limit.
+//
+// A frame whose header was lost can still be rebuilt from its fragments
+// alone: each carries the frame number, the fragment count and its place,
+// the datagram's size is the packet size, and the last fragment tells the
+// frame's length. Until the last fragment has arrived every other fragment
+// must be a full piece.
 #pragma once
 
 #include <cstdint>
@@ -31,6 +37,10 @@ class koFrameAssembler {
   // maximum, or the fragment count is not the one the length and packet size
   // give.
   bool start(const koFrame::FrameHeader& header);
+  // Prepares for the frame a fragment belongs to when its header is missing.
+  // False (nothing prepared) when the packet size is outside 512..8192, the
+  // count is 0, or the frame could be longer than the maximum.
+  bool startFromFragment(const koFrame::FragmentHeader& fragment, uint32_t packetSize);
   bool isStarted() const { return _started; }
   // Ends the current frame (after delivery or a drop).
   void reset() { _started = false; }
@@ -38,7 +48,9 @@ class koFrameAssembler {
   // data: the bytes after the fragment header, available of them.
   Result add(const koFrame::FragmentHeader& fragment, const uint8_t* data, uint32_t available);
 
-  bool isComplete() const { return _started && _takenCount == _fragmentCount; }
+  bool isComplete() const { return _started && _lengthKnown && _takenCount == _fragmentCount; }
+  // False while a frame started from a fragment still misses its last one.
+  bool isLengthKnown() const { return _lengthKnown; }
   const uint8_t* getFrame() const { return _buffer; }
   uint32_t getFrameNumber() const { return _frameNumber; }
   uint32_t getFrameLength() const { return _frameLength; }
@@ -48,12 +60,15 @@ class koFrameAssembler {
   uint32_t getCapacity() const { return _capacity; }
 
  private:
+  void prepare(uint32_t frameNumber, uint32_t length, uint32_t packetSize, uint32_t count);
+
   uint32_t _frameNumber = 0;
   uint32_t _frameLength = 0;
   uint32_t _packetSize = 0;
   uint32_t _fragmentCount = 0;
   uint32_t _takenCount = 0;
   bool _started = false;
+  bool _lengthKnown = false;  // false until the last fragment of a headerless frame
   uint8_t* _buffer = nullptr;
   uint32_t _capacity = 0;
   koArray<uint8_t> _taken{256};

@@ -14,7 +14,8 @@ void koMulticastReceiver::resetStatistics() {
   _byteRate.reset();
   _frameRate.reset();
   for (auto* v : {&_packetSize, &_framesReceived, &_fragmentsReceived, &_droppedFrames, &_droppedFragments,
-                  &_refusedFrames, &_lateHeaders, &_invalidFragments, &_foreignFragments, &_invalidDatagrams})
+                  &_refusedFrames, &_lateHeaders, &_headerlessFrames, &_invalidFragments, &_foreignFragments,
+                  &_invalidDatagrams})
     v->store(0, std::memory_order_relaxed);
   {
     std::lock_guard guard(_socketLock);
@@ -111,6 +112,42 @@ void koMulticastReceiver::dropCurrent() {
   _assembler.reset();
 }
 
+bool koMulticastReceiver::isNewer(uint32_t frameNumber) const {
+  if (!_haveLastFrame) return true;
+  const uint32_t ahead = frameNumber - _lastFrameNumber;
+  return ahead != 0 && ahead < kFragmentStartWindow;
+}
+
+void koMulticastReceiver::markSeen(uint32_t frameNumber) {
+  if (_haveLastFrame) {
+    const uint32_t ahead = frameNumber - _lastFrameNumber;
+    _seenFrames = ahead < 32 ? (_seenFrames << ahead) | 1u : 1u;
+  } else {
+    _seenFrames = 1;
+  }
+  _haveLastFrame = true;
+  _lastFrameNumber = frameNumber;
+}
+
+bool koMulticastReceiver::startFromFragment(const koFrame::FragmentHeader& fragment, uint32_t length) {
+  // Only a frame after the newest one seen: older fragments are repetitions
+  // or stragglers, and a sender that starts numbering again is followed from
+  // its next header.
+  if (!isNewer(fragment.frameNumber)) return false;
+  if (length < koFrame::kMinPacketSize || length > koFrame::kMaxPacketSize) {
+    bump(_invalidDatagrams);
+    return false;
+  }
+  markSeen(fragment.frameNumber);
+  if (!_assembler.startFromFragment(fragment, length)) {
+    bump(_refusedFrames);
+    return false;
+  }
+  bump(_headerlessFrames);
+  _packetSize.store(length, std::memory_order_relaxed);
+  return true;
+}
+
 void koMulticastReceiver::processDatagram(const uint8_t* datagram, uint32_t length) {
   koFrame::FrameHeader header;
   if (koFrame::parseFrameHeader(datagram, length, &header)) {
@@ -132,13 +169,8 @@ void koMulticastReceiver::processDatagram(const uint8_t* datagram, uint32_t leng
         }
         return;
       }
-      const uint32_t ahead = header.frameNumber - _lastFrameNumber;
-      _seenFrames = ahead < 32 ? (_seenFrames << ahead) | 1u : 1u;
-    } else {
-      _seenFrames = 1;
     }
-    _haveLastFrame = true;
-    _lastFrameNumber = header.frameNumber;
+    markSeen(header.frameNumber);
     // A new header ends the frame before it; the new frame is taken at once.
     if (_assembler.isStarted()) dropCurrent();
     if (!_assembler.start(header)) {
@@ -154,9 +186,10 @@ void koMulticastReceiver::processDatagram(const uint8_t* datagram, uint32_t leng
     bump(_invalidDatagrams);
     return;
   }
-  // Between frames: repetitions of a frame already delivered, or fragments of
-  // a frame whose header was missed or refused.
-  if (!_assembler.isStarted()) return;
+  // Between frames: repetitions of a frame already seen (delivered, dropped
+  // or refused) are skipped; a fragment of a newer frame means its header
+  // was lost, and the frame is rebuilt from its fragments alone.
+  if (!_assembler.isStarted() && !startFromFragment(fragment, length)) return;
   if (length != _assembler.getPacketSize()) {
     bump(_invalidDatagrams);
     return;

@@ -12,6 +12,11 @@
 // are counted and ignored; a fragment that does not fit the frame announced
 // (index, offset or length wrong) drops that frame.
 //
+// The header is sent once, so losing it would lose the frame however often
+// its fragments are repeated. Between frames, a fragment of a frame newer
+// than any seen starts that frame without its header (the fragments say all
+// the header would); the sender and the wire stay as they are.
+//
 // The callback runs on the receive thread; the frame bytes are valid only
 // during the call. Statistics getters may be called from any thread.
 #pragma once
@@ -37,6 +42,9 @@ class koMulticastReceiver {
   // A header whose frame number is at most this many behind the newest one
   // seen is late: a copy (ignored) or an overtaken frame (counted dropped).
   static constexpr uint32_t kLateHeaderWindow = 8;
+  // A fragment may start a headerless frame at most this many frame numbers
+  // ahead of the newest seen; further is a stray or a forged number.
+  static constexpr uint32_t kFragmentStartWindow = 1u << 16;
 
   koMulticastReceiver();
   ~koMulticastReceiver();
@@ -82,6 +90,8 @@ class koMulticastReceiver {
   uint32_t getRefusedFrames() const { return load(_refusedFrames); }
   // Headers behind the newest frame (duplicated or reordered on the way).
   uint32_t getLateHeaders() const { return load(_lateHeaders); }
+  // Frames started from a fragment because their header was lost.
+  uint32_t getHeaderlessFrames() const { return load(_headerlessFrames); }
   // Fragments that did not fit the frame announced (they drop that frame).
   uint32_t getInvalidFragments() const { return load(_invalidFragments); }
   // Fragments of another frame number while a frame was being assembled.
@@ -104,6 +114,9 @@ class koMulticastReceiver {
   void receiveLoop();
   void deliver();
   void dropCurrent();
+  bool isNewer(uint32_t frameNumber) const;
+  void markSeen(uint32_t frameNumber);
+  bool startFromFragment(const koFrame::FragmentHeader& fragment, uint32_t length);
   static uint32_t load(const std::atomic<uint32_t>& v) { return v.load(std::memory_order_relaxed); }
   static void bump(std::atomic<uint32_t>& v, uint32_t n = 1) { v.fetch_add(n, std::memory_order_relaxed); }
 
@@ -121,8 +134,8 @@ class koMulticastReceiver {
   void* _user = nullptr;
   koFrameAssembler _assembler;
   bool _haveLastFrame = false;
-  uint32_t _lastFrameNumber = 0;  // the newest frame number seen in a header
-  uint32_t _seenFrames = 0;       // bit i: header of _lastFrameNumber - i seen
+  uint32_t _lastFrameNumber = 0;  // the newest frame number seen
+  uint32_t _seenFrames = 0;       // bit i: frame _lastFrameNumber - i seen
 
   koRateMeter _byteRate;
   koRateMeter _frameRate;
@@ -133,6 +146,7 @@ class koMulticastReceiver {
   std::atomic<uint32_t> _droppedFragments{0};
   std::atomic<uint32_t> _refusedFrames{0};
   std::atomic<uint32_t> _lateHeaders{0};
+  std::atomic<uint32_t> _headerlessFrames{0};
   std::atomic<uint32_t> _invalidFragments{0};
   std::atomic<uint32_t> _foreignFragments{0};
   std::atomic<uint32_t> _invalidDatagrams{0};

@@ -310,3 +310,85 @@ TEST(Reading, FramesAboveTheMaximumAreRefusedAndTheBufferStaysSmall) {
   ASSERT_EQ(feed.got.frames.size(), 1u);
   EXPECT_EQ(feed.got.frames[0], frame);
 }
+
+TEST(Reading, AFrameWhoseHeaderWasLostIsRebuiltFromItsFragments) {
+  Feed feed;
+  auto& r = feed.receiver;
+  const Bytes a = pattern(2500, 1), b = pattern(1500, 2), c = pattern(600, 3);
+  // Frame 1 arrives normally.
+  feed(header(1, 2500, 1024, 3));
+  for (uint32_t i = 0; i < 3; ++i) feed(fragment(1024, 1, 3, i, i * 991, slice(a, i * 991, i < 2 ? 991 : 518), 0));
+  ASSERT_EQ(feed.got.frames.size(), 1u);
+  // Frame 2: header lost, and index 0 of the first run too; the second run
+  // completes it. The length comes from the last fragment.
+  feed(fragment(1024, 2, 2, 1, 991, slice(b, 991, 509), 0));
+  EXPECT_EQ(feed.got.frames.size(), 1u);
+  feed(fragment(1024, 2, 2, 0, 0, slice(b, 0, 991), 0));
+  ASSERT_EQ(feed.got.frames.size(), 2u);
+  EXPECT_EQ(feed.got.frames[1], b);
+  EXPECT_EQ(r.getHeaderlessFrames(), 1u);
+  // Its remaining repetition, and a copy of its header arriving late, start
+  // nothing again.
+  feed(fragment(1024, 2, 2, 1, 991, slice(b, 991, 509), 1));
+  feed(header(2, 1500, 1024, 2));
+  EXPECT_EQ(feed.got.frames.size(), 2u);
+  EXPECT_EQ(r.getHeaderlessFrames(), 1u);
+  EXPECT_EQ(r.getDroppedFrames(), 0u);
+  // Frame 3 headerless with the last fragment before the others: still whole.
+  feed(fragment(1024, 3, 1, 0, 0, c, 0));
+  ASSERT_EQ(feed.got.frames.size(), 3u);
+  EXPECT_EQ(feed.got.frames[2], c);
+  // Frame 4: header lost and its last fragment lost in every run (with the
+  // end mark): the next header ends it as dropped.
+  feed(fragment(1024, 4, 3, 0, 0, slice(a, 0, 991), 0));
+  feed(fragment(1024, 4, 3, 1, 991, slice(a, 991, 991), 0));
+  feed(header(5, 600, 1024, 1));
+  feed(fragment(1024, 5, 1, 0, 0, c, 1));
+  ASSERT_EQ(feed.got.frames.size(), 4u);
+  EXPECT_EQ(r.getDroppedFrames(), 1u);
+  EXPECT_EQ(r.getDroppedFragments(), 1u);
+  EXPECT_EQ(r.getFramesReceived(), 4u);
+  EXPECT_EQ(r.getHeaderlessFrames(), 3u);
+}
+
+TEST(Reading, HeaderlessStartsRefuseWhatAHeaderWouldHaveRefused) {
+  Feed feed;
+  auto& r = feed.receiver;
+  r.setMaxFrameLength(5000);
+  const Bytes piece = pattern(991);
+  // Six fragments could hold more than 5000 bytes, five always fit.
+  feed(fragment(1024, 1, 7, 0, 0, piece, 0));
+  EXPECT_EQ(r.getRefusedFrames(), 1u);
+  feed(fragment(1024, 1, 7, 1, 991, piece, 0));  // the same frame: not tried again
+  EXPECT_EQ(r.getRefusedFrames(), 1u);
+  EXPECT_EQ(r.getFragmentsReceived(), 0u);
+  // Six fragments: the shortest fits, but a last fragment that makes the
+  // frame longer than the maximum is invalid.
+  feed(fragment(1024, 2, 6, 5, 4955, slice(piece, 0, 100), 1));
+  EXPECT_EQ(r.getInvalidFragments(), 1u);
+  EXPECT_EQ(r.getDroppedFrames(), 1u);
+  // A datagram size outside the packet sizes; a count of 0.
+  feed(fragment(400, 3, 1, 0, 0, slice(piece, 0, 300), 1));
+  EXPECT_EQ(r.getInvalidDatagrams(), 1u);
+  feed(fragment(1024, 4, 0, 0, 0, slice(piece, 0, 10), 1));
+  EXPECT_EQ(r.getRefusedFrames(), 2u);
+  // A middle fragment that is not a full piece, one not at its place, a last
+  // fragment longer than a piece: each drops its frame.
+  feed(fragment(1024, 5, 3, 1, 991, slice(piece, 0, 500), 0));
+  feed(fragment(1024, 6, 2, 1, 990, piece, 0));
+  Bytes longLast = fragment(1024, 7, 2, 1, 991, piece, 1);
+  put32(longLast, 28, 992);
+  feed(longLast);
+  EXPECT_EQ(r.getInvalidFragments(), 4u);
+  EXPECT_EQ(r.getDroppedFrames(), 4u);
+  EXPECT_EQ(r.getHeaderlessFrames(), 4u);
+  // Frame numbers far ahead of the newest are strays, and older ones are
+  // repetitions: neither starts a frame.
+  feed(fragment(1024, 7 + koMulticastReceiver::kFragmentStartWindow, 1, 0, 0, piece, 1));
+  feed(fragment(1024, 6, 1, 0, 0, piece, 1));
+  EXPECT_TRUE(feed.got.frames.empty());
+  // The fragments of the next frame do.
+  feed(fragment(1024, 8, 1, 0, 0, piece, 1));
+  ASSERT_EQ(feed.got.frames.size(), 1u);
+  EXPECT_EQ(feed.got.frames[0], piece);
+}

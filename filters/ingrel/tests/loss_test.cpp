@@ -1,7 +1,8 @@
-// A link that loses datagrams between the stations (5 % on each station's
-// link): frames of nine fragments sent once mostly fail; sent twice, a
-// fragment is lost only when both copies are, and most frames whose header
-// arrives are delivered whole. The client's counters account for the rest.
+// A link that loses datagrams between the stations: frames of nine
+// fragments sent once mostly fail; sent twice, a fragment is lost only when
+// both copies are, and a lost frame header no longer costs the frame, so
+// nearly every frame is delivered whole. The client's counters account for
+// the rest.
 #include <gtest/gtest.h>
 
 #include "filters/ingrel/tests/e2e_support.h"
@@ -82,10 +83,14 @@ TEST(Loss, RepeatCountHidesTheLossOfSingleDatagrams) {
     EXPECT_EQ(p.refused, 0u);
     EXPECT_EQ(p.discarded, 0u);
     EXPECT_EQ(p.received, p.delivered);  // what the counters say arrived, arrived
-    EXPECT_LE(p.delivered + p.dropped, kFrames);  // the rest lost their header
+    // Every frame is delivered or counted as dropped, except the rare one
+    // whose header was lost while the frame before it was still incomplete.
+    EXPECT_LE(p.delivered + p.dropped, kFrames);
+    EXPECT_GE(p.delivered + p.dropped, kFrames - 10);
     EXPECT_LT(p.delivered, kFrames);  // the link really lost something
   }
-  EXPECT_GE(twice.delivered, kFrames * 7 / 10);
+  // A fragment is lost twice with 0.25 %: 9 of them, about 98 % of the frames.
+  EXPECT_GE(twice.delivered, kFrames * 93 / 100);
   EXPECT_GT(twice.delivered, once.delivered + kFrames / 5);
   EXPECT_GT(once.dropped, twice.dropped);
 }
