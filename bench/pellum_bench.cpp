@@ -21,12 +21,17 @@ namespace {
 
 constexpr unsigned kCount = 1000000;
 
-double seconds(const std::function<void()>& body, int repeats = 3) {
-  double best = 1e30;
-  for (int i = 0; i < repeats; ++i) {
-    auto start = std::chrono::steady_clock::now();
-    body();
-    best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+// The best time of each body over five rounds; every round runs the bodies
+// in turn, so that a busy moment on the machine does not fall on one only.
+std::vector<double> bestOfRounds(const std::vector<std::function<void()>>& bodies, int rounds = 5) {
+  std::vector<double> best(bodies.size(), 1e30);
+  for (int r = 0; r < rounds; ++r) {
+    for (size_t i = 0; i < bodies.size(); ++i) {
+      auto start = std::chrono::steady_clock::now();
+      bodies[i]();
+      double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+      best[i] = std::min(best[i], took);
+    }
   }
   return best;
 }
@@ -73,34 +78,37 @@ int main() {
     std::memset(r.payload, static_cast<int>(r.key), sizeof r.payload);
   }
 
-  std::printf("one million elements (records: 250000 of 64 bytes); best of 3\n");
+  std::printf("one million elements (records: 250000 of 64 bytes); best of 5 rounds\n");
   for (const auto& in : inputs) {
     const std::vector<int>& data = in.values;
     std::vector<int> work;
-    double mx = seconds([&] {
-      work = data;
-      mxQuickSort::sort(work.data(), kCount, sizeof(int), compareInt);
-    });
-    double stdLambda = seconds([&] {
-      work = data;
-      std::sort(work.begin(), work.end());
-    });
-    double stdFn = seconds([&] {
-      work = data;
-      std::sort(work.begin(), work.end(), [](const int& a, const int& b) { return compareInt(&a, &b) < 0; });
-    });
     // The comparison through a pointer the compiler cannot see through, as
     // mxQuickSort (and qsort) must call it.
     int (*volatile opaque)(const void*, const void*) = compareInt;
     auto fn = opaque;
-    double stdPtr = seconds([&] {
-      work = data;
-      std::sort(work.begin(), work.end(), [fn](const int& a, const int& b) { return fn(&a, &b) < 0; });
+    std::vector<double> t = bestOfRounds({
+        [&] {
+          work = data;
+          mxQuickSort::sort(work.data(), kCount, sizeof(int), compareInt);
+        },
+        [&] {
+          work = data;
+          std::sort(work.begin(), work.end());
+        },
+        [&] {
+          work = data;
+          std::sort(work.begin(), work.end(), [](const int& a, const int& b) { return compareInt(&a, &b) < 0; });
+        },
+        [&] {
+          work = data;
+          std::sort(work.begin(), work.end(), [fn](const int& a, const int& b) { return fn(&a, &b) < 0; });
+        },
+        [&] {
+          work = data;
+          std::qsort(work.data(), kCount, sizeof(int), compareInt);
+        },
     });
-    double q = seconds([&] {
-      work = data;
-      std::qsort(work.data(), kCount, sizeof(int), compareInt);
-    });
+    double mx = t[0], stdLambda = t[1], stdFn = t[2], stdPtr = t[3], q = t[4];
     std::printf("sort %s:\n", in.kind);
     report("  mxQuickSort vs std::sort (inlined <)", mx, stdLambda);
     report("  mxQuickSort vs std::sort (same compare fn)", mx, stdFn);
@@ -109,40 +117,46 @@ int main() {
   }
   {
     std::vector<Record> work;
-    double mx = seconds([&] {
-      work = records;
-      mxQuickSort::sort(work.data(), static_cast<unsigned>(work.size()), sizeof(Record), compareRecord);
-    });
-    double st = seconds([&] {
-      work = records;
-      std::sort(work.begin(), work.end(), [](const Record& a, const Record& b) { return a.key < b.key; });
+    std::vector<double> t = bestOfRounds({
+        [&] {
+          work = records;
+          mxQuickSort::sort(work.data(), static_cast<unsigned>(work.size()), sizeof(Record), compareRecord);
+        },
+        [&] {
+          work = records;
+          std::sort(work.begin(), work.end(), [](const Record& a, const Record& b) { return a.key < b.key; });
+        },
     });
     std::printf("sort 64-byte records:\n");
-    report("  mxQuickSort vs std::sort", mx, st);
+    report("  mxQuickSort vs std::sort", t[0], t[1]);
   }
 
   std::printf("append one million:\n");
-  double mxInts = seconds([&] {
-    mxArray<int> a;
-    for (unsigned i = 0; i < kCount; ++i) a.append(static_cast<int>(i));
+  std::vector<double> ints = bestOfRounds({
+      [&] {
+        mxArray<int> a;
+        for (unsigned i = 0; i < kCount; ++i) a.append(static_cast<int>(i));
+      },
+      [&] {
+        std::vector<int> v;
+        for (unsigned i = 0; i < kCount; ++i) v.push_back(static_cast<int>(i));
+      },
   });
-  double vecInts = seconds([&] {
-    std::vector<int> v;
-    for (unsigned i = 0; i < kCount; ++i) v.push_back(static_cast<int>(i));
-  });
-  report("  mxArray<int> vs std::vector<int>", mxInts, vecInts);
+  report("  mxArray<int> vs std::vector<int>", ints[0], ints[1]);
 
   // Each element is copied in once (a heap block per string); growth moves
   // the strings already in, as the vector does.
   mxString text("element");
-  double mxStr = seconds([&] {
-    mxArray<mxString> a;
-    for (unsigned i = 0; i < kCount; ++i) a.append(text);
+  std::vector<double> strings = bestOfRounds({
+      [&] {
+        mxArray<mxString> a;
+        for (unsigned i = 0; i < kCount; ++i) a.append(text);
+      },
+      [&] {
+        std::vector<mxString> v;
+        for (unsigned i = 0; i < kCount; ++i) v.push_back(text);
+      },
   });
-  double vecStr = seconds([&] {
-    std::vector<mxString> v;
-    for (unsigned i = 0; i < kCount; ++i) v.push_back(text);
-  });
-  report("  mxArray<mxString> vs std::vector<mxString>", mxStr, vecStr);
+  report("  mxArray<mxString> vs std::vector<mxString>", strings[0], strings[1]);
   return 0;
 }
