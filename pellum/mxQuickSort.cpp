@@ -48,26 +48,48 @@ class Sorter {
  public:
   Sorter(unsigned width, mxQuickSort::CompareFunction compare) : move_{width}, compare_(compare) {}
 
-  void sortRange(char* base, unsigned count, unsigned budget) const {
+  // `below` and `above`, when not null, are elements just outside the range
+  // that bound it: every element of the range is not smaller than *below
+  // and not greater than *above (earlier pivots, left there by partition).
+  void sortRange(char* base, unsigned count, unsigned budget, const char* below, const char* above) const {
     while (count > kSmallRange) {
       if (budget == 0) {
         heapSort(base, count);
         return;
       }
-      unsigned pivot = partition(base, count);
+      orderThree(base, count);
       budget = budget / 2 + budget / 4;
+      // A pivot equal to a bound is the range's smallest (or largest) value.
+      // Partitioning around it would leave its copies on both sides and
+      // shave off one element per pass; instead set all its copies aside in
+      // one pass: they are already in their final place.
+      const char* pivot = at(base, count / 2);
+      if (below && cmp(pivot, below) == 0) {
+        unsigned equal = gatherEqualFirst(base, count, below);
+        base = at(base, equal);
+        count -= equal;
+        continue;
+      }
+      if (above && cmp(pivot, above) == 0) {
+        count = gatherEqualLast(base, count, above);
+        continue;
+      }
+      unsigned p = partition(base, count);
       // The pivot is in place; sort the smaller side by recursion and loop
       // on the larger one, so the stack stays logarithmic.
-      unsigned leftCount = pivot;
-      unsigned rightCount = count - pivot - 1;
-      char* right = at(base, pivot + 1);
+      unsigned leftCount = p;
+      unsigned rightCount = count - p - 1;
+      char* pivotAt = at(base, p);
+      char* right = at(base, p + 1);
       if (leftCount < rightCount) {
-        sortRange(base, leftCount, budget);
+        sortRange(base, leftCount, budget, below, pivotAt);
         base = right;
         count = rightCount;
+        below = pivotAt;
       } else {
-        sortRange(right, rightCount, budget);
+        sortRange(right, rightCount, budget, pivotAt, above);
         count = leftCount;
+        above = pivotAt;
       }
     }
     insertionSort(base, count);
@@ -77,15 +99,45 @@ class Sorter {
   char* at(char* base, unsigned i) const { return base + static_cast<size_t>(i) * move_.w(); }
   int cmp(const char* a, const char* b) const { return compare_(a, b); }
 
-  // Median of three as pivot, then a left cursor over elements not greater
-  // than the pivot and a right cursor over elements not smaller, swapping
-  // while they have not crossed. Returns the pivot's final index.
-  unsigned partition(char* base, unsigned count) const {
+  // Orders the first, middle and last elements among themselves; the
+  // middle one becomes the pivot.
+  void orderThree(char* base, unsigned count) const {
     unsigned first = 0, middle = count / 2, last = count - 1;
     if (cmp(at(base, first), at(base, middle)) > 0) move_.swap(at(base, first), at(base, middle));
     if (cmp(at(base, last), at(base, middle)) < 0) move_.swap(at(base, last), at(base, middle));
     if (cmp(at(base, first), at(base, middle)) > 0) move_.swap(at(base, first), at(base, middle));
+  }
 
+  // Moves the elements equal to the lower bound (none is smaller) to the
+  // front; returns how many there are.
+  unsigned gatherEqualFirst(char* base, unsigned count, const char* bound) const {
+    unsigned i = 0, j = count;  // [0, i) equal, [j, count) greater
+    for (;;) {
+      while (i < j && cmp(at(base, i), bound) <= 0) ++i;
+      while (i < j && cmp(at(base, j - 1), bound) > 0) --j;
+      if (i >= j) return i;
+      move_.swap(at(base, i++), at(base, --j));
+    }
+  }
+
+  // Moves the elements equal to the upper bound (none is larger) to the
+  // back; returns how many smaller ones remain in front.
+  unsigned gatherEqualLast(char* base, unsigned count, const char* bound) const {
+    unsigned i = 0, j = count;  // [0, i) smaller, [j, count) equal
+    for (;;) {
+      while (i < j && cmp(at(base, i), bound) < 0) ++i;
+      while (i < j && cmp(at(base, j - 1), bound) >= 0) --j;
+      if (i >= j) return i;
+      move_.swap(at(base, i++), at(base, --j));
+    }
+  }
+
+  // With the pivot in the middle (after orderThree): a left cursor over
+  // elements not greater than the pivot and a right cursor over elements
+  // not smaller, swapping while they have not crossed. Returns the pivot's
+  // final index.
+  unsigned partition(char* base, unsigned count) const {
+    unsigned middle = count / 2, last = count - 1;
     unsigned p = middle;
     unsigned i = 0, j = last;
     for (;;) {
@@ -184,7 +236,7 @@ class Sorter {
 
 template <unsigned Width>
 void run(void* base, unsigned count, unsigned width, mxQuickSort::CompareFunction compare) {
-  Sorter<Width>(width, compare).sortRange(static_cast<char*>(base), count, count);
+  Sorter<Width>(width, compare).sortRange(static_cast<char*>(base), count, count, nullptr, nullptr);
 }
 
 }  // namespace
