@@ -160,6 +160,9 @@ struct Times {
 struct Result {
   double medianMs = 0, p99Ms = 0, cpuMsPerFrame = 0;
   size_t sent = 0, delivered = 0;
+  // The client's own counters, to tell where missing frames went.
+  uint32_t clientDropped = 0, clientDiscarded = 0;
+  bool haveClient = false;
 };
 
 Result summarize(const std::vector<int64_t>& sent, const std::vector<int64_t>& arrived, double cpu) {
@@ -252,7 +255,12 @@ Result runFilters(Station& tx, Station& rx, Codes c, int width, int height, doub
     source.reset();
     server.reset();
   });
+  uint32_t dropped = 0, discarded = 0;
   rx.run([&] {
+    ComPtr<IIngrelControl> ic;
+    client->QueryInterface(IID_IIngrelControl, ic.putVoid());
+    ic->GetDroppedFrames(&dropped);
+    ic->GetDiscardedSamples(&discarded);
     receive.control->Stop();
     receive = Graph();
     client.reset();
@@ -263,7 +271,11 @@ Result runFilters(Station& tx, Station& rx, Codes c, int width, int height, doub
     s[i] = times.sent[i];
     a[i] = times.arrived[i];
   }
-  return summarize(s, a, cpu);
+  Result r = summarize(s, a, cpu);
+  r.haveClient = true;
+  r.clientDropped = dropped;
+  r.clientDiscarded = discarded;
+  return r;
 }
 
 // A child process started on the calling thread (so inside its station),
@@ -379,8 +391,11 @@ Result runPeer(Station& tx, Station& rx, int width, int height, double seconds) 
 }
 
 void print(const char* what, const Result& r) {
-  std::printf("  %-34s median %7.2f ms  p99 %7.2f ms  cpu %6.2f ms/frame  delivered %zu of %zu\n", what,
+  std::printf("  %-34s median %7.2f ms  p99 %7.2f ms  cpu %6.2f ms/frame  delivered %zu of %zu", what,
               r.medianMs, r.p99Ms, r.cpuMsPerFrame, r.delivered, r.sent);
+  if (r.haveClient && r.delivered < r.sent)
+    std::printf(" (client: %u dropped, %u discarded from its full queue)", r.clientDropped, r.clientDiscarded);
+  std::printf("\n");
 }
 
 }  // namespace
