@@ -3,6 +3,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <png.h>
+#include <poll.h>
 
 #include <algorithm>
 #include <atomic>
@@ -87,10 +88,42 @@ struct VideoRenderer::X11State {
   }
 };
 
-VideoRenderer::VideoRenderer() : BaseRenderer(CLSID_VideoRenderer, u"Input") {}
+VideoRenderer::VideoRenderer() : BaseRenderer(CLSID_VideoRenderer, u"Input") {
+  watcher_ = std::thread(&VideoRenderer::watchExposure, this);
+}
 
 VideoRenderer::~VideoRenderer() {
+  {
+    std::lock_guard<std::mutex> g(windowLock_);
+    stopWatching_ = true;
+  }
+  windowCreated_.notify_all();
+  watcher_.join();
   destroyWindow();
+}
+
+void VideoRenderer::watchExposure() {
+  std::unique_lock<std::mutex> lock(windowLock_);
+  while (!stopWatching_) {
+    if (!x_) {
+      windowCreated_.wait(lock);
+      continue;
+    }
+    // Events may also have been read into the queue by a draw on the
+    // streaming thread, so the queue is looked at on every pass, not only
+    // when the connection has data.
+    bool exposed = false;
+    while (XPending(x_->display) > 0) {
+      XEvent event;
+      XNextEvent(x_->display, &event);
+      if (event.type == Expose && event.xexpose.window == x_->window) exposed = true;
+    }
+    if (exposed) draw();
+    pollfd p{ConnectionNumber(x_->display), POLLIN, 0};
+    lock.unlock();
+    poll(&p, 1, 100);
+    lock.lock();
+  }
 }
 
 HRESULT VideoRenderer::nonDelegatingQueryInterface(REFIID iid, void** object) {
@@ -216,7 +249,9 @@ void VideoRenderer::updateWindow() {
                               height_ > 0 ? height_ : 1, 0, CopyFromParent, InputOutput, CopyFromParent,
                               CWBackPixel, &attrs);
     x->gc = XCreateGC(x->display, x->window, 0, nullptr);
+    XSelectInput(x->display, x->window, ExposureMask);
     x_ = x;
+    windowCreated_.notify_all();
   }
   XMoveResizeWindow(x_->display, x_->window, left_, top_, width_ > 0 ? width_ : 1, height_ > 0 ? height_ : 1);
   if (visible_ && !x_->mapped) XMapRaised(x_->display, x_->window);

@@ -4,8 +4,11 @@
 // off-screen. In both cases it keeps the last frame, which
 // IVideoFrameSnapshot reads or saves as a PNG file.
 #pragma once
+#include <atomic>
+#include <condition_variable>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/media/renderer.h"
@@ -72,8 +75,14 @@ class VideoRenderer final : public BaseRenderer, public IVideoWindow, public IVi
   void updateWindow();  // creates, moves, shows or hides the child window (under windowLock_)
   void destroyWindow();
   void draw();  // puts the last frame into the window (under windowLock_)
+  // Repaints the window from the last frame when it is exposed (uncovered,
+  // mapped, resized), also while no frames arrive: the renderer's thread.
+  void watchExposure();
 
   std::mutex windowLock_;
+  std::condition_variable windowCreated_;
+  bool stopWatching_ = false;  // under windowLock_
+  std::thread watcher_;
   X11State* x_ = nullptr;
   OAHWND owner_ = 0;
   LONG style_ = 0, left_ = 0, top_ = 0, width_ = 0, height_ = 0;

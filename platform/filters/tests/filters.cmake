@@ -7,6 +7,7 @@ add_dependencies(platform_graph_test platform_filters media_test_plugin)
 project_add_test(NAME platform_video_renderer_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/video_renderer_test.cpp
   LIBS platform_media X11::X11 PNG::PNG
+  LABELS thread
   X11
   TIMEOUT 120)
 add_dependencies(platform_video_renderer_test platform_filters media_test_plugin)

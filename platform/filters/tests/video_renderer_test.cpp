@@ -127,6 +127,26 @@ TEST_F(VideoRendererTest, PixelsReachTheOwnersChildWindow) {
   EXPECT_EQ(c.b, 255);
   EXPECT_EQ(c.r, 0);
 
+  // Stopped, no frames arrive; a window laid over the picture and taken away
+  // again leaves it exposed, and the renderer paints the last frame back.
+  XSetWindowAttributes over{};
+  over.override_redirect = True;
+  over.background_pixel = WhitePixel(d, screen);
+  Window cover = XCreateWindow(d, RootWindow(d, screen), 0, 0, 400, 300, 0, CopyFromParent, InputOutput,
+                               CopyFromParent, CWOverrideRedirect | CWBackPixel, &over);
+  XMapRaised(d, cover);
+  XSync(d, False);
+  EXPECT_EQ(pixelAt(d, cover, 150, 150).g, 255);
+  XDestroyWindow(d, cover);
+  XSync(d, False);
+  bool repainted = false;
+  for (int i = 0; i < 200 && !repainted; ++i) {
+    c = pixelAt(d, static_cast<Window>(child), 150, 150);
+    repainted = c.b == 255 && c.r == 0 && c.g == 0;
+    if (!repainted) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_TRUE(repainted) << "after exposure: " << int(c.r) << "," << int(c.g) << "," << int(c.b);
+
   vw->put_Visible(OAFALSE);
   vw->put_Owner(0);
   XDestroyWindow(d, owner);
