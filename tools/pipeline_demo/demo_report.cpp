@@ -121,6 +121,11 @@ bool printReport(const DemoRun& run, FILE* out) {
         "%.1f ms (min %.1f, max %.1f)\n",
         "end to end", latency.matched, sent.count - latency.matched, latency.medianMs, latency.minMs,
         latency.maxMs);
+  if (latency.matched < sent.count && r.video.droppedFrames > 0)
+    std::fprintf(out,
+                 "  %-24s after a frame is dropped or discarded the decoder skips every frame up to the next "
+                 "key frame\n",
+                 "note");
 
   std::fprintf(out, "\nPictures\n");
   printPicture(out, "the decoded picture, no focus display", run.plain);
