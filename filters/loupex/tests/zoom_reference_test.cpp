@@ -1,7 +1,9 @@
 // The optimised zoom against a plain, literal rendition of the algorithm
 // (whole picture, band by band and triangle by triangle, column by column
 // where the algorithm walks columns, one pixel at a time), over many
-// geometries: sizes, masks, positions, both mask types.
+// geometries: sizes, masks, positions, both mask types; and the pictures of
+// the usual video sizes pinned by checksums, so that a change of the pixel
+// loops that alters a single output byte shows.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -133,5 +135,80 @@ TEST(ZoomReference, OptimisedLoopsMatchTheLiteralAlgorithm) {
     ASSERT_EQ(fast, slow) << "round " << round << ": " << inW << "x" << inH << " -> " << W << "x" << H << " mask "
                           << s.maskType << " " << ref.g.maskWidth << "x" << ref.g.maskHeight << " x0 " << ref.g.x0
                           << " y0 " << ref.g.y0;
+  }
+}
+
+namespace {
+
+uint64_t fnv1a(const std::vector<uint8_t>& bytes) {
+  uint64_t h = 14695981039346656037ull;
+  for (uint8_t b : bytes) h = (h ^ b) * 1099511628211ull;
+  return h;
+}
+
+struct Case {
+  int inW, inH, W, H;
+  int32_t maskType, maskWidth, maskHeight;
+  bool fixedMode;
+  int32_t fixedX, fixedY;
+  float pointerX, pointerY;
+  uint64_t checksum;  // of the output picture
+};
+
+// Video sizes with the masks, positions and modes a station uses, and the
+// corner cases among them: the window at a corner, the pointer far outside,
+// odd masks, a mask as large as the output.
+const Case kCases[] = {
+    {720, 480, 640, 480, 1, 128, 96, false, 0, 0, 0.4f, 0.6f, 0x8d796d621dfc6ddaull},
+    {720, 480, 352, 288, 1, 128, 96, false, 0, 0, 0.4f, 0.6f, 0x8e7fcce65d2cace0ull},
+    {720, 480, 640, 480, 1, 200, 150, false, 0, 0, 0.0f, 0.0f, 0x9c754a3c21b1a521ull},
+    {720, 480, 352, 288, 1, 127, 95, false, 0, 0, 0.95f, 0.97f, 0xf3b0a29c4266ebc8ull},
+    {720, 480, 176, 144, 1, 64, 64, true, 600, 20, 0.5f, 0.5f, 0x796830388942b914ull},
+    {1280, 720, 640, 480, 1, 320, 240, false, 0, 0, 0.5f, 0.5f, 0x375d2f9550e100b9ull},
+    {720, 480, 640, 480, 1, 640, 480, false, 0, 0, 0.3f, 0.3f, 0x36446ae9e0df050full},
+    {352, 288, 128, 96, 1, 128, 96, false, 0, 0, 0.7f, 0.2f, 0x63b12cc737897c00ull},
+    {720, 480, 360, 240, 1, 33, 17, false, 0, 0, -5.0f, 7.0f, 0xadd415dec610a6a2ull},
+    {1920, 1080, 720, 480, 1, 128, 96, false, 0, 0, 0.8f, 0.1f, 0x84b397e0b95a678bull},
+    {720, 480, 640, 480, 0, 128, 96, false, 0, 0, 0.4f, 0.6f, 0x4c0a266211fa9087ull},
+    {720, 480, 352, 288, 0, 127, 95, false, 0, 0, 0.95f, 0.97f, 0xe777912e24097f4dull},
+};
+
+}  // namespace
+
+TEST(ZoomReference, VideoSizesMatchTheLiteralAlgorithmAndTheirChecksums) {
+  std::mt19937 rng(1234);
+  for (const Case& c : kCases) {
+    std::vector<uint8_t> in(static_cast<size_t>(c.inW) * c.inH * 3);
+    for (auto& v : in) v = static_cast<uint8_t>(rng() >> 24);
+    ZoomSettings s;
+    s.maskType = c.maskType;
+    s.maskWidth = c.maskWidth;
+    s.maskHeight = c.maskHeight;
+    s.pointerConnected = true;
+    s.fixedMode = c.fixedMode;
+    s.fixedX = c.fixedX;
+    s.fixedY = c.fixedY;
+    s.pointerX = c.pointerX;
+    s.pointerY = c.pointerY;
+    const RgbConstPicture inPic = RgbConstPicture::packed(in.data(), in.size(), c.inW, c.inH);
+
+    ZoomTransform zoom;
+    std::vector<uint8_t> slow(static_cast<size_t>(c.W) * c.H * 3, 0);
+    for (bool vector : {false, true}) {
+      std::vector<uint8_t> out(slow.size(), 0xee);
+      zoom.setVectorKernels(vector);
+      ASSERT_TRUE(zoom.transform(s, inPic, RgbPicture::packed(out.data(), out.size(), c.W, c.H)));
+      if (!vector) {
+        Ref ref{in, c.inW, c.inH, slow, c.W, c.H, ZoomTransform::geometry(s, c.inW, c.inH, c.W, c.H)};
+        if (c.maskType == 0)
+          ref.rectangle();
+        else
+          ref.ellipse(zoom.table());
+      }
+      ASSERT_EQ(out, slow) << c.inW << "x" << c.inH << " -> " << c.W << "x" << c.H << " mask " << c.maskType << " "
+                           << c.maskWidth << "x" << c.maskHeight << (vector ? " vector" : " scalar");
+      EXPECT_EQ(fnv1a(out), c.checksum) << c.inW << "x" << c.inH << " -> " << c.W << "x" << c.H << " mask "
+                                        << c.maskType << " " << c.maskWidth << "x" << c.maskHeight;
+    }
   }
 }
