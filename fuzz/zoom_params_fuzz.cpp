@@ -83,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t n) {
   zoom.transform(s, ip, op);
   std::vector<uint8_t> scalar(out.size(), 0xa5);
   const RgbPicture sp{scalar.data(), outLen, outW, outH, op.stride};
-  zoom.setVectorKernels(false);
+  zoom.setKernels(ZoomTransform::Kernels::kScalar);
   zoom.transform(s, ip, sp);
   if (scalar != out) std::abort();
 

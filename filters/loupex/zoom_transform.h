@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "filters/loupex/zoom_kernels.h"
 #include "filters/loupex/zoom_picture.h"
 #include "filters/loupex/zoom_table.h"
 
@@ -69,24 +70,19 @@ class ZoomTransform {
 
   const ZoomTable& table() const { return table_; }
 
-  // The ellipse runs vector kernels where the processor has them; tests turn
-  // them off to check that both ways give the same pictures.
-  void setVectorKernels(bool on) { useVectorKernels_ = on; }
+  // The ellipse runs the widest pixel loops the processor has; tests pick
+  // each level in turn to check that all give the same pictures. A level the
+  // processor lacks falls back to the widest it has.
+  using Kernels = zoomkernels::Level;
+  void setKernels(Kernels level) { kernels_ = zoomkernels::supports(level) ? level : zoomkernels::widest(); }
+  Kernels kernels() const { return kernels_; }
 
-  // Work records of the pixel loops (internal), kept between frames.
+  // Work record of the rectangle's pixel loops (internal), kept between frames.
   struct Column {    // one output column of a rectangle side band
     int64_t lo, hi;  // its rows
     int64_t x;       // output column
     int64_t sx;      // source column, -1 when outside the input
     float s2, ky;    // weight s^2 and (1 - s^2) * Ry
-  };
-  struct RowWeight {     // an ellipse weight within one output row
-    float s2, kx;        // s^2 and (1 - s^2) * Rx
-    const uint8_t* src;  // the source row, null when outside the input
-  };
-  struct ColumnWeight {  // an ellipse weight within one output column
-    float s2, ky;        // s^2 and (1 - s^2) * Ry
-    int64_t sx;          // the source column, -1 when outside the input
   };
 
  private:
@@ -96,16 +92,7 @@ class ZoomTransform {
   ZoomTable table_;
   bool tableStale_ = true;
   std::vector<Column> columns_;
-  // Ellipse weights of the current row (indexed by gy) and side triangle
-  // (by column and gx): s^2, (1 - s^2) * R, and the input offset.
-  std::vector<float> rowS2_, rowK_;
-  std::vector<int32_t> rowOff_;
-  std::vector<float> colS2_, colK_;
-  std::vector<int32_t> colOff_;
-  std::vector<int32_t> offsets_;  // the vector kernels' scratch room
   std::vector<int16_t> planeInside_, planeGx_, planeGy_;  // table rows computed outside its grid
-  std::vector<int64_t> lo_, hi_;                   // rows of each side-triangle column
-  std::vector<int32_t> colBase_;                   // where each column's weights start
-  std::vector<int64_t> gxLo_, gxHi_;               // each column's gx range
-  bool useVectorKernels_ = true;
+  std::vector<int32_t> lo_, hi_;                          // rows of each side-triangle column
+  Kernels kernels_ = zoomkernels::widest();
 };

@@ -89,6 +89,14 @@ struct Ref {
   }
 };
 
+// The pixel loops this processor runs, the plain ones first.
+std::vector<ZoomTransform::Kernels> kernelLevels() {
+  std::vector<ZoomTransform::Kernels> levels;
+  for (auto level : {ZoomTransform::Kernels::kScalar, ZoomTransform::Kernels::kAvx2, ZoomTransform::Kernels::kAvx512})
+    if (zoomkernels::supports(level)) levels.push_back(level);
+  return levels;
+}
+
 }  // namespace
 
 TEST(ZoomReference, OptimisedLoopsMatchTheLiteralAlgorithm) {
@@ -115,26 +123,26 @@ TEST(ZoomReference, OptimisedLoopsMatchTheLiteralAlgorithm) {
     s.pointerX = std::uniform_real_distribution<float>(-0.3f, 1.3f)(rng);
     s.pointerY = std::uniform_real_distribution<float>(-0.3f, 1.3f)(rng);
 
-    std::vector<uint8_t> fast(static_cast<size_t>(W) * H * 3, 0xee), slow(fast.size(), 0);
-    std::vector<uint8_t> scalar(fast.size(), 0xee);
-    zoom.setVectorKernels(false);
-    ASSERT_TRUE(zoom.transform(s, RgbConstPicture::packed(in.data(), in.size(), inW, inH),
-                               RgbPicture::packed(scalar.data(), scalar.size(), W, H)));
-    zoom.setVectorKernels(true);
-    ASSERT_TRUE(zoom.transform(s, RgbConstPicture::packed(in.data(), in.size(), inW, inH),
-                               RgbPicture::packed(fast.data(), fast.size(), W, H)));
-    ASSERT_EQ(fast, scalar) << "vector and scalar loops differ in round " << round;
+    std::vector<uint8_t> slow(static_cast<size_t>(W) * H * 3, 0);
     Ref ref{in, inW, inH, slow, W, H, ZoomTransform::geometry(s, inW, inH, W, H)};
-    if (s.maskType == 0) {
-      ref.rectangle();
-    } else {
-      // The transform's own table (tested on its own), built for this mask.
-      ASSERT_TRUE(zoom.table().isBuiltFor(ref.g.maskWidth, ref.g.maskHeight));
-      ref.ellipse(zoom.table());
+    for (ZoomTransform::Kernels level : kernelLevels()) {
+      std::vector<uint8_t> fast(slow.size(), 0xee);
+      zoom.setKernels(level);
+      ASSERT_TRUE(zoom.transform(s, RgbConstPicture::packed(in.data(), in.size(), inW, inH),
+                                 RgbPicture::packed(fast.data(), fast.size(), W, H)));
+      if (level == ZoomTransform::Kernels::kScalar) {
+        if (s.maskType == 0) {
+          ref.rectangle();
+        } else {
+          // The transform's own table (tested on its own), built for this mask.
+          ASSERT_TRUE(zoom.table().isBuiltFor(ref.g.maskWidth, ref.g.maskHeight));
+          ref.ellipse(zoom.table());
+        }
+      }
+      ASSERT_EQ(fast, slow) << "round " << round << ": " << inW << "x" << inH << " -> " << W << "x" << H << " mask "
+                            << s.maskType << " " << ref.g.maskWidth << "x" << ref.g.maskHeight << " x0 " << ref.g.x0
+                            << " y0 " << ref.g.y0 << " loops " << static_cast<int>(level);
     }
-    ASSERT_EQ(fast, slow) << "round " << round << ": " << inW << "x" << inH << " -> " << W << "x" << H << " mask "
-                          << s.maskType << " " << ref.g.maskWidth << "x" << ref.g.maskHeight << " x0 " << ref.g.x0
-                          << " y0 " << ref.g.y0;
   }
 }
 
@@ -194,11 +202,11 @@ TEST(ZoomReference, VideoSizesMatchTheLiteralAlgorithmAndTheirChecksums) {
 
     ZoomTransform zoom;
     std::vector<uint8_t> slow(static_cast<size_t>(c.W) * c.H * 3, 0);
-    for (bool vector : {false, true}) {
+    for (ZoomTransform::Kernels level : kernelLevels()) {
       std::vector<uint8_t> out(slow.size(), 0xee);
-      zoom.setVectorKernels(vector);
+      zoom.setKernels(level);
       ASSERT_TRUE(zoom.transform(s, inPic, RgbPicture::packed(out.data(), out.size(), c.W, c.H)));
-      if (!vector) {
+      if (level == ZoomTransform::Kernels::kScalar) {
         Ref ref{in, c.inW, c.inH, slow, c.W, c.H, ZoomTransform::geometry(s, c.inW, c.inH, c.W, c.H)};
         if (c.maskType == 0)
           ref.rectangle();
@@ -206,7 +214,7 @@ TEST(ZoomReference, VideoSizesMatchTheLiteralAlgorithmAndTheirChecksums) {
           ref.ellipse(zoom.table());
       }
       ASSERT_EQ(out, slow) << c.inW << "x" << c.inH << " -> " << c.W << "x" << c.H << " mask " << c.maskType << " "
-                           << c.maskWidth << "x" << c.maskHeight << (vector ? " vector" : " scalar");
+                           << c.maskWidth << "x" << c.maskHeight << " loops " << static_cast<int>(level);
       EXPECT_EQ(fnv1a(out), c.checksum) << c.inW << "x" << c.inH << " -> " << c.W << "x" << c.H << " mask "
                                         << c.maskType << " " << c.maskWidth << "x" << c.maskHeight;
     }
