@@ -25,7 +25,6 @@ void drawScalar(const Span& j) {
   // Everything in locals: the output bytes written may alias any memory as
   // far as the compiler knows, so values read through j would be reloaded
   // after every pixel.
-  const int16_t* const inside = j.inside;
   const int16_t* const bound = j.bound;
   const int64_t numBase = j.numBase, numStep = j.numStep, denBase = j.denBase, denSign = j.denSign;
   const int64_t dx = j.dx, inW = j.inW, inH = j.inH, stride = j.stride, directOff = j.directOff;
@@ -35,12 +34,13 @@ void drawScalar(const Span& j) {
   uint8_t* const dst = j.dst;
   for (int64_t x = j.from; x <= j.to; ++x) {
     uint8_t* const d = dst + x * 3;
-    if (inside[x]) {
+    const int16_t g = bound[x];
+    if (g == ZoomTable::kInside) {
       if (directOff >= 0 && below(x + dx, inW)) copyPixel(d, in + directOff + (x + dx) * 3);
       continue;
     }
     const float num = static_cast<float>(numBase + numStep * x);
-    const float den = static_cast<float>(denBase + denSign * bound[x]);
+    const float den = static_cast<float>(denBase + denSign * g);
     const float s = den > 0.0f ? std::clamp(num / den, 0.0f, 1.0f) : 1.0f;
     const float s2 = s * s, one = 1.0f - s2;
     const int64_t sx = static_cast<int64_t>(static_cast<float>(x + dx) * s2 + static_cast<float>(x) * (one * rx));
@@ -132,12 +132,12 @@ ZOOM_AVX2 void drawAvx2(const Span& j) {
   const __m256i denBase = _mm256_set1_epi32(j.denBase), denSign = _mm256_set1_epi32(j.denSign);
   const __m256i dx = _mm256_set1_epi32(j.dx), stride = _mm256_set1_epi32(j.stride);
   const __m256i directOff = _mm256_set1_epi32(j.directOff);
+  const __m256i insideMark = _mm256_set1_epi32(ZoomTable::kInside);
   const bool direct = j.directOff >= 0;
   const int32_t lastSafe = static_cast<int32_t>(j.inLength) - 4;
   for (int32_t x = j.from; x <= j.to; x += 8) {
     const __m256i xi = _mm256_add_epi32(_mm256_set1_epi32(x), iota);
     const __m256i xd = _mm256_add_epi32(xi, dx);
-    const __m256i ins = _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(j.inside + x)));
     const __m256i g = _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(j.bound + x)));
 
     // s = num / den within 0..1, or 1 where den <= 0 (std::clamp's order of tests).
@@ -157,7 +157,7 @@ ZOOM_AVX2 void drawAvx2(const Span& j) {
     // Inside the ellipse: the 1:1 copy.
     const __m256i directs =
         direct ? _mm256_blendv_epi8(minus1, _mm256_add_epi32(directOff, times3(xd)), below8(xd, j.inW)) : minus1;
-    const __m256i off = _mm256_blendv_epi8(blended, directs, _mm256_cmpgt_epi32(ins, _mm256_setzero_si256()));
+    const __m256i off = _mm256_blendv_epi8(blended, directs, _mm256_cmpeq_epi32(g, insideMark));
 
     // Eight at once when all lie in the run and none is the input's very
     // last pixel (which has no byte after it), else one by one.
@@ -174,7 +174,6 @@ ZOOM_AVX2 void drawAvx2(const Span& j) {
 #define ZOOM_AVX512 __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi,bmi2")))
 
 ZOOM_AVX512 void drawAvx512(const Span& j) {
-  const __m512i iota = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
   // Byte i of the packed pixels is byte i % 3 of lane i / 3.
   const __m512i pack = _mm512_set_epi8(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  //
                                        62, 61, 60, 58, 57, 56, 54, 53, 52, 50, 49, 48, 46, 45, 44, 42,  //
@@ -183,37 +182,48 @@ ZOOM_AVX512 void drawAvx512(const Span& j) {
   const __m512 zero = _mm512_setzero_ps(), one = _mm512_set1_ps(1.0f);
   const __m512 rx = _mm512_set1_ps(j.rx), ry = _mm512_set1_ps(j.ry);
   const __m512 fy = _mm512_set1_ps(static_cast<float>(j.y)), fyd = _mm512_set1_ps(static_cast<float>(j.y + j.dy));
-  const __m512i numBase = _mm512_set1_epi32(j.numBase), numStep = _mm512_set1_epi32(j.numStep);
-  const __m512i denBase = _mm512_set1_epi32(j.denBase), denSign = _mm512_set1_epi32(j.denSign);
-  const __m512i dx = _mm512_set1_epi32(j.dx), stride = _mm512_set1_epi32(j.stride);
+  // Column numbers, the numerators and the denominators' base are whole
+  // numbers below 2^24: exact in floats, so they are counted there.
+  const __m512 iota = _mm512_setr_ps(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+  const __m512 sixteen = _mm512_set1_ps(16.0f);
+  __m512 fx = _mm512_add_ps(_mm512_set1_ps(static_cast<float>(j.from)), iota);
+  __m512 fxd = _mm512_add_ps(_mm512_set1_ps(static_cast<float>(j.from + j.dx)), iota);
+  const __m512 numStep = _mm512_set1_ps(static_cast<float>(j.numStep));
+  __m512 num = _mm512_add_ps(_mm512_set1_ps(static_cast<float>(j.numBase)), _mm512_mul_ps(numStep, fx));
+  const __m512 numStep16 = _mm512_mul_ps(numStep, sixteen);
+  const __m512i denBase = _mm512_set1_epi32(j.denBase);
+  const __m512i denNegate = _mm512_set1_epi32(j.denSign < 0 ? -1 : 0);  // (g ^ -1) - -1 = -g
+  const __m512i stride = _mm512_set1_epi32(j.stride);
   const __m512i inW = _mm512_set1_epi32(j.inW), inH = _mm512_set1_epi32(j.inH);
   const __m512i directOff = _mm512_set1_epi32(j.directOff);
+  const __m512i insideMark = _mm512_set1_epi32(ZoomTable::kInside);
   const __mmask16 direct = j.directOff >= 0 ? 0xffff : 0;
   const __m512i lastSafe = _mm512_set1_epi32(static_cast<int32_t>(j.inLength) - 4);
   for (int32_t x = j.from; x <= j.to; x += 16) {
     const int32_t n = std::min(16, j.to - x + 1);
     const __mmask16 lanes = static_cast<__mmask16>((1u << n) - 1);
-    const __m512i xi = _mm512_add_epi32(_mm512_set1_epi32(x), iota);
-    const __m512i xd = _mm512_add_epi32(xi, dx);
-    const __m512i ins = _mm512_cvtepi16_epi32(_mm256_maskz_loadu_epi16(lanes, j.inside + x));
+    const __m512i xd = _mm512_cvttps_epi32(fxd);
     const __m512i g = _mm512_cvtepi16_epi32(_mm256_maskz_loadu_epi16(lanes, j.bound + x));
-    const __mmask16 inEllipse = _mm512_test_epi32_mask(ins, ins);
+    const __mmask16 inEllipse = _mm512_cmpeq_epi32_mask(g, insideMark);
 
     // s = num / den within 0..1, or 1 where den <= 0 (std::clamp's order of tests).
-    const __m512 num = _mm512_cvtepi32_ps(_mm512_add_epi32(numBase, _mm512_mullo_epi32(numStep, xi)));
-    const __m512 den = _mm512_cvtepi32_ps(_mm512_add_epi32(denBase, _mm512_mullo_epi32(denSign, g)));
+    const __m512 den =
+        _mm512_cvtepi32_ps(_mm512_add_epi32(denBase, _mm512_sub_epi32(_mm512_xor_si512(g, denNegate), denNegate)));
     const __m512 q = _mm512_min_ps(one, _mm512_max_ps(zero, _mm512_div_ps(num, den)));
     const __m512 s = _mm512_mask_blend_ps(_mm512_cmp_ps_mask(den, zero, _CMP_GT_OQ), one, q);
     const __m512 s2 = _mm512_mul_ps(s, s);
     const __m512 rest = _mm512_sub_ps(one, s2);
-    const __m512i sx = _mm512_cvttps_epi32(
-        _mm512_add_ps(_mm512_mul_ps(_mm512_cvtepi32_ps(xd), s2), _mm512_mul_ps(_mm512_cvtepi32_ps(xi), _mm512_mul_ps(rest, rx))));
+    const __m512i sx = _mm512_cvttps_epi32(_mm512_add_ps(_mm512_mul_ps(fxd, s2), _mm512_mul_ps(fx, _mm512_mul_ps(rest, rx))));
     const __m512i sy = _mm512_cvttps_epi32(_mm512_add_ps(_mm512_mul_ps(fyd, s2), _mm512_mul_ps(fy, _mm512_mul_ps(rest, ry))));
     const __mmask16 blended = _mm512_kandn(inEllipse, _mm512_cmplt_epu32_mask(sx, inW) & _mm512_cmplt_epu32_mask(sy, inH));
     const __mmask16 directs = inEllipse & direct & _mm512_cmplt_epu32_mask(xd, inW);
-    const __m512i off = _mm512_mask_blend_epi32(directs, _mm512_add_epi32(_mm512_mullo_epi32(sy, stride), _mm512_add_epi32(sx, _mm512_add_epi32(sx, sx))),
-                                                _mm512_add_epi32(directOff, _mm512_add_epi32(xd, _mm512_add_epi32(xd, xd))));
+    const __m512i off =
+        _mm512_mask_blend_epi32(directs, _mm512_add_epi32(_mm512_mullo_epi32(sy, stride), _mm512_add_epi32(sx, _mm512_add_epi32(sx, sx))),
+                                _mm512_add_epi32(directOff, _mm512_add_epi32(xd, _mm512_add_epi32(xd, xd))));
     __mmask16 take = lanes & (blended | directs);
+    fx = _mm512_add_ps(fx, sixteen);
+    fxd = _mm512_add_ps(fxd, sixteen);
+    num = _mm512_add_ps(num, numStep16);
 
     // Pixels are gathered as 4 bytes; the input's very last pixel has no
     // byte after it and is copied on its own.

@@ -11,6 +11,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "filters/loupex/zoom_table.h"
+
 namespace zoomkernels {
 
 enum class Level {
@@ -26,8 +28,9 @@ Level widest();
 
 // A run of output row y, columns from..to.
 struct Span {
-  const int16_t* inside;  // the table's inside flags for this row, indexed by output column
-  const int16_t* bound;   // the boundary offsets the weight uses (gy or gx), likewise
+  // The table's boundary offsets the weight uses (gy or gx) for this row,
+  // indexed by output column; ZoomTable::kInside inside the ellipse.
+  const int16_t* bound;
   int32_t from, to;
   // Weight of column x: num = numBase + numStep * x, den = denBase +
   // denSign * bound[x], s = num / den kept within 0..1, and 1 when den <= 0.
@@ -43,8 +46,8 @@ struct Span {
   uint8_t* dst;  // output row y
 };
 
-// The plain loop reads the planes at from..to only; the AVX2 loop reads up
-// to seven entries past to, the AVX-512 loop none.
+// The plain loop reads bound at from..to only; the AVX2 loop reads up to
+// seven entries past to, the AVX-512 loop none.
 void drawScalar(const Span& span);
 void drawAvx2(const Span& span);
 void drawAvx512(const Span& span);

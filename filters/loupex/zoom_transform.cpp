@@ -228,9 +228,9 @@ void ZoomTransform::drawEllipse(const ZoomGeometry& g, const RgbConstPicture& in
                                                  : kernels_ == Kernels::kAvx2  ? zoomkernels::drawAvx2
                                                                                : zoomkernels::drawScalar;
 
-  // The table planes of row y, indexable by output column over from..to:
-  // the table's own row when its grid covers them (the usual case), else
-  // computed into a buffer. Both stay readable a few columns past to.
+  // The marked gx and gy of row y, indexable by output column over
+  // from..to: the table's own rows when its grid covers them (the usual
+  // case), else computed into buffers. Both stay readable a few columns past to.
   auto planes = [&](int64_t y, int64_t from, int64_t to) -> ZoomTable::Row {
     const int64_t oy = y - cy;
     const int64_t shift = ZoomTable::kHalfWidth - cx;  // from table column to output column
@@ -239,19 +239,16 @@ void ZoomTransform::drawEllipse(const ZoomGeometry& g, const RgbConstPicture& in
     if (oy >= -ZoomTable::kHalfHeight && oy < ZoomTable::kHalfHeight && from - cx >= -ZoomTable::kHalfWidth &&
         to - cx < ZoomTable::kHalfWidth && rowStart + shift >= 0) {
       const ZoomTable::Row r = table.row(static_cast<int>(oy));
-      return {r.inside + shift, r.gx + shift, r.gy + shift};
+      return {r.gx + shift, r.gy + shift};
     }
     const size_t n = static_cast<size_t>(W) + ZoomTable::kPadding;
-    planeInside_.assign(n, 0);
     planeGx_.assign(n, 0);
     planeGy_.assign(n, 0);
     for (int64_t x = from; x <= to; ++x) {
-      const ZoomTable::Entry e = table.at(static_cast<int>(x - cx), static_cast<int>(oy));
-      planeInside_[x] = e.inside;
-      planeGx_[x] = e.gx;
-      planeGy_[x] = e.gy;
+      planeGx_[x] = table.markedGx(static_cast<int>(x - cx), static_cast<int>(oy));
+      planeGy_[x] = table.markedGy(static_cast<int>(x - cx), static_cast<int>(oy));
     }
-    return {planeInside_.data(), planeGx_.data(), planeGy_.data()};
+    return {planeGx_.data(), planeGy_.data()};
   };
 
   // One run of row y, columns from..to, in a triangle whose weight is
@@ -272,7 +269,6 @@ void ZoomTransform::drawEllipse(const ZoomGeometry& g, const RgbConstPicture& in
     if (from > to) return;
     const ZoomTable::Row p = planes(y, from, to);
     const int64_t sy = y + g.dy;
-    job.inside = p.inside;
     job.bound = byGy ? p.gy : p.gx;
     job.from = static_cast<int32_t>(from);
     job.to = static_cast<int32_t>(to);

@@ -92,7 +92,7 @@ class ZoomTransform {
   ZoomTable table_;
   bool tableStale_ = true;
   std::vector<Column> columns_;
-  std::vector<int16_t> planeInside_, planeGx_, planeGy_;  // table rows computed outside its grid
+  std::vector<int16_t> planeGx_, planeGy_;  // table rows computed outside its grid
   std::vector<int32_t> lo_, hi_;                          // rows of each side-triangle column
   Kernels kernels_ = zoomkernels::widest();
 };
