@@ -1,6 +1,7 @@
 #include "filters/loupex/zoom_kernels.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 // The weights and source coordinates must come out bit for bit the same in
@@ -21,7 +22,15 @@ inline void copyPixel(uint8_t* d, const uint8_t* s) {
 
 }  // namespace
 
-void drawScalar(const Span& j) {
+namespace {
+
+// The plain loop. A weight depends on the boundary offset and, in the side
+// triangles, on the column. The offset stays the same for long runs along a
+// row of the bottom and top triangles, and down a column of a side triangle,
+// and so do the weight and the source row (or column): they are worked out
+// again only when it changes.
+template <bool kSide>
+void drawPlain(const Span& j) {
   // Everything in locals: the output bytes written may alias any memory as
   // far as the compiler knows, so values read through j would be reloaded
   // after every pixel.
@@ -32,21 +41,49 @@ void drawScalar(const Span& j) {
   const float fy = static_cast<float>(j.y), fyd = static_cast<float>(j.y + j.dy);
   const uint8_t* const in = j.in;
   uint8_t* const dst = j.dst;
-  for (int64_t x = j.from; x <= j.to; ++x) {
+  Weight* const columns = j.columns;
+  Weight row{INT32_MIN, 0.0f, 0.0f, -1};
+  // x and x + dx counted in floats: exact, as both are whole numbers below 2^24.
+  float fx = static_cast<float>(j.from), fxd = static_cast<float>(j.from + dx);
+  for (int64_t x = j.from; x <= j.to; ++x, fx += 1.0f, fxd += 1.0f) {
     uint8_t* const d = dst + x * 3;
     const int16_t g = bound[x];
     if (g == ZoomTable::kInside) {
       if (directOff >= 0 && below(x + dx, inW)) copyPixel(d, in + directOff + (x + dx) * 3);
       continue;
     }
-    const float num = static_cast<float>(numBase + numStep * x);
-    const float den = static_cast<float>(denBase + denSign * g);
-    const float s = den > 0.0f ? std::clamp(num / den, 0.0f, 1.0f) : 1.0f;
-    const float s2 = s * s, one = 1.0f - s2;
-    const int64_t sx = static_cast<int64_t>(static_cast<float>(x + dx) * s2 + static_cast<float>(x) * (one * rx));
-    const int64_t sy = static_cast<int64_t>(fyd * s2 + fy * (one * ry));
-    if (below(sx, inW) && below(sy, inH)) copyPixel(d, in + sy * stride + sx * 3);
+    Weight& w = kSide ? columns[x] : row;
+    if (w.g != g) {
+      const float num = static_cast<float>(numBase + numStep * x);
+      const float den = static_cast<float>(denBase + denSign * g);
+      const float s = den > 0.0f ? std::clamp(num / den, 0.0f, 1.0f) : 1.0f;
+      const float s2 = s * s, rest = 1.0f - s2;
+      if (kSide) {
+        const int64_t sx = static_cast<int64_t>(fxd * s2 + fx * (rest * rx));
+        w = {g, s2, rest * ry, below(sx, inW) ? sx * 3 : -1};
+      } else {
+        const int64_t sy = static_cast<int64_t>(fyd * s2 + fy * (rest * ry));
+        w = {g, s2, rest * rx, below(sy, inH) ? sy * stride : -1};
+      }
+    }
+    if (w.off < 0) continue;
+    if (kSide) {
+      const int64_t sy = static_cast<int64_t>(fyd * w.s2 + fy * w.k);
+      if (below(sy, inH)) copyPixel(d, in + sy * stride + w.off);
+    } else {
+      const int64_t sx = static_cast<int64_t>(fxd * w.s2 + fx * w.k);
+      if (below(sx, inW)) copyPixel(d, in + w.off + sx * 3);
+    }
   }
+}
+
+}  // namespace
+
+void drawScalar(const Span& j) {
+  if (j.columns)
+    drawPlain<true>(j);
+  else
+    drawPlain<false>(j);
 }
 
 }  // namespace zoomkernels
@@ -123,49 +160,61 @@ ZOOM_AVX2 inline void putEach(uint8_t* dst, const uint8_t* in, __m256i off, int3
 }  // namespace
 
 ZOOM_AVX2 void drawAvx2(const Span& j) {
-  const __m256i iota = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
   const __m256i minus1 = _mm256_set1_epi32(-1);
   const __m256 zero = _mm256_setzero_ps(), one = _mm256_set1_ps(1.0f);
   const __m256 rx = _mm256_set1_ps(j.rx), ry = _mm256_set1_ps(j.ry);
   const __m256 fy = _mm256_set1_ps(static_cast<float>(j.y)), fyd = _mm256_set1_ps(static_cast<float>(j.y + j.dy));
-  const __m256i numBase = _mm256_set1_epi32(j.numBase), numStep = _mm256_set1_epi32(j.numStep);
-  const __m256i denBase = _mm256_set1_epi32(j.denBase), denSign = _mm256_set1_epi32(j.denSign);
-  const __m256i dx = _mm256_set1_epi32(j.dx), stride = _mm256_set1_epi32(j.stride);
+  // Column numbers and numerators are whole numbers below 2^24: exact in
+  // floats, so they are counted there.
+  const __m256 iota = _mm256_setr_ps(0, 1, 2, 3, 4, 5, 6, 7);
+  const __m256 eight = _mm256_set1_ps(8.0f);
+  __m256 fx = _mm256_add_ps(_mm256_set1_ps(static_cast<float>(j.from)), iota);
+  __m256 fxd = _mm256_add_ps(_mm256_set1_ps(static_cast<float>(j.from + j.dx)), iota);
+  const __m256 numStep = _mm256_set1_ps(static_cast<float>(j.numStep));
+  __m256 num = _mm256_add_ps(_mm256_set1_ps(static_cast<float>(j.numBase)), _mm256_mul_ps(numStep, fx));
+  const __m256 numStep8 = _mm256_mul_ps(numStep, eight);
+  const __m256i denBase = _mm256_set1_epi32(j.denBase);
+  const __m256i denNegate = _mm256_set1_epi32(j.denSign < 0 ? -1 : 0);  // (g ^ -1) - -1 = -g
+  const __m256i stride = _mm256_set1_epi32(j.stride);
   const __m256i directOff = _mm256_set1_epi32(j.directOff);
   const __m256i insideMark = _mm256_set1_epi32(ZoomTable::kInside);
+  const __m256i lastSafe = _mm256_set1_epi32(static_cast<int32_t>(j.inLength) - 4);
   const bool direct = j.directOff >= 0;
-  const int32_t lastSafe = static_cast<int32_t>(j.inLength) - 4;
-  for (int32_t x = j.from; x <= j.to; x += 8) {
-    const __m256i xi = _mm256_add_epi32(_mm256_set1_epi32(x), iota);
-    const __m256i xd = _mm256_add_epi32(xi, dx);
-    const __m256i g = _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(j.bound + x)));
+  const int32_t inW = j.inW, inH = j.inH, to = j.to;
+  const int16_t* const bound = j.bound;
+  const uint8_t* const in = j.in;
+  uint8_t* const dst = j.dst;
+  for (int32_t x = j.from; x <= to; x += 8) {
+    const __m256i xd = _mm256_cvttps_epi32(fxd);
+    const __m256i g = _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bound + x)));
 
     // s = num / den within 0..1, or 1 where den <= 0 (std::clamp's order of tests).
-    const __m256 num = _mm256_cvtepi32_ps(_mm256_add_epi32(numBase, _mm256_mullo_epi32(numStep, xi)));
-    const __m256 den = _mm256_cvtepi32_ps(_mm256_add_epi32(denBase, _mm256_mullo_epi32(denSign, g)));
+    const __m256 den =
+        _mm256_cvtepi32_ps(_mm256_add_epi32(denBase, _mm256_sub_epi32(_mm256_xor_si256(g, denNegate), denNegate)));
     const __m256 q = _mm256_min_ps(one, _mm256_max_ps(zero, _mm256_div_ps(num, den)));
     const __m256 s = _mm256_blendv_ps(one, q, _mm256_cmp_ps(den, zero, _CMP_GT_OQ));
     const __m256 s2 = _mm256_mul_ps(s, s);
     const __m256 rest = _mm256_sub_ps(one, s2);
-    const __m256i sx = _mm256_cvttps_epi32(
-        _mm256_add_ps(_mm256_mul_ps(_mm256_cvtepi32_ps(xd), s2), _mm256_mul_ps(_mm256_cvtepi32_ps(xi), _mm256_mul_ps(rest, rx))));
+    const __m256i sx = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(fxd, s2), _mm256_mul_ps(fx, _mm256_mul_ps(rest, rx))));
     const __m256i sy = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(fyd, s2), _mm256_mul_ps(fy, _mm256_mul_ps(rest, ry))));
-    const __m256i ok = _mm256_and_si256(below8(sx, j.inW), below8(sy, j.inH));
-    const __m256i blended =
-        _mm256_blendv_epi8(minus1, _mm256_add_epi32(_mm256_mullo_epi32(sy, stride), times3(sx)), ok);
+    const __m256i ok = _mm256_and_si256(below8(sx, inW), below8(sy, inH));
+    const __m256i blended = _mm256_blendv_epi8(minus1, _mm256_add_epi32(_mm256_mullo_epi32(sy, stride), times3(sx)), ok);
+    fx = _mm256_add_ps(fx, eight);
+    fxd = _mm256_add_ps(fxd, eight);
+    num = _mm256_add_ps(num, numStep8);
 
     // Inside the ellipse: the 1:1 copy.
     const __m256i directs =
-        direct ? _mm256_blendv_epi8(minus1, _mm256_add_epi32(directOff, times3(xd)), below8(xd, j.inW)) : minus1;
+        direct ? _mm256_blendv_epi8(minus1, _mm256_add_epi32(directOff, times3(xd)), below8(xd, inW)) : minus1;
     const __m256i off = _mm256_blendv_epi8(blended, directs, _mm256_cmpeq_epi32(g, insideMark));
 
     // Eight at once when all lie in the run and none is the input's very
     // last pixel (which has no byte after it), else one by one.
-    const bool safe = _mm256_movemask_epi8(_mm256_cmpgt_epi32(off, _mm256_set1_epi32(lastSafe))) == 0;
-    if (x + 7 <= j.to && safe)
-      put8(j.dst + static_cast<size_t>(x) * 3, j.in, off);
+    const bool safe = _mm256_movemask_epi8(_mm256_cmpgt_epi32(off, lastSafe)) == 0;
+    if (x + 7 <= to && safe)
+      put8(dst + static_cast<size_t>(x) * 3, in, off);
     else
-      putEach(j.dst, j.in, off, x, j.to);
+      putEach(dst, in, off, x, to);
   }
 }
 
@@ -199,11 +248,15 @@ ZOOM_AVX512 void drawAvx512(const Span& j) {
   const __m512i insideMark = _mm512_set1_epi32(ZoomTable::kInside);
   const __mmask16 direct = j.directOff >= 0 ? 0xffff : 0;
   const __m512i lastSafe = _mm512_set1_epi32(static_cast<int32_t>(j.inLength) - 4);
-  for (int32_t x = j.from; x <= j.to; x += 16) {
-    const int32_t n = std::min(16, j.to - x + 1);
+  const int32_t to = j.to;
+  const int16_t* const bound = j.bound;
+  const uint8_t* const in = j.in;
+  uint8_t* const dst = j.dst;
+  for (int32_t x = j.from; x <= to; x += 16) {
+    const int32_t n = std::min(16, to - x + 1);
     const __mmask16 lanes = static_cast<__mmask16>((1u << n) - 1);
     const __m512i xd = _mm512_cvttps_epi32(fxd);
-    const __m512i g = _mm512_cvtepi16_epi32(_mm256_maskz_loadu_epi16(lanes, j.bound + x));
+    const __m512i g = _mm512_cvtepi16_epi32(_mm256_maskz_loadu_epi16(lanes, bound + x));
     const __mmask16 inEllipse = _mm512_cmpeq_epi32_mask(g, insideMark);
 
     // s = num / den within 0..1, or 1 where den <= 0 (std::clamp's order of tests).
@@ -229,15 +282,15 @@ ZOOM_AVX512 void drawAvx512(const Span& j) {
     // byte after it and is copied on its own.
     const __mmask16 last = _mm512_mask_cmpgt_epi32_mask(take, off, lastSafe);
     take &= static_cast<__mmask16>(~last);
-    const __m512i px = _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), take, off, j.in, 1);
+    const __m512i px = _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), take, off, in, 1);
     const uint64_t bytes = _pdep_u64(take, 0x0000249249249249ull) * 7;  // lane i -> bytes 3i..3i+2
-    uint8_t* const d = j.dst + static_cast<size_t>(x) * 3;
+    uint8_t* const d = dst + static_cast<size_t>(x) * 3;
     _mm512_mask_storeu_epi8(d, bytes, _mm512_permutexvar_epi8(pack, px));
     if (last) {
       alignas(64) int32_t work[16];
       _mm512_store_si512(work, off);
       for (int i = 0; i < 16; ++i)
-        if (last & (1u << i)) copyPixel(d + i * 3, j.in + work[i]);
+        if (last & (1u << i)) copyPixel(d + i * 3, in + work[i]);
     }
   }
 }

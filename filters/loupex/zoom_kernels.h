@@ -26,6 +26,17 @@ bool supports(Level level);
 // The widest level the processor runs.
 Level widest();
 
+// A weight the plain loop worked out, for a run of pixels that share their
+// source row (along a row of the bottom and top triangles) or their source
+// column (down a column of a side triangle): the boundary offset g it
+// belongs to (INT32_MIN: none yet), s^2, (1 - s^2) * R along the other axis,
+// and the input offset of the shared source row or column (-1: outside).
+struct Weight {
+  int32_t g;
+  float s2, k;
+  int64_t off;
+};
+
 // A run of output row y, columns from..to.
 struct Span {
   // The table's boundary offsets the weight uses (gy or gx) for this row,
@@ -44,6 +55,10 @@ struct Span {
   const uint8_t* in;  // the input picture, inLength bytes (at most INT32_MAX)
   size_t inLength;
   uint8_t* dst;  // output row y
+  // Side triangles: one weight per output column that the plain loop keeps
+  // from row to row (the vector loops work every pixel out afresh); null in
+  // the bottom and top triangles.
+  Weight* columns;
 };
 
 // The plain loop reads bound at from..to only; the AVX2 loop reads up to

@@ -279,6 +279,7 @@ void ZoomTransform::drawEllipse(const ZoomGeometry& g, const RgbConstPicture& in
     job.y = static_cast<int32_t>(y);
     job.directOff = inside(sy, in.height) ? static_cast<int32_t>(sy * job.stride) : -1;
     job.dst = out.row(static_cast<int32_t>(y));
+    job.columns = byGy ? nullptr : columnWeights_.data();
     draw(job);
   };
 
@@ -318,6 +319,7 @@ void ZoomTransform::drawEllipse(const ZoomGeometry& g, const RgbConstPicture& in
         run(y, W - columns, W - 1, false, W, -1, span, -1);
     }
   };
+  columnWeights_.assign(static_cast<size_t>(W), zoomkernels::Weight{INT32_MIN, 0.0f, 0.0f, -1});
   if (cx > 0) sideTriangle(cx, +1);
   sideTriangle(W - cx, -1);
 }

@@ -94,5 +94,6 @@ class ZoomTransform {
   std::vector<Column> columns_;
   std::vector<int16_t> planeGx_, planeGy_;  // table rows computed outside its grid
   std::vector<int32_t> lo_, hi_;                          // rows of each side-triangle column
+  std::vector<zoomkernels::Weight> columnWeights_;        // the plain loop's weights of each column
   Kernels kernels_ = zoomkernels::widest();
 };

@@ -5,8 +5,11 @@
 // the usual video sizes pinned by checksums, so that a change of the pixel
 // loops that alters a single output byte shows.
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -217,6 +220,82 @@ TEST(ZoomReference, VideoSizesMatchTheLiteralAlgorithmAndTheirChecksums) {
                            << c.maskWidth << "x" << c.maskHeight << " loops " << static_cast<int>(level);
       EXPECT_EQ(fnv1a(out), c.checksum) << c.inW << "x" << c.inH << " -> " << c.W << "x" << c.H << " mask "
                                         << c.maskType << " " << c.maskWidth << "x" << c.maskHeight;
+    }
+  }
+}
+
+namespace {
+
+// n bytes that end right before a page the process may not touch, so that
+// reading or writing even one byte past them stops the test.
+class GuardedBytes {
+ public:
+  explicit GuardedBytes(size_t n) : n_(n) {
+    const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    mapped_ = (n + page - 1) / page * page + page;
+    void* p = mmap(nullptr, mapped_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) return;
+    base_ = static_cast<uint8_t*>(p);
+    if (mprotect(base_ + mapped_ - page, page, PROT_NONE) != 0) return;
+    data_ = base_ + mapped_ - page - n;
+  }
+  ~GuardedBytes() {
+    if (base_) munmap(base_, mapped_);
+  }
+  GuardedBytes(const GuardedBytes&) = delete;
+  GuardedBytes& operator=(const GuardedBytes&) = delete;
+  uint8_t* data() const { return data_; }
+  size_t size() const { return n_; }
+
+ private:
+  size_t n_, mapped_ = 0;
+  uint8_t* base_ = nullptr;
+  uint8_t* data_ = nullptr;
+};
+
+}  // namespace
+
+TEST(ZoomReference, PicturesEndingAtAGuardPage) {
+  // The vector loops read pixels 4 bytes at a time and table rows in blocks:
+  // with both pictures right before an inaccessible page, any access past
+  // their ends faults. Pointers near the top right corner put the input's
+  // last pixel among the ones copied.
+  std::mt19937 rng(99);
+  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  ZoomTransform zoom;
+  for (int round = 0; round < 150; ++round) {
+    const int inW = pick(2, 90), inH = pick(2, 60);
+    const int W = pick(1, inW), H = pick(1, inH);
+    if (W == inW && H == inH) continue;
+    GuardedBytes in(static_cast<size_t>(inW) * inH * 3);
+    ASSERT_NE(in.data(), nullptr);
+    for (size_t i = 0; i < in.size(); ++i) in.data()[i] = static_cast<uint8_t>(rng());
+    ZoomSettings s;
+    s.maskType = round % 5 == 0 ? kZoomMaskRectangle : kZoomMaskEllipse;
+    s.maskWidth = pick(1, inW);
+    s.maskHeight = pick(1, inH);
+    s.pointerConnected = true;
+    s.pointerX = std::uniform_real_distribution<float>(0.5f, 1.2f)(rng);
+    s.pointerY = std::uniform_real_distribution<float>(-0.2f, 0.5f)(rng);
+
+    const std::vector<uint8_t> inCopy(in.data(), in.data() + in.size());
+    std::vector<uint8_t> slow(static_cast<size_t>(W) * H * 3, 0);
+    Ref ref{inCopy, inW, inH, slow, W, H, ZoomTransform::geometry(s, inW, inH, W, H)};
+    for (ZoomTransform::Kernels level : kernelLevels()) {
+      GuardedBytes out(slow.size());
+      ASSERT_NE(out.data(), nullptr);
+      std::memset(out.data(), 0xee, out.size());
+      zoom.setKernels(level);
+      ASSERT_TRUE(zoom.transform(s, RgbConstPicture::packed(in.data(), in.size(), inW, inH),
+                                 RgbPicture::packed(out.data(), out.size(), W, H)));
+      if (level == ZoomTransform::Kernels::kScalar) {
+        if (s.maskType == kZoomMaskRectangle)
+          ref.rectangle();
+        else
+          ref.ellipse(zoom.table());
+      }
+      ASSERT_EQ(std::vector<uint8_t>(out.data(), out.data() + out.size()), slow)
+          << "round " << round << " loops " << static_cast<int>(level);
     }
   }
 }
