@@ -75,7 +75,6 @@ class ZoomTransform {
   // processor lacks falls back to the widest it has.
   using Kernels = zoomkernels::Level;
   void setKernels(Kernels level) { kernels_ = zoomkernels::supports(level) ? level : zoomkernels::widest(); }
-  Kernels kernels() const { return kernels_; }
 
   // Work record of the rectangle's pixel loops (internal), kept between frames.
   struct Column {    // one output column of a rectangle side band
