@@ -6,10 +6,10 @@
 // gives each form the processor runs, for machines without the wider ones.
 #include <sched.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <algorithm>
 #include <functional>
 #include <vector>
 
@@ -46,7 +46,8 @@ std::vector<double> bestOf(const std::vector<std::function<void()>>& candidates,
   for (const auto& c : candidates)
     for (int i = 0; i < 20; ++i) c();  // warm caches and tables
   for (int r = 0; r < rounds; ++r)
-    for (size_t i = 0; i < candidates.size(); ++i) best[i] = std::max(best[i], framesPerSecond(candidates[i]));
+    for (size_t i = 0; i < candidates.size(); ++i)
+      best[i] = std::max(best[i], framesPerSecond(candidates[i]));
   return best;
 }
 
@@ -75,7 +76,8 @@ int main() {
   };
   const Size sizes[] = {{"640x480", 640, 480}, {"CIF 352x288", 352, 288}};
   std::vector<ZoomTransform::Kernels> levels;
-  for (auto level : {ZoomTransform::Kernels::kAvx512, ZoomTransform::Kernels::kAvx2, ZoomTransform::Kernels::kScalar})
+  for (auto level :
+       {ZoomTransform::Kernels::kAvx512, ZoomTransform::Kernels::kAvx2, ZoomTransform::Kernels::kScalar})
     if (zoomkernels::supports(level)) levels.push_back(level);
   struct LevelRow {
     const char* name;
@@ -83,8 +85,8 @@ int main() {
     double sws;
   };
   std::vector<LevelRow> byLevel;
-  std::printf("%-12s %12s %12s %14s %10s %10s\n", "output", "rect fps", "ellipse fps", "swscale fps", "rect/sws",
-              "ell/sws");
+  std::printf("%-12s %12s %12s %14s %10s %10s\n", "output", "rect fps", "ellipse fps", "swscale fps",
+              "rect/sws", "ell/sws");
   for (const Size& s : sizes) {
     std::vector<uint8_t> out(static_cast<size_t>(s.w) * s.h * 3);
     const RgbPicture outPic = RgbPicture::packed(out.data(), out.size(), s.w, s.h);
@@ -102,8 +104,8 @@ int main() {
         [&] { ellipseZoom.transform(ellipse, inPic, outPic); },
     };
 #ifdef HAVE_SWSCALE
-    SwsContext* ctx = sws_getContext(inW, inH, AV_PIX_FMT_BGR24, s.w, s.h, AV_PIX_FMT_BGR24, SWS_BILINEAR, nullptr,
-                                     nullptr, nullptr);
+    SwsContext* ctx = sws_getContext(inW, inH, AV_PIX_FMT_BGR24, s.w, s.h, AV_PIX_FMT_BGR24, SWS_BILINEAR,
+                                     nullptr, nullptr, nullptr);
     const uint8_t* src[4] = {in.data(), nullptr, nullptr, nullptr};
     const int srcStride[4] = {inW * 3, 0, 0, 0};
     uint8_t* dst[4] = {out.data(), nullptr, nullptr, nullptr};
@@ -130,7 +132,8 @@ int main() {
   // Ellipse fps of each form of the pixel loops, and its ratio to swscale.
   const char* const levelNames[] = {"plain", "AVX2", "AVX-512"};
   std::printf("\n%-12s", "ellipse");
-  for (ZoomTransform::Kernels level : levels) std::printf(" %12s %6s", levelNames[static_cast<int>(level)], "/sws");
+  for (ZoomTransform::Kernels level : levels)
+    std::printf(" %12s %6s", levelNames[static_cast<int>(level)], "/sws");
   std::printf("\n");
   for (const LevelRow& row : byLevel) {
     std::printf("%-12s", row.name);

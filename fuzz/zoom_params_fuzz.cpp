@@ -35,7 +35,9 @@ class Bytes {
 };
 
 // Small signed sizes with the odd negative, zero and over-large value.
-int32_t size(Bytes& b) { return static_cast<int32_t>(b.u8() % 70) - 3; }
+int32_t size(Bytes& b) {
+  return static_cast<int32_t>(b.u8() % 70) - 3;
+}
 
 }  // namespace
 

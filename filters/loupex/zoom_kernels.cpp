@@ -13,7 +13,9 @@ namespace zoomkernels {
 
 namespace {
 
-inline bool below(int64_t v, int64_t limit) { return static_cast<uint64_t>(v) < static_cast<uint64_t>(limit); }
+inline bool below(int64_t v, int64_t limit) {
+  return static_cast<uint64_t>(v) < static_cast<uint64_t>(limit);
+}
 
 inline void copyPixel(uint8_t* d, const uint8_t* s) {
   std::memcpy(d, s, 2);
@@ -101,7 +103,8 @@ namespace zoomkernels {
 bool supports(Level level) {
   static const bool avx2 = __builtin_cpu_supports("avx2");
   static const bool avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-                             __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("bmi2");
+                             __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi") &&
+                             __builtin_cpu_supports("bmi2");
   switch (level) {
     case Level::kScalar:
       return true;
@@ -121,18 +124,21 @@ namespace {
 
 // Lanes whose unsigned value is below the limit (0 <= v < limit).
 ZOOM_AVX2 inline __m256i below8(__m256i v, int32_t limit) {
-  return _mm256_and_si256(_mm256_cmpgt_epi32(v, _mm256_set1_epi32(-1)), _mm256_cmpgt_epi32(_mm256_set1_epi32(limit), v));
+  return _mm256_and_si256(_mm256_cmpgt_epi32(v, _mm256_set1_epi32(-1)),
+                          _mm256_cmpgt_epi32(_mm256_set1_epi32(limit), v));
 }
 
-ZOOM_AVX2 inline __m256i times3(__m256i v) { return _mm256_add_epi32(v, _mm256_add_epi32(v, v)); }
+ZOOM_AVX2 inline __m256i times3(__m256i v) {
+  return _mm256_add_epi32(v, _mm256_add_epi32(v, v));
+}
 
 // Writes the eight output pixels at dst (24 bytes) from the input offsets
 // off; lanes with a negative offset keep the output's pixel. Each pixel is
 // read as 4 bytes, so every offset must leave one byte after its pixel.
 ZOOM_AVX2 inline void put8(uint8_t* dst, const uint8_t* in, __m256i off) {
   const __m128i expand = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
-  const __m256i compress = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1, 2, 4, 5, 6,
-                                            8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+  const __m256i compress = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1, 2,
+                                            4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
   const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst));
   const __m128i hi = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(dst + 16));
   const __m128i p03 = _mm_shuffle_epi8(lo, expand);
@@ -163,7 +169,8 @@ ZOOM_AVX2 void drawAvx2(const Span& j) {
   const __m256i minus1 = _mm256_set1_epi32(-1);
   const __m256 zero = _mm256_setzero_ps(), one = _mm256_set1_ps(1.0f);
   const __m256 rx = _mm256_set1_ps(j.rx), ry = _mm256_set1_ps(j.ry);
-  const __m256 fy = _mm256_set1_ps(static_cast<float>(j.y)), fyd = _mm256_set1_ps(static_cast<float>(j.y + j.dy));
+  const __m256 fy = _mm256_set1_ps(static_cast<float>(j.y)),
+               fyd = _mm256_set1_ps(static_cast<float>(j.y + j.dy));
   // Column numbers and numerators are whole numbers below 2^24: exact in
   // floats, so they are counted there.
   const __m256 iota = _mm256_setr_ps(0, 1, 2, 3, 4, 5, 6, 7);
@@ -189,23 +196,27 @@ ZOOM_AVX2 void drawAvx2(const Span& j) {
     const __m256i g = _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bound + x)));
 
     // s = num / den within 0..1, or 1 where den <= 0 (std::clamp's order of tests).
-    const __m256 den =
-        _mm256_cvtepi32_ps(_mm256_add_epi32(denBase, _mm256_sub_epi32(_mm256_xor_si256(g, denNegate), denNegate)));
+    const __m256 den = _mm256_cvtepi32_ps(
+        _mm256_add_epi32(denBase, _mm256_sub_epi32(_mm256_xor_si256(g, denNegate), denNegate)));
     const __m256 q = _mm256_min_ps(one, _mm256_max_ps(zero, _mm256_div_ps(num, den)));
     const __m256 s = _mm256_blendv_ps(one, q, _mm256_cmp_ps(den, zero, _CMP_GT_OQ));
     const __m256 s2 = _mm256_mul_ps(s, s);
     const __m256 rest = _mm256_sub_ps(one, s2);
-    const __m256i sx = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(fxd, s2), _mm256_mul_ps(fx, _mm256_mul_ps(rest, rx))));
-    const __m256i sy = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(fyd, s2), _mm256_mul_ps(fy, _mm256_mul_ps(rest, ry))));
+    const __m256i sx = _mm256_cvttps_epi32(
+        _mm256_add_ps(_mm256_mul_ps(fxd, s2), _mm256_mul_ps(fx, _mm256_mul_ps(rest, rx))));
+    const __m256i sy = _mm256_cvttps_epi32(
+        _mm256_add_ps(_mm256_mul_ps(fyd, s2), _mm256_mul_ps(fy, _mm256_mul_ps(rest, ry))));
     const __m256i ok = _mm256_and_si256(below8(sx, inW), below8(sy, inH));
-    const __m256i blended = _mm256_blendv_epi8(minus1, _mm256_add_epi32(_mm256_mullo_epi32(sy, stride), times3(sx)), ok);
+    const __m256i blended =
+        _mm256_blendv_epi8(minus1, _mm256_add_epi32(_mm256_mullo_epi32(sy, stride), times3(sx)), ok);
     fx = _mm256_add_ps(fx, eight);
     fxd = _mm256_add_ps(fxd, eight);
     num = _mm256_add_ps(num, numStep8);
 
     // Inside the ellipse: the 1:1 copy.
     const __m256i directs =
-        direct ? _mm256_blendv_epi8(minus1, _mm256_add_epi32(directOff, times3(xd)), below8(xd, inW)) : minus1;
+        direct ? _mm256_blendv_epi8(minus1, _mm256_add_epi32(directOff, times3(xd)), below8(xd, inW))
+               : minus1;
     const __m256i off = _mm256_blendv_epi8(blended, directs, _mm256_cmpeq_epi32(g, insideMark));
 
     // Eight at once when all lie in the run and none is the input's very
@@ -224,13 +235,14 @@ ZOOM_AVX2 void drawAvx2(const Span& j) {
 
 ZOOM_AVX512 void drawAvx512(const Span& j) {
   // Byte i of the packed pixels is byte i % 3 of lane i / 3.
-  const __m512i pack = _mm512_set_epi8(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  //
+  const __m512i pack = _mm512_set_epi8(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,                  //
                                        62, 61, 60, 58, 57, 56, 54, 53, 52, 50, 49, 48, 46, 45, 44, 42,  //
                                        41, 40, 38, 37, 36, 34, 33, 32, 30, 29, 28, 26, 25, 24, 22, 21,  //
                                        20, 18, 17, 16, 14, 13, 12, 10, 9, 8, 6, 5, 4, 2, 1, 0);
   const __m512 zero = _mm512_setzero_ps(), one = _mm512_set1_ps(1.0f);
   const __m512 rx = _mm512_set1_ps(j.rx), ry = _mm512_set1_ps(j.ry);
-  const __m512 fy = _mm512_set1_ps(static_cast<float>(j.y)), fyd = _mm512_set1_ps(static_cast<float>(j.y + j.dy));
+  const __m512 fy = _mm512_set1_ps(static_cast<float>(j.y)),
+               fyd = _mm512_set1_ps(static_cast<float>(j.y + j.dy));
   // Column numbers, the numerators and the denominators' base are whole
   // numbers below 2^24: exact in floats, so they are counted there.
   const __m512 iota = _mm512_setr_ps(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
@@ -260,19 +272,23 @@ ZOOM_AVX512 void drawAvx512(const Span& j) {
     const __mmask16 inEllipse = _mm512_cmpeq_epi32_mask(g, insideMark);
 
     // s = num / den within 0..1, or 1 where den <= 0 (std::clamp's order of tests).
-    const __m512 den =
-        _mm512_cvtepi32_ps(_mm512_add_epi32(denBase, _mm512_sub_epi32(_mm512_xor_si512(g, denNegate), denNegate)));
+    const __m512 den = _mm512_cvtepi32_ps(
+        _mm512_add_epi32(denBase, _mm512_sub_epi32(_mm512_xor_si512(g, denNegate), denNegate)));
     const __m512 q = _mm512_min_ps(one, _mm512_max_ps(zero, _mm512_div_ps(num, den)));
     const __m512 s = _mm512_mask_blend_ps(_mm512_cmp_ps_mask(den, zero, _CMP_GT_OQ), one, q);
     const __m512 s2 = _mm512_mul_ps(s, s);
     const __m512 rest = _mm512_sub_ps(one, s2);
-    const __m512i sx = _mm512_cvttps_epi32(_mm512_add_ps(_mm512_mul_ps(fxd, s2), _mm512_mul_ps(fx, _mm512_mul_ps(rest, rx))));
-    const __m512i sy = _mm512_cvttps_epi32(_mm512_add_ps(_mm512_mul_ps(fyd, s2), _mm512_mul_ps(fy, _mm512_mul_ps(rest, ry))));
-    const __mmask16 blended = _mm512_kandn(inEllipse, _mm512_cmplt_epu32_mask(sx, inW) & _mm512_cmplt_epu32_mask(sy, inH));
+    const __m512i sx = _mm512_cvttps_epi32(
+        _mm512_add_ps(_mm512_mul_ps(fxd, s2), _mm512_mul_ps(fx, _mm512_mul_ps(rest, rx))));
+    const __m512i sy = _mm512_cvttps_epi32(
+        _mm512_add_ps(_mm512_mul_ps(fyd, s2), _mm512_mul_ps(fy, _mm512_mul_ps(rest, ry))));
+    const __mmask16 blended =
+        _mm512_kandn(inEllipse, _mm512_cmplt_epu32_mask(sx, inW) & _mm512_cmplt_epu32_mask(sy, inH));
     const __mmask16 directs = inEllipse & direct & _mm512_cmplt_epu32_mask(xd, inW);
-    const __m512i off =
-        _mm512_mask_blend_epi32(directs, _mm512_add_epi32(_mm512_mullo_epi32(sy, stride), _mm512_add_epi32(sx, _mm512_add_epi32(sx, sx))),
-                                _mm512_add_epi32(directOff, _mm512_add_epi32(xd, _mm512_add_epi32(xd, xd))));
+    const __m512i off = _mm512_mask_blend_epi32(
+        directs,
+        _mm512_add_epi32(_mm512_mullo_epi32(sy, stride), _mm512_add_epi32(sx, _mm512_add_epi32(sx, sx))),
+        _mm512_add_epi32(directOff, _mm512_add_epi32(xd, _mm512_add_epi32(xd, xd))));
     __mmask16 take = lanes & (blended | directs);
     fx = _mm512_add_ps(fx, sixteen);
     fxd = _mm512_add_ps(fxd, sixteen);
@@ -300,9 +316,15 @@ ZOOM_AVX512 void drawAvx512(const Span& j) {
 #else  // other processors run the plain loop
 
 namespace zoomkernels {
-bool supports(Level level) { return level == Level::kScalar; }
-void drawAvx2(const Span& span) { drawScalar(span); }
-void drawAvx512(const Span& span) { drawScalar(span); }
+bool supports(Level level) {
+  return level == Level::kScalar;
+}
+void drawAvx2(const Span& span) {
+  drawScalar(span);
+}
+void drawAvx512(const Span& span) {
+  drawScalar(span);
+}
 }  // namespace zoomkernels
 
 #endif

@@ -8,9 +8,9 @@
 // rules, so pictures larger than the grid still work (slowly).
 #pragma once
 
+#include <climits>
 #include <cstddef>
 #include <cstdint>
-#include <climits>
 #include <vector>
 
 class ZoomTable {

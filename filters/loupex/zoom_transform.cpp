@@ -21,7 +21,9 @@ inline void copyPixel(uint8_t* d, const uint8_t* s) {
   d[2] = s[2];
 }
 
-inline bool inside(int64_t v, int64_t extent) { return static_cast<uint64_t>(v) < static_cast<uint64_t>(extent); }
+inline bool inside(int64_t v, int64_t extent) {
+  return static_cast<uint64_t>(v) < static_cast<uint64_t>(extent);
+}
 
 // The blended source coordinate of output coordinate v along one axis:
 // trunc((v + d) * s^2 + v * (1 - s^2) * R), with k = (1 - s^2) * R.
@@ -74,7 +76,8 @@ struct Frame {
       for (const ZoomTransform::Column* c = cols; c < cols + n && c->lo <= y && y <= c->hi; ++c) {
         if (c->sx < 0) continue;
         const int64_t sy = static_cast<int64_t>(fy * c->s2 + fyy * c->ky);
-        if (static_cast<uint64_t>(sy) < h) copyPixel(dst + c->x * 3, base + static_cast<size_t>(sy) * stride + c->sx * 3);
+        if (static_cast<uint64_t>(sy) < h)
+          copyPixel(dst + c->x * 3, base + static_cast<size_t>(sy) * stride + c->sx * 3);
       }
     }
   }
@@ -82,8 +85,8 @@ struct Frame {
 
 }  // namespace
 
-ZoomGeometry ZoomTransform::geometry(const ZoomSettings& s, int32_t inWidth, int32_t inHeight, int32_t outWidth,
-                                     int32_t outHeight) {
+ZoomGeometry ZoomTransform::geometry(const ZoomSettings& s, int32_t inWidth, int32_t inHeight,
+                                     int32_t outWidth, int32_t outHeight) {
   ZoomGeometry g;
   const int64_t inW = std::max(inWidth, 1), inH = std::max(inHeight, 1);
   const int64_t outW = std::max(outWidth, 1), outH = std::max(outHeight, 1);
@@ -118,7 +121,8 @@ ZoomGeometry ZoomTransform::geometry(const ZoomSettings& s, int32_t inWidth, int
   return g;
 }
 
-bool ZoomTransform::transform(const ZoomSettings& settings, const RgbConstPicture& in, const RgbPicture& out) {
+bool ZoomTransform::transform(const ZoomSettings& settings, const RgbConstPicture& in,
+                              const RgbPicture& out) {
   if (!out.fits()) return false;
   if (out.isEmpty()) return in.fits();
   const size_t outRowBytes = static_cast<size_t>(out.width) * 3;
@@ -215,8 +219,8 @@ void ZoomTransform::drawRectangle(const ZoomGeometry& g, const RgbConstPicture& 
   // The focus window itself, 1:1.
   const size_t windowBytes = static_cast<size_t>(g.maskWidth) * 3;
   for (int64_t y = y0; y < y1; ++y) {
-    std::memcpy(out.row(static_cast<int32_t>(y)) + x0 * 3, in.row(static_cast<int32_t>(g.yin + (y - y0))) + g.xin * 3,
-                windowBytes);
+    std::memcpy(out.row(static_cast<int32_t>(y)) + x0 * 3,
+                in.row(static_cast<int32_t>(g.yin + (y - y0))) + g.xin * 3, windowBytes);
   }
 }
 
@@ -225,8 +229,8 @@ void ZoomTransform::drawEllipse(const ZoomGeometry& g, const RgbConstPicture& in
   const int64_t cx = g.x0 + g.maskWidth / 2, cy = g.y0 + g.maskHeight / 2;
   const ZoomTable& table = table_;
   void (*const draw)(const zoomkernels::Span&) = kernels_ == Kernels::kAvx512 ? zoomkernels::drawAvx512
-                                                 : kernels_ == Kernels::kAvx2  ? zoomkernels::drawAvx2
-                                                                               : zoomkernels::drawScalar;
+                                                 : kernels_ == Kernels::kAvx2 ? zoomkernels::drawAvx2
+                                                                              : zoomkernels::drawScalar;
 
   // The marked gx and gy of row y, indexable by output column over
   // from..to: the table's own rows when its grid covers them (the usual
@@ -264,8 +268,8 @@ void ZoomTransform::drawEllipse(const ZoomGeometry& g, const RgbConstPicture& in
   job.stride = static_cast<int32_t>(in.stride);
   job.in = in.data;
   job.inLength = in.length;
-  auto run = [&](int64_t y, int64_t from, int64_t to, bool byGy, int64_t numBase, int64_t numStep, int64_t denBase,
-                 int64_t denSign) {
+  auto run = [&](int64_t y, int64_t from, int64_t to, bool byGy, int64_t numBase, int64_t numStep,
+                 int64_t denBase, int64_t denSign) {
     if (from > to) return;
     const ZoomTable::Row p = planes(y, from, to);
     const int64_t sy = y + g.dy;

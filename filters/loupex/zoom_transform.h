@@ -41,8 +41,8 @@ struct ZoomGeometry {
   int32_t yin = 0;
   int32_t x0 = 0;  // focus window in the output: left column, bottom row
   int32_t y0 = 0;
-  int32_t dx = 0;  // xin - x0
-  int32_t dy = 0;  // yin - y0
+  int32_t dx = 0;   // xin - x0
+  int32_t dy = 0;   // yin - y0
   float rx = 0.0f;  // input width / output width
   float ry = 0.0f;
 };
@@ -51,8 +51,8 @@ class ZoomTransform {
  public:
   // The focus window for the given settings and picture sizes (all sizes at
   // least 1). A mask larger than either picture is reduced to fit.
-  static ZoomGeometry geometry(const ZoomSettings& settings, int32_t inWidth, int32_t inHeight, int32_t outWidth,
-                               int32_t outHeight);
+  static ZoomGeometry geometry(const ZoomSettings& settings, int32_t inWidth, int32_t inHeight,
+                               int32_t outWidth, int32_t outHeight);
 
   // Marks the ellipse table for rebuilding before the next ellipse frame (the
   // owner calls it when the mask size changes). The table is also rebuilt
@@ -91,8 +91,8 @@ class ZoomTransform {
   ZoomTable table_;
   bool tableStale_ = true;
   std::vector<Column> columns_;
-  std::vector<int16_t> planeGx_, planeGy_;  // table rows computed outside its grid
-  std::vector<int32_t> lo_, hi_;                          // rows of each side-triangle column
-  std::vector<zoomkernels::Weight> columnWeights_;        // the plain loop's weights of each column
+  std::vector<int16_t> planeGx_, planeGy_;          // table rows computed outside its grid
+  std::vector<int32_t> lo_, hi_;                    // rows of each side-triangle column
+  std::vector<zoomkernels::Weight> columnWeights_;  // the plain loop's weights of each column
   Kernels kernels_ = zoomkernels::widest();
 };

@@ -31,8 +31,10 @@ struct Ref {
   void mapped(int x, int y, float s) {
     const float s2 = s * s;
     const float one = 1.0f - s2;
-    const long sx = static_cast<long>(static_cast<float>(x + g.dx) * s2 + static_cast<float>(x) * (one * g.rx));
-    const long sy = static_cast<long>(static_cast<float>(y + g.dy) * s2 + static_cast<float>(y) * (one * g.ry));
+    const long sx =
+        static_cast<long>(static_cast<float>(x + g.dx) * s2 + static_cast<float>(x) * (one * g.rx));
+    const long sy =
+        static_cast<long>(static_cast<float>(y + g.dy) * s2 + static_cast<float>(y) * (one * g.ry));
     put(x, y, sx, sy);
   }
   static float weight(float num, float den) { return den > 0.0f ? std::clamp(num / den, 0.0f, 1.0f) : 1.0f; }
@@ -95,7 +97,8 @@ struct Ref {
 // The pixel loops this processor runs, the plain ones first.
 std::vector<ZoomTransform::Kernels> kernelLevels() {
   std::vector<ZoomTransform::Kernels> levels;
-  for (auto level : {ZoomTransform::Kernels::kScalar, ZoomTransform::Kernels::kAvx2, ZoomTransform::Kernels::kAvx512})
+  for (auto level :
+       {ZoomTransform::Kernels::kScalar, ZoomTransform::Kernels::kAvx2, ZoomTransform::Kernels::kAvx512})
     if (zoomkernels::supports(level)) levels.push_back(level);
   return levels;
 }
@@ -110,8 +113,12 @@ TEST(ZoomReference, OptimisedLoopsMatchTheLiteralAlgorithm) {
     // The last rounds are wider and taller than the ellipse table's grid.
     const bool huge = round >= 200;
     const int inW = huge ? pick(1500, 3200) : pick(2, 200), inH = huge ? pick(2, 12) : pick(2, 150);
-    const int W = huge ? pick(1450, inW) : round % 10 == 0 ? pick(1, 260) : pick(1, inW),
-              H = huge ? pick(1, inH) : round % 10 == 0 ? pick(1, 200) : pick(1, inH);
+    const int W = huge              ? pick(1450, inW)
+                  : round % 10 == 0 ? pick(1, 260)
+                                    : pick(1, inW),
+              H = huge              ? pick(1, inH)
+                  : round % 10 == 0 ? pick(1, 200)
+                                    : pick(1, inH);
     if (W == inW && H == inH) continue;
     std::vector<uint8_t> in(static_cast<size_t>(inW) * inH * 3);
     for (auto& v : in) v = static_cast<uint8_t>(rng());
@@ -142,9 +149,10 @@ TEST(ZoomReference, OptimisedLoopsMatchTheLiteralAlgorithm) {
           ref.ellipse(zoom.table());
         }
       }
-      ASSERT_EQ(fast, slow) << "round " << round << ": " << inW << "x" << inH << " -> " << W << "x" << H << " mask "
-                            << s.maskType << " " << ref.g.maskWidth << "x" << ref.g.maskHeight << " x0 " << ref.g.x0
-                            << " y0 " << ref.g.y0 << " loops " << static_cast<int>(level);
+      ASSERT_EQ(fast, slow) << "round " << round << ": " << inW << "x" << inH << " -> " << W << "x" << H
+                            << " mask " << s.maskType << " " << ref.g.maskWidth << "x" << ref.g.maskHeight
+                            << " x0 " << ref.g.x0 << " y0 " << ref.g.y0 << " loops "
+                            << static_cast<int>(level);
     }
   }
 }
@@ -216,8 +224,9 @@ TEST(ZoomReference, VideoSizesMatchTheLiteralAlgorithmAndTheirChecksums) {
         else
           ref.ellipse(zoom.table());
       }
-      ASSERT_EQ(out, slow) << c.inW << "x" << c.inH << " -> " << c.W << "x" << c.H << " mask " << c.maskType << " "
-                           << c.maskWidth << "x" << c.maskHeight << " loops " << static_cast<int>(level);
+      ASSERT_EQ(out, slow) << c.inW << "x" << c.inH << " -> " << c.W << "x" << c.H << " mask " << c.maskType
+                           << " " << c.maskWidth << "x" << c.maskHeight << " loops "
+                           << static_cast<int>(level);
       EXPECT_EQ(fnv1a(out), c.checksum) << c.inW << "x" << c.inH << " -> " << c.W << "x" << c.H << " mask "
                                         << c.maskType << " " << c.maskWidth << "x" << c.maskHeight;
     }
