@@ -2,7 +2,7 @@
 // positions and modes taken from the fuzz bytes, on small pictures placed in
 // exactly sized heap buffers, so that AddressSanitizer catches any read or
 // write outside them; checks that row padding and the bytes after the output
-// stay untouched, and that the vector and scalar loops give the same picture.
+// stay untouched, and that all forms of the pixel loops give the same picture.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -35,7 +35,9 @@ class Bytes {
 };
 
 // Small signed sizes with the odd negative, zero and over-large value.
-int32_t size(Bytes& b) { return static_cast<int32_t>(b.u8() % 70) - 3; }
+int32_t size(Bytes& b) {
+  return static_cast<int32_t>(b.u8() % 70) - 3;
+}
 
 }  // namespace
 
@@ -76,16 +78,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t n) {
   const RgbConstPicture ip{in.data(), inLen, inW, inH, inW > 0 ? static_cast<size_t>(inW) * 3 + inPad : 0};
   const RgbPicture op{out.data(), outLen, outW, outH, outW > 0 ? static_cast<size_t>(outW) * 3 + outPad : 0};
   // Two frames through one transform: the second may reuse the table. The
-  // second frame also goes through the scalar loops, which must agree.
+  // second frame also goes through every other form of the pixel loops the
+  // processor runs, which must agree.
   ZoomTransform zoom;
   zoom.transform(s, ip, op);
   s.maskWidth ^= 1;
   zoom.transform(s, ip, op);
-  std::vector<uint8_t> scalar(out.size(), 0xa5);
-  const RgbPicture sp{scalar.data(), outLen, outW, outH, op.stride};
-  zoom.setVectorKernels(false);
-  zoom.transform(s, ip, sp);
-  if (scalar != out) std::abort();
+  for (auto level : {ZoomTransform::Kernels::kScalar, ZoomTransform::Kernels::kAvx2}) {
+    if (!zoomkernels::supports(level)) continue;
+    std::vector<uint8_t> other(out.size(), 0xa5);
+    const RgbPicture otherPic{other.data(), outLen, outW, outH, op.stride};
+    zoom.setKernels(level);
+    zoom.transform(s, ip, otherPic);
+    if (other != out) std::abort();
+  }
 
   for (size_t i = outLen; i < out.size(); ++i)
     if (out[i] != 0xa5) std::abort();

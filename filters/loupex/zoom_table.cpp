@@ -5,8 +5,10 @@
 
 namespace {
 
+// Boundary offsets never reach kInside: |gx| <= a and |gy| <= b, halves of
+// at most 65535.
 int16_t toInt16(double v) {
-  return static_cast<int16_t>(std::clamp(std::trunc(v), -32768.0, 32767.0));
+  return static_cast<int16_t>(std::clamp(std::trunc(v), -32767.0, 32767.0));
 }
 
 }  // namespace
@@ -80,4 +82,21 @@ void ZoomTable::build(int32_t maskWidth, int32_t maskHeight) {
                 inside_.begin() + static_cast<ptrdiff_t>(rowStart) + (last + kHalfWidth) + 1, int16_t{1});
     }
   }
+
+  gxMarked_.resize(n, 0);
+  gyMarked_.resize(n, 0);
+  for (size_t i = 0; i < n; ++i) {
+    gxMarked_[i] = inside_[i] ? kInside : gx_[i];
+    gyMarked_[i] = inside_[i] ? kInside : gy_[i];
+  }
+}
+
+int16_t ZoomTable::markedGx(int ox, int oy) const {
+  const Entry e = at(ox, oy);
+  return e.inside ? kInside : e.gx;
+}
+
+int16_t ZoomTable::markedGy(int ox, int oy) const {
+  const Entry e = at(ox, oy);
+  return e.inside ? kInside : e.gy;
 }

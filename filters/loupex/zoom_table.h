@@ -8,6 +8,7 @@
 // rules, so pictures larger than the grid still work (slowly).
 #pragma once
 
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -46,20 +47,25 @@ class ZoomTable {
     return compute(ox, oy);
   }
 
-  // The entries are kept as three planes (inside flags, gx, gy), so that the
-  // pixel loops read only what they need. A row of a plane for oy (which must
-  // lie in the grid) starts at ox = -720; each plane is followed by kPadding
-  // readable entries, so that loops may read a few entries past a row's end.
+  // The entries are kept as three planes (inside flags, gx, gy). For the
+  // pixel loops two more planes hold gx and gy with the inside entries
+  // marked kInside instead, so that a loop reads one value per pixel. A row
+  // of a plane for oy (which must lie in the grid) starts at ox = -720; each
+  // plane is followed by kPadding readable entries, so that loops may read a
+  // few entries past a row's end.
+  static constexpr int16_t kInside = INT16_MIN;  // no boundary offset takes it
   static constexpr size_t kPadding = 16;
   struct Row {
-    const int16_t* inside;
-    const int16_t* gx;
-    const int16_t* gy;
+    const int16_t* gx;  // gx, or kInside
+    const int16_t* gy;  // gy, or kInside
   };
   Row row(int oy) const {
     const size_t i = static_cast<size_t>(oy + kHalfHeight) * kWidth;
-    return {inside_.data() + i, gx_.data() + i, gy_.data() + i};
+    return {gxMarked_.data() + i, gyMarked_.data() + i};
   }
+  // The marked gx and gy of any offset.
+  int16_t markedGx(int ox, int oy) const;
+  int16_t markedGy(int ox, int oy) const;
 
  private:
   Entry compute(int ox, int oy) const;
@@ -70,4 +76,6 @@ class ZoomTable {
   std::vector<int16_t> inside_;
   std::vector<int16_t> gx_;
   std::vector<int16_t> gy_;
+  std::vector<int16_t> gxMarked_;
+  std::vector<int16_t> gyMarked_;
 };

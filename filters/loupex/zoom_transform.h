@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "filters/loupex/zoom_kernels.h"
 #include "filters/loupex/zoom_picture.h"
 #include "filters/loupex/zoom_table.h"
 
@@ -40,8 +41,8 @@ struct ZoomGeometry {
   int32_t yin = 0;
   int32_t x0 = 0;  // focus window in the output: left column, bottom row
   int32_t y0 = 0;
-  int32_t dx = 0;  // xin - x0
-  int32_t dy = 0;  // yin - y0
+  int32_t dx = 0;   // xin - x0
+  int32_t dy = 0;   // yin - y0
   float rx = 0.0f;  // input width / output width
   float ry = 0.0f;
 };
@@ -50,8 +51,8 @@ class ZoomTransform {
  public:
   // The focus window for the given settings and picture sizes (all sizes at
   // least 1). A mask larger than either picture is reduced to fit.
-  static ZoomGeometry geometry(const ZoomSettings& settings, int32_t inWidth, int32_t inHeight, int32_t outWidth,
-                               int32_t outHeight);
+  static ZoomGeometry geometry(const ZoomSettings& settings, int32_t inWidth, int32_t inHeight,
+                               int32_t outWidth, int32_t outHeight);
 
   // Marks the ellipse table for rebuilding before the next ellipse frame (the
   // owner calls it when the mask size changes). The table is also rebuilt
@@ -69,24 +70,18 @@ class ZoomTransform {
 
   const ZoomTable& table() const { return table_; }
 
-  // The ellipse runs vector kernels where the processor has them; tests turn
-  // them off to check that both ways give the same pictures.
-  void setVectorKernels(bool on) { useVectorKernels_ = on; }
+  // The ellipse runs the widest pixel loops the processor has; tests pick
+  // each level in turn to check that all give the same pictures. A level the
+  // processor lacks falls back to the widest it has.
+  using Kernels = zoomkernels::Level;
+  void setKernels(Kernels level) { kernels_ = zoomkernels::supports(level) ? level : zoomkernels::widest(); }
 
-  // Work records of the pixel loops (internal), kept between frames.
+  // Work record of the rectangle's pixel loops (internal), kept between frames.
   struct Column {    // one output column of a rectangle side band
     int64_t lo, hi;  // its rows
     int64_t x;       // output column
     int64_t sx;      // source column, -1 when outside the input
     float s2, ky;    // weight s^2 and (1 - s^2) * Ry
-  };
-  struct RowWeight {     // an ellipse weight within one output row
-    float s2, kx;        // s^2 and (1 - s^2) * Rx
-    const uint8_t* src;  // the source row, null when outside the input
-  };
-  struct ColumnWeight {  // an ellipse weight within one output column
-    float s2, ky;        // s^2 and (1 - s^2) * Ry
-    int64_t sx;          // the source column, -1 when outside the input
   };
 
  private:
@@ -96,16 +91,8 @@ class ZoomTransform {
   ZoomTable table_;
   bool tableStale_ = true;
   std::vector<Column> columns_;
-  // Ellipse weights of the current row (indexed by gy) and side triangle
-  // (by column and gx): s^2, (1 - s^2) * R, and the input offset.
-  std::vector<float> rowS2_, rowK_;
-  std::vector<int32_t> rowOff_;
-  std::vector<float> colS2_, colK_;
-  std::vector<int32_t> colOff_;
-  std::vector<int32_t> offsets_;  // the vector kernels' scratch room
-  std::vector<int16_t> planeInside_, planeGx_, planeGy_;  // table rows computed outside its grid
-  std::vector<int64_t> lo_, hi_;                   // rows of each side-triangle column
-  std::vector<int32_t> colBase_;                   // where each column's weights start
-  std::vector<int64_t> gxLo_, gxHi_;               // each column's gx range
-  bool useVectorKernels_ = true;
+  std::vector<int16_t> planeGx_, planeGy_;          // table rows computed outside its grid
+  std::vector<int32_t> lo_, hi_;                    // rows of each side-triangle column
+  std::vector<zoomkernels::Weight> columnWeights_;  // the plain loop's weights of each column
+  Kernels kernels_ = zoomkernels::widest();
 };
