@@ -41,7 +41,8 @@ void koFrameAssembler::prepare(uint32_t frameNumber, uint32_t length, uint32_t p
     _buffer = new uint8_t[_frameLength];
     _capacity = _frameLength;
   }
-  if (_frameLength) std::memset(_buffer, 0, _frameLength);
+  // No clearing: a frame is delivered only when every fragment has been
+  // copied in, and the fragments cover the frame exactly.
   _taken.setSize(_fragmentCount);
   if (_fragmentCount) std::memset(_taken.data(), 0, _fragmentCount);
   _takenCount = 0;
