@@ -94,11 +94,13 @@ void koMulticastReceiver::receiveLoop() {
 }
 
 void koMulticastReceiver::deliver() {
+  // Counted before the hand-over, so that a caller which learns of the frame
+  // from its callback never reads a count that does not include it yet.
   const uint32_t length = _assembler.getFrameLength();
-  if (_callback) _callback(_assembler.getFrame(), length, _user);
   _byteRate.add(length);
   _frameRate.add(1);
   bump(_framesReceived);
+  if (_callback) _callback(_assembler.getFrame(), length, _user);
   _assembler.reset();
   sched_yield();
 }
