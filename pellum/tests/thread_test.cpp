@@ -15,26 +15,37 @@ using Clock = std::chrono::steady_clock;
 double secondsSince(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
 
 TEST(mxCriticalSection, ExcludesAndIsReentrant) {
-  mxCriticalSection section;
-  long counter = 0;
+  // Every leave() yields the processor, so each round costs a switch to
+  // whatever else is runnable; on a loaded machine 20000 rounds per thread
+  // took most of a minute. Fewer rounds, and besides lost increments every
+  // overlap of two threads inside the section is counted.
+  struct Shared {
+    mxCriticalSection section;
+    long counter = 0;
+    std::atomic<int> inside{0}, overlaps{0};
+  };
+  constexpr int kThreads = 4, kRounds = 2000;
+  Shared shared;
   auto body = [](void* arg) -> unsigned {
-    auto* pair = static_cast<std::pair<mxCriticalSection*, long*>*>(arg);
-    for (int i = 0; i < 20000; ++i) {
-      pair->first->enter();
-      pair->first->enter();  // re-entrant for the owning thread
-      ++*pair->second;
-      pair->first->leave();
-      pair->first->leave();
+    auto* s = static_cast<Shared*>(arg);
+    for (int i = 0; i < kRounds; ++i) {
+      s->section.enter();
+      s->section.enter();  // re-entrant for the owning thread
+      if (s->inside.fetch_add(1) != 0) ++s->overlaps;
+      ++s->counter;
+      s->inside.fetch_sub(1);
+      s->section.leave();
+      s->section.leave();
     }
     return 0;
   };
-  std::pair<mxCriticalSection*, long*> arg{&section, &counter};
   {
     std::vector<std::unique_ptr<mxThread>> threads;
-    for (int t = 0; t < 4; ++t) threads.push_back(std::make_unique<mxThread>(body, &arg, false));
-    for (auto& t : threads) EXPECT_TRUE(t->waitFor(30000));
+    for (int t = 0; t < kThreads; ++t) threads.push_back(std::make_unique<mxThread>(body, &shared, false));
+    for (auto& t : threads) EXPECT_TRUE(t->waitFor(60000));
   }
-  EXPECT_EQ(counter, 80000);
+  EXPECT_EQ(shared.overlaps.load(), 0);
+  EXPECT_EQ(shared.counter, long{kThreads} * kRounds);
 }
 
 TEST(mxHandle, InvalidAfterDefaultConstruction) {

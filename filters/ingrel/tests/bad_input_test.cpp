@@ -161,18 +161,28 @@ TEST_F(BadInput, ABlockedDownstreamKeepsTheQueueAtFourAndCountsWhatItDiscards) {
   const uint32_t size = 176 * 144 * 3;
   seen.blockMs = 1500;
   send(record(mt, 0, 300, size));
-  std::this_thread::sleep_for(milliseconds(100));  // the renderer now blocks on it
+  ASSERT_TRUE(seen.waitReal(1, 10));  // the renderer has it and now blocks on it
   for (uint32_t i = 1; i <= 20; ++i) {
     Bytes r = record(mt, i, 300 + i, size);
     tx->run([&] { sender.send(r.data(), static_cast<uint32_t>(r.size())); });
   }
-  std::this_thread::sleep_for(milliseconds(2500));
+  // Once the renderer wakes, the queue drains; wait until every record is
+  // either delivered or counted as discarded (or the time is up).
   uint32_t discarded = 0, dropped = 0, received = 0;
-  rx->run([&] {
-    receiver.control->GetDiscardedSamples(&discarded);
-    receiver.control->GetDroppedFrames(&dropped);
-    receiver.control->GetFramesReceived(&received);
-  });
+  const auto readCounters = [&] {
+    rx->run([&] {
+      receiver.control->GetDiscardedSamples(&discarded);
+      receiver.control->GetDroppedFrames(&dropped);
+      receiver.control->GetFramesReceived(&received);
+    });
+  };
+  for (const auto until = steady_clock::now() + seconds(15);;) {
+    readCounters();
+    if (seen.realCount() + discarded >= 21 || steady_clock::now() > until) break;
+    std::this_thread::sleep_for(milliseconds(20));
+  }
+  std::this_thread::sleep_for(milliseconds(100));  // nothing more may turn up
+  readCounters();
   auto real = seen.real();
   // The first sample, one the pin took while the renderer blocked, and the
   // newest four; the rest discarded and counted.

@@ -116,6 +116,27 @@ unsigned sleepy(void* arg) {
   return 11;
 }
 
+// A thread procedure that says when it has started and when it is about to
+// return: a detached thread cannot be joined, and the test must not free
+// what it reads while it still runs.
+struct Flags {
+  std::atomic<bool> started{false}, stop{false}, leaving{false};
+};
+
+unsigned flagged(void* arg) {
+  auto* flags = static_cast<Flags*>(arg);
+  flags->started = true;
+  while (!flags->stop) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  flags->leaving = true;  // the last touch of *flags
+  return 11;
+}
+
+bool waitFor(const std::atomic<bool>& flag) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!flag && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return flag;
+}
+
 TEST(KernelObjects, ThreadsAndTheirEnd) {
   std::atomic<bool> stop{false};
   unsigned id = 0;
@@ -143,16 +164,16 @@ TEST(KernelObjects, ThreadsAndTheirEnd) {
 
   // Terminating a running thread: the handle counts as ended at once, the
   // thread runs on detached until it returns.
-  std::atomic<bool> stop2{false};
-  pw::Handle t2 = pw::createThread(sleepy, &stop2, false, nullptr);
-  std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  Flags flags;
+  pw::Handle t2 = pw::createThread(flagged, &flags, false, nullptr);
+  ASSERT_TRUE(waitFor(flags.started));  // running, not merely created
   EXPECT_FALSE(pw::terminateThread(t2, 99));
   EXPECT_TRUE(pw::waitForObject(t2, 0));
   EXPECT_TRUE(pw::getExitCodeThread(t2, &code));
   EXPECT_EQ(code, 99u);
   pw::closeHandle(t2);  // the thread keeps its own reference
-  stop2 = true;
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  flags.stop = true;
+  ASSERT_TRUE(waitFor(flags.leaving));
   EXPECT_EQ(pw::createThread(nullptr, nullptr, false, nullptr), pw::invalidHandle());
 }
 
