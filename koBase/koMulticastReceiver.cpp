@@ -84,7 +84,10 @@ void koMulticastReceiver::receiveLoop() {
   auto buffer = std::make_unique<uint8_t[]>(koFrame::kMaxPacketSize);
   while (_running.load()) {
     uint32_t length = 0;
-    const int r = _socket->receiveDatagram(buffer.get(), koFrame::kMaxPacketSize, &length);
+    // In the middle of a frame more fragments are on their way: let a few
+    // gather instead of waking for each one.
+    const uint32_t linger = _assembler.isStarted() ? kMidFrameLinger : 0;
+    const int r = _socket->receiveDatagram(buffer.get(), koFrame::kMaxPacketSize, &length, linger);
     if (r == -1) continue;  // cancelled: the loop condition decides
     if (r != 1) {
       if (length > koFrame::kMaxPacketSize) bump(_invalidDatagrams);

@@ -45,6 +45,10 @@ class koMulticastReceiver {
   // A fragment may start a headerless frame at most this many frame numbers
   // ahead of the newest seen; further is a stray or a forged number.
   static constexpr uint32_t kFragmentStartWindow = 1u << 16;
+  // Microseconds the receive thread waits for further fragments of a frame
+  // being assembled before it blocks: fewer wake-ups for large frames, at
+  // most this much more latency. The socket buffer holds far longer.
+  static constexpr uint32_t kMidFrameLinger = 100;
 
   koMulticastReceiver();
   ~koMulticastReceiver();

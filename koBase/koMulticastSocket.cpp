@@ -8,6 +8,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -357,7 +358,8 @@ int koMulticastSocket::receive(void* buffer, uint32_t length) {
   return 1;
 }
 
-int koMulticastSocket::receiveDatagram(void* buffer, uint32_t capacity, uint32_t* length) {
+int koMulticastSocket::receiveDatagram(void* buffer, uint32_t capacity, uint32_t* length,
+                                       uint32_t lingerMicroseconds) {
   *length = 0;
   if (_socket < 0) return 0;
   for (;;) {
@@ -366,6 +368,13 @@ int koMulticastSocket::receiveDatagram(void* buffer, uint32_t capacity, uint32_t
     if (n < 0) {
       if (errno == EINTR) continue;
       if (errno != EAGAIN && errno != EWOULDBLOCK) return 0;
+      if (lingerMicroseconds) {
+        timespec pause{static_cast<time_t>(lingerMicroseconds / 1000000),
+                       static_cast<long>(lingerMicroseconds % 1000000) * 1000};
+        lingerMicroseconds = 0;  // once per call
+        nanosleep(&pause, nullptr);
+        continue;
+      }
       switch (waitFor(POLLIN, _receiveCancel)) {
         case Wait::Ready: continue;
         case Wait::Cancelled: return -1;

@@ -54,7 +54,11 @@ class koMulticastSocket {
   // Receives exactly one datagram of at most capacity bytes; *length gets
   // its size. 1 = received, 0 = failure (a longer datagram is consumed and
   // refused, *length then tells its real size), -1 = cancelled.
-  int receiveDatagram(void* buffer, uint32_t capacity, uint32_t* length);
+  // lingerMicroseconds: when nothing is queued, first sleep this long and
+  // look again before blocking. A receiver that expects more datagrams at
+  // once (the rest of a frame) then takes them in one wake-up instead of
+  // being woken for each; the price is at most that much latency.
+  int receiveDatagram(void* buffer, uint32_t capacity, uint32_t* length, uint32_t lingerMicroseconds = 0);
 
   // Arm the cancel timers: the blocked (or next blocking) call returns -1
   // after ms milliseconds.
