@@ -37,6 +37,7 @@
 #include "filters/ostrel/IOstrelControl.h"
 #include "filters/ostrel/tests/pattern_source.h"
 #include "netlab.h"
+#include "tools/netlab/station_worker.h"
 #include "platform/com/com_ptr.h"
 #include "platform/com/runtime.h"
 #include "platform/filters/null_renderer.h"
@@ -58,56 +59,13 @@ double cpuSeconds(int who) {
   return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
 }
 
-// Runs tasks on a thread inside one station.
-class Station {
+// Runs tasks on a thread inside one station, with the component model
+// initialised there.
+class Station : public netlab::StationWorker {
  public:
   explicit Station(const std::string& name)
-      : thread_(name, [this] {
-          CoInitialize(nullptr);
-          loop();
-          CoUninitialize();
-        }) {}
-  ~Station() {
-    {
-      std::lock_guard<std::mutex> g(lock_);
-      quit_ = true;
-    }
-    wake_.notify_all();
-    thread_.join();
-  }
-  void run(std::function<void()> f) {
-    std::promise<void> done;
-    auto result = done.get_future();
-    {
-      std::lock_guard<std::mutex> g(lock_);
-      tasks_.push_back([&] {
-        f();
-        done.set_value();
-      });
-    }
-    wake_.notify_all();
-    result.wait();
-  }
-
- private:
-  void loop() {
-    for (;;) {
-      std::function<void()> task;
-      {
-        std::unique_lock<std::mutex> g(lock_);
-        wake_.wait(g, [&] { return quit_ || !tasks_.empty(); });
-        if (tasks_.empty()) return;
-        task = std::move(tasks_.front());
-        tasks_.pop_front();
-      }
-      task();
-    }
-  }
-  std::mutex lock_;
-  std::condition_variable wake_;
-  std::deque<std::function<void()>> tasks_;
-  bool quit_ = false;
-  netlab::StationThread thread_;
+      : netlab::StationWorker(
+            name, [] { CoInitialize(nullptr); }, [] { CoUninitialize(); }) {}
 };
 
 ComPtr<IBaseFilter> create(REFCLSID clsid) {
