@@ -54,7 +54,10 @@ class TracionFilter final : public SourceFilter, public ITracionControl {
   HRESULT Stop() override;
 
   int settingsVersion() const override { return 1; }
-  uint64_t settingsSizeMax() const override { return 40; }
+  // The longest stream written: 28 bytes of fields and up to 16 of command
+  // text. (40 would cut a command of 12 to 15 characters on the way back in,
+  // since a load reads at most this many bytes.)
+  uint64_t settingsSizeMax() const override { return 44; }
   HRESULT writeSettings(ByteWriter& out) override;
   HRESULT readSettings(ByteReader& in, int version) override;
   std::vector<CLSID> propertyPages() const override { return {CLSID_TracionPropertyPage}; }

@@ -238,7 +238,7 @@ TEST_F(Tracion, ControlSettingsPersistenceAndPage) {
   auto ps = tracion.as<IPersistStream>();
   uint64_t max = 0;
   ps->GetSizeMax(&max);
-  EXPECT_EQ(max, 24u + 40);
+  EXPECT_EQ(max, 24u + 44);
   ComPtr<MemoryStream> stream = ComPtr<MemoryStream>::adopt(MemoryStream::create());
   ASSERT_EQ(ps->Save(stream.get(), TRUE), S_OK);
   const std::vector<uint8_t> expect = {2, 0, 0, 0,    45, 0, 0, 0,    0, 0, 0x80, 0x3E, 0,   0,   0x80, 0xBF,
@@ -260,6 +260,17 @@ TEST_F(Tracion, ControlSettingsPersistenceAndPage) {
   EXPECT_EQ(y, -1.0f);
   oc->getCommand(text);
   EXPECT_STREQ(text, "go");
+
+  // The longest command (15 characters) fits the announced size and comes
+  // back whole.
+  control->setCommand("fifteen chars!!");
+  ComPtr<MemoryStream> longest = ComPtr<MemoryStream>::adopt(MemoryStream::create());
+  ASSERT_EQ(ps->Save(longest.get(), TRUE), S_OK);
+  EXPECT_EQ(longest->bytes().size(), max);
+  in = ComPtr<MemoryStream>::adopt(MemoryStream::create(longest->bytes()));
+  ASSERT_EQ(other.as<IPersistStream>()->Load(in.get()), S_OK);
+  oc->getCommand(text);
+  EXPECT_STREQ(text, "fifteen chars!!");
 
   // A text longer than 16 bytes, and a stream cut inside the text, fail.
   std::vector<uint8_t> bad = bytes;
