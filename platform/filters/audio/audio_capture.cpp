@@ -8,13 +8,12 @@
 #include "platform/com/log.h"
 #include "platform/media/clock.h"
 #include "platform/media/guids.h"
+#include "platform/media/pin_category.h"
 #include "platform/media/results.h"
 
 namespace {
 
 constexpr LONG kDefaultBuffers = 4;
-constexpr DWORD KSPROPERTY_SUPPORT_GET = 1;
-constexpr HRESULT E_PROP_ID_UNSUPPORTED = makeResult(0x80070490);
 
 // Position 0 is 44.1 kHz stereo 16-bit; then every rate, stereo and mono,
 // 16 and 8 bits.
@@ -113,24 +112,16 @@ HRESULT AudioCapturePin::queryPinInterface(REFIID iid, void** object) {
   return SourceStream::queryPinInterface(iid, object);
 }
 
-HRESULT AudioCapturePin::Set(REFGUID, DWORD, void*, DWORD, void*, DWORD) {
-  return E_PROP_ID_UNSUPPORTED;
+HRESULT AudioCapturePin::Set(REFGUID set, DWORD, void*, DWORD, void*, DWORD) {
+  return pinCategorySet(set);
 }
 
-HRESULT AudioCapturePin::Get(REFGUID set, DWORD id, void*, DWORD, void* data, DWORD dataLength,
-                             DWORD* returned) {
-  if (set != AMPROPSETID_Pin || id != AMPROPERTY_PIN_CATEGORY) return E_PROP_ID_UNSUPPORTED;
-  if (!data) return E_POINTER;
-  if (dataLength < sizeof(GUID)) return E_INVALIDARG;
-  std::memcpy(data, &PIN_CATEGORY_CAPTURE, sizeof(GUID));
-  if (returned) *returned = sizeof(GUID);
-  return S_OK;
+HRESULT AudioCapturePin::Get(REFGUID set, DWORD id, void*, DWORD, void* data, DWORD dataLength, DWORD* returned) {
+  return pinCategoryGet(PIN_CATEGORY_CAPTURE, set, id, data, dataLength, returned);
 }
 
 HRESULT AudioCapturePin::QuerySupported(REFGUID set, DWORD id, DWORD* support) {
-  if (set != AMPROPSETID_Pin || id != AMPROPERTY_PIN_CATEGORY) return E_PROP_ID_UNSUPPORTED;
-  if (support) *support = KSPROPERTY_SUPPORT_GET;
-  return S_OK;
+  return pinCategoryQuerySupported(set, id, support);
 }
 
 // ---------------------------------------------------------------- filter

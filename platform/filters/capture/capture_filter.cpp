@@ -8,13 +8,11 @@
 #include "platform/com/log.h"
 #include "platform/media/clock.h"
 #include "platform/media/guids.h"
+#include "platform/media/pin_category.h"
 #include "platform/media/results.h"
 
 namespace {
 
-constexpr HRESULT E_PROP_SET_UNSUPPORTED = makeResult(0x80070492);
-constexpr HRESULT E_PROP_ID_UNSUPPORTED = makeResult(0x80070490);
-constexpr DWORD KSPROPERTY_SUPPORT_GET = 1;
 constexpr LONG kDefaultBuffers = 3;
 
 }  // namespace
@@ -99,24 +97,15 @@ HRESULT CapturePin::fillBuffer(IMediaSample* sample) {
 }
 
 HRESULT CapturePin::Set(REFGUID set, DWORD, void*, DWORD, void*, DWORD) {
-  return set == AMPROPSETID_Pin ? E_PROP_ID_UNSUPPORTED : E_PROP_SET_UNSUPPORTED;
+  return pinCategorySet(set);
 }
 
 HRESULT CapturePin::Get(REFGUID set, DWORD id, void*, DWORD, void* data, DWORD dataLength, DWORD* returned) {
-  if (set != AMPROPSETID_Pin) return E_PROP_SET_UNSUPPORTED;
-  if (id != AMPROPERTY_PIN_CATEGORY) return E_PROP_ID_UNSUPPORTED;
-  if (!data) return E_POINTER;
-  if (dataLength < sizeof(GUID)) return E_UNEXPECTED;
-  std::memcpy(data, &category_, sizeof(GUID));
-  if (returned) *returned = sizeof(GUID);
-  return S_OK;
+  return pinCategoryGet(category_, set, id, data, dataLength, returned);
 }
 
 HRESULT CapturePin::QuerySupported(REFGUID set, DWORD id, DWORD* support) {
-  if (set != AMPROPSETID_Pin) return E_PROP_SET_UNSUPPORTED;
-  if (id != AMPROPERTY_PIN_CATEGORY) return E_PROP_ID_UNSUPPORTED;
-  if (support) *support = KSPROPERTY_SUPPORT_GET;
-  return S_OK;
+  return pinCategoryQuerySupported(set, id, support);
 }
 
 // ------------------------------------------------------------- CaptureFilter

@@ -8,13 +8,8 @@
 #include "platform/filters/capture/test_pattern_image.h"
 #include "platform/filters/codecs/video_types.h"
 #include "platform/media/guids.h"
+#include "platform/media/pin_category.h"
 #include "platform/media/results.h"
-
-namespace {
-// Results of property sets (the platform's "element not found" codes).
-constexpr HRESULT E_PROP_ID_UNSUPPORTED = makeResult(0x80070490);
-constexpr HRESULT E_PROP_SET_UNSUPPORTED = makeResult(0x80070492);
-}  // namespace
 
 DVCamera::DVCamera() : SourceFilter(CLSID_DVCamera) {
   addStream(new DVCameraStream(this));
@@ -108,24 +103,14 @@ HRESULT DVCameraStream::queryPinInterface(REFIID iid, void** object) {
   return SourceStream::queryPinInterface(iid, object);
 }
 
-HRESULT DVCameraStream::Set(REFGUID, DWORD, void*, DWORD, void*, DWORD) {
-  return E_PROP_ID_UNSUPPORTED;
+HRESULT DVCameraStream::Set(REFGUID set, DWORD, void*, DWORD, void*, DWORD) {
+  return pinCategorySet(set);
 }
 
 HRESULT DVCameraStream::Get(REFGUID set, DWORD id, void*, DWORD, void* data, DWORD dataLength, DWORD* returned) {
-  if (set != AMPROPSETID_Pin) return E_PROP_SET_UNSUPPORTED;
-  if (id != AMPROPERTY_PIN_CATEGORY) return E_PROP_ID_UNSUPPORTED;
-  if (!data && !returned) return E_POINTER;
-  if (returned) *returned = sizeof(GUID);
-  if (!data) return S_OK;
-  if (dataLength < sizeof(GUID)) return E_UNEXPECTED;
-  std::memcpy(data, &PIN_CATEGORY_CAPTURE, sizeof(GUID));
-  return S_OK;
+  return pinCategoryGet(PIN_CATEGORY_CAPTURE, set, id, data, dataLength, returned);
 }
 
 HRESULT DVCameraStream::QuerySupported(REFGUID set, DWORD id, DWORD* support) {
-  if (set != AMPROPSETID_Pin) return E_PROP_SET_UNSUPPORTED;
-  if (id != AMPROPERTY_PIN_CATEGORY) return E_PROP_ID_UNSUPPORTED;
-  if (support) *support = 1;  // get only
-  return S_OK;
+  return pinCategoryQuerySupported(set, id, support);
 }
