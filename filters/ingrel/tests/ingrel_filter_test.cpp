@@ -13,6 +13,7 @@
 #include "platform/media/memory_stream.h"
 #include "platform/media/records.h"
 #include "platform/media/results.h"
+#include "platform/media/tests/property_pages.h"
 #include "platform/media/tests/settings_bytes.h"
 
 namespace {
@@ -253,36 +254,13 @@ TEST_F(Client, SettingsStreamRoundTripsAndBadStreamsLeaveTheSettings) {
 }
 
 TEST_F(Client, FourPropertyPagesShowAndApplyTheSettings) {
-  CAUUID pages{};
-  ASSERT_EQ(filter.as<ISpecifyPropertyPages>()->GetPages(&pages), S_OK);
-  ASSERT_EQ(pages.cElems, 4u);
-  const CLSID expected[] = {CLSID_IngrelCommunicationPage, CLSID_IngrelMediaTypePage, CLSID_IngrelFrameControlPage,
-                            CLSID_IngrelAdditionalInfoPage};
-  const char* titles[] = {"通信設定", "出力メディアタイプ設定", "フレーム制御", "付加情報"};
-  std::vector<ComPtr<IPropertyPage>> made;
-  for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(pages.pElems[i], expected[i]);
-    ComPtr<IPropertyPage> page;
-    ASSERT_EQ(CoCreateInstance(pages.pElems[i], nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage, page.putVoid()),
-              S_OK);
-    PROPPAGEINFO info{};
-    page->GetPageInfo(&info);
-    EXPECT_STREQ(info.title, titles[i]);
-    IUnknown* objects[] = {filter.get()};
-    ASSERT_EQ(page->SetObjects(1, objects), S_OK);
-    made.push_back(page);
-  }
-  CoTaskMemFree(pages.pElems);
-  auto field = [](IPropertyPage* p, LONG id) {
-    ULONG n = 0;
-    p->GetFieldCount(&n);
-    for (ULONG i = 0; i < n; ++i) {
-      PROPPAGEFIELD f{};
-      p->GetField(i, &f);
-      if (f.id == id) return f;
-    }
-    return PROPPAGEFIELD{};
-  };
+  const std::vector<ComPtr<IPropertyPage>> made = openPropertyPages(
+      filter.get(),
+      {CLSID_IngrelCommunicationPage, CLSID_IngrelMediaTypePage, CLSID_IngrelFrameControlPage,
+       CLSID_IngrelAdditionalInfoPage},
+      {"通信設定", "出力メディアタイプ設定", "フレーム制御", "付加情報"});
+  ASSERT_EQ(made.size(), 4u);
+  const auto field = findPageField;
   made[0]->Refresh();
   EXPECT_STREQ(field(made[0].get(), 5).value, "成功");
   EXPECT_STREQ(field(made[0].get(), 6).value, "停止中");

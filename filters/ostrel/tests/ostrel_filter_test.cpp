@@ -13,6 +13,7 @@
 #include "platform/media/memory_stream.h"
 #include "platform/media/records.h"
 #include "platform/media/results.h"
+#include "platform/media/tests/property_pages.h"
 #include "platform/media/tests/settings_bytes.h"
 
 namespace {
@@ -293,37 +294,14 @@ TEST_F(Server, SettingsStreamRoundTripsAndBadStreamsLeaveTheSettings) {
 }
 
 TEST_F(Server, ThreePropertyPagesShowAndApplyTheSettings) {
-  ComPtr<ISpecifyPropertyPages> spp;
-  ASSERT_EQ(filter->QueryInterface(IID_ISpecifyPropertyPages, spp.putVoid()), S_OK);
-  CAUUID pages{};
-  ASSERT_EQ(spp->GetPages(&pages), S_OK);
-  ASSERT_EQ(pages.cElems, 3u);
-  const CLSID expected[] = {CLSID_OstrelCommunicationPage, CLSID_OstrelFrameControlPage, CLSID_OstrelUserDataPage};
-  const char* titles[] = {"通信設定", "フレーム制御", "ユーザデータ"};
-  std::vector<ComPtr<IPropertyPage>> made;
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(pages.pElems[i], expected[i]);
-    ComPtr<IPropertyPage> page;
-    ASSERT_EQ(CoCreateInstance(pages.pElems[i], nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage, page.putVoid()),
-              S_OK);
-    PROPPAGEINFO info{};
-    page->GetPageInfo(&info);
-    EXPECT_STREQ(info.title, titles[i]);
-    IUnknown* objects[] = {filter.get()};
-    ASSERT_EQ(page->SetObjects(1, objects), S_OK);
-    made.push_back(page);
-  }
-  CoTaskMemFree(pages.pElems);
+  const std::vector<ComPtr<IPropertyPage>> made = openPropertyPages(
+      filter.get(), {CLSID_OstrelCommunicationPage, CLSID_OstrelFrameControlPage, CLSID_OstrelUserDataPage},
+      {"通信設定", "フレーム制御", "ユーザデータ"});
+  ASSERT_EQ(made.size(), 3u);
 
   auto fieldValue = [](IPropertyPage* p, LONG id) {
-    ULONG n = 0;
-    p->GetFieldCount(&n);
-    for (ULONG i = 0; i < n; ++i) {
-      PROPPAGEFIELD f{};
-      p->GetField(i, &f);
-      if (f.id == id) return std::string(f.value);
-    }
-    return std::string("?");
+    const char* value = findPageField(p, id).value;
+    return std::string(value ? value : "?");
   };
   // Communication: the monitor and apply.
   IPropertyPage* comm = made[0].get();
