@@ -24,8 +24,9 @@ void pause(unsigned ms) { std::this_thread::sleep_for(std::chrono::milliseconds(
 }  // namespace
 
 std::string describeStatusChange(uint32_t mask) {
+  // The first record applies every field: no need to list them.
+  if (mask & rsGraphStatus::FirstRecordBit) return "first record, every field";
   std::string text;
-  if (mask & rsGraphStatus::FirstRecordBit) text = "first";
   for (int n = 0; n < rsGraphStatus::NumFields; ++n) {
     if (!(mask & (1u << n))) continue;
     if (!text.empty()) text += ", ";
@@ -119,6 +120,7 @@ void Morvane::handleStatusChange(uint32_t mask) {
     mxNotify::post(mxNotify::Notice, "Morvane: status change 0x%06x (%s): sender stopped, graph empty", mask,
                    describeStatusChange(mask).c_str());
   deliver(problems);
+  lastMask_.store(mask, std::memory_order_release);
   handled_.fetch_add(1, std::memory_order_acq_rel);
 }
 

@@ -105,6 +105,8 @@ class Morvane : public mxObject {
   rsGraphStatusReceiver* getListener() const { return listener_.get(); }
   // Status changes handled so far (each ends with the callback).
   uint32_t getHandledChanges() const { return handled_.load(std::memory_order_acquire); }
+  // The change mask of the last handled change.
+  uint32_t getLastChangeMask() const { return lastMask_.load(std::memory_order_acquire); }
 
  protected:
   ~Morvane() override;
@@ -127,10 +129,11 @@ class Morvane : public mxObject {
   void* callbackUser_ = nullptr;
   std::atomic<bool> senderRunning_{false};
   std::atomic<uint32_t> handled_{0};
+  std::atomic<uint32_t> lastMask_{0};
 
   ScreenGeometry screen_;  // used by timerProcess only (GUI thread)
 };
 
-// The text of a change mask: the names of the changed fields, "first" for
-// the first record ("running, focusDisplay").
+// The text of a change mask: the names of the changed fields
+// ("running, focusDisplay"), or "first record, every field".
 std::string describeStatusChange(uint32_t mask);
