@@ -3,7 +3,11 @@
 // engine in station 2 rebuilds its graph. After each record the graph is
 // read back through the process registry of graphs and the wrappers are
 // asked for their new values; the callback is counted.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <functional>
@@ -292,4 +296,144 @@ TEST_F(MorvaneStatus, EachFieldOfTheStatusReconfiguresAndRebuilds) {
       EXPECT_TRUE(sendAndExpectNothing(status.bytes()));
     }
   }
+}
+
+namespace {
+
+// Puts the engine on a known record (handled or already applied).
+void establish(const TestStatus& s, netlab::StationWorker& tx, TestStatusSender& sender, Morvane& engine) {
+  const uint32_t handled = engine.getHandledChanges();
+  const uint32_t frames = engine.getListener()->getFramesReceived();
+  tx.run([&] { sender.send(s.bytes()); });
+  waitFor([&] { return engine.getListener()->getFramesReceived() > frames; }, 3s);
+  waitFor([&] { return engine.getHandledChanges() > handled; }, 3s);
+}
+
+std::vector<std::string> problemsOf(const std::vector<Call>& calls, size_t from) {
+  std::vector<std::string> out;
+  for (size_t i = from; i < calls.size(); ++i)
+    if (calls[i].number == Morvane::kProblemNumber) out.push_back(calls[i].message);
+  return out;
+}
+
+}  // namespace
+
+TEST_F(MorvaneStatus, RecordsThatAreNotWholeAreCountedAndNeverApplied) {
+  TestStatus s;
+  establish(s, *tx_, *sender_, *engine_);
+  const uint32_t rejected = engine_->getListener()->getRejectedRecords();
+  std::vector<uint8_t> truncated = s.bytes();
+  truncated.pop_back();
+  TestStatus longText = s;
+  longText.mainVideoAddress.assign(1024, '9');
+  std::vector<uint8_t> lying = s.bytes();
+  lying[5] = 0xFF;  // the first text claims more bytes than there are
+  const std::vector<std::vector<uint8_t>> bad = {truncated, {1, 2, 3, 4, 5}, longText.bytes(), lying, {}};
+  for (const auto& b : bad) EXPECT_TRUE(sendAndExpectNothing(b)) << b.size() << " bytes";
+  EXPECT_EQ(engine_->getListener()->getRejectedRecords(), rejected + bad.size());
+  EXPECT_STREQ(engine_->getGraphManager()->videoClientMain()->getAddress().c_str(), "234.5.6.7");
+
+  // Datagrams that are no frames at all go nowhere either.
+  tx_->run([] {
+    int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(8930);
+    inet_pton(AF_INET, "234.5.6.7", &to.sin_addr);
+    uint8_t junk[1500];
+    for (int i = 0; i < 64; ++i) {
+      for (size_t j = 0; j < sizeof junk; ++j) junk[j] = uint8_t(i * 31 + j * 7);
+      sendto(fd, junk, size_t(1 + i * 23), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    }
+    close(fd);
+  });
+  // And a whole record still gets through afterwards.
+  s.mainVideoPort = 8390;
+  ASSERT_TRUE(sendAndWait(s.bytes()));
+  EXPECT_EQ(engine_->getLastChangeMask(), bit(rsGraphStatus::MainVideoPort));
+}
+
+TEST_F(MorvaneStatus, StatusChannelSettersReopenEvenForTheSameValue) {
+  TestStatus s;
+  establish(s, *tx_, *sender_, *engine_);
+  ASSERT_TRUE(rx_->call<bool>([] { return engine_->setStatusPort(8930); }));
+  EXPECT_TRUE(engine_->getListener()->isOpen());
+  // The stored record stays: the same record is no change, a different
+  // one only where it differs.
+  EXPECT_TRUE(sendAndExpectNothing(s.bytes()));
+  s.loupexMaskType = 3;
+  ASSERT_TRUE(sendAndWait(s.bytes()));
+  EXPECT_EQ(engine_->getLastChangeMask(), bit(rsGraphStatus::LoupexMaskType));
+
+  // A reopen that fails says false and leaves the listener closed.
+  EXPECT_FALSE(rx_->call<bool>([] { return engine_->setStatusAddress("not.an.address"); }));
+  EXPECT_FALSE(engine_->getListener()->isOpen());
+  EXPECT_TRUE(rx_->call<bool>([] { return engine_->setStatusAddress("234.5.6.7"); }));
+  EXPECT_TRUE(rx_->call<bool>([] { return engine_->setStatusTimeToLive(1); }));
+  EXPECT_TRUE(rx_->call<bool>([] { return engine_->setStatusIPv6InterfaceId(3); }));
+  EXPECT_EQ(engine_->getStatusIPv6InterfaceId(), 0);
+  s.loupexMaskType = 1;
+  ASSERT_TRUE(sendAndWait(s.bytes()));
+}
+
+int g_first = 0, g_second = 0;
+int firstCallback(const char*, int32_t, void*) { return ++g_first; }
+int secondCallback(const char*, int32_t, void* user) {
+  EXPECT_EQ(user, &g_second);
+  return ++g_second;
+}
+
+TEST_F(MorvaneStatus, ColoursSurviveRebuildsAndOnlyTheLastCallbackIsCalled) {
+  TestStatus s;
+  establish(s, *tx_, *sender_, *engine_);
+  rx_->run([] {
+    engine_->setPointerColor(0, 4);
+    engine_->setPointerColor(1, 3);
+    engine_->setPointerColor(2, 9);  // not a colour: kept
+    engine_->setCallback(firstCallback, nullptr);
+    engine_->setCallback(secondCallback, &g_second);
+  });
+  s.focusDisplay = 1;
+  ASSERT_TRUE(sendAndWait(s.bytes()));
+  engine_->setCallback(&MorvaneStatus::record, nullptr);
+  EXPECT_EQ(g_first, 0);
+  EXPECT_EQ(g_second, 1);
+  rsBlendorFilter* mixer = engine_->getGraphManager()->blendor();
+  ASSERT_EQ(mixer->getNumPointerInput(), 3u);
+  // What the mixer itself draws with, after a rebuild that made its
+  // pointer inputs anew.
+  EXPECT_EQ(mixer->getPointerColor(0), 4);
+  EXPECT_EQ(mixer->getPointerColor(1), 3);
+  EXPECT_EQ(mixer->getPointerColor(2), 7);
+  EXPECT_EQ(engine_->getPointerColor(2), 7);
+  rx_->run([] {
+    for (int i = 0; i < 3; ++i) engine_->setPointerColor(i, 7);
+  });
+}
+
+TEST_F(MorvaneStatus, AFailingPointerConnectionIsReportedAfterTheLockIsReleased) {
+  TestStatus s;
+  establish(s, *tx_, *sender_, *engine_);
+  rsIngrelFilter* p2 = engine_->getGraphManager()->pointerClient(1);
+  p2->setMediaType(0);  // a video stream cannot feed a pointer input
+  const size_t before = calls().size();
+  s.loupexMaskWidth = 96;
+  ASSERT_TRUE(sendAndWait(s.bytes()));
+  auto c = calls();
+  const auto problems = problemsOf(c, before);
+  ASSERT_FALSE(problems.empty());
+  EXPECT_EQ(problems.front(), "_pointerP2Client - _blendor");
+  for (const auto& p : problems) {
+    EXPECT_NE(p, "_pointerP1Client - _blendor");
+    EXPECT_NE(p, "VideoClientMain - Blendor");
+  }
+  for (size_t i = before; i < c.size(); ++i) EXPECT_TRUE(c[i].lockFree) << c[i].message;
+  EXPECT_EQ(c.back().message, "ResizeForm");
+  EXPECT_TRUE(engine_->getGraphManager()->isStarted());  // started all the same
+
+  p2->setMediaType(2);
+  const size_t again = calls().size();
+  s.loupexMaskWidth = 160;
+  ASSERT_TRUE(sendAndWait(s.bytes()));
+  EXPECT_TRUE(problemsOf(calls(), again).empty());
 }
