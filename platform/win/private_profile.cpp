@@ -119,9 +119,13 @@ bool writeAll(int fd, const std::string& image, off_t at) {
   return true;
 }
 
+// Waits for the advisory lock. A file system without locks counts as locked
+// (as before there were locks); other failures are reported.
 bool lockFile(int fd, int operation) {
-  while (::flock(fd, operation) != 0)
+  while (::flock(fd, operation) != 0) {
+    if (errno == ENOLCK || errno == EOPNOTSUPP) return true;
     if (errno != EINTR) return false;
+  }
   return true;
 }
 
