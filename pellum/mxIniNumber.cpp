@@ -45,7 +45,8 @@ std::optional<std::string> formatFloat(float value) {
   if (!std::isfinite(value)) return std::nullopt;
   // The largest float takes 39 digits before the point.
   char digits[64];
-  auto result = std::to_chars(digits, digits + sizeof digits, static_cast<double>(value), std::chars_format::fixed, 6);
+  auto result =
+      std::to_chars(digits, digits + sizeof digits, static_cast<double>(value), std::chars_format::fixed, 6);
   if (result.ec != std::errc()) return std::nullopt;
   return std::string(digits, result.ptr);
 }

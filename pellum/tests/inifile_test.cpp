@@ -289,7 +289,8 @@ TEST(mxIniFile, NumbersIgnoreTheProcessLocale) {
     ~RestoreC() { std::setlocale(LC_ALL, "C"); }
   } restore;
   ::setenv("LOCPATH", PELLUM_TEST_LOCALE_DIR, 1);
-  if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "de_DE.UTF-8 was not built in " PELLUM_TEST_LOCALE_DIR;
+  if (!std::setlocale(LC_ALL, "de_DE.UTF-8"))
+    GTEST_SKIP() << "de_DE.UTF-8 was not built in " PELLUM_TEST_LOCALE_DIR;
   char shown[32];
   std::snprintf(shown, sizeof shown, "%.2f", 1.25);
   EXPECT_STREQ(shown, "1,25");  // the locale is really in force
@@ -378,16 +379,17 @@ TEST(mxIniFile, ReadOnlyFolderRewritesTheFileInPlace) {
     ::chmod(dir.path().c_str(), 0555);
     struct stat was {};
     ::stat(path.c_str(), &was);
+    const std::string value = "a longer value than before";
     int code = runWithoutFolderRights([&] {
       mxIniFile ini(path.c_str());
-      bool ok = ini.writeString("S", "k", "a longer value than before") && ini.writeString("T", "n", "1");
-      bool back = std::string(ini.readString("S", "k", "").c_str()) == (ok ? "a longer value than before" : "old");
+      bool ok = ini.writeString("S", "k", value.c_str()) && ini.writeString("T", "n", "1");
+      bool back = ini.readString("S", "k", "?").c_str() == (ok ? value : "old");
       return back ? (ok ? 0 : 1) : 2;
     });
     ::chmod(dir.path().c_str(), 0700);
     if (code == 77) GTEST_SKIP() << "cannot drop to user 65534, so root would write the read-only folder";
     EXPECT_EQ(code, c.expect);
-    EXPECT_EQ(slurp(path), c.expect == 0 ? "; kept\n[S]\nk=a longer value than before\n\n[T]\nn=1\n" : before);
+    EXPECT_EQ(slurp(path), c.expect == 0 ? "; kept\n[S]\nk=" + value + "\n\n[T]\nn=1\n" : before);
     struct stat now {};
     ::stat(path.c_str(), &now);
     EXPECT_EQ(now.st_ino, was.st_ino);  // the same file, rewritten

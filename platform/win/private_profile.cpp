@@ -63,7 +63,9 @@ Line classify(std::string_view text) {
 // A UTF-8 byte-order mark, which editors elsewhere often put at the start.
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-bool startsWithByteOrderMark(std::string_view image) { return image.substr(0, kByteOrderMark.size()) == kByteOrderMark; }
+bool startsWithByteOrderMark(std::string_view image) {
+  return image.substr(0, kByteOrderMark.size()) == kByteOrderMark;
+}
 
 std::vector<Line> splitLines(std::string_view image) {
   if (startsWithByteOrderMark(image)) image.remove_prefix(kByteOrderMark.size());
