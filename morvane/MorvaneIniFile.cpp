@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "morvane/MorvaneEngine.h"
@@ -29,21 +30,39 @@ int codeOf(const char* const* names, int count, const mxString& name) {
 
 mxString colorKey(int index) { return mxString(("PointerColor" + std::to_string(index)).c_str()); }
 
-// All the writes of one save go into a scratch copy of the file; the copy
-// replaces the file only when every write succeeded.
+// All the writes of one save go into a scratch copy of the file beside it;
+// the copy replaces the file only when every write succeeded. The file a
+// symbolic link leads to is the one replaced. Where the folder cannot take
+// a scratch file (read-only folder, writable file), the keys are written
+// into the file itself, one by one, as the settings library does.
 class ScratchIni {
  public:
-  explicit ScratchIni(const std::string& path) : path_(path), scratch_(path + ".saving-" + std::to_string(getpid())) {
+  explicit ScratchIni(const std::string& path) : path_(path) {
     std::error_code ec;
-    if (std::filesystem::exists(path_, ec)) {
+    if (std::filesystem::is_symlink(path_, ec)) {
+      const auto target = std::filesystem::weakly_canonical(path_, ec);
+      if (!ec) path_ = target.string();
+    }
+    scratch_ = path_ + ".saving-" + std::to_string(getpid());
+    if (std::filesystem::exists(path_, ec))
       std::filesystem::copy_file(path_, scratch_, std::filesystem::copy_options::overwrite_existing, ec);
-      if (ec) fail("cannot copy", ec.message());
+    else
+      std::ofstream(scratch_, std::ios::binary | std::ios::trunc);
+    if (ec || !std::filesystem::exists(scratch_)) {
+      std::error_code e2;
+      if (std::filesystem::is_regular_file(path_, e2) && access(path_.c_str(), W_OK) == 0) {
+        direct_ = true;  // the folder is read-only, the file is not
+        ini_.setFilename(path_.c_str());
+      } else {
+        fail("cannot write beside it", ec ? ec.message() : "the folder cannot be written");
+      }
+      return;
     }
     ini_.setFilename(scratch_.c_str());
   }
   ~ScratchIni() {
     std::error_code ec;
-    if (!committed_) std::filesystem::remove(scratch_, ec);
+    if (!committed_ && !direct_) std::filesystem::remove(scratch_, ec);
   }
   ScratchIni(const ScratchIni&) = delete;
   ScratchIni& operator=(const ScratchIni&) = delete;
@@ -56,6 +75,7 @@ class ScratchIni {
   }
   bool commit() {
     if (!ok_) return false;
+    if (direct_) return true;
     std::error_code ec;
     std::filesystem::rename(scratch_, path_, ec);
     if (ec) {
@@ -76,6 +96,7 @@ class ScratchIni {
   std::string path_, scratch_;
   mxIniFile ini_;
   bool ok_ = true;
+  bool direct_ = false;
   bool committed_ = false;
 };
 

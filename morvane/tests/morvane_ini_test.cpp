@@ -164,4 +164,12 @@ TEST_F(MorvaneIni, WritesThatCannotSucceedSayFalseAndLeaveTheFile) {
   size_t files = 0;
   for (const auto& entry : std::filesystem::directory_iterator(dir_)) files += entry.is_regular_file();
   EXPECT_EQ(files, 1u);  // kept.ini only: no scratch copy remains
+
+  // Through a symbolic link the file it leads to is written; the link stays.
+  std::filesystem::create_symlink(path("kept.ini"), path("link.ini"));
+  MorvaneSetTracionPointerShape(2);
+  ASSERT_TRUE(MorvaneWriteIniFile(path("link.ini").c_str()));
+  EXPECT_TRUE(std::filesystem::is_symlink(path("link.ini")));
+  EXPECT_NE(readFile(path("kept.ini")).find("PointerShape=Circle\n"), std::string::npos);
+  MorvaneSetTracionPointerShape(0);
 }
