@@ -117,6 +117,7 @@ void MorvaneGraphManager::setStartValues() {
   videoClientMain_->setVideoResolution(Resolution_SQCIF);
   audioClient_->setAudioFormat(AudioFormat_PCM);
   audioClient_->setAudioFrequency(Frequency_44100);
+  audioClient_->setAudioBitCount(BitCount_16);
 }
 
 bool MorvaneGraphManager::initialize() {
@@ -404,6 +405,11 @@ void MorvaneGraphManager::applyStatus(const rsGraphStatus& s, uint32_t mask) {
     audioClient_->setAudioFormat(mp3 ? AudioFormat_MP3 : AudioFormat_PCM);
     audioDecoder_ = mp3 ? 1 : 0;
     audioClient_->setAudioFrequency(Frequency_44100);
+    // The client compares every received type with its own by all codes:
+    // an MP3 stream states no sample size (0 bits), PCM comes in 16 bits.
+    // Left at the client's default (16 bits) every MP3 sample would be
+    // refused as of another type, and no sound would ever play.
+    audioClient_->setAudioBitCount(mp3 ? BitCount_0 : BitCount_16);
   }
   if (bit(F::PointerAddress)) pointerFocusClient_->setAddress(s.pointerAddress);
   if (bit(F::PointerPort)) pointerFocusClient_->setPort(s.pointerPort);

@@ -186,6 +186,7 @@ TEST_F(MorvaneStatus, EachFieldOfTheStatusReconfiguresAndRebuilds) {
          EXPECT_EQ(m.videoClientMain()->getPort(), 8190);
          EXPECT_EQ(m.audioClient()->getAudioFormat(), 1);
          EXPECT_EQ(m.audioClient()->getAudioFrequency(), 4);
+         EXPECT_EQ(m.audioClient()->getAudioBitCount(), 2);
          EXPECT_EQ(m.getMainDecoder(), 0);
        }},
       {"main address", [](TestStatus& s) { s.mainVideoAddress = "234.5.6.8"; }, bit(F::MainVideoAddress), none,
@@ -210,6 +211,7 @@ TEST_F(MorvaneStatus, EachFieldOfTheStatusReconfiguresAndRebuilds) {
       {"audio MP3", [](TestStatus& s) { s.audioFormat = 0; }, bit(F::AudioFormat), noneMp3, noneMp3Links,
        [](MorvaneGraphManager& m) {
          EXPECT_EQ(m.audioClient()->getAudioFormat(), 0);
+         EXPECT_EQ(m.audioClient()->getAudioBitCount(), 0);  // as an MP3 stream states it
          EXPECT_EQ(m.getAudioDecoder(), 1);
        }},
       {"focus display Loupex", [](TestStatus& s) { s.focusDisplay = 1; }, bit(F::FocusDisplay), loupex, loupexLinks,
