@@ -97,10 +97,12 @@ class SendingStation {
       channel_ = nullptr;
     });
   }
-  bool start(const LabSenderConfig& config, std::string& problems) {
+  // statusGroup: the status channel's group (empty: the default one).
+  bool start(const LabSenderConfig& config, std::string& problems, const std::string& statusGroup = {}) {
     const bool ok = worker_.call<bool>([&] {
-      graph_ = new LabSender();
+      graph_ = new LabSender(config.group);
       channel_ = new TestStatusSender();
+      if (!statusGroup.empty()) channel_->setAddress(statusGroup.c_str());
       if (!graph_->initialize() || !channel_->open()) return false;
       return graph_->reconfigure(config);
     });
@@ -416,4 +418,29 @@ TEST_F(EndToEnd, PointersOfEachReceiverAndTheSoundReachTheOthers) {
   EXPECT_NEAR(toneFrequency(pcm, 44100), 1000.0, 20.0);
 
   EXPECT_EQ(a->stop(), 0) << a->output();
+}
+
+TEST_F(EndToEnd, OverIPv6) {
+  // Every group an IPv6 one: the sender's streams, its status channel and
+  // the receivers' pointer groups.
+  const std::string ini = dir_ + "/v6.ini";
+  std::ofstream(ini) << "[PointerP1Client]\nAddress=ff15::2:8200\n[PointerP2Client]\nAddress=ff15::2:8200\n"
+                        "[PointerP3Client]\nAddress=ff15::2:8200\n[PointerServer]\nAddress=ff15::2:8200\n"
+                        "[StatusReceiver]\nAddress=ff15::2:8930\nIPv6InterfaceId=2\n";
+  auto a = startReceiver(1, {"--ini", ini});
+  auto b = startReceiver(2, {"--ini", ini});
+  SendingStation sender(stations_[0]);
+  LabSenderConfig c;
+  c.group = "ff15::2:8190";
+  std::string problems;
+  ASSERT_TRUE(sender.start(c, problems, "ff15::2:8930")) << problems;
+  size_t atA = expectFollowing(*a, 0, "IPv6, None");
+  size_t atB = expectFollowing(*b, 0, "IPv6, None");
+  c.focusDisplay = 1;
+  EXPECT_TRUE(sender.reconfigure(c, problems)) << problems;
+  atA = expectFollowing(*a, atA, "IPv6, Loupex");
+  atB = expectFollowing(*b, atB, "IPv6, Loupex");
+  EXPECT_NE(a->output().find("listening for the sender's status on ff15::2:8930"), std::string::npos);
+  EXPECT_EQ(a->stop(), 0) << a->output();
+  EXPECT_EQ(b->stop(), 0) << b->output();
 }

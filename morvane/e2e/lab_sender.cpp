@@ -31,7 +31,7 @@ int capturePin(rsFilter* camera) { return static_cast<rsCaptureFilter*>(camera)-
 
 }  // namespace
 
-LabSender::LabSender() : rsGraphManager(0) {}
+LabSender::LabSender(const std::string& group) : rsGraphManager(0), group_(group) {}
 
 bool LabSender::initialize() {
   problems_.clear();
@@ -72,7 +72,7 @@ bool LabSender::initialize() {
   const uint16_t ports[] = {8190, 8191, 8192, 8193};
   int i = 0;
   for (rsOstrelFilter* s : {videoMain_.get(), videoSub_.get(), audio_.get(), pointer_.get()}) {
-    s->setAddress(config_.group.c_str());
+    s->setAddress(group_.c_str());
     s->setPort(ports[i++]);
     s->setTimeToLive(1);
     s->setMaximumTransmittingRate(104857600);

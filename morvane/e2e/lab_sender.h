@@ -35,14 +35,15 @@ struct LabSenderConfig {
   int baseFormat = 0;     // image compound: the whole picture (SQCIF)
   int additionalFormat = 1;  // image compound: the cut-out (QCIF)
   int zoomFormat = 2;        // the receivers' zoom output (CIF)
-  std::string group = "234.5.6.7";
+  std::string group = "234.5.6.7";  // of all four streams (fixed at creation)
 };
 
 class LabSender : public rsGraphManager {
   MX_OBJECT_DECLARE(LabSender, rsGraphManager)
 
  public:
-  LabSender();
+  // group: the multicast group of all four streams.
+  explicit LabSender(const std::string& group = "234.5.6.7");
   bool initialize() override;
   bool shutdown() override;
   bool buildGraph() override;
@@ -62,6 +63,7 @@ class LabSender : public rsGraphManager {
   bool connect(rsFilter* from, unsigned output, rsFilter* to, unsigned input);
   void add(std::initializer_list<rsFilter*> filters);
 
+  std::string group_;
   LabSenderConfig config_;
   mxObjectPtr<rsFilter> camera_, dvCamera_, dvDecoder_, encoder_, encoder2_, mp3_, microphone_;
   mxObjectPtr<rsFormatTransFilter> transMain_, transSub_;
