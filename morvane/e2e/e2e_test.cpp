@@ -76,14 +76,17 @@ bool parseSnapshot(const std::string& line, SnapshotLine& s) {
   return true;
 }
 
-bool isStatusChange(const std::string& line) { return line.find("Morvane: status change") != std::string::npos; }
+bool isStatusChange(const std::string& line) {
+  return line.find("Morvane: status change") != std::string::npos;
+}
 
 // The sending station: graph, status channel, and a status repeated every
 // half second as a sender's timer repeats it.
 class SendingStation {
  public:
   explicit SendingStation(const std::string& station)
-      : worker_(station, [] { CoInitialize(nullptr); }, [] { CoUninitialize(); }) {}
+      : worker_(
+            station, [] { CoInitialize(nullptr); }, [] { CoUninitialize(); }) {}
   ~SendingStation() {
     ticking_ = false;
     if (ticker_.joinable()) ticker_.join();
@@ -164,8 +167,10 @@ class EndToEnd : public ::testing::Test {
     dir_ = tmpl;
   }
   void TearDown() override {
-    if (!dir_.empty() && !HasFailure()) std::filesystem::remove_all(dir_);
-    else if (!dir_.empty()) std::printf("pictures kept in %s\n", dir_.c_str());
+    if (!dir_.empty() && !HasFailure())
+      std::filesystem::remove_all(dir_);
+    else if (!dir_.empty())
+      std::printf("pictures kept in %s\n", dir_.c_str());
   }
 
   // A receiver in station i, under an X server of its own (its pointer,
@@ -177,8 +182,9 @@ class EndToEnd : public ::testing::Test {
     args.insert(args.end(), extra.begin(), extra.end());
     displays_.push_back(std::make_unique<XvfbServer>());
     if (displays_.back()->display().empty()) ADD_FAILURE() << "no Xvfb for receiver " << i;
-    return std::make_unique<ReceiverProcess>(stations_[size_t(i)], MORVANE_RECEIVE, args,
-                                             std::vector<std::string>{"DISPLAY=" + displays_.back()->display()});
+    return std::make_unique<ReceiverProcess>(
+        stations_[size_t(i)], MORVANE_RECEIVE, args,
+        std::vector<std::string>{"DISPLAY=" + displays_.back()->display()});
   }
 
   // After line `from`: a status change, then `count` snapshots whose frame
@@ -192,11 +198,13 @@ class EndToEnd : public ::testing::Test {
     if (change < 0) return from;
     size_t at = size_t(change) + 1;
     if (!readable) {
-      static const std::regex re(R"(^morvane-receive: snapshot \S+ (\d+)x(\d+) rendered (\d+)( frame \d+)?$)");
+      static const std::regex re(
+          R"(^morvane-receive: snapshot \S+ (\d+)x(\d+) rendered (\d+)( frame \d+)?$)");
       unsigned long lastRendered = 0;
       for (int n = 0; n < count; ++n) {
         std::smatch m;
-        const long i = r.waitLine(at, [&](const std::string& l) { return std::regex_match(l, m, re); }, 15s);
+        const long i = r.waitLine(
+            at, [&](const std::string& l) { return std::regex_match(l, m, re); }, 15s);
         if (i < 0) {
           ADD_FAILURE() << what << ": pictures stopped coming\n" << r.output();
           return at;
@@ -214,7 +222,8 @@ class EndToEnd : public ::testing::Test {
     std::vector<SnapshotLine> shots;
     while (int(shots.size()) < count) {
       SnapshotLine s;
-      const long i = r.waitLine(at, [&](const std::string& l) { return parseSnapshot(l, s); }, 15s);
+      const long i = r.waitLine(
+          at, [&](const std::string& l) { return parseSnapshot(l, s); }, 15s);
       if (i < 0) {
         ADD_FAILURE() << what << ": only " << shots.size() << " pictures with frame numbers\n" << r.output();
         return at;
@@ -247,9 +256,13 @@ TEST_F(EndToEnd, ReceiversFollowTheSenderThroughEveryMode) {
   auto a = startReceiver(1);
   auto b = startReceiver(2);
   ASSERT_TRUE(a->started() && b->started());
-  ASSERT_GE(a->waitLine(0, [](const std::string& l) { return l.find("listening for") != std::string::npos; }, 20s), 0)
+  ASSERT_GE(a->waitLine(
+                0, [](const std::string& l) { return l.find("listening for") != std::string::npos; }, 20s),
+            0)
       << a->output();
-  ASSERT_GE(b->waitLine(0, [](const std::string& l) { return l.find("listening for") != std::string::npos; }, 20s), 0)
+  ASSERT_GE(b->waitLine(
+                0, [](const std::string& l) { return l.find("listening for") != std::string::npos; }, 20s),
+            0)
       << b->output();
 
   struct Scenario {
@@ -297,9 +310,10 @@ TEST_F(EndToEnd, ReceiversFollowTheSenderThroughEveryMode) {
   sender.stopGraph();
   for (ReceiverProcess* r : {a.get(), b.get()}) {
     const size_t from = r == a.get() ? atA : atB;
-    EXPECT_GE(r->waitLine(from, [](const std::string& l) { return l.find("sender stopped") != std::string::npos; },
-                          15s),
-              0)
+    EXPECT_GE(
+        r->waitLine(
+            from, [](const std::string& l) { return l.find("sender stopped") != std::string::npos; }, 15s),
+        0)
         << r->output();
   }
   atA = a->lineCount();
@@ -394,7 +408,8 @@ TEST_F(EndToEnd, PointersOfEachReceiverAndTheSoundReachTheOthers) {
   auto seesArrow = [&](ReceiverProcess& r, size_t& at, unsigned x, unsigned y, Rgb colour) {
     for (int tries = 0; tries < 20; ++tries) {
       SnapshotLine s;
-      const long i = r.waitLine(at, [&](const std::string& l) { return parseSnapshot(l, s); }, 10s);
+      const long i = r.waitLine(
+          at, [&](const std::string& l) { return parseSnapshot(l, s); }, 10s);
       if (i < 0) return false;
       at = size_t(i) + 1;
       if (arrowAt(s.path, x, y, colour)) return true;
