@@ -97,9 +97,13 @@ void PointerSampler::sendCommand() {
 }
 
 void PointerSampler::sample() {
-  std::lock_guard lock(stateMutex_);
   if (!source_) return;
-  const PointerReading r = source_->read();
+  PointerReading r;
+  {
+    std::lock_guard read(readMutex_);
+    r = source_->read();
+  }
+  std::lock_guard lock(stateMutex_);
   if (r.hasPosition) {
     current_.screenWidth = r.screenWidth;
     current_.screenHeight = r.screenHeight;
@@ -112,6 +116,10 @@ void PointerSampler::sample() {
     current_.buttons = static_cast<uint16_t>(r.buttons & 0x00ff);
     current_.wheel = r.wheel;
   }
+}
+
+void PointerSampler::interruptRead() {
+  if (source_) source_->interrupt();
 }
 
 void PointerSampler::compareAndCopy() {

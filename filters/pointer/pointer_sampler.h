@@ -2,7 +2,11 @@
 //
 // It keeps the current state (written by sampling and by the control
 // operations, under the state lock) and the last emitted record (written by
-// the emission, under the emission lock). A record is finished as soon as any
+// the emission, under the emission lock). The source is read outside the
+// state lock (under a lock of its own that no control operation takes) and
+// the reading copied in under it, so a window system that is slow or stops
+// answering never holds up a control operation; interruptRead() ends such a
+// read so that a streaming thread can be stopped. A record is finished as soon as any
 // field group changed since the previous record, and at the latest after
 // 500 ms, as a full refresh, so a late joiner has the whole state within half
 // a second.
@@ -69,6 +73,8 @@ class PointerSampler {
 
   // Sampling step: reads the source into the current state.
   void sample();
+  // Any thread: ends a read of the source blocked now (see PointerSource).
+  void interruptRead();
 
   // Emission. startStream() clears the emitted record's change flags (its
   // other contents stay between runs).
@@ -86,8 +92,9 @@ class PointerSampler {
   static uint64_t nowMs();
   void compareAndCopy();
 
-  mutable std::mutex stateMutex_;  // current state, interval, source
-  std::unique_ptr<PointerSource> source_;
+  std::mutex readMutex_;  // one read of the source at a time
+  const std::unique_ptr<PointerSource> source_;
+  mutable std::mutex stateMutex_;  // current state, interval
   POINTER_INFO current_;
   uint32_t intervalMs_ = kDefaultIntervalMs;
 

@@ -28,8 +28,13 @@ class PointerSource {
  public:
   virtual ~PointerSource() = default;
   // Reads the pointer now. Fields the source cannot deliver are flagged absent
-  // in the reading; the sampler then keeps their last known values.
+  // in the reading; the sampler then keeps their last known values. May
+  // block (a window system that stops answering); one thread at a time.
   virtual PointerReading read() = 0;
+  // Any thread: ends a read that is blocked now, which then reports no
+  // position; later reads work again. Sources that never block need not
+  // supply it.
+  virtual void interrupt() {}
 };
 
 }  // namespace pointing
