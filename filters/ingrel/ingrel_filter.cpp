@@ -230,6 +230,7 @@ void IngrelFilter::reconfigure(Change change) {
 
 HRESULT IngrelFilter::writeSettings(ByteWriter& out) {
   IngrelSettings s;
+  Guard f(lock_);  // the address, port and stored values change under it
   s.timestampReset = timestampReset_;
   s.x = x_;
   s.y = y_;

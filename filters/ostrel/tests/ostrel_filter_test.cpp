@@ -5,6 +5,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <set>
+#include <string>
 #include <thread>
 
 #include "filters/mediaclass/mediaclass.h"
@@ -478,4 +480,31 @@ TEST_F(Server, CountersRunOnAndSameAddressKeepsTheSocket) {
   const auto third = counts(s.delivered.load() + 3);
   EXPECT_LT(third.first, second.first);  // reopened: counted from zero
   EXPECT_EQ(third.second, third.first * perFrame);
+}
+
+// Saving the settings while another thread changes the address and the
+// user data: every saved address is one of those set, never a torn one (and, under
+// ThreadSanitizer, no unguarded read).
+TEST_F(Server, SettingsSaveWhileSettersChangeThem) {
+  const char* addresses[] = {"234.5.8.24", "ff15::abcd:1234"};
+  std::atomic<bool> done{false};
+  std::thread setter([&] {
+    uint8_t data[64] = {};
+    for (int i = 0; !done; ++i) {
+      control->SetAddress(addresses[i % 2]);
+      std::memset(data, 'a' + i % 2, sizeof data);
+      control->SetUserData(data);
+    }
+  });
+  std::set<std::string> seen;
+  for (int i = 0; i < 300; ++i) {
+    const std::vector<uint8_t> saved = save();
+    ASSERT_GT(saved.size(), 24u + 4 + 64 + 4);
+    const uint32_t length = saved[24 + 68] | saved[24 + 69] << 8;
+    ASSERT_LT(length, 16u);
+    seen.insert(std::string(reinterpret_cast<const char*>(&saved[24 + 72]), length));
+  }
+  done = true;
+  setter.join();
+  for (const std::string& a : seen) EXPECT_TRUE(a == addresses[0] || a == addresses[1] || a == "234.5.6.7") << a;
 }
