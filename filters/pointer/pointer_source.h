@@ -29,12 +29,9 @@ class PointerSource {
   virtual ~PointerSource() = default;
   // Reads the pointer now. Fields the source cannot deliver are flagged absent
   // in the reading; the sampler then keeps their last known values. May
-  // block (a window system that stops answering); one thread at a time.
+  // block (a window system that stops answering); the sampler calls it on
+  // a thread of its own.
   virtual PointerReading read() = 0;
-  // Any thread: ends a read that is blocked now, which then reports no
-  // position; later reads work again. Sources that never block need not
-  // supply it.
-  virtual void interrupt() {}
 };
 
 }  // namespace pointing

@@ -12,7 +12,6 @@
 #include <cstdlib>
 #include <mutex>
 #include <set>
-#include <utility>
 #include <vector>
 
 namespace pointing {
@@ -150,35 +149,6 @@ void X11PointerSource::say(const std::string& line) {
   if (log_) log_(line);
 }
 
-bool X11PointerSource::beginBlocking(int fd) {
-  std::lock_guard lock(blockingMutex_);
-  if (pending_) {
-    pending_ = false;
-    return false;
-  }
-  blockingFd_ = fd;
-  interrupted_ = false;
-  return true;
-}
-
-bool X11PointerSource::endBlocking() {
-  std::lock_guard lock(blockingMutex_);
-  blockingFd_ = -1;
-  return std::exchange(interrupted_, false);
-}
-
-void X11PointerSource::interrupt() {
-  std::lock_guard lock(blockingMutex_);
-  if (blockingFd_ < 0) {
-    pending_ = true;
-    return;
-  }
-  // The descriptor stays open (only the reader closes it, after
-  // endBlocking), so it cannot be another file's by now.
-  ::shutdown(blockingFd_, SHUT_RDWR);
-  interrupted_ = true;
-}
-
 bool X11PointerSource::open() {
   const auto now = std::chrono::steady_clock::now();
   if (now < nextAttempt_) return false;
@@ -186,11 +156,6 @@ bool X11PointerSource::open() {
 
   const char* name = displayName_.empty() ? nullptr : displayName_.c_str();
   std::unique_ptr<Display, DisplayCloser> display(XOpenDisplay(name));
-  if (display && !beginBlocking(ConnectionNumber(display.get()))) {
-    bury(display.release());  // closing through Xlib would wait for the server
-    nextAttempt_ = now;
-    return false;
-  }
   if (!display) {
     if (!toldNoDisplay_) {
       toldNoDisplay_ = true;
@@ -242,13 +207,7 @@ bool X11PointerSource::open() {
     if (state & Button2Mask) c->buttons |= 1u << 2;
   }
   XSync(display.get(), False);
-  const bool interrupted = endBlocking();
   if (c->lost) return false;
-  if (interrupted) {
-    bury(display.release());
-    nextAttempt_ = now;
-    return false;
-  }
 
   c->display = std::move(display);
   connection_ = std::move(c);
@@ -273,7 +232,6 @@ PointerReading X11PointerSource::read() {
   if (!connection_ && !open()) return reading;
   Connection& c = *connection_;
   Display* d = c.display.get();
-  if (!beginBlocking(ConnectionNumber(d))) return reading;
   if (serverClosed(d)) c.serverGone = true;
 
   Window rootReturn = 0, child = 0;
@@ -289,16 +247,12 @@ PointerReading X11PointerSource::read() {
     XNextEvent(d, &ev);
     c.handle(ev);
   }
-  // Interrupted: the socket is shut down whether or not the requests got
-  // through; open again at the next read, without a word.
-  const bool interrupted = endBlocking();
-  if (c.lost || c.serverGone || interrupted) {
-    if (!interrupted)
-      say("lost the connection to the X display; pointer records keep the last known position until it is back");
+  if (c.lost || c.serverGone) {
+    say("lost the connection to the X display; pointer records keep the last known position until it is back");
     if (!c.lost) bury(c.display.release());
     connection_.reset();
-    nextAttempt_ = std::chrono::steady_clock::now() + (interrupted ? std::chrono::seconds(0) : std::chrono::seconds(2));
-    if (!interrupted) toldNoDisplay_ = true;  // said why already
+    nextAttempt_ = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    toldNoDisplay_ = true;  // said why already
     return reading;
   }
 

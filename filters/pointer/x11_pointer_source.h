@@ -5,7 +5,6 @@
 
 #include <chrono>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "filters/pointer/pointer_source.h"
@@ -25,11 +24,6 @@ class X11PointerSource : public PointerSource {
   X11PointerSource& operator=(const X11PointerSource&) = delete;
 
   PointerReading read() override;
-  // Shuts the connection's socket down under a read that waits for the
-  // server, which then returns at once with no position; the source opens
-  // the display again on the next read, silently. Called while no read is
-  // under way, it makes the next read return at once instead.
-  void interrupt() override;
 
   bool isOpen() const;
   bool hasButtonDevice() const;
@@ -38,11 +32,6 @@ class X11PointerSource : public PointerSource {
   struct Connection;
   bool open();
   void say(const std::string& line);
-  // Around the requests of one read or open: false (and the pending
-  // interruption taken) when an interruption came while no read was under
-  // way; endBlocking says whether the socket was shut down meanwhile.
-  bool beginBlocking(int fd);
-  bool endBlocking();
 
   std::string displayName_;
   PointerLog log_;
@@ -50,11 +39,6 @@ class X11PointerSource : public PointerSource {
   std::chrono::steady_clock::time_point nextAttempt_{};
   bool toldNoDisplay_ = false;
   bool toldNoButtons_ = false;
-
-  std::mutex blockingMutex_;
-  int blockingFd_ = -1;       // the socket of the read under way, -1 between reads
-  bool interrupted_ = false;  // the socket was shut down under the read
-  bool pending_ = false;      // an interruption came between reads
 };
 
 }  // namespace pointing

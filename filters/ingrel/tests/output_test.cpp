@@ -324,9 +324,9 @@ TEST(ClientOutput, AddressPortAndTimeToLiveChangeWhileFramesArrive) {
   control->GetSocketOpen(&open);
   EXPECT_TRUE(receiving);
   EXPECT_TRUE(open);
-  uint32_t frames = 0;
-  control->GetFramesReceived(&frames);
-  EXPECT_GT(frames, 20u);
+  uint32_t packets = 0;
+  control->GetPacketsReceived(&packets);
+  EXPECT_GE(packets, 20u);  // counted since the last reopen: one datagram per record
   done = true;
   sender.join();
   g.release();
