@@ -108,6 +108,10 @@ TEST(ClientOutput, FillersOfEveryOutputTypeThroughThePin) {
        {{picture, "SD-"}, {picture, "SD-"}}},
       {"RGB24 before any", MediaKind_Video, VideoFormat_RGB24, Resolution_SQCIF, false,
        {{Bytes(picture.size(), 0), "SDP"}, {Bytes(picture.size(), 0), "SDP"}}},
+      {"RGB555 before any", MediaKind_Video, VideoFormat_RGB555, Resolution_SQCIF, false,
+       {{Bytes(128 * 96 * 2, 0), "SDP"}}},
+      {"dvsd after a sample", MediaKind_Video, VideoFormat_DVSD, Resolution_SQCIF, true,
+       {{picture, "SD-"}, {picture, "SD-"}}},
   };
   std::vector<std::unique_ptr<Lane>> lanes;
   for (size_t i = 0; i < rows.size(); ++i) {
@@ -134,7 +138,7 @@ TEST(ClientOutput, FillersOfEveryOutputTypeThroughThePin) {
     if (!rows[i].withSample) continue;
     Sender tx("234.5.8.40", static_cast<uint16_t>(9500 + i));
     const MediaType mt = typeOf(rows[i].kind, rows[i].format, rows[i].resolution);
-    const uint32_t length = rows[i].kind == MediaKind_Pointer ? 71 : rows[i].format == VideoFormat_RGB24 ? 36864 : 900;
+    const uint32_t length = rows[i].kind == MediaKind_Pointer ? 71 : rows[i].format == VideoFormat_MPEG4v2 ? 900 : 36864;
     tx.send(record(mt, 0, length, 0x5A, -1, 4444));
   }
   std::this_thread::sleep_for(milliseconds(6600));
