@@ -51,11 +51,14 @@ bool Morvane::initialize(OAHWND owner) {
     return false;
   }
   comStarted_ = true;
-  graph_ = new MorvaneGraphManager(owner);
-  if (!graph_->initialize()) {
+  mxObjectPtr<MorvaneGraphManager> graph = new MorvaneGraphManager(owner);
+  if (!graph->initialize()) {
+    // It has released what it made; the engine keeps no half-made graph,
+    // so that every later call answers its default.
     mxNotify::post(mxNotify::Error, "Morvane: the receiver graph cannot be set up");
     return false;
   }
+  graph_ = graph;
   listener_ = new rsGraphStatusReceiver(&Morvane::statusChanged, this);
   if (!listener_->open())
     mxNotify::post(mxNotify::Error, "Morvane: the status listener cannot be opened on %s port %u",

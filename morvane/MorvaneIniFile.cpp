@@ -133,6 +133,10 @@ int morvaneShapeCode(const mxString& name) {
 
 bool writeMorvaneIniFile(Morvane& e, const char* path) {
   if (!path || !*path) return false;
+  if (!e.isReady()) {  // no filters to read the values from: keep the file
+    mxNotify::post(mxNotify::Warn, "Morvane: settings file %s not written: the engine did not start", path);
+    return false;
+  }
   ScratchIni ini(path);
   for (int i = 0; i < 3; ++i) {
     ini.text(kClientSections[i], "Address", e.getPointerClientAddress(i));
@@ -168,7 +172,7 @@ bool writeMorvaneIniFile(Morvane& e, const char* path) {
 }
 
 bool readMorvaneIniFile(Morvane& e, const char* path) {
-  if (!path || !*path) return false;
+  if (!path || !*path || !e.isReady()) return false;
   const mxIniFile ini{mxString(path)};
   for (int i = 0; i < 3; ++i) {
     const char* s = kClientSections[i];
