@@ -442,7 +442,8 @@ TEST_F(EndToEnd, OverIPv6) {
   std::ofstream(ini) << "[PointerP1Client]\nAddress=ff15::2:8200\n[PointerP2Client]\nAddress=ff15::2:8200\n"
                         "[PointerP3Client]\nAddress=ff15::2:8200\n[PointerServer]\nAddress=ff15::2:8200\n"
                         "[StatusReceiver]\nAddress=ff15::2:8930\nIPv6InterfaceId=2\n";
-  auto a = startReceiver(1, {"--ini", ini});
+  // Receiver 1 shows the picture in a window of its own.
+  auto a = startReceiver(1, {"--ini", ini, "--window"});
   auto b = startReceiver(2, {"--ini", ini});
   SendingStation sender(stations_[0]);
   LabSenderConfig c;
