@@ -198,6 +198,10 @@ TEST_F(MorvaneStatus, EachFieldOfTheStatusReconfiguresAndRebuilds) {
          EXPECT_EQ(m.audioClient()->getAudioFrequency(), 4);
          EXPECT_EQ(m.audioClient()->getAudioBitCount(), 2);
          EXPECT_EQ(m.getMainDecoder(), 0);
+         // The video window: a clipping child of the owner, shown, no auto-show.
+         EXPECT_EQ(m.getVideoWindowStyle(), 0x46000000L);
+         EXPECT_TRUE(m.getVideoWindowVisible());
+         EXPECT_FALSE(m.getVideoWindowAutoShow());
        }},
       {"main address", [](TestStatus& s) { s.mainVideoAddress = "234.5.6.8"; }, bit(F::MainVideoAddress),
        none, noneLinks,
