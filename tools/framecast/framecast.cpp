@@ -135,10 +135,10 @@ int receive(const Options& o) {
   const uint32_t rate = receiver.getReceiveRate(), frameRate = receiver.getFrameRate();
   std::printf(
       "frames received %u\nfragments received %u\ndropped frames %u\ndropped fragments %u\n"
-      "refused frames %u\nlate headers %u\ninvalid fragments %u\nforeign fragments %u\ninvalid datagrams %u\n"
+      "refused frames %u\nduplicate frames %u\ninvalid fragments %u\nforeign fragments %u\ninvalid datagrams %u\n"
       "kernel dropped datagrams %u\npacket size %u\nreceive rate %u bit/s\nframe rate %u frames/s\n",
       receiver.getFramesReceived(), receiver.getFragmentsReceived(), receiver.getDroppedFrames(),
-      receiver.getDroppedFragments(), receiver.getRefusedFrames(), receiver.getLateHeaders(),
+      receiver.getDroppedFragments(), receiver.getRefusedFrames(), receiver.getDuplicateFrames(),
       receiver.getInvalidFragments(), receiver.getForeignFragments(), receiver.getInvalidDatagrams(),
       receiver.getKernelDroppedDatagrams(), receiver.getPacketSize(), rate, frameRate);
   receiver.close();
