@@ -1,6 +1,9 @@
 #include "koBase/koMulticastReceiver.h"
 
 #include <sched.h>
+
+#include <cerrno>
+#include <cstring>
 #define XXH_INLINE_ALL
 #include <xxhash.h>
 
@@ -16,7 +19,7 @@ void koMulticastReceiver::resetStatistics() {
   _byteRate.reset();
   _frameRate.reset();
   for (auto* v : {&_packetSize, &_framesReceived, &_fragmentsReceived, &_droppedFrames, &_droppedFragments,
-                  &_refusedFrames, &_duplicateFrames, &_headerlessFrames, &_invalidFragments, &_foreignFragments,
+                  &_refusedFrames, &_duplicateFrames, &_receiveErrors, &_headerlessFrames, &_invalidFragments, &_foreignFragments,
                   &_invalidDatagrams})
     v->store(0, std::memory_order_relaxed);
   {
@@ -87,6 +90,8 @@ void koMulticastReceiver::receiveLoop() {
   // One datagram at a time, whatever its size: the largest valid one is a
   // fragment of the largest packet size.
   auto buffer = std::make_unique<uint8_t[]>(koFrame::kMaxPacketSize);
+  uint32_t failures = 0;  // in a row
+  bool reported = false;
   while (_running.load()) {
     uint32_t length = 0;
     // In the middle of a frame more fragments are on their way: let a few
@@ -94,10 +99,26 @@ void koMulticastReceiver::receiveLoop() {
     const uint32_t linger = _assembler.isStarted() ? kMidFrameLinger : 0;
     const int r = _socket->receiveDatagram(buffer.get(), koFrame::kMaxPacketSize, &length, linger);
     if (r == -1) continue;  // cancelled: the loop condition decides
-    if (r != 1) {
-      if (length > koFrame::kMaxPacketSize) bump(_invalidDatagrams);
+    if (r == 0 && length > koFrame::kMaxPacketSize) {
+      bump(_invalidDatagrams);  // consumed and refused
       continue;
     }
+    if (r != 1) {
+      // The socket itself fails, and would fail again at once: wait before
+      // the next try, longer each time, and say so once per opening. Closing
+      // still ends the wait at once.
+      const int error = errno;
+      bump(_receiveErrors);
+      if (!reported)
+        ko::log(ko::LogLevel::Error, "multicast receiver %s port %u: receiving fails (%s); retrying with pauses",
+                _address.c_str(), _port, std::strerror(error));
+      reported = true;
+      const uint32_t pause = failures < 9 ? 1u << failures : kMaxRetryPause;
+      ++failures;
+      _socket->pauseReceive(pause < kMaxRetryPause ? pause : kMaxRetryPause);
+      continue;
+    }
+    failures = 0;
     processDatagram(buffer.get(), length);
   }
 }

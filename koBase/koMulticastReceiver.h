@@ -71,6 +71,8 @@ class koMulticastReceiver {
   // being assembled before it blocks: fewer wake-ups for large frames, at
   // most this much more latency. The socket buffer holds far longer.
   static constexpr uint32_t kMidFrameLinger = 100;
+  // Longest pause, in milliseconds, between tries of a socket that fails.
+  static constexpr uint32_t kMaxRetryPause = 500;
 
   koMulticastReceiver();
   ~koMulticastReceiver();
@@ -125,6 +127,8 @@ class koMulticastReceiver {
   uint32_t getForeignFragments() const { return load(_foreignFragments); }
   // Datagrams neither a header nor a fragment of the expected size.
   uint32_t getInvalidDatagrams() const { return load(_invalidDatagrams); }
+  // Receives that failed in the socket itself (not a stray datagram).
+  uint32_t getReceiveErrors() const { return load(_receiveErrors); }
   // Datagrams the kernel dropped for a full receive buffer.
   uint32_t getKernelDroppedDatagrams() const;
   void resetStatistics();
@@ -194,6 +198,7 @@ class koMulticastReceiver {
   std::atomic<uint32_t> _droppedFragments{0};
   std::atomic<uint32_t> _refusedFrames{0};
   std::atomic<uint32_t> _duplicateFrames{0};
+  std::atomic<uint32_t> _receiveErrors{0};
   std::atomic<uint32_t> _headerlessFrames{0};
   std::atomic<uint32_t> _invalidFragments{0};
   std::atomic<uint32_t> _foreignFragments{0};

@@ -2,8 +2,12 @@
 // sockets: fragments against bytes built here by hand, and the receiver's
 // counters for repeats, losses and hostile input.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -489,4 +493,38 @@ TEST(Reading, AnUnusableHeaderIsIgnoredLikeANonHeader) {
     EXPECT_EQ(feed.receiver.getRefusedFrames(), 1u);
     EXPECT_EQ(feed.receiver.getDroppedFrames(), 0u);
   }
+}
+
+TEST(Reading, AFrameThatDoesNotFitInMemoryIsRefusedAndTheNextIsTaken) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "the sanitizers reserve more address space than the limit this test sets";
+#else
+  // In a child whose address space is limited to what it uses now and
+  // 256 MiB more: a 900 MB frame cannot be held.
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    long pages = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+      if (std::fscanf(f, "%ld", &pages) != 1) pages = 0;
+      std::fclose(f);
+    }
+    const rlim_t limit = static_cast<rlim_t>(pages) * sysconf(_SC_PAGESIZE) + (256u << 20);
+    const rlimit r{limit, limit};
+    if (pages == 0 || setrlimit(RLIMIT_AS, &r) != 0) _exit(2);
+    Feed feed;
+    feed.receiver.setMaxFrameLength(1u << 30);
+    const Bytes small = pattern(1500, 3);
+    sendFrame(feed, 1, small);
+    feed(header(2, 900000000u, 8192, 110308));
+    feed(fragment(8192, 2, 110308, 0, 0, pattern(8159), 0));
+    sendFrame(feed, 3, small);
+    const auto& r2 = feed.receiver;
+    _exit(feed.got.frames.size() == 2 && r2.getRefusedFrames() == 1 && r2.getFramesReceived() == 2 ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << "the child died of signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+#endif
 }

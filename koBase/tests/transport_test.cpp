@@ -1,14 +1,21 @@
 // Frames over real sockets in the lab: the datagrams on the wire byte for
 // byte, frames end to end over IPv4 and IPv6 with their counters, forged
-// datagrams on the group, and closing a receiver whose thread is blocked.
+// datagrams on the group, closing a receiver whose thread is blocked, a
+// sender that starts again, senders taking turns on one group, and a socket
+// that keeps failing.
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <thread>
 
+#include "koBase/koLog.h"
 #include "koBase/koMulticastReceiver.h"
 #include "koBase/koMulticastSender.h"
 #include "netlab.h"
@@ -301,4 +308,34 @@ TEST(Transport, InterleavedSendersOnOneGroupAreAllReceived) {
         }
       l.expectExactly(sent, 1);
     }
+}
+
+TEST(Transport, AFailingSocketIsRetriedWithPausesAndReportedOnce) {
+  NETLAB_REQUIRE();
+  std::atomic<int> reports{0};
+  ko::setLogSink(
+      [](ko::LogLevel, const char* message, void* count) {
+        if (std::strstr(message, "receiving fails")) ++*static_cast<std::atomic<int>*>(count);
+      },
+      &reports);
+  koMulticastReceiver receiver;
+  receiver.setAddress("234.5.7.7");
+  receiver.setPort(9208);
+  ASSERT_TRUE(receiver.open());
+  // The descriptor stops being a socket: every receive now fails at once.
+  const int null = ::open("/dev/null", O_RDONLY);
+  ASSERT_GE(null, 0);
+  ASSERT_GE(dup2(null, receiver.getSocket()->getHandle()), 0);
+  ::close(null);
+  // A datagram wakes the thread from its wait on the socket it replaced.
+  wire::RawGroup poke("234.5.7.7", 9208, false);
+  poke.send(wire::pattern(10, 1));
+  std::this_thread::sleep_for(milliseconds(400));
+  // Pauses of 1, 2, 4 ... ms: about nine tries in that time, not millions.
+  const uint32_t errors = receiver.getReceiveErrors();
+  EXPECT_GE(errors, 1u);
+  EXPECT_LE(errors, 20u);
+  EXPECT_EQ(reports.load(), 1);
+  EXPECT_TRUE(receiver.close());  // the pause ends at once
+  ko::setLogSink(nullptr, nullptr);
 }

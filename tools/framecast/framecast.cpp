@@ -5,7 +5,9 @@
 //                     [--max-frame BYTES]
 //     Joins the group and writes each complete frame to DIR/frame-NNNNNN.bin
 //     (or prints its length and first bytes), until N frames, SECONDS or
-//     Ctrl-C; then prints the receiver's counters.
+//     Ctrl-C; then prints the receiver's counters. --max-frame is 1 byte to
+//     1 GiB (16 MiB by default); a frame announced larger than memory
+//     allows is refused, with one line on standard error.
 //
 //   framecast send --group ADDR --port N [--interface IF] [--packet-size N]
 //                  [--repeat N] [--rate BITS_PER_S] [--ttl N]
@@ -37,6 +39,10 @@
 #include "koBase/koMulticastSender.h"
 
 namespace {
+
+// The largest frame a receiver may be asked to hold (--max-frame): its
+// buffer is allocated whole when such a frame is announced.
+constexpr unsigned long long kMaxFrameLimit = 1ull << 30;
 
 std::atomic<bool> g_interrupted{false};
 void onSignal(int) { g_interrupted = true; }
@@ -203,7 +209,7 @@ int main(int argc, char** argv) {
   if (o.mode != "receive" && o.mode != "send") return usage(("unknown mode \"" + o.mode + "\"").c_str());
   const std::map<std::string, unsigned long long> limits = {
       {"port", 65535},       {"count", ~0ull},   {"time", 1ull << 32}, {"buffer", 0x7FFFFFFF},
-      {"max-frame", 0xFFFFFFFFull}, {"packet-size", 0xFFFFFFFFull}, {"repeat", 0xFFFFFFFFull},
+      {"max-frame", kMaxFrameLimit}, {"packet-size", 0xFFFFFFFFull}, {"repeat", 0xFFFFFFFFull},
       {"rate", 0xFFFFFFFFull}, {"ttl", 255},     {"interval", 3600000}, {"loop", ~0ull}};
   const std::map<std::string, bool> receiveOnly = {{"out", true}, {"count", true}, {"time", true},
                                                    {"buffer", true}, {"max-frame", true}};
@@ -239,7 +245,7 @@ int main(int argc, char** argv) {
       o.out = value;
     } else {
       unsigned long long n = 0;
-      if (!parseNumber(value, limits.at(name), &n) || (name == "port" && n == 0))
+      if (!parseNumber(value, limits.at(name), &n) || ((name == "port" || name == "max-frame") && n == 0))
         return usage(("bad value \"" + value + "\" for --" + name).c_str());
       o.numbers[name] = n;
     }
