@@ -16,6 +16,7 @@ koMulticastReceiver::~koMulticastReceiver() {
 }
 
 void koMulticastReceiver::resetStatistics() {
+  _statisticsEpoch.fetch_add(1, std::memory_order_relaxed);
   _byteRate.reset();
   _frameRate.reset();
   for (auto* v : {&_packetSize, &_framesReceived, &_fragmentsReceived, &_droppedFrames, &_droppedFragments,
@@ -168,7 +169,7 @@ void koMulticastReceiver::countLost(const FrameId& id, uint32_t missing) {
     if (_lost[i].id == id) return;
   bump(_droppedFrames);
   bump(_droppedFragments, missing);
-  _lost[_lostNext] = {id, missing};
+  _lost[_lostNext] = {id, missing, _statisticsEpoch.load(std::memory_order_relaxed)};
   _lostNext = (_lostNext + 1) % kRecentFrames;
   if (_lostCount < kRecentFrames) ++_lostCount;
 }
@@ -176,11 +177,21 @@ void koMulticastReceiver::countLost(const FrameId& id, uint32_t missing) {
 void koMulticastReceiver::reviveLost(const FrameId& id) {
   for (uint32_t i = 0; i < _lostCount; ++i)
     if (_lost[i].id == id) {
-      _droppedFrames.fetch_sub(1, std::memory_order_relaxed);
-      _droppedFragments.fetch_sub(_lost[i].missing, std::memory_order_relaxed);
+      // Only what was counted since the statistics were last reset, and
+      // never below 0 should a reset come in between.
+      if (_lost[i].epoch == _statisticsEpoch.load(std::memory_order_relaxed)) {
+        takeBack(_droppedFrames, 1);
+        takeBack(_droppedFragments, _lost[i].missing);
+      }
       _lost[i].id.fragmentCount = 0;  // no frame has count 0 and fragments
       return;
     }
+}
+
+void koMulticastReceiver::takeBack(std::atomic<uint32_t>& v, uint32_t n) {
+  uint32_t current = v.load(std::memory_order_relaxed);
+  while (!v.compare_exchange_weak(current, current > n ? current - n : 0, std::memory_order_relaxed)) {
+  }
 }
 
 void koMulticastReceiver::dropCurrent() {

@@ -157,6 +157,7 @@ class koMulticastReceiver {
   struct Lost {
     FrameId id;
     uint32_t missing;  // fragments counted as dropped with it
+    uint32_t epoch;    // of the statistics it was counted in
   };
   FrameId currentId() const;
   const Recent* findRecent(const FrameId& id) const;
@@ -167,6 +168,7 @@ class koMulticastReceiver {
   bool startFromFragment(const koFrame::FragmentHeader& fragment, uint32_t length);
   static uint32_t load(const std::atomic<uint32_t>& v) { return v.load(std::memory_order_relaxed); }
   static void bump(std::atomic<uint32_t>& v, uint32_t n = 1) { v.fetch_add(n, std::memory_order_relaxed); }
+  static void takeBack(std::atomic<uint32_t>& v, uint32_t n);
 
   std::unique_ptr<koMulticastSocket> _socket;
   mutable std::mutex _socketLock;  // the socket against statistics readers
@@ -199,6 +201,7 @@ class koMulticastReceiver {
   std::atomic<uint32_t> _refusedFrames{0};
   std::atomic<uint32_t> _duplicateFrames{0};
   std::atomic<uint32_t> _receiveErrors{0};
+  std::atomic<uint32_t> _statisticsEpoch{0};  // one more at each reset
   std::atomic<uint32_t> _headerlessFrames{0};
   std::atomic<uint32_t> _invalidFragments{0};
   std::atomic<uint32_t> _foreignFragments{0};

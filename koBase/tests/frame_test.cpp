@@ -528,3 +528,25 @@ TEST(Reading, AFrameThatDoesNotFitInMemoryIsRefusedAndTheNextIsTaken) {
   EXPECT_EQ(WEXITSTATUS(status), 0);
 #endif
 }
+
+TEST(Reading, AFrameEndedByAnOvertakenHeaderCountsOnce) {
+  // Frame 5's header overtook frame 4's: 4's header ends 5 (dropped), and
+  // 5's repetitions rebuild it after 4. In the end both are received and
+  // nothing is dropped, also when the counters are reset in between.
+  for (bool reset : {false, true}) {
+    SCOPED_TRACE(reset);
+    Feed feed;
+    auto& r = feed.receiver;
+    const Bytes four = frameOf(0, 4, 1500), five = frameOf(0, 5, 2500);
+    feed(header(5, 2500, 1024, 3));
+    feed(fragment(1024, 5, 3, 0, 0, slice(five, 0, 991), 0));
+    sendFrame(feed, 4, four);
+    EXPECT_EQ(r.getDroppedFrames(), 1u);
+    if (reset) r.resetStatistics();
+    for (uint32_t i = 0; i < 3; ++i) feed(fragment(1024, 5, 3, i, i * 991, slice(five, i * 991, i < 2 ? 991 : 518), i == 2));
+    EXPECT_EQ(tags(feed.got.frames), tags({four, five}));
+    EXPECT_EQ(r.getFramesReceived(), reset ? 1u : 2u);
+    EXPECT_EQ(r.getDroppedFrames(), 0u);
+    EXPECT_EQ(r.getDroppedFragments(), 0u);
+  }
+}
