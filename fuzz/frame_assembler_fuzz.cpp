@@ -80,7 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   // Every finished frame is counted at most once as received, dropped or a
   // copy, and a count taken back never goes below 0.
-  if (uint64_t{receiver.getFramesReceived()} + receiver.getDroppedFrames() + receiver.getDuplicateFrames() > 512 ||
+  if (uint64_t{receiver.getFramesReceived()} + receiver.getDroppedFrames() + receiver.getDuplicateFrames() >
+          512 ||
       receiver.getDroppedFragments() > 512u * 4096u)
     std::abort();
   return 0;

@@ -9,7 +9,8 @@ koFrameAssembler::~koFrameAssembler() { delete[] _buffer; }
 
 bool koFrameAssembler::isUsable(const koFrame::FrameHeader& h) const {
   return h.packetSize >= koFrame::kMinPacketSize && h.packetSize <= koFrame::kMaxPacketSize &&
-         h.frameLength <= _maxFrameLength && koFrame::fragmentCountFor(h.frameLength, h.packetSize) == h.fragmentCount;
+         h.frameLength <= _maxFrameLength &&
+         koFrame::fragmentCountFor(h.frameLength, h.packetSize) == h.fragmentCount;
 }
 
 bool koFrameAssembler::start(const koFrame::FrameHeader& h) {

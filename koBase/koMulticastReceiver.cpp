@@ -2,6 +2,7 @@
 
 #include <sched.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #define XXH_INLINE_ALL
@@ -20,8 +21,8 @@ void koMulticastReceiver::resetStatistics() {
   _byteRate.reset();
   _frameRate.reset();
   for (auto* v : {&_packetSize, &_framesReceived, &_fragmentsReceived, &_droppedFrames, &_droppedFragments,
-                  &_refusedFrames, &_duplicateFrames, &_receiveErrors, &_headerlessFrames, &_invalidFragments, &_foreignFragments,
-                  &_invalidDatagrams})
+                  &_refusedFrames, &_duplicateFrames, &_receiveErrors, &_headerlessFrames, &_invalidFragments,
+                  &_foreignFragments, &_invalidDatagrams})
     v->store(0, std::memory_order_relaxed);
   {
     std::lock_guard guard(_socketLock);
@@ -111,12 +112,12 @@ void koMulticastReceiver::receiveLoop() {
       const int error = errno;
       bump(_receiveErrors);
       if (!reported)
-        ko::log(ko::LogLevel::Error, "multicast receiver %s port %u: receiving fails (%s); retrying with pauses",
-                _address.c_str(), _port, std::strerror(error));
+        ko::log(ko::LogLevel::Error,
+                "multicast receiver %s port %u: receiving fails (%s); retrying with pauses", _address.c_str(),
+                _port, std::strerror(error));
       reported = true;
-      const uint32_t pause = failures < 9 ? 1u << failures : kMaxRetryPause;
+      _socket->pauseReceive(std::min(1u << std::min(failures, 9u), kMaxRetryPause));
       ++failures;
-      _socket->pauseReceive(pause < kMaxRetryPause ? pause : kMaxRetryPause);
       continue;
     }
     failures = 0;
@@ -241,13 +242,14 @@ void koMulticastReceiver::processDatagram(const uint8_t* datagram, uint32_t leng
     // once, and what came before is not mixed in. Any other header ends the
     // frame in progress, counted as dropped if incomplete; the new frame is
     // taken at once.
-    const bool again =
-        _assembler.isStarted() && currentId() == FrameId{header.frameNumber, header.packetSize, header.fragmentCount};
+    const bool again = _assembler.isStarted() &&
+                       currentId() == FrameId{header.frameNumber, header.packetSize, header.fragmentCount};
     if (_assembler.isStarted() && !again) dropCurrent();
     if (!_assembler.start(header)) {
       if (!_memoryShort)
-        ko::log(ko::LogLevel::Warn, "multicast receiver %s port %u: no memory for a frame of %u bytes; refused",
-                _address.c_str(), _port, header.frameLength);
+        ko::log(ko::LogLevel::Warn,
+                "multicast receiver %s port %u: no memory for a frame of %u bytes; refused", _address.c_str(),
+                _port, header.frameLength);
       _memoryShort = true;
       if (again) dropCurrent();
       bump(_refusedFrames);
@@ -264,8 +266,8 @@ void koMulticastReceiver::processDatagram(const uint8_t* datagram, uint32_t leng
   }
   // A copy of a frame delivered lately (see countLost) gives way to a
   // fragment of a frame ahead of it.
-  if (_assembler.isStarted() && fragment.frameNumber != _assembler.getFrameNumber() && findRecent(currentId()) &&
-      isNewer(fragment.frameNumber))
+  if (_assembler.isStarted() && fragment.frameNumber != _assembler.getFrameNumber() &&
+      findRecent(currentId()) && isNewer(fragment.frameNumber))
     dropCurrent();
   // Between frames: repetitions of frames already taken are skipped; a
   // fragment of a frame ahead of the last one announced means its header was

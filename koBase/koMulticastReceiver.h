@@ -184,9 +184,9 @@ class koMulticastReceiver {
   void* _user = nullptr;
   koFrameAssembler _assembler;
   bool _haveLastFrame = false;
-  uint32_t _lastFrameNumber = 0;  // of the frame last announced or started
+  uint32_t _lastFrameNumber = 0;       // of the frame last announced or started
   Recent _recent[kRecentFrames] = {};  // the frames last delivered
-  Lost _lost[kRecentFrames] = {};  // the frames last counted as dropped
+  Lost _lost[kRecentFrames] = {};      // the frames last counted as dropped
   uint32_t _lostCount = 0, _lostNext = 0;
   uint32_t _recentCount = 0, _recentNext = 0;
   bool _memoryShort = false;  // said once in the log

@@ -11,11 +11,11 @@
 #include <time.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 
 #include "koBase/koLog.h"
 
@@ -390,7 +390,8 @@ int koMulticastSocket::receiveDatagram(void* buffer, uint32_t capacity, uint32_t
 int koMulticastSocket::pauseReceive(uint32_t ms) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
   for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
     if (left.count() <= 0) return 1;
     pollfd timer{_receiveCancel.fd(), POLLIN, 0};
     // Without a cancel timer (all names taken) this is a plain sleep.

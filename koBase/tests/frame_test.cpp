@@ -402,24 +402,30 @@ namespace {
 
 // One frame as a sender puts it on the wire: the header, then the run of
 // fragments repeat times, the end mark on the very last one.
-void sendFrame(Feed& feed, uint32_t number, const Bytes& frame, uint32_t packetSize = 1024, uint32_t repeat = 1) {
+void sendFrame(Feed& feed, uint32_t number, const Bytes& frame, uint32_t packetSize = 1024,
+               uint32_t repeat = 1) {
   const uint32_t piece = packetSize - koFrame::kFragmentHeaderSize;
   const uint32_t count = static_cast<uint32_t>(koFrame::fragmentCountFor(frame.size(), packetSize));
   feed(header(number, static_cast<uint32_t>(frame.size()), packetSize, count));
   for (uint32_t run = 0; run < repeat; ++run)
     for (uint32_t i = 0; i < count; ++i) {
-      const uint32_t off = i * piece, n = std::min<uint32_t>(piece, static_cast<uint32_t>(frame.size()) - off);
-      feed(fragment(packetSize, number, count, i, off, slice(frame, off, n), run + 1 == repeat && i + 1 == count));
+      const uint32_t off = i * piece,
+                     n = std::min<uint32_t>(piece, static_cast<uint32_t>(frame.size()) - off);
+      feed(fragment(packetSize, number, count, i, off, slice(frame, off, n),
+                    run + 1 == repeat && i + 1 == count));
     }
 }
 
 // The frame a sender s sends as its k-th: tagged, so that no two are alike.
-Bytes frameOf(uint32_t sender, uint32_t k, size_t length) { return wire::pattern(length, sender << 16 | k); }
+Bytes frameOf(uint32_t sender, uint32_t k, size_t length) {
+  return wire::pattern(length, sender << 16 | k);
+}
 
 // The tags of frames (sender << 16 | k): what a failure prints.
 std::vector<uint32_t> tags(const std::vector<Bytes>& frames) {
   std::vector<uint32_t> t;
-  for (const Bytes& f : frames) t.push_back(f.size() < 4 ? ~0u : f[0] | f[1] << 8 | f[2] << 16 | uint32_t{f[3]} << 24);
+  for (const Bytes& f : frames)
+    t.push_back(f.size() < 4 ? ~0u : f[0] | f[1] << 8 | f[2] << 16 | uint32_t{f[3]} << 24);
   return t;
 }
 
@@ -431,8 +437,8 @@ TEST(Reading, ARestartedSenderIsFollowedFromItsFirstFrame) {
   for (uint32_t before : {1u, 5u, 9u})
     for (size_t length : {size_t{71}, size_t{2500}})
       for (uint32_t repeat : {1u, 2u}) {
-        SCOPED_TRACE(testing::Message() << before << " frames before the restart, " << length << " bytes, repeat "
-                                        << repeat);
+        SCOPED_TRACE(testing::Message()
+                     << before << " frames before the restart, " << length << " bytes, repeat " << repeat);
         Feed feed;
         std::vector<Bytes> sent;
         for (uint32_t k = 1; k <= before; ++k) sent.push_back(frameOf(0, k, length));
@@ -543,7 +549,8 @@ TEST(Reading, AFrameEndedByAnOvertakenHeaderCountsOnce) {
     sendFrame(feed, 4, four);
     EXPECT_EQ(r.getDroppedFrames(), 1u);
     if (reset) r.resetStatistics();
-    for (uint32_t i = 0; i < 3; ++i) feed(fragment(1024, 5, 3, i, i * 991, slice(five, i * 991, i < 2 ? 991 : 518), i == 2));
+    for (uint32_t i = 0; i < 3; ++i)
+      feed(fragment(1024, 5, 3, i, i * 991, slice(five, i * 991, i < 2 ? 991 : 518), i == 2));
     EXPECT_EQ(tags(feed.got.frames), tags({four, five}));
     EXPECT_EQ(r.getFramesReceived(), reset ? 1u : 2u);
     EXPECT_EQ(r.getDroppedFrames(), 0u);

@@ -3,9 +3,8 @@
 // datagrams on the group, closing a receiver whose thread is blocked, a
 // sender that starts again, senders taking turns on one group, and a socket
 // that keeps failing.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <atomic>

@@ -141,7 +141,8 @@ int receive(const Options& o) {
   const uint32_t rate = receiver.getReceiveRate(), frameRate = receiver.getFrameRate();
   std::printf(
       "frames received %u\nfragments received %u\ndropped frames %u\ndropped fragments %u\n"
-      "refused frames %u\nduplicate frames %u\ninvalid fragments %u\nforeign fragments %u\ninvalid datagrams %u\n"
+      "refused frames %u\nduplicate frames %u\ninvalid fragments %u\nforeign fragments %u\ninvalid datagrams "
+      "%u\n"
       "kernel dropped datagrams %u\npacket size %u\nreceive rate %u bit/s\nframe rate %u frames/s\n",
       receiver.getFramesReceived(), receiver.getFragmentsReceived(), receiver.getDroppedFrames(),
       receiver.getDroppedFragments(), receiver.getRefusedFrames(), receiver.getDuplicateFrames(),
@@ -207,10 +208,17 @@ int main(int argc, char** argv) {
   Options o;
   o.mode = argv[1];
   if (o.mode != "receive" && o.mode != "send") return usage(("unknown mode \"" + o.mode + "\"").c_str());
-  const std::map<std::string, unsigned long long> limits = {
-      {"port", 65535},       {"count", ~0ull},   {"time", 1ull << 32}, {"buffer", 0x7FFFFFFF},
-      {"max-frame", kMaxFrameLimit}, {"packet-size", 0xFFFFFFFFull}, {"repeat", 0xFFFFFFFFull},
-      {"rate", 0xFFFFFFFFull}, {"ttl", 255},     {"interval", 3600000}, {"loop", ~0ull}};
+  const std::map<std::string, unsigned long long> limits = {{"port", 65535},
+                                                            {"count", ~0ull},
+                                                            {"time", 1ull << 32},
+                                                            {"buffer", 0x7FFFFFFF},
+                                                            {"max-frame", kMaxFrameLimit},
+                                                            {"packet-size", 0xFFFFFFFFull},
+                                                            {"repeat", 0xFFFFFFFFull},
+                                                            {"rate", 0xFFFFFFFFull},
+                                                            {"ttl", 255},
+                                                            {"interval", 3600000},
+                                                            {"loop", ~0ull}};
   const std::map<std::string, bool> receiveOnly = {{"out", true}, {"count", true}, {"time", true},
                                                    {"buffer", true}, {"max-frame", true}};
   for (int i = 2; i < argc; ++i) {
