@@ -17,9 +17,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cmath>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,11 +28,11 @@
 #include <vector>
 
 #include "koBase/koFrameFormat.h"
-#include "koBase/koPacketizer.h"
 #include "koBase/koLog.h"
 #include "koBase/koMulticastReceiver.h"
 #include "koBase/koMulticastSender.h"
 #include "koBase/koMulticastSocket.h"
+#include "koBase/koPacketizer.h"
 #include "netlab.h"
 
 #define XXH_INLINE_ALL
@@ -351,7 +351,8 @@ void reassembly(double seconds) {
     uint32_t number = 1;
     while (now() - start < seconds) {
       for (int k = 0; k < 50; ++k, ++number) {
-        koFrame::writeFrameHeader(headerBytes, {number, static_cast<uint32_t>(frame.size()), packetSize, count});
+        koFrame::writeFrameHeader(headerBytes,
+                                  {number, static_cast<uint32_t>(frame.size()), packetSize, count});
         receiver.processDatagram(headerBytes, koFrame::kHeaderSize);
         for (uint32_t i = 0; i < count; ++i) {
           uint8_t* d = packetizer.getFragment(i);
@@ -371,10 +372,11 @@ void reassembly(double seconds) {
       digested += frame.size();
     }
     const double dtook = now() - dstart;
-    std::printf("   packet %4u: %7.0f MB/s reassembled (%u frames, %u dropped); digest alone %7.0f MB/s, "
-                "%.1f %% of the time%s\n",
-                packetSize, bytes / took / 1e6, receiver.getFramesReceived(), receiver.getDroppedFrames(),
-                digested / dtook / 1e6, 100.0 * dtook / took, sink == 1 ? " " : "");
+    std::printf(
+        "   packet %4u: %7.0f MB/s reassembled (%u frames, %u dropped); digest alone %7.0f MB/s, "
+        "%.1f %% of the time%s\n",
+        packetSize, bytes / took / 1e6, receiver.getFramesReceived(), receiver.getDroppedFrames(),
+        digested / dtook / 1e6, 100.0 * dtook / took, sink == 1 ? " " : "");
   }
 }
 
