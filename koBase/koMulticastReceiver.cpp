@@ -167,24 +167,24 @@ void koMulticastReceiver::countLost(const FrameId& id, uint32_t missing) {
     return;
   }
   for (uint32_t i = 0; i < _lostCount; ++i)
-    if (_lost[i].id == id) return;
+    if (_lost[i].counted && _lost[i].id == id) return;
   bump(_droppedFrames);
   bump(_droppedFragments, missing);
-  _lost[_lostNext] = {id, missing, _statisticsEpoch.load(std::memory_order_relaxed)};
+  _lost[_lostNext] = {id, missing, _statisticsEpoch.load(std::memory_order_relaxed), true};
   _lostNext = (_lostNext + 1) % kRecentFrames;
   if (_lostCount < kRecentFrames) ++_lostCount;
 }
 
 void koMulticastReceiver::reviveLost(const FrameId& id) {
   for (uint32_t i = 0; i < _lostCount; ++i)
-    if (_lost[i].id == id) {
+    if (_lost[i].counted && _lost[i].id == id) {
       // Only what was counted since the statistics were last reset, and
       // never below 0 should a reset come in between.
       if (_lost[i].epoch == _statisticsEpoch.load(std::memory_order_relaxed)) {
         takeBack(_droppedFrames, 1);
         takeBack(_droppedFragments, _lost[i].missing);
       }
-      _lost[i].id.fragmentCount = 0;  // no frame has count 0 and fragments
+      _lost[i].counted = false;
       return;
     }
 }

@@ -158,6 +158,7 @@ class koMulticastReceiver {
     FrameId id;
     uint32_t missing;  // fragments counted as dropped with it
     uint32_t epoch;    // of the statistics it was counted in
+    bool counted;      // false once delivered after all
   };
   FrameId currentId() const;
   const Recent* findRecent(const FrameId& id) const;
