@@ -143,12 +143,13 @@ TEST_F(EndToEnd, ReceiversFollowTheSenderThroughEveryMode) {
   };
   const Scenario scenarios[] = {
       {"None, MPEG-4", config(0, false, true, 2)},
+      {"ImageCompound right after None, MPEG-4", config(2, false, true, 2), false},
       {"Loupex, MPEG-4", config(1, false, true, 2)},
       {"Loupex, MPEG-4, squeezed to 320x240", config(1, false, true, 2, 4), false, 320, 240},
-      {"ImageCompound, MPEG-4", config(2, false, true, 2)},
+      {"ImageCompound, MPEG-4", config(2, false, true, 2), false},
       {"None, no encoder", config(0, false, false, 1)},
       {"Loupex, no encoder", config(1, false, false, 1)},
-      {"ImageCompound, no encoder", config(2, false, false, 2)},
+      {"ImageCompound, no encoder", config(2, false, false, 2), false},
       {"None, DV camera, no encoder", config(0, true, false, 8)},
       {"None, DV camera, MPEG-4", config(0, true, true, 2)},
   };
