@@ -7,6 +7,7 @@
 // from their pixels.
 #include <gtest/gtest.h>
 #include <png.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -32,6 +33,8 @@ namespace {
 
 using namespace std::chrono_literals;
 using namespace e2e;
+
+constexpr const char* kSystemAlsaConf = "/usr/share/alsa/alsa.conf";
 
 // The sending station: graph, status channel, and a status repeated every
 // half second as a sender's timer repeats it.
@@ -253,7 +256,7 @@ TEST_F(EndToEnd, PointersOfEachReceiverAndTheSoundReachTheOthers) {
       stations_[2], MORVANE_RECEIVE,
       std::vector<std::string>{"--snapshot", dir_ + "/receiver2", "--every", "0.4", "--ini", ini2},
       std::vector<std::string>{"DISPLAY=" + displays_.back()->display(),
-                               "ALSA_CONFIG_PATH=/usr/share/alsa/alsa.conf:" + alsa});
+                               "ALSA_CONFIG_PATH=" + std::string(kSystemAlsaConf) + ":" + alsa});
   const std::string displayA = displays_[0]->display(), displayB = displays_[1]->display();
 
   SendingStation sender(stations_[0]);
@@ -286,6 +289,11 @@ TEST_F(EndToEnd, PointersOfEachReceiverAndTheSoundReachTheOthers) {
 
   // The test tone (1000 Hz), MP3 on the way, played by receiver 2 (the
   // file is complete once the receiver has stopped).
+  if (access(kSystemAlsaConf, R_OK) != 0) {
+    EXPECT_EQ(a->stop(), 0) << a->output();
+    EXPECT_EQ(b->stop(), 0) << b->output();
+    GTEST_SKIP() << "the sound part needs " << kSystemAlsaConf << " (package libasound2-data)";
+  }
   std::this_thread::sleep_for(3s);
   const std::string outputB = b->output();
   EXPECT_EQ(b->stop(), 0) << outputB;
