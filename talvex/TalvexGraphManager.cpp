@@ -5,7 +5,6 @@
 #include <thread>
 
 #include "gravet/rsFilterEnumerator.h"
-#include "pellum/mxNotify.h"
 #include "talvex/TalvexCodes.h"
 
 using namespace talvex;
@@ -135,8 +134,7 @@ bool TalvexGraphManager::discoverFilters() {
   bool ok = true;
   for (const Check& c : checks) {
     if (!c.missing) continue;
-    mxNotify::post(c.fatal ? mxNotify::Error : mxNotify::Warn, "Talvex: %s", c.message);
-    ErrMsg("%s", c.message);
+    ErrMsg("%s", c.message);  // also logged
     if (c.fatal) ok = false;
   }
   return ok;
