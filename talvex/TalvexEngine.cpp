@@ -71,13 +71,15 @@ bool Talvex::isValidGraph() const {
 }
 
 template <class Store>
-void Talvex::rebuild(Store store) {
+void Talvex::rebuild(const char* setting, Store store) {
   graph_->stop();
   graph_->destroyGraph();
   store();
   graph_->buildGraph();
   graph_->start();
   ++numRebuilds_;
+  if (recentRebuilds_.size() == kRebuildLogSize) recentRebuilds_.pop_front();
+  recentRebuilds_.push_back(setting);
   fillAndSendStatus();
 }
 
@@ -149,7 +151,7 @@ bool Talvex::setVideoCapture(int index) {
                    getNumVideoCaptures());
     return false;
   }
-  if (index != getVideoCapture()) rebuild([&] { graph_->setVideoCaptureIndex(index); });
+  if (index != getVideoCapture()) rebuild("VideoCapture", [&] { graph_->setVideoCaptureIndex(index); });
   return true;
 }
 
@@ -159,7 +161,7 @@ bool Talvex::setAudioCapture(int index) {
                    getNumAudioCaptures());
     return false;
   }
-  if (index != getAudioCapture()) rebuild([&] { graph_->setAudioCaptureIndex(index); });
+  if (index != getAudioCapture()) rebuild("AudioCapture", [&] { graph_->setAudioCaptureIndex(index); });
   return true;
 }
 
@@ -186,37 +188,37 @@ int Talvex::getImageCompoundAdditionalVideoFormat() const { return graph_->getIm
 
 bool Talvex::setVideoEncoder(int code) {
   if (!accepted(kVideoEncoders, code, "video encoder")) return false;
-  if (code != getVideoEncoder()) rebuild([&] { graph_->setVideoEncoder(code); });
+  if (code != getVideoEncoder()) rebuild("VideoEncoder", [&] { graph_->setVideoEncoder(code); });
   return true;
 }
 
 bool Talvex::setAudioEncoder(int code) {
   if (!accepted(kAudioEncoders, code, "audio encoder")) return false;
-  if (code != getAudioEncoder()) rebuild([&] { graph_->setAudioEncoder(code); });
+  if (code != getAudioEncoder()) rebuild("AudioEncoder", [&] { graph_->setAudioEncoder(code); });
   return true;
 }
 
 bool Talvex::setVideoFormat(int code) {
   if (!accepted(kVideoFormats, code, "video format")) return false;
-  if (code != getVideoFormat()) rebuild([&] { graph_->getFormatTransformMain()->setOutputVideoFormat(code); });
+  if (code != getVideoFormat()) rebuild("VideoFormat", [&] { graph_->getFormatTransformMain()->setOutputVideoFormat(code); });
   return true;
 }
 
 bool Talvex::setFocusDisplay(int code) {
   if (!accepted(kFocusDisplays, code, "focus display")) return false;
-  if (code != getFocusDisplay()) rebuild([&] { graph_->setFocusDisplay(code); });
+  if (code != getFocusDisplay()) rebuild("FocusDisplay", [&] { graph_->setFocusDisplay(code); });
   return true;
 }
 
 bool Talvex::setImageCompoundBaseVideoFormat(int code) {
   if (!accepted(kVideoFormats, code, "image-compound base format")) return false;
-  rebuild([&] { graph_->getFormatTransformSub()->setOutputVideoFormat(code); });
+  rebuild("ImageCompoundBaseVideoFormat", [&] { graph_->getFormatTransformSub()->setOutputVideoFormat(code); });
   return true;
 }
 
 bool Talvex::setImageCompoundAdditionalVideoFormat(int code) {
   if (!accepted(kVideoFormats, code, "image-compound additional format")) return false;
-  rebuild([&] { graph_->getImageExtract()->setOutputVideoFormat(code); });
+  rebuild("ImageCompoundAdditionalVideoFormat", [&] { graph_->getImageExtract()->setOutputVideoFormat(code); });
   return true;
 }
 

@@ -21,6 +21,7 @@
 // Used from one thread (the caller of the control functions); no lock.
 #pragma once
 #include <cstdint>
+#include <deque>
 
 #include "pellum/mxObject.h"
 #include "pellum/mxString.h"
@@ -143,15 +144,18 @@ class Talvex : public mxObject {
   bool readIniFile(const char* path);
   bool writeIniFile(const char* path);
 
-  // Graph rebuilds made by setters since initialisation.
+  // Graph rebuilds made by setters since initialisation, and the settings
+  // that caused the latest ones (oldest first, at most kRebuildLogSize).
+  static constexpr size_t kRebuildLogSize = 64;
   unsigned getNumRebuilds() const { return numRebuilds_; }
+  const std::deque<const char*>& getRecentRebuilds() const { return recentRebuilds_; }
 
  protected:
   ~Talvex() override;
 
  private:
   template <class Store>
-  void rebuild(Store store);
+  void rebuild(const char* setting, Store store);
   bool openStatusChannel();
   void reopenStatusChannelIfClosed();
 
@@ -160,6 +164,7 @@ class Talvex : public mxObject {
   bool comInitialized_ = false;
   bool ready_ = false;
   unsigned numRebuilds_ = 0;
+  std::deque<const char*> recentRebuilds_;
 
   // Settings that only travel in the status.
   int loupexVideoFormat_ = 4;  // 320x240
