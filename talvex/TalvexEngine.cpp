@@ -146,7 +146,7 @@ rsCaptureFilter* Talvex::getSelectedAudioCapture() const {
 }
 
 bool Talvex::setVideoCapture(int index) {
-  if (index < 0 || unsigned(index) >= getNumVideoCaptures()) {
+  if (index < kNoDevice || (index >= 0 && unsigned(index) >= getNumVideoCaptures())) {
     mxNotify::post(mxNotify::Warn, "Talvex: video capture %d refused: %u devices are listed", index,
                    getNumVideoCaptures());
     return false;
@@ -156,7 +156,7 @@ bool Talvex::setVideoCapture(int index) {
 }
 
 bool Talvex::setAudioCapture(int index) {
-  if (index < 0 || unsigned(index) >= getNumAudioCaptures()) {
+  if (index < kNoDevice || (index >= 0 && unsigned(index) >= getNumAudioCaptures())) {
     mxNotify::post(mxNotify::Warn, "Talvex: audio capture %d refused: %u devices are listed", index,
                    getNumAudioCaptures());
     return false;

@@ -16,7 +16,8 @@
 //   wrapper only rates, counts and packet sizes of the servers, and the four
 //                status-channel settings.
 // Codes outside their tables and capture indexes outside the lists are
-// refused with a line in the log and change nothing.
+// refused with a line in the log and change nothing; the index -1 selects
+// no device (without an audio device the audio branch is left out).
 //
 // Used from one thread (the caller of the control functions); no lock.
 #pragma once
@@ -35,6 +36,8 @@ class Talvex : public mxObject {
   // The four multicast streams. Pointer stands for the pointer server and
   // the pointer client together where both take the setting.
   enum Server { Main = 0, Sub = 1, Audio = 2, Pointer = 3 };
+
+  static constexpr int kNoDevice = -1;
 
   Talvex() = default;
   Talvex(const Talvex&) = delete;

@@ -4,6 +4,9 @@
 // the running flag of a graph whose video part was not built.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -112,7 +115,7 @@ TEST(TalvexEngine, RefusedValuesChangeNothing) {
   };
   const Call calls[] = {
       {"video capture past the list", [] { TalvexSetVideoCapture(int32_t(TalvexGetNumVideoCaptures())); }},
-      {"negative video capture", [] { TalvexSetVideoCapture(-1); }},
+      {"video capture -2", [] { TalvexSetVideoCapture(-2); }},
       {"audio capture past the list", [] { TalvexSetAudioCapture(int32_t(TalvexGetNumAudioCaptures()) + 5); }},
       {"video encoder 2", [] { TalvexSetVideoEncoder(2); }},
       {"audio encoder -1", [] { TalvexSetAudioEncoder(-1); }},
@@ -222,4 +225,36 @@ TEST(TalvexText, CopiesStayBoundedAndValid) {
     EXPECT_EQ(std::string(talvex::copyText(buffer, c.in.c_str())), c.out);
   }
   EXPECT_STREQ(talvex::copyText(buffer, nullptr), "");
+}
+
+TEST(TalvexEngine, NoAudioDeviceSelected) {
+  NETLAB_REQUIRE();
+  SenderRegistry registry(Modules{true, true, false});
+  ASSERT_TRUE(TalvexInitialize(0));
+  ASSERT_GT(TalvexGetNumAudioCaptures(), 0u);
+  TalvexSetAudioCapture(-1);
+  EXPECT_EQ(TalvexGetAudioCapture(), -1);
+  EXPECT_TRUE(TalvexIsValidGraph());
+  for (const std::string& filter : readSenderGraph().filters) EXPECT_EQ(filter.find("Audio"), std::string::npos) << filter;
+  EXPECT_EQ(TalvexGetNumAudioCapturePropertyPages(), 0u);
+  EXPECT_STREQ(TalvexGetAudioCapturePropertyPageName(0), "");
+  EXPECT_FALSE(TalvexShowAudioCapturePropertyPage(0, 0));
+  // The settings file then names no audio device.
+  char path[] = "/tmp/talvex_noaudio_XXXXXX";
+  const int fd = mkstemp(path);
+  ASSERT_GE(fd, 0);
+  close(fd);
+  ASSERT_TRUE(TalvexWriteIniFile(path));
+  std::string text;
+  if (std::FILE* f = std::fopen(path, "r")) {
+    char line[512];
+    while (std::fgets(line, sizeof line, f)) text += line;
+    std::fclose(f);
+  }
+  std::remove(path);
+  EXPECT_NE(text.find("VideoCapture="), std::string::npos);
+  EXPECT_EQ(text.find("AudioCapture="), std::string::npos);
+  TalvexSetAudioCapture(0);
+  EXPECT_EQ(TalvexGetAudioCapture(), 0);
+  EXPECT_TRUE(TalvexShutdown());
 }
