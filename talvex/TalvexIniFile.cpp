@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -98,7 +99,12 @@ class TemporaryFile {
 
 bool Talvex::writeIniFile(const char* path) {
   if (!path || !*path) return false;
-  const std::string target = path;
+  // A symbolic link stays a link: the file it leads to is replaced.
+  std::string target = path;
+  if (char* real = realpath(path, nullptr)) {
+    target = real;
+    std::free(real);
+  }
   TemporaryFile temp(target);
   if (!temp.isOpen()) {
     mxNotify::post(mxNotify::Error, "Talvex: cannot write the settings file %s: %s", path, std::strerror(errno));
@@ -108,7 +114,7 @@ bool Talvex::writeIniFile(const char* path) {
   // its permissions (a new one gets the usual ones).
   struct stat st {};
   mode_t mode = 0;
-  if (stat(path, &st) == 0) {
+  if (stat(target.c_str(), &st) == 0) {
     mode = st.st_mode & 07777;
   } else {
     mode_t mask = umask(0);

@@ -272,3 +272,16 @@ TEST_F(TalvexIniFile, AFailedWriteKeepsTheOldFile) {
   EXPECT_EQ(entries, 2);  // sender.ini and the filler
   umount(mnt.c_str());
 }
+
+TEST_F(TalvexIniFile, ASymbolicLinkStaysALinkAndOtherKeysStay) {
+  const std::string real = dir_.file("real.ini"), link = dir_.file("link.ini");
+  spit(real, "[Other]\nKey=kept\n");
+  ASSERT_EQ(symlink(real.c_str(), link.c_str()), 0);
+  ASSERT_TRUE(TalvexWriteIniFile(link.c_str()));
+  char target[512] = {};
+  ASSERT_GT(readlink(link.c_str(), target, sizeof target - 1), 0);
+  EXPECT_EQ(std::string(target), real);
+  const std::string text = slurp(real);
+  EXPECT_EQ(text.rfind("[Other]\nKey=kept\n", 0), 0u) << text;
+  EXPECT_NE(text.find("[StatusSender]"), std::string::npos);
+}
