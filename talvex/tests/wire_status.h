@@ -3,13 +3,21 @@
 // focus display; then per stream a text (uint32 length and that many bytes)
 // and a uint16 port, the video streams with two int32 (format, resolution),
 // the audio stream with one int32 (format); then seven int32. All
-// little-endian, unaligned, no padding.
+// little-endian, unaligned, no padding. StatusListener keeps every message
+// that arrives on the status channel.
 #pragma once
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include "tarnil/TarnilReceiver.h"
 
 struct WireStatus {
   uint8_t running = 0;
@@ -95,3 +103,38 @@ inline std::optional<WireStatus> decodeWireStatus(const std::vector<uint8_t>& m)
   if (!ok || at != m.size()) return std::nullopt;
   return s;
 }
+
+// Every status message that arrives, raw and decoded.
+class StatusListener : public TarnilReceiver {
+ public:
+  ~StatusListener() override { close(); }
+  void receiveStatus(const unsigned char* message, unsigned length) override {
+    std::lock_guard<std::mutex> g(lock_);
+    raw_.emplace_back(message, message + length);
+    arrived_.notify_all();
+  }
+  size_t count() {
+    std::lock_guard<std::mutex> g(lock_);
+    return raw_.size();
+  }
+  // Waits until there are at least n messages.
+  bool waitFor(size_t n, std::chrono::milliseconds timeout = std::chrono::milliseconds(5000)) {
+    std::unique_lock<std::mutex> g(lock_);
+    return arrived_.wait_for(g, timeout, [&] { return raw_.size() >= n; });
+  }
+  std::vector<uint8_t> raw(size_t i) {
+    std::lock_guard<std::mutex> g(lock_);
+    return raw_.at(i);
+  }
+  WireStatus status(size_t i) {
+    auto decoded = decodeWireStatus(raw(i));
+    EXPECT_TRUE(decoded.has_value()) << "message " << i << " does not decode";
+    return decoded.value_or(WireStatus{});
+  }
+
+ private:
+  std::mutex lock_;
+  std::condition_variable arrived_;
+  std::vector<std::vector<uint8_t>> raw_;
+};
+

@@ -33,40 +33,6 @@ using namespace senderlab;
 
 namespace {
 
-// Every status message that arrives, raw and decoded.
-class StatusListener : public TarnilReceiver {
- public:
-  ~StatusListener() override { close(); }
-  void receiveStatus(const unsigned char* message, unsigned length) override {
-    std::lock_guard<std::mutex> g(lock_);
-    raw_.emplace_back(message, message + length);
-    arrived_.notify_all();
-  }
-  size_t count() {
-    std::lock_guard<std::mutex> g(lock_);
-    return raw_.size();
-  }
-  // Waits until there are at least n messages.
-  bool waitFor(size_t n, milliseconds timeout = milliseconds(5000)) {
-    std::unique_lock<std::mutex> g(lock_);
-    return arrived_.wait_for(g, timeout, [&] { return raw_.size() >= n; });
-  }
-  std::vector<uint8_t> raw(size_t i) {
-    std::lock_guard<std::mutex> g(lock_);
-    return raw_.at(i);
-  }
-  WireStatus status(size_t i) {
-    auto decoded = decodeWireStatus(raw(i));
-    EXPECT_TRUE(decoded.has_value()) << "message " << i << " does not decode";
-    return decoded.value_or(WireStatus{});
-  }
-
- private:
-  std::mutex lock_;
-  std::condition_variable arrived_;
-  std::vector<std::vector<uint8_t>> raw_;
-};
-
 // The receiving station's graph: the main video client with the codes of
 // the status, the MPEG-4 decoder, a probe reading the frame numbers, and an
 // off-screen renderer.
