@@ -92,7 +92,8 @@ FILTER_STATE stateOf(IBaseFilter* server) {
 double cpuSeconds() {
   rusage u{};
   getrusage(RUSAGE_SELF, &u);
-  return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+  return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
 // 1. A change of the main video format until the new graph's first frame.
@@ -123,9 +124,10 @@ void rebuildToFirstFrame() {
     change.wait();
     if (first != Clock::time_point{}) ms.push_back(duration<double, std::milli>(first - t0).count());
   }
-  std::printf("rebuild (main video format) to first frame sent: median %.1f ms, p99 %.1f ms over %zu changes "
-              "(goal: median under 100 ms)\n",
-              percentile(ms, 0.5), percentile(ms, 0.99), ms.size());
+  std::printf(
+      "rebuild (main video format) to first frame sent: median %.1f ms, p99 %.1f ms over %zu changes "
+      "(goal: median under 100 ms)\n",
+      percentile(ms, 0.5), percentile(ms, 0.99), ms.size());
 }
 
 // 2. Initialisation until the first frame.
@@ -153,9 +155,10 @@ void initialiseToFirstFrame() {
     if (first != Clock::time_point{}) ms.push_back(duration<double, std::milli>(first - t0).count());
     TalvexShutdown();
   }
-  std::printf("TalvexInitialize to first frame sent: median %.1f ms, worst %.1f ms over %zu starts "
-              "(goal: under 300 ms)\n",
-              percentile(ms, 0.5), percentile(ms, 1.0), ms.size());
+  std::printf(
+      "TalvexInitialize to first frame sent: median %.1f ms, worst %.1f ms over %zu starts "
+      "(goal: under 300 ms)\n",
+      percentile(ms, 0.5), percentile(ms, 1.0), ms.size());
 }
 
 // 3a. The sender's CPU per frame at CIF, MPEG-4 V2; its bit rate for ffmpeg.
@@ -191,9 +194,9 @@ double ffmpegCpuPerFrame(unsigned bitsPerSecond) {
   const std::string rate = std::to_string(std::max(bitsPerSecond, 100000u));
   const pid_t pid = fork();
   if (pid == 0) {
-    execlp("ffmpeg", "ffmpeg", "-hide_banner", "-loglevel", "error", "-re", "-f", "rawvideo", "-pix_fmt", "bgr24",
-           "-s", "352x288", "-r", "30", "-i", raw, "-c:v", "msmpeg4v2", "-b:v", rate.c_str(), "-f", "mpegts",
-           "udp://234.5.6.7:9000?ttl=1&pkt_size=1316", static_cast<char*>(nullptr));
+    execlp("ffmpeg", "ffmpeg", "-hide_banner", "-loglevel", "error", "-re", "-f", "rawvideo", "-pix_fmt",
+           "bgr24", "-s", "352x288", "-r", "30", "-i", raw, "-c:v", "msmpeg4v2", "-b:v", rate.c_str(), "-f",
+           "mpegts", "udp://234.5.6.7:9000?ttl=1&pkt_size=1316", static_cast<char*>(nullptr));
     _exit(127);
   }
   int status = 0;

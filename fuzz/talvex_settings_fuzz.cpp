@@ -4,12 +4,13 @@
 // through its 1024-byte text buffer). A code found must name its own text;
 // a text handed back must be bounded, valid UTF-8, and unchanged by a
 // second copy.
+#include <strings.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <strings.h>
 
 #include "platform/win/private_profile.h"
 #include "talvex/TalvexCodes.h"

@@ -57,8 +57,8 @@ bool Talvex::openStatusChannel() {
   mxNotify::post(mxNotify::Error,
                  "Talvex: the status channel %s port %u (time to live %u) cannot be opened; no status is "
                  "sent until one of its settings changes and it opens",
-                 status_->getAddress().c_str() ? status_->getAddress().c_str() : "", unsigned(status_->getPort()),
-                 status_->getTimeToLive());
+                 status_->getAddress().c_str() ? status_->getAddress().c_str() : "",
+                 unsigned(status_->getPort()), status_->getTimeToLive());
   return false;
 }
 
@@ -121,7 +121,8 @@ void Talvex::fillAndSendStatus() {
   s.loupexMaskType = loupexMaskType_;
   s.loupexMaskWidth = int32_t(loupexMaskWidth_);
   s.loupexMaskHeight = int32_t(loupexMaskHeight_);
-  s.videoFormat = graph_->getFormatTransformMain() ? graph_->getFormatTransformMain()->getActualOutputVideoFormat() : 0;
+  s.videoFormat =
+      graph_->getFormatTransformMain() ? graph_->getFormatTransformMain()->getActualOutputVideoFormat() : 0;
   s.compoundMaskType = compoundMaskType_;
   s.compoundBlendingType = compoundBlendingType_;
   status_->sendStatus();
@@ -133,10 +134,18 @@ void Talvex::timerProcess() {
 
 // ---------------------------------------------------------------- devices
 
-unsigned Talvex::getNumVideoCaptures() const { return graph_->getNumVideoCaptures(); }
-unsigned Talvex::getNumAudioCaptures() const { return graph_->getNumAudioCaptures(); }
-int Talvex::getVideoCapture() const { return graph_->getVideoCaptureIndex(); }
-int Talvex::getAudioCapture() const { return graph_->getAudioCaptureIndex(); }
+unsigned Talvex::getNumVideoCaptures() const {
+  return graph_->getNumVideoCaptures();
+}
+unsigned Talvex::getNumAudioCaptures() const {
+  return graph_->getNumAudioCaptures();
+}
+int Talvex::getVideoCapture() const {
+  return graph_->getVideoCaptureIndex();
+}
+int Talvex::getAudioCapture() const {
+  return graph_->getAudioCaptureIndex();
+}
 
 rsCaptureFilter* Talvex::getSelectedVideoCapture() const {
   return graph_->getVideoCapture(graph_->getVideoCaptureIndex());
@@ -177,14 +186,24 @@ bool accepted(const CodeTable& table, int code, const char* setting) {
 
 }  // namespace
 
-int Talvex::getVideoEncoder() const { return graph_->getVideoEncoder(); }
-int Talvex::getAudioEncoder() const { return graph_->getAudioEncoder(); }
-int Talvex::getFocusDisplay() const { return graph_->getFocusDisplay(); }
-int Talvex::getVideoFormat() const { return graph_->getFormatTransformMain()->getOutputVideoFormat(); }
+int Talvex::getVideoEncoder() const {
+  return graph_->getVideoEncoder();
+}
+int Talvex::getAudioEncoder() const {
+  return graph_->getAudioEncoder();
+}
+int Talvex::getFocusDisplay() const {
+  return graph_->getFocusDisplay();
+}
+int Talvex::getVideoFormat() const {
+  return graph_->getFormatTransformMain()->getOutputVideoFormat();
+}
 int Talvex::getImageCompoundBaseVideoFormat() const {
   return graph_->getFormatTransformSub()->getOutputVideoFormat();
 }
-int Talvex::getImageCompoundAdditionalVideoFormat() const { return graph_->getImageExtract()->getOutputVideoFormat(); }
+int Talvex::getImageCompoundAdditionalVideoFormat() const {
+  return graph_->getImageExtract()->getOutputVideoFormat();
+}
 
 bool Talvex::setVideoEncoder(int code) {
   if (!accepted(kVideoEncoders, code, "video encoder")) return false;
@@ -200,7 +219,8 @@ bool Talvex::setAudioEncoder(int code) {
 
 bool Talvex::setVideoFormat(int code) {
   if (!accepted(kVideoFormats, code, "video format")) return false;
-  if (code != getVideoFormat()) rebuild("VideoFormat", [&] { graph_->getFormatTransformMain()->setOutputVideoFormat(code); });
+  if (code != getVideoFormat())
+    rebuild("VideoFormat", [&] { graph_->getFormatTransformMain()->setOutputVideoFormat(code); });
   return true;
 }
 
@@ -212,13 +232,15 @@ bool Talvex::setFocusDisplay(int code) {
 
 bool Talvex::setImageCompoundBaseVideoFormat(int code) {
   if (!accepted(kVideoFormats, code, "image-compound base format")) return false;
-  rebuild("ImageCompoundBaseVideoFormat", [&] { graph_->getFormatTransformSub()->setOutputVideoFormat(code); });
+  rebuild("ImageCompoundBaseVideoFormat",
+          [&] { graph_->getFormatTransformSub()->setOutputVideoFormat(code); });
   return true;
 }
 
 bool Talvex::setImageCompoundAdditionalVideoFormat(int code) {
   if (!accepted(kVideoFormats, code, "image-compound additional format")) return false;
-  rebuild("ImageCompoundAdditionalVideoFormat", [&] { graph_->getImageExtract()->setOutputVideoFormat(code); });
+  rebuild("ImageCompoundAdditionalVideoFormat",
+          [&] { graph_->getImageExtract()->setOutputVideoFormat(code); });
   return true;
 }
 
@@ -313,9 +335,15 @@ void Talvex::setServerTimeToLive(Server server, unsigned ttl) {
   fillAndSendStatus();
 }
 
-mxString Talvex::getServerAddress(Server server) const { return getServer(server)->getAddress(); }
-uint16_t Talvex::getServerPort(Server server) const { return getServer(server)->getPort(); }
-unsigned Talvex::getServerTimeToLive(Server server) const { return getServer(server)->getTimeToLive(); }
+mxString Talvex::getServerAddress(Server server) const {
+  return getServer(server)->getAddress();
+}
+uint16_t Talvex::getServerPort(Server server) const {
+  return getServer(server)->getPort();
+}
+unsigned Talvex::getServerTimeToLive(Server server) const {
+  return getServer(server)->getTimeToLive();
+}
 
 void Talvex::setServerMaxTransmittingRate(Server server, unsigned bitsPerSecond) {
   getServer(server)->setMaximumTransmittingRate(bitsPerSecond);
@@ -329,12 +357,18 @@ void Talvex::setServerTransmittingCount(Server server, unsigned count) {
 unsigned Talvex::getServerTransmittingCount(Server server) const {
   return getServer(server)->getTransmittingCount();
 }
-void Talvex::setServerPacketSize(Server server, unsigned bytes) { getServer(server)->setMaximumPacketSize(bytes); }
-unsigned Talvex::getServerPacketSize(Server server) const { return getServer(server)->getMaximumPacketSize(); }
+void Talvex::setServerPacketSize(Server server, unsigned bytes) {
+  getServer(server)->setMaximumPacketSize(bytes);
+}
+unsigned Talvex::getServerPacketSize(Server server) const {
+  return getServer(server)->getMaximumPacketSize();
+}
 unsigned Talvex::getServerTransmittingRate(Server server) const {
   return getServer(server)->getTransmittingRate();
 }
-unsigned Talvex::getServerFrameRate(Server server) const { return getServer(server)->getFrameRate(); }
+unsigned Talvex::getServerFrameRate(Server server) const {
+  return getServer(server)->getFrameRate();
+}
 
 // ---------------------------------------------------------------- status channel
 
@@ -350,18 +384,36 @@ void Talvex::setStatusTimeToLive(unsigned ttl) {
   status_->setTimeToLive(ttl);
   reopenStatusChannelIfClosed();
 }
-void Talvex::setStatusPacketSize(unsigned bytes) { status_->setPacketSize(bytes); }
-mxString Talvex::getStatusAddress() const { return status_->getAddress(); }
-uint16_t Talvex::getStatusPort() const { return status_->getPort(); }
-unsigned Talvex::getStatusTimeToLive() const { return status_->getTimeToLive(); }
-unsigned Talvex::getStatusPacketSize() const { return status_->getPacketSize(); }
-bool Talvex::isStatusChannelOpen() const { return !status_.isNull() && status_->isOpen(); }
+void Talvex::setStatusPacketSize(unsigned bytes) {
+  status_->setPacketSize(bytes);
+}
+mxString Talvex::getStatusAddress() const {
+  return status_->getAddress();
+}
+uint16_t Talvex::getStatusPort() const {
+  return status_->getPort();
+}
+unsigned Talvex::getStatusTimeToLive() const {
+  return status_->getTimeToLive();
+}
+unsigned Talvex::getStatusPacketSize() const {
+  return status_->getPacketSize();
+}
+bool Talvex::isStatusChannelOpen() const {
+  return !status_.isNull() && status_->isOpen();
+}
 
 // ---------------------------------------------------------------- video window
 
-void Talvex::setVideoWindowPosition(int x, int y) { graph_->setVideoWindowPosition(x, y); }
-void Talvex::getVideoWindowPosition(int& x, int& y) const { graph_->getVideoWindowPosition(x, y); }
-void Talvex::setVideoWindowSize(unsigned width, unsigned height) { graph_->setVideoWindowSize(width, height); }
+void Talvex::setVideoWindowPosition(int x, int y) {
+  graph_->setVideoWindowPosition(x, y);
+}
+void Talvex::getVideoWindowPosition(int& x, int& y) const {
+  graph_->getVideoWindowPosition(x, y);
+}
+void Talvex::setVideoWindowSize(unsigned width, unsigned height) {
+  graph_->setVideoWindowSize(width, height);
+}
 void Talvex::getVideoWindowSize(unsigned& width, unsigned& height) const {
   graph_->getVideoWindowSize(width, height);
 }

@@ -27,7 +27,9 @@ namespace {
 
 volatile sig_atomic_t g_stop = 0;
 
-void onSignal(int) { g_stop = 1; }
+void onSignal(int) {
+  g_stop = 1;
+}
 
 void catchSignals() {
   struct sigaction action {};
@@ -109,24 +111,30 @@ void listDevices() {
 // for a device that is not there.
 bool applyOptions(const SendOptions& o) {
   if (!o.videoDevice.empty()) {
-    const int index = findDevice(o.videoDevice, TalvexGetNumVideoCaptures(), TalvexGetVideoCaptureFriendlyName, false);
+    const int index =
+        findDevice(o.videoDevice, TalvexGetNumVideoCaptures(), TalvexGetVideoCaptureFriendlyName, false);
     if (index < 0) {
-      std::fprintf(stderr, "talvex-send: no video capture device \"%s\" (see --list-devices)\n", o.videoDevice.c_str());
+      std::fprintf(stderr, "talvex-send: no video capture device \"%s\" (see --list-devices)\n",
+                   o.videoDevice.c_str());
       return false;
     }
     TalvexSetVideoCapture(index);
   }
   if (!o.audioDevice.empty()) {
-    const int index = findDevice(o.audioDevice, TalvexGetNumAudioCaptures(), TalvexGetAudioCaptureFriendlyName, true);
+    const int index =
+        findDevice(o.audioDevice, TalvexGetNumAudioCaptures(), TalvexGetAudioCaptureFriendlyName, true);
     if (index < -1) {
-      std::fprintf(stderr, "talvex-send: no audio capture device \"%s\" (see --list-devices)\n", o.audioDevice.c_str());
+      std::fprintf(stderr, "talvex-send: no audio capture device \"%s\" (see --list-devices)\n",
+                   o.audioDevice.c_str());
       return false;
     }
     TalvexSetAudioCapture(index);
   }
   if (o.encoder >= 0) TalvexSetVideoEncoder(o.encoder);
   if (o.mode >= 0) {
-    if (!TalvexIsValidFocusDisplay(o.mode)) std::fprintf(stderr, "talvex-send: this focus display cannot be built with the chosen camera and encoder\n");
+    if (!TalvexIsValidFocusDisplay(o.mode))
+      std::fprintf(stderr,
+                   "talvex-send: this focus display cannot be built with the chosen camera and encoder\n");
     TalvexSetFocusDisplay(o.mode);
   }
   if (!o.group.empty()) {
@@ -153,7 +161,8 @@ void printMonitor(double elapsed) {
       {"AudioServer", TalvexGetAudioServerTransmittingRate, TalvexGetAudioServerFrameRate},
   };
   std::printf("%6.1f s", elapsed);
-  for (const Meter& m : meters) std::printf(" | %s %.1f Kbit/s %u fps", m.name, m.rate() / 1024.0, m.frames());
+  for (const Meter& m : meters)
+    std::printf(" | %s %.1f Kbit/s %u fps", m.name, m.rate() / 1024.0, m.frames());
   std::printf("\n");
   std::fflush(stdout);
 }
@@ -196,7 +205,8 @@ int main(int argc, char** argv) {
     TalvexShutdown();
     return 1;
   }
-  if (!TalvexIsValidGraph()) std::fprintf(stderr, "talvex-send: the sender graph is not complete (see the log)\n");
+  if (!TalvexIsValidGraph())
+    std::fprintf(stderr, "talvex-send: the sender graph is not complete (see the log)\n");
 
   using Clock = std::chrono::steady_clock;
   const Clock::time_point start = Clock::now();

@@ -3,7 +3,6 @@
 // results that outlive nothing, a status channel that cannot be opened, and
 // the running flag of a graph whose video part was not built.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <cstdio>
@@ -116,7 +115,8 @@ TEST(TalvexEngine, RefusedValuesChangeNothing) {
   const Call calls[] = {
       {"video capture past the list", [] { TalvexSetVideoCapture(int32_t(TalvexGetNumVideoCaptures())); }},
       {"video capture -2", [] { TalvexSetVideoCapture(-2); }},
-      {"audio capture past the list", [] { TalvexSetAudioCapture(int32_t(TalvexGetNumAudioCaptures()) + 5); }},
+      {"audio capture past the list",
+       [] { TalvexSetAudioCapture(int32_t(TalvexGetNumAudioCaptures()) + 5); }},
       {"video encoder 2", [] { TalvexSetVideoEncoder(2); }},
       {"audio encoder -1", [] { TalvexSetAudioEncoder(-1); }},
       {"video format 9", [] { TalvexSetVideoFormat(9); }},
@@ -216,8 +216,12 @@ TEST(TalvexText, CopiesStayBoundedAndValid) {
       {std::string(1021, 'a') + kana, std::string(1021, 'a')},
       {std::string(1020, 'a') + kana + "b", std::string(1020, 'a') + kana},
       // Bytes that are no character become '?'.
-      {"a\xFF" "b\xC3", "a?b?"},
-      {"\xE3\x81" "x", "??x"},
+      {"a\xFF"
+       "b\xC3",
+       "a?b?"},
+      {"\xE3\x81"
+       "x",
+       "??x"},
       {"\xED\xA0\x80", "???"},  // a surrogate
       {"\xC0\xAF", "??"},       // an overlong form
   };
@@ -235,7 +239,8 @@ TEST(TalvexEngine, NoAudioDeviceSelected) {
   TalvexSetAudioCapture(-1);
   EXPECT_EQ(TalvexGetAudioCapture(), -1);
   EXPECT_TRUE(TalvexIsValidGraph());
-  for (const std::string& filter : readSenderGraph().filters) EXPECT_EQ(filter.find("Audio"), std::string::npos) << filter;
+  for (const std::string& filter : readSenderGraph().filters)
+    EXPECT_EQ(filter.find("Audio"), std::string::npos) << filter;
   EXPECT_EQ(TalvexGetNumAudioCapturePropertyPages(), 0u);
   EXPECT_STREQ(TalvexGetAudioCapturePropertyPageName(0), "");
   EXPECT_FALSE(TalvexShowAudioCapturePropertyPage(0, 0));

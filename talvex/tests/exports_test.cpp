@@ -57,7 +57,8 @@ std::set<std::string> declaredFunctions(const char* header) {
   const std::string text((std::istreambuf_iterator<char>(in)), {});
   std::set<std::string> names;
   const std::regex declaration(R"(TALVEX_API\s+[^;(]*?\b(Talvex\w+)\s*\()");
-  for (auto it = std::sregex_iterator(text.begin(), text.end(), declaration); it != std::sregex_iterator(); ++it)
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), declaration); it != std::sregex_iterator();
+       ++it)
     names.insert((*it)[1]);
   return names;
 }

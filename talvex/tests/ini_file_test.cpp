@@ -57,10 +57,18 @@ struct Settings {
 };
 
 Settings current() {
-  Settings s{TalvexGetVideoEncoder(), TalvexGetAudioEncoder(), TalvexGetVideoFormat(),
-             TalvexGetFocusDisplay(), TalvexGetLoupexVideoFormat(), TalvexGetLoupexMaskType(),
-             TalvexGetImageCompoundBaseVideoFormat(), TalvexGetImageCompoundAdditionalVideoFormat(),
-             TalvexGetImageCompoundMaskType(), TalvexGetImageCompoundBlendingType(), 0, 0,
+  Settings s{TalvexGetVideoEncoder(),
+             TalvexGetAudioEncoder(),
+             TalvexGetVideoFormat(),
+             TalvexGetFocusDisplay(),
+             TalvexGetLoupexVideoFormat(),
+             TalvexGetLoupexMaskType(),
+             TalvexGetImageCompoundBaseVideoFormat(),
+             TalvexGetImageCompoundAdditionalVideoFormat(),
+             TalvexGetImageCompoundMaskType(),
+             TalvexGetImageCompoundBlendingType(),
+             0,
+             0,
              {TalvexGetVideoServerMainPort(), TalvexGetVideoServerSubPort(), TalvexGetAudioServerPort(),
               TalvexGetPointerServerClientPort()}};
   TalvexGetLoupexMaskSize(&s.maskWidth, &s.maskHeight);
@@ -151,7 +159,8 @@ TEST_F(TalvexIniFile, DefaultsRoundTripByteForByte) {
   const std::string first = dir_.file("first.ini"), second = dir_.file("second.ini");
   ASSERT_TRUE(TalvexWriteIniFile(first.c_str()));
   EXPECT_EQ(slurp(first), std::string("[Capture]\nVideoCapture=") + TalvexGetVideoCaptureFriendlyName(0) +
-                              "\nAudioCapture=" + TalvexGetAudioCaptureFriendlyName(0) + "\n\n" + kDefaultFile);
+                              "\nAudioCapture=" + TalvexGetAudioCaptureFriendlyName(0) + "\n\n" +
+                              kDefaultFile);
   TalvexShutdown();
 
   // A fresh engine reads it: nothing changes, and only the two image-compound
@@ -198,14 +207,16 @@ TEST_F(TalvexIniFile, HandWrittenFilesAndTheirRebuilds) {
     change(s);
     return s;
   };
-  const std::vector<std::string> compound = {"ImageCompoundBaseVideoFormat", "ImageCompoundAdditionalVideoFormat"};
+  const std::vector<std::string> compound = {"ImageCompoundBaseVideoFormat",
+                                             "ImageCompoundAdditionalVideoFormat"};
   auto plus = [&](std::vector<std::string> first) {
     first.insert(first.end(), compound.begin(), compound.end());
     return first;
   };
   const Case cases[] = {
       // Names and texts compare without regard to case.
-      {"[VideoFormat]\nVideoFormat=640X480\n", with([](Settings& s) { s.videoFormat = 6; }), plus({"VideoFormat"})},
+      {"[VideoFormat]\nVideoFormat=640X480\n", with([](Settings& s) { s.videoFormat = 6; }),
+       plus({"VideoFormat"})},
       {"[videoformat]\nVIDEOFORMAT=cif\n[FOCUSDISPLAY]\nfocusdisplay=loupex\n",
        with([](Settings& s) { s.videoFormat = 2, s.focus = 1; }), plus({"VideoFormat", "FocusDisplay"})},
       // An unknown format is SQCIF; an unknown mode, encoder or mask changes nothing.
@@ -218,7 +229,9 @@ TEST_F(TalvexIniFile, HandWrittenFilesAndTheirRebuilds) {
       // Several rebuild settings: one rebuild each, in the reading order.
       {"[FocusDisplay]\nImageCompoundBaseVideoFormat=CIF\nFocusDisplay=ImageCompound\n"
        "[VideoFormat]\nVideoFormat=QCIF\n[Encoder]\nAudioEncoder=MP3\nVideoEncoder=None\n",
-       with([](Settings& s) { s.videoFormat = 1, s.focus = 2, s.compoundBase = 2, s.videoEncoder = 0, s.audioEncoder = 1; }),
+       with([](Settings& s) {
+         s.videoFormat = 1, s.focus = 2, s.compoundBase = 2, s.videoEncoder = 0, s.audioEncoder = 1;
+       }),
        plus({"VideoEncoder", "AudioEncoder", "VideoFormat", "FocusDisplay"})},
       // A missing file changes nothing.
       {nullptr, kDefaults, compound},
@@ -248,7 +261,8 @@ TEST_F(TalvexIniFile, AFailedWriteKeepsTheOldFile) {
   // namespace of its own).
   const std::string mnt = dir_.file("small");
   ASSERT_EQ(mkdir(mnt.c_str(), 0700), 0);
-  if (mount("talvex", mnt.c_str(), "tmpfs", 0, "size=16k") != 0) GTEST_SKIP() << "cannot mount a small tmpfs here";
+  if (mount("talvex", mnt.c_str(), "tmpfs", 0, "size=16k") != 0)
+    GTEST_SKIP() << "cannot mount a small tmpfs here";
   const std::string path = mnt + "/sender.ini";
   ASSERT_TRUE(TalvexWriteIniFile(path.c_str()));
   const std::string before = slurp(path);

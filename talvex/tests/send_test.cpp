@@ -28,17 +28,21 @@ TEST(TalvexSendOptions, CommandLines) {
     std::function<bool(const SendOptions&)> check;
   };
   const Case cases[] = {
-      {{}, true, [](const SendOptions& o) { return o.seconds == 0 && o.encoder < 0 && o.mode < 0 && !o.window; }},
-      {{"--ini", "a.ini", "--save", "--seconds", "2.5", "--window"}, true,
+      {{},
+       true,
+       [](const SendOptions& o) { return o.seconds == 0 && o.encoder < 0 && o.mode < 0 && !o.window; }},
+      {{"--ini", "a.ini", "--save", "--seconds", "2.5", "--window"},
+       true,
        [](const SendOptions& o) { return o.ini == "a.ini" && o.save && o.seconds == 2.5 && o.window; }},
       {{"--video-device", "Test Pattern Camera", "--audio-device", "none", "--encoder", "mpeg4", "--mode",
         "compound", "--group", "234.5.6.20"},
        true,
        [](const SendOptions& o) {
-         return o.videoDevice == "Test Pattern Camera" && o.audioDevice == "none" && o.encoder == 1 && o.mode == 2 &&
-                o.group == "234.5.6.20";
+         return o.videoDevice == "Test Pattern Camera" && o.audioDevice == "none" && o.encoder == 1 &&
+                o.mode == 2 && o.group == "234.5.6.20";
        }},
-      {{"--encoder", "none", "--mode", "loupex", "--list-devices"}, true,
+      {{"--encoder", "none", "--mode", "loupex", "--list-devices"},
+       true,
        [](const SendOptions& o) { return o.encoder == 0 && o.mode == 1 && o.listDevices; }},
       {{"--save"}, false, {}},  // nothing to save to
       {{"--encoder", "h264"}, false, {}},
@@ -162,8 +166,8 @@ TEST(TalvexSend, RunsInAStationAndStopsCleanly) {
   std::ofstream(ini) << "[FocusDisplay]\nFocusDisplay=Loupex\nLoupexMaskWidth=222\n";
   mxObjectPtr<StatusListener> listener = new StatusListener;
   ASSERT_TRUE(watcher.call<bool>([&] { return listener->open(); }));
-  SendProcess run(stations[0], {"--ini", ini, "--save", "--video-device", "Test Pattern Camera", "--audio-device",
-                                "none", "--encoder", "mpeg4", "--group", "234.5.6.7"});
+  SendProcess run(stations[0], {"--ini", ini, "--save", "--video-device", "Test Pattern Camera",
+                                "--audio-device", "none", "--encoder", "mpeg4", "--group", "234.5.6.7"});
   ASSERT_TRUE(listener->waitFor(1, milliseconds(15000))) << run.output();
   std::this_thread::sleep_for(milliseconds(3500));
   run.signal(SIGTERM);

@@ -67,10 +67,11 @@ class SenderRegistry {
 class BoxCatcher {
  public:
   BoxCatcher() {
-    platform::win::setMessageBoxHook([this](const std::string&, const std::string& text, platform::win::MessageBoxType) {
-      boxes.push_back(text);
-      return platform::win::MessageBoxResult::Ok;
-    });
+    platform::win::setMessageBoxHook(
+        [this](const std::string&, const std::string& text, platform::win::MessageBoxType) {
+          boxes.push_back(text);
+          return platform::win::MessageBoxResult::Ok;
+        });
   }
   ~BoxCatcher() { platform::win::setMessageBoxHook({}); }
   std::vector<std::string> boxes;

@@ -56,8 +56,9 @@ std::vector<std::string> videoConnections(Mode mode, const Camera& c, bool mpeg)
            "VideoInfinitePinTee[0] -> VideoRender[0]", "VideoInfinitePinTee[1] -> VideoServer(Main)[0]"});
     else if (c.dv)
       add({S + " -> DV Video Decoder[0]", "DV Video Decoder[0] -> FormatTransform(Main)[0]",
-           "FormatTransform(Main)[0] -> VideoInfinitePinTee[0]", "VideoInfinitePinTee[0] -> " + kEncoder + "[0]",
-           "VideoInfinitePinTee[1] -> VideoRender[0]", kEncoder + "[0] -> VideoServer(Main)[0]"});
+           "FormatTransform(Main)[0] -> VideoInfinitePinTee[0]",
+           "VideoInfinitePinTee[0] -> " + kEncoder + "[0]", "VideoInfinitePinTee[1] -> VideoRender[0]",
+           kEncoder + "[0] -> VideoServer(Main)[0]"});
     else
       add({S + " -> FormatTransform(Main)[0]", "FormatTransform(Main)[0] -> VideoInfinitePinTee[0]",
            "VideoInfinitePinTee[0] -> VideoRender[0]", "VideoInfinitePinTee[1] -> " + kEncoder + "[0]",
@@ -110,7 +111,8 @@ TEST(TalvexTopology, EveryRowOfTheTableIsWiredAndRuns) {
   BoxCatcher boxes;
   ASSERT_TRUE(TalvexInitialize(0));
   EXPECT_TRUE(boxes.boxes.empty()) << boxes.boxes.front();
-  const int microphone = indexOf(kMicrophone.c_str(), TalvexGetNumAudioCaptures(), TalvexGetAudioCaptureFriendlyName);
+  const int microphone =
+      indexOf(kMicrophone.c_str(), TalvexGetNumAudioCaptures(), TalvexGetAudioCaptureFriendlyName);
   ASSERT_GE(microphone, 0);
   TalvexSetAudioCapture(microphone);
 
@@ -127,7 +129,8 @@ TEST(TalvexTopology, EveryRowOfTheTableIsWiredAndRuns) {
   int built = 0;
   for (const Row& row : rows) {
     const Camera& c = *row.camera;
-    SCOPED_TRACE(std::string("mode ") + std::to_string(row.mode) + ", " + c.name + (row.mpeg ? ", MPEG42" : ", no encoder"));
+    SCOPED_TRACE(std::string("mode ") + std::to_string(row.mode) + ", " + c.name +
+                 (row.mpeg ? ", MPEG42" : ", no encoder"));
     const int camera = indexOf(c.name, TalvexGetNumVideoCaptures(), TalvexGetVideoCaptureFriendlyName);
     ASSERT_GE(camera, 0);
     TalvexSetVideoCapture(camera);
@@ -156,7 +159,8 @@ TEST(TalvexTopology, EveryRowOfTheTableIsWiredAndRuns) {
     // Pictures reach the preview and leave through the servers.
     const uint64_t rendered = renderedFrames();
     const uint32_t sent = framesSent("VideoServer(Main)");
-    EXPECT_TRUE(waitFor([&] { return renderedFrames() >= rendered + 2; }, 10000)) << "no pictures in the preview";
+    EXPECT_TRUE(waitFor([&] { return renderedFrames() >= rendered + 2; }, 10000))
+        << "no pictures in the preview";
     EXPECT_TRUE(waitFor([&] { return framesSent("VideoServer(Main)") >= sent + 2; }, 10000))
         << "nothing leaves VideoServer(Main)";
     if (row.mode == Compound) {
@@ -180,7 +184,8 @@ TEST(TalvexTopology, MissingComponentsAreReported) {
       // No sound module: no audio device, renderer or MP3 encoder; the sender
       // still runs, without its audio branch.
       {{false, true, false},
-       {"Audio Capture was not Detected.", "MP3 Encoder was not Detected.", "Audio Renderer is not Detected."},
+       {"Audio Capture was not Detected.", "MP3 Encoder was not Detected.",
+        "Audio Renderer is not Detected."},
        true},
       // No video codecs: no MPEG-4 encoder (fatal).
       {{true, false, false}, {"MPEG4 Encoder was not Detected."}, false},
@@ -195,7 +200,8 @@ TEST(TalvexTopology, MissingComponentsAreReported) {
     if (c.initialises) {
       EXPECT_EQ(TalvexGetNumAudioCaptures(), 0u);
       EXPECT_TRUE(TalvexIsValidGraph());
-      for (const std::string& filter : readSenderGraph().filters) EXPECT_EQ(filter.find("Audio"), std::string::npos) << filter;
+      for (const std::string& filter : readSenderGraph().filters)
+        EXPECT_EQ(filter.find("Audio"), std::string::npos) << filter;
     }
     EXPECT_TRUE(TalvexShutdown());
     EXPECT_FALSE(TalvexIsInitialized());

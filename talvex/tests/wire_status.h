@@ -40,13 +40,13 @@ struct WireStatus {
 };
 
 inline std::ostream& operator<<(std::ostream& out, const WireStatus& s) {
-  return out << "{running " << int(s.running) << ", focus " << s.focusDisplay << ", main " << s.mainAddress << ":"
-             << s.mainPort << " " << s.mainFormat << "/" << s.mainResolution << ", sub " << s.subAddress << ":"
-             << s.subPort << " " << s.subFormat << "/" << s.subResolution << ", audio " << s.audioAddress << ":"
-             << s.audioPort << " " << s.audioFormat << ", pointer " << s.pointerAddress << ":" << s.pointerPort
-             << ", loupex " << s.loupexFormat << " " << s.loupexMask << " " << s.loupexWidth << "x"
-             << s.loupexHeight << ", video format " << s.videoFormat << ", compound " << s.compoundMask << " "
-             << s.compoundBlending << "}";
+  return out << "{running " << int(s.running) << ", focus " << s.focusDisplay << ", main " << s.mainAddress
+             << ":" << s.mainPort << " " << s.mainFormat << "/" << s.mainResolution << ", sub "
+             << s.subAddress << ":" << s.subPort << " " << s.subFormat << "/" << s.subResolution << ", audio "
+             << s.audioAddress << ":" << s.audioPort << " " << s.audioFormat << ", pointer "
+             << s.pointerAddress << ":" << s.pointerPort << ", loupex " << s.loupexFormat << " "
+             << s.loupexMask << " " << s.loupexWidth << "x" << s.loupexHeight << ", video format "
+             << s.videoFormat << ", compound " << s.compoundMask << " " << s.compoundBlending << "}";
 }
 
 // Decodes one message; nothing for a message that is cut short.
@@ -137,4 +137,3 @@ class StatusListener : public TarnilReceiver {
   std::condition_variable arrived_;
   std::vector<std::vector<uint8_t>> raw_;
 };
-

@@ -20,13 +20,13 @@
 #include "gravet/rsVideoRenderFilter.h"
 #include "netlab.h"
 #include "platform/com/runtime.h"
-#include "tools/pipeline_demo/station_worker.h"
 #include "talvex/Talvex.h"
 #include "talvex/tests/sender_lab.h"
 #include "talvex/tests/wire_status.h"
 #include "tarnil/TarnilReceiver.h"
 #include "tools/pipeline_demo/frame_probe.h"
 #include "tools/pipeline_demo/frame_sequence.h"
+#include "tools/pipeline_demo/station_worker.h"
 
 using namespace std::chrono;
 using namespace senderlab;
@@ -56,8 +56,8 @@ class PictureReceiver : public rsGraphManager {
     return !decoder.isNull() && client->isValid() && render->isValid();
   }
   bool buildGraph() override {
-    for (rsFilter* f : {static_cast<rsFilter*>(client.get()), decoder.get(), static_cast<rsFilter*>(probe.get()),
-                        static_cast<rsFilter*>(render.get())})
+    for (rsFilter* f : {static_cast<rsFilter*>(client.get()), decoder.get(),
+                        static_cast<rsFilter*>(probe.get()), static_cast<rsFilter*>(render.get())})
       addFilter(f);
     return connectFilter(client.get(), 0, decoder, 0) && connectFilter(decoder, 0, probe.get(), 0) &&
            connectFilter(probe.get(), 0, render.get(), 0);
@@ -148,7 +148,8 @@ TEST(TalvexOnTheWire, StatusMessagesAndPictures) {
       {"audio packet size", [] { TalvexSetAudioServerPacketSize(2048); }, {}},
       {"pointer address", [] { TalvexSetPointerServerClientAddress("234.5.6.14"); },
        [](WireStatus& s) { s.pointerAddress = "234.5.6.14"; }},
-      {"pointer port", [] { TalvexSetPointerServerClientPort(9193); }, [](WireStatus& s) { s.pointerPort = 9193; }},
+      {"pointer port", [] { TalvexSetPointerServerClientPort(9193); },
+       [](WireStatus& s) { s.pointerPort = 9193; }},
       {"pointer time to live", [] { TalvexSetPointerServerClientTimeToLive(3); }, [](WireStatus&) {}},
       {"pointer count", [] { TalvexSetPointerServerTransmittingCount(3); }, {}},
       {"status time to live", [] { TalvexSetStatusSenderTimeToLive(2); }, {}},
@@ -158,14 +159,17 @@ TEST(TalvexOnTheWire, StatusMessagesAndPictures) {
       {"Loupex mask size", [] { TalvexSetLoupexMaskSize(200, 100); },
        [](WireStatus& s) { s.loupexWidth = 200, s.loupexHeight = 100; }},
       {"compound mask", [] { TalvexSetImageCompoundMaskType(2); }, [](WireStatus& s) { s.compoundMask = 2; }},
-      {"blending", [] { TalvexSetImageCompoundBlendingType(1); }, [](WireStatus& s) { s.compoundBlending = 1; }},
+      {"blending", [] { TalvexSetImageCompoundBlendingType(1); },
+       [](WireStatus& s) { s.compoundBlending = 1; }},
       {"the current encoder", [] { TalvexSetVideoEncoder(1); }, {}},
       {"the current format", [] { TalvexSetVideoFormat(8); }, {}},
       {"video format QCIF", [] { TalvexSetVideoFormat(1); },
        [](WireStatus& s) { s.mainResolution = Resolution_QCIF, s.videoFormat = 1; }},
-      {"the current compound base format", [] { TalvexSetImageCompoundBaseVideoFormat(0); }, [](WireStatus&) {}},
+      {"the current compound base format", [] { TalvexSetImageCompoundBaseVideoFormat(0); },
+       [](WireStatus&) {}},
       {"focus display Loupex", [] { TalvexSetFocusDisplay(1); }, [](WireStatus& s) { s.focusDisplay = 1; }},
-      {"no video encoder", [] { TalvexSetVideoEncoder(0); }, [](WireStatus& s) { s.mainFormat = VideoFormat_RGB24; }},
+      {"no video encoder", [] { TalvexSetVideoEncoder(0); },
+       [](WireStatus& s) { s.mainFormat = VideoFormat_RGB24; }},
       {"MP3", [] { TalvexSetAudioEncoder(1); }, [](WireStatus& s) { s.audioFormat = AudioFormat_MP3; }},
       {"MPEG-4 at the capture size", [] { TalvexSetVideoEncoder(1), TalvexSetVideoFormat(8); },
        [](WireStatus& s) {
@@ -181,7 +185,8 @@ TEST(TalvexOnTheWire, StatusMessagesAndPictures) {
       ASSERT_EQ(listener->count(), before) << "a setter that does not broadcast sent the status";
       sender.run([] { TalvexTimerProcess(); });
       ASSERT_TRUE(listener->waitFor(before + 1));
-      EXPECT_EQ(listener->raw(before), listener->raw(before - 1)) << "the tick does not repeat the last record";
+      EXPECT_EQ(listener->raw(before), listener->raw(before - 1))
+          << "the tick does not repeat the last record";
       continue;
     }
     step.change(expected);

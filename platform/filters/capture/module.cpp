@@ -25,8 +25,8 @@ const ServerClass kClasses[] = {
     {&CLSID_ScreenCapture, kScreenCaptureName, MERIT_DO_NOT_USE, &CLSID_VideoInputDeviceCategory, 2,
      kCapturePins, createObject<ScreenCapture>},
     // Not a listed device: only tests make it one (capture_control.h).
-    {&CLSID_TestPatternCaptureOnly, kTestPatternCaptureOnlyName, MERIT_DO_NOT_USE, nullptr, 1, kCaptureOnlyPins,
-     createObject<TestPatternCaptureOnly>},
+    {&CLSID_TestPatternCaptureOnly, kTestPatternCaptureOnlyName, MERIT_DO_NOT_USE, nullptr, 1,
+     kCaptureOnlyPins, createObject<TestPatternCaptureOnly>},
     {&CLSID_CapturePropertyPage, "Capture Property Page", 0, nullptr, 0, nullptr,
      createObject<CapturePropertyPage>},
 };

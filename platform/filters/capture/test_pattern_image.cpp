@@ -161,7 +161,8 @@ bool renderTestPattern(uint64_t frame, const VideoFormat& f, uint8_t* dst, size_
       std::memcpy(yPlane + size_t(y) * size_t(w), yPlane + size_t(y - 1) * size_t(w), size_t(w));
       if (!(y & 1))
         for (uint8_t* plane : {uPlane, vPlane})
-          std::memcpy(plane + size_t(y / 2) * size_t(w / 2), plane + size_t(y / 2 - 1) * size_t(w / 2), size_t(w / 2));
+          std::memcpy(plane + size_t(y / 2) * size_t(w / 2), plane + size_t(y / 2 - 1) * size_t(w / 2),
+                      size_t(w / 2));
       continue;
     }
     fillRow(y);

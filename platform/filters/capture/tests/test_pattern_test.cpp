@@ -120,7 +120,8 @@ TEST(TestPatternImage, PixelsLayoutAndEveryFormatReadsBack) {
       for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
           const Rgb want = testPatternPixel(n, w, h, x, y);
-          ASSERT_EQ(rgbAt(rgbPic, w, h, x, y), want) << w << "x" << h << " frame " << n << " at " << x << "," << y;
+          ASSERT_EQ(rgbAt(rgbPic, w, h, x, y), want)
+              << w << "x" << h << " frame " << n << " at " << x << "," << y;
           uint8_t yy, u, v;
           rgbToYuv(want, &yy, &u, &v);
           ASSERT_EQ(yuyPic[(size_t(y) * w + x) * 2], yy);
