@@ -57,9 +57,7 @@ class VideoRendererTest : public ::testing::Test {
   ComPtr<IGraphBuilder> graph;
   ComPtr<IBaseFilter> source, renderer;
   void SetUp() override {
-    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                               graph.putVoid()),
-              S_OK);
+    ASSERT_TRUE(graph = newGraph());
     source = createFilter(CLSID_TestSource);
     renderer = createFilter(CLSID_VideoRenderer);
     ASSERT_TRUE(source && renderer);
