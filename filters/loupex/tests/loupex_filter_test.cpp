@@ -187,18 +187,16 @@ TEST_F(Loupex, SqcifOutputReducesTheDefaultMaskAndCopiesEqualSizes) {
   // The output type: SQCIF, RGB24, image size, source rectangle.
   ComPtr<IPin> out;
   loupex->FindPin(u"Out", out.put());
-  AM_MEDIA_TYPE mt{};
-  ASSERT_EQ(out->ConnectionMediaType(&mt), S_OK);
+  MediaType mt = connectionType(out.get());
   VideoInfoHeader vih;
-  ASSERT_TRUE(videoInfoOf(mt, vih));
-  EXPECT_EQ(mt.subtype, MEDIASUBTYPE_RGB24);
+  ASSERT_TRUE(videoInfoOf(mt.get(), vih));
+  EXPECT_EQ(mt.subtype(), MEDIASUBTYPE_RGB24);
   EXPECT_EQ(vih.bmi.width, 128);
   EXPECT_EQ(vih.bmi.height, 96);
   EXPECT_EQ(vih.bmi.sizeImage, 128u * 96 * 3);
-  EXPECT_EQ(mt.lSampleSize, 128u * 96 * 3);
+  EXPECT_EQ(mt.sampleSize(), 128u * 96 * 3);
   EXPECT_EQ(vih.source, (Rect32{0, 0, 128, 96}));
   EXPECT_EQ(vih.target, Rect32{});
-  FreeMediaType(mt);
 
   ASSERT_EQ(run(), S_OK);
   auto picture = patternPicture(128, 96);
@@ -362,11 +360,8 @@ TEST_F(Loupex, ChangingTheOutputFormatReconnectsTheOutput) {
   ComPtr<IPin> out;
   loupex->FindPin(u"Out", out.put());
   auto sizeOf = [&] {
-    AM_MEDIA_TYPE mt{};
-    out->ConnectionMediaType(&mt);
     VideoInfoHeader vih;
-    videoInfoOf(mt, vih);
-    FreeMediaType(mt);
+    videoInfoOf(connectionType(out.get()).get(), vih);
     return std::pair{vih.bmi.width, vih.bmi.height};
   };
   EXPECT_EQ(sizeOf(), (std::pair{640, 480}));

@@ -42,13 +42,11 @@ Rgb pixelAt(Display* d, Window w, int x, int y) {
 }
 
 bool waitFrames(IVideoFrameSnapshot* snap, uint64_t n) {
-  for (int i = 0; i < 500; ++i) {
+  return waitUntil([&] {
     uint64_t count = 0;
     snap->GetFrameCount(&count);
-    if (count >= n) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return false;
+    return count >= n;
+  });
 }
 
 class VideoRendererTest : public ::testing::Test {
@@ -137,13 +135,10 @@ TEST_F(VideoRendererTest, PixelsReachTheOwnersChildWindow) {
   EXPECT_EQ(pixelAt(d, cover, 150, 150).g, 255);
   XDestroyWindow(d, cover);
   XSync(d, False);
-  bool repainted = false;
-  for (int i = 0; i < 200 && !repainted; ++i) {
+  EXPECT_TRUE(waitUntil([&] {
     c = pixelAt(d, static_cast<Window>(child), 150, 150);
-    repainted = c.b == 255 && c.r == 0 && c.g == 0;
-    if (!repainted) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  EXPECT_TRUE(repainted) << "after exposure: " << int(c.r) << "," << int(c.g) << "," << int(c.b);
+    return c.b == 255 && c.r == 0 && c.g == 0;
+  }, 2000)) << "after exposure: " << int(c.r) << "," << int(c.g) << "," << int(c.b);
 
   vw->put_Visible(OAFALSE);
   vw->put_Owner(0);

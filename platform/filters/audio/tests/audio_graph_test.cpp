@@ -128,13 +128,8 @@ class AudioGraph : public ::testing::Test {
     ComPtr<IBaseFilter>(renderer).as<IAudioRendererInfo>()->GetFramesPlayed(&n);
     return n;
   }
-  static bool waitPlayed(IBaseFilter* renderer, uint64_t frames, int seconds = 15) {
-    auto end = Clock::now() + std::chrono::seconds(seconds);
-    while (framesPlayed(renderer) < frames) {
-      if (Clock::now() > end) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
+  static bool waitPlayed(IBaseFilter* renderer, uint64_t frames) {
+    return waitUntil([&] { return framesPlayed(renderer) >= frames; }, 15000);
   }
   static AudioOutputKind outputOf(IBaseFilter* renderer) {
     AudioOutputKind k = AudioOutput_None;
@@ -420,9 +415,7 @@ TEST_F(AudioGraph, MissingCaptureDeviceEndsTheStreamWithAMessage) {
   ComPtr<IBaseFilter> sink = collector(pcm, false);
   ASSERT_EQ(connect(graph.get(), capture.get(), 0, sink.get(), 0), S_OK);
   ASSERT_EQ(control->Run(), S_OK);
-  auto end = Clock::now() + std::chrono::seconds(10);
-  while (log.count("cannot open ALSA device \"default\"") == 0 && Clock::now() < end)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  waitUntil([&] { return log.count("cannot open ALSA device \"default\"") > 0; }, 10000);
   EXPECT_EQ(log.count("cannot open ALSA device \"default\""), 1) << log.all();
   EXPECT_TRUE(running());
   ASSERT_EQ(control->Stop(), S_OK);
