@@ -71,7 +71,7 @@ TEST(GravetGraphManager, RunStateFollowsStartAndStop) {
   EXPECT_TRUE(m->isStarted());
   EXPECT_FALSE(m->start());  // a second start changes nothing
   EXPECT_TRUE(m->isStarted());
-  EXPECT_TRUE(waitUntil([&] { return m->renderedFrames() >= 3; })) << "no pictures reached the renderer";
+  EXPECT_TRUE(pollUntil([&] { return m->renderedFrames() >= 3; })) << "no pictures reached the renderer";
 
   // The renderer's video window through the graph.
   m->setVideoWindowPosition(12, 34);
@@ -121,7 +121,7 @@ TEST(GravetGraphManager, RebuildsManyTimesWithoutLeavingFiltersBehind) {
       ASSERT_EQ(m->getNumFilters(), 4u);
       ASSERT_TRUE(m->start());
       // Each round's graph carries pictures end to end.
-      ASSERT_TRUE(waitUntil([&] { return m->renderedFrames() >= 1; }));
+      ASSERT_TRUE(pollUntil([&] { return m->renderedFrames() >= 1; }));
       ASSERT_TRUE(m->stop());
       ASSERT_TRUE(m->destroyGraph());
       ASSERT_EQ(m->getNumFilters(), 0u);
@@ -209,7 +209,7 @@ TEST(GravetGraphManager, RemovingFiltersTakesTheirConnectionsAlong) {
   EXPECT_TRUE(m->connectFilter(m->camera, 0, m->transform, 0));
   EXPECT_TRUE(m->connectFilter(m->transform, 0, m->tee, 0));
   ASSERT_TRUE(m->start());
-  EXPECT_TRUE(waitUntil([&] { return m->renderedFrames() >= 1; }));
+  EXPECT_TRUE(pollUntil([&] { return m->renderedFrames() >= 1; }));
   // A running graph keeps its filters, and says so.
   m->removeAllFilters();
   ASSERT_EQ(catcher.boxes.size(), 1u);

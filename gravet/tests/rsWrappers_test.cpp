@@ -305,7 +305,7 @@ TEST(GravetWrappers, PointerWrappersDriveTheRealFilters) {
   ASSERT_NE(display, nullptr);
   ASSERT_TRUE(m->start());
   unsigned sw = 0, sh = 0;
-  EXPECT_TRUE(waitUntil([&] {
+  EXPECT_TRUE(pollUntil([&] {
     tracion->getScreenSize(sw, sh);
     return sw == 1280u && sh == 1024u;
   })) << sw
@@ -313,7 +313,7 @@ TEST(GravetWrappers, PointerWrappersDriveTheRealFilters) {
   XWarpPointer(display, None, DefaultRootWindow(display), 0, 0, 0, 0, 320, 256);
   XSync(display, False);
   unsigned px = 0, py = 0;
-  EXPECT_TRUE(waitUntil([&] {
+  EXPECT_TRUE(pollUntil([&] {
     tracion->getTracion(px, py);
     return px == 320u && py == 256u;
   })) << px

@@ -169,7 +169,7 @@ inline std::vector<std::string> namesOf(const std::vector<Listed>& list) {
 }
 
 // Polls a condition every 10 ms until it holds or ms milliseconds passed.
-inline bool waitUntil(const std::function<bool()>& condition, int ms = 5000) {
+inline bool pollUntil(const std::function<bool()>& condition, int ms = 5000) {
   auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
   while (!condition()) {
     if (std::chrono::steady_clock::now() > end) return condition();

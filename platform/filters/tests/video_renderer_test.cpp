@@ -42,7 +42,7 @@ Rgb pixelAt(Display* d, Window w, int x, int y) {
 }
 
 bool waitFrames(IVideoFrameSnapshot* snap, uint64_t n) {
-  return waitUntil([&] {
+  return pollUntil([&] {
     uint64_t count = 0;
     snap->GetFrameCount(&count);
     return count >= n;
@@ -135,7 +135,7 @@ TEST_F(VideoRendererTest, PixelsReachTheOwnersChildWindow) {
   EXPECT_EQ(pixelAt(d, cover, 150, 150).g, 255);
   XDestroyWindow(d, cover);
   XSync(d, False);
-  EXPECT_TRUE(waitUntil([&] {
+  EXPECT_TRUE(pollUntil([&] {
     c = pixelAt(d, static_cast<Window>(child), 150, 150);
     return c.b == 255 && c.r == 0 && c.g == 0;
   }, 2000)) << "after exposure: " << int(c.r) << "," << int(c.g) << "," << int(c.b);

@@ -129,7 +129,7 @@ class AudioGraph : public ::testing::Test {
     return n;
   }
   static bool waitPlayed(IBaseFilter* renderer, uint64_t frames) {
-    return waitUntil([&] { return framesPlayed(renderer) >= frames; }, 15000);
+    return pollUntil([&] { return framesPlayed(renderer) >= frames; }, 15000);
   }
   static AudioOutputKind outputOf(IBaseFilter* renderer) {
     AudioOutputKind k = AudioOutput_None;
@@ -415,7 +415,7 @@ TEST_F(AudioGraph, MissingCaptureDeviceEndsTheStreamWithAMessage) {
   ComPtr<IBaseFilter> sink = collector(pcm, false);
   ASSERT_EQ(connect(graph.get(), capture.get(), 0, sink.get(), 0), S_OK);
   ASSERT_EQ(control->Run(), S_OK);
-  waitUntil([&] { return log.count("cannot open ALSA device \"default\"") > 0; }, 10000);
+  pollUntil([&] { return log.count("cannot open ALSA device \"default\"") > 0; }, 10000);
   EXPECT_EQ(log.count("cannot open ALSA device \"default\""), 1) << log.all();
   EXPECT_TRUE(running());
   ASSERT_EQ(control->Stop(), S_OK);

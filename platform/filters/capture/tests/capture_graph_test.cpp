@@ -366,7 +366,7 @@ TEST_F(CaptureGraph, DeviceThatRefusesOrDisappearsEndsItsStreamWhileTheGraphRuns
     ASSERT_EQ(connect(graph.get(), good.get(), 0, r2.get(), 0), S_OK);
     ASSERT_EQ(control()->Run(), S_OK);
     // The good camera goes on after the bad one has stopped.
-    EXPECT_TRUE(waitUntil([&] { return deviceLost(failing); }, 4000));
+    EXPECT_TRUE(pollUntil([&] { return deviceLost(failing); }, 4000));
     size_t before;
     {
       std::lock_guard<std::mutex> g(fromGood.lock);

@@ -233,7 +233,7 @@ TEST_F(ScreenCaptureTest, DestroyedWindowEndsTheStreamWithAMessage) {
   ASSERT_EQ(c.run(), S_OK);
   ASSERT_TRUE(c.last.waitFor(2));
   win.destroy();
-  EXPECT_TRUE(waitUntil([&] { return deviceLost(c.source.as<IVideoCaptureControl>()); }, 3000));
+  EXPECT_TRUE(pollUntil([&] { return deviceLost(c.source.as<IVideoCaptureControl>()); }, 3000));
   EXPECT_EQ(stateOf(c.graph.get()), State_Running);
   EXPECT_EQ(c.stop(), S_OK);
   std::vector<std::string> errors = log.matching("\"Screen Capture\"");
@@ -243,7 +243,7 @@ TEST_F(ScreenCaptureTest, DestroyedWindowEndsTheStreamWithAMessage) {
   Capture none;
   ASSERT_TRUE(none.build(OAHWND(0x7FFFFFF0), {160, 120, MEDIASUBTYPE_RGB24}));
   ASSERT_EQ(none.run(), S_OK);
-  EXPECT_TRUE(waitUntil([&] { return deviceLost(none.source.as<IVideoCaptureControl>()); }, 3000));
+  EXPECT_TRUE(pollUntil([&] { return deviceLost(none.source.as<IVideoCaptureControl>()); }, 3000));
   EXPECT_EQ(none.stop(), S_OK);
   EXPECT_EQ(none.last.frames, 0);
 }

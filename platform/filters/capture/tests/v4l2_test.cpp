@@ -93,7 +93,7 @@ TEST(V4l2Cameras, MissingOrNonCameraDeviceFailsCleanlyWhileTheGraphRuns) {
     LogCapture log;
     auto control = graph.as<IMediaControl>();
     ASSERT_EQ(control->Run(), S_OK);
-    EXPECT_TRUE(waitUntil([&] { return deviceLost(cc); }, 3000));
+    EXPECT_TRUE(pollUntil([&] { return deviceLost(cc); }, 3000));
     EXPECT_EQ(stateOf(graph.get()), State_Running);
     EXPECT_EQ(control->Stop(), S_OK);
     EXPECT_EQ(counter.samples.load(), 0);
