@@ -24,18 +24,21 @@ TEST_F(WithTalvex, ReceiversFollowEveryRunOfTheSender) {
         << r->output();
   struct Run {
     const char* what;
+    const char* camera;
     std::vector<std::string> args;
     bool readable;
   };
+  const char* const pattern = "Test Pattern Camera";
   const Run runs[] = {
-      {"None, MPEG-4", {"--mode", "none", "--encoder", "mpeg4"}, true},
-      {"Loupex, MPEG-4", {"--mode", "loupex", "--encoder", "mpeg4"}, false},
-      {"ImageCompound, MPEG-4", {"--mode", "compound", "--encoder", "mpeg4"}, false},
+      {"None, MPEG-4", pattern, {"--mode", "none", "--encoder", "mpeg4"}, true},
+      {"Loupex, MPEG-4", pattern, {"--mode", "loupex", "--encoder", "mpeg4"}, false},
+      {"ImageCompound, MPEG-4", pattern, {"--mode", "compound", "--encoder", "mpeg4"}, false},
+      {"None, DV camera, no encoder", "Built-in DV Camera", {"--mode", "none", "--encoder", "none"}, true},
   };
   size_t atA = 0, atB = 0;
   for (const Run& run : runs) {
     SCOPED_TRACE(run.what);
-    std::vector<std::string> args = {"--video-device", "Test Pattern Camera", "--audio-device", "none"};
+    std::vector<std::string> args = {"--video-device", run.camera, "--audio-device", "none"};
     args.insert(args.end(), run.args.begin(), run.args.end());
     ReceiverProcess sender(stations_[0], TALVEX_SEND, args);
     ASSERT_TRUE(sender.started());
