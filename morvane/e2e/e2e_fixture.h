@@ -66,6 +66,20 @@ inline bool parseSnapshot(const std::string& line, SnapshotLine& s) {
   return true;
 }
 
+// The main frequency of the first channel of 16-bit stereo PCM, from its
+// zero crossings.
+inline double toneFrequency(const std::vector<uint8_t>& pcm, unsigned rate) {
+  const size_t frames = pcm.size() / 4;
+  if (frames < rate) return 0;
+  auto sample = [&](size_t i) { return int16_t(pcm[i * 4] | pcm[i * 4 + 1] << 8); };
+  // One second from the middle of what was played.
+  const size_t from = frames / 2 - rate / 2;
+  int rising = 0;
+  for (size_t i = from + 1; i < from + rate; ++i)
+    if (sample(i - 1) < 0 && sample(i) >= 0) ++rising;
+  return rising;
+}
+
 inline bool isStatusChange(const std::string& line) {
   return line.find("Morvane: status change") != std::string::npos;
 }

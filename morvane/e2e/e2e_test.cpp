@@ -224,20 +224,6 @@ bool arrowAt(const std::string& path, unsigned x, unsigned y, Rgb full) {
   return tip == Rgb{0, 0, 0} && inside == full && edge == grey;
 }
 
-// The main frequency of the first channel of 16-bit stereo PCM, from its
-// zero crossings.
-double toneFrequency(const std::vector<uint8_t>& pcm, unsigned rate) {
-  const size_t frames = pcm.size() / 4;
-  if (frames < rate) return 0;
-  auto sample = [&](size_t i) { return int16_t(pcm[i * 4] | pcm[i * 4 + 1] << 8); };
-  // One second from the middle of what was played.
-  const size_t from = frames / 2 - rate / 2;
-  int rising = 0;
-  for (size_t i = from + 1; i < from + rate; ++i)
-    if (sample(i - 1) < 0 && sample(i) >= 0) ++rising;
-  return rising;
-}
-
 }  // namespace
 
 TEST_F(EndToEnd, PointersOfEachReceiverAndTheSoundReachTheOthers) {

@@ -4,6 +4,12 @@
 // where the zoom squeezes the picture, pictures that keep coming), and each
 // end of a run (its last status says it stopped) empties the receivers'
 // graphs.
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
+#include <thread>
+
 #include "morvane/e2e/e2e_fixture.h"
 
 namespace {
@@ -55,4 +61,35 @@ TEST_F(WithTalvex, ReceiversFollowEveryRunOfTheSender) {
   }
   EXPECT_EQ(a->stop(), 0) << a->output();
   EXPECT_EQ(b->stop(), 0) << b->output();
+}
+
+TEST_F(WithTalvex, TheSendersTestToneIsPlayedAtTheReceiver) {
+  // The sender sends its sound as it is (PCM); the receiver plays it into a
+  // file-backed ALSA device.
+  constexpr const char* kSystemAlsaConf = "/usr/share/alsa/alsa.conf";
+  if (access(kSystemAlsaConf, R_OK) != 0) GTEST_SKIP() << "needs " << kSystemAlsaConf << " (libasound2-data)";
+  const std::string alsa = dir_ + "/asound.conf";
+  std::ofstream(alsa) << "pcm.!default { type file slave.pcm \"null\" file \"" << dir_
+                      << "/played.raw\" format \"raw\" }\n";
+  displays_.push_back(std::make_unique<XvfbServer>());
+  ReceiverProcess r(stations_[1], MORVANE_RECEIVE,
+                    {"--snapshot", dir_ + "/receiver", "--every", "0.4", "--quiet"},
+                    {"DISPLAY=" + displays_.back()->display(),
+                     "ALSA_CONFIG_PATH=" + std::string(kSystemAlsaConf) + ":" + alsa});
+  ASSERT_GE(r.waitLine(
+                0, [](const std::string& l) { return l.find("listening for") != std::string::npos; }, 20s),
+            0)
+      << r.output();
+  ReceiverProcess sender(stations_[0], TALVEX_SEND,
+                         {"--video-device", "Test Pattern Camera", "--audio-device", "Test Tone Microphone",
+                          "--mode", "none", "--encoder", "mpeg4"});
+  expectFollowing(r, 0, "sound", true);
+  std::this_thread::sleep_for(3s);
+  EXPECT_EQ(sender.stop(), 0) << sender.output();
+  const std::string output = r.output();
+  EXPECT_EQ(r.stop(), 0) << output;
+  std::ifstream played(dir_ + "/played.raw", std::ios::binary);
+  const std::vector<uint8_t> pcm{std::istreambuf_iterator<char>(played), {}};
+  EXPECT_GE(pcm.size(), size_t(44100 * 4 * 2)) << "less than two seconds of sound played\n" << output;
+  EXPECT_NEAR(toneFrequency(pcm, 44100), 1000.0, 20.0);
 }
