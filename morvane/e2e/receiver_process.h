@@ -82,7 +82,7 @@ class ReceiverProcess {
   }
 
   // SIGTERM, then the exit status (-1 when it did not end by itself within
-  // 15 s and had to be killed).
+  // 15 s and had to be killed; its stacks are then printed first).
   int stop() {
     if (pid_ <= 0) return exit_;
     kill(pid_, SIGTERM);
@@ -95,6 +95,16 @@ class ReceiverProcess {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     if (exit_ == -2) {
+      // A process that does not end is stuck: its threads' stacks go to the
+      // test's output (where gdb is installed) before it is killed.
+      const std::string gdb =
+          "gdb -p " + std::to_string(pid_) + " -batch -ex 'thread apply all bt' 2>/dev/null";
+      if (FILE* in = popen(gdb.c_str(), "r")) {
+        std::fprintf(stderr, "--- stacks of the stuck process %d ---\n", int(pid_));
+        char buffer[512];
+        while (std::fgets(buffer, sizeof buffer, in)) std::fputs(buffer, stderr);
+        pclose(in);
+      }
       kill(pid_, SIGKILL);
       waitpid(pid_, &status, 0);
       exit_ = -1;
