@@ -36,7 +36,7 @@ TEST(TracionWithoutDisplay, KeepsSendingAndSaysOnceWhy) {
     ASSERT_TRUE(tracion && renderer);
     RecordCollector records;
     renderer.as<INullRendererControl>()->SetSyncToClock(FALSE);
-    renderer.as<INullRendererControl>()->SetCallback(&RecordCollector::record, &records);
+    renderer.as<INullRendererControl>()->SetCallback(&collectSample, &records);
     graph->AddFilter(tracion.get(), u"Tracion");
     graph->AddFilter(renderer.get(), u"Renderer");
     ASSERT_EQ(connect(graph.get(), tracion.get(), 0, renderer.get(), 0), S_OK);
