@@ -61,7 +61,11 @@ TEST(Tarnil, SettingsWhileClosed) {
   EXPECT_EQ(sender.getAddress(), "ff15::1");
   EXPECT_FALSE(sender.isOpen());
   EXPECT_FALSE(sender.close());
+  EXPECT_TRUE(sender.isDerivedFrom(TarnilSender::getStaticClassType()));
+  EXPECT_TRUE(sender.isDerivedFrom(mxObject::getStaticClassType()));
+  EXPECT_FALSE(sender.isDerivedFrom(TarnilReceiver::getStaticClassType()));
   mxObjectPtr<TarnilReceiver> receiver(new TarnilReceiver(noop, nullptr));
+  EXPECT_TRUE(receiver->isDerivedFrom(mxObject::getStaticClassType()));
   receiver->setIPv6InterfaceId(3);
   EXPECT_EQ(receiver->getIPv6InterfaceId(), 0);
   EXPECT_FALSE(receiver->close());

@@ -150,6 +150,9 @@ TEST_F(Client, ControlInterfaceAnswersAndReopensOnChange) {
   uint16_t port = 0;
   control->GetPort(&port);
   EXPECT_EQ(port, 9440);
+  BOOL automatic = TRUE;
+  control->GetAutomaticType(&automatic);
+  EXPECT_FALSE(automatic);
   uint32_t stats[6] = {9, 9, 9, 9, 9, 9};
   control->GetFramesReceived(&stats[0]);
   control->GetDroppedFrames(&stats[1]);
