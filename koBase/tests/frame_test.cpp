@@ -256,6 +256,11 @@ TEST(Reading, HostileDatagramsAreCountedAndNeverWrittenOutsideTheFrame) {
   feed(header(10, 400, 1024, 1));
   feed(fragment(512, 10, 1, 0, 0, slice(piece, 0, 400), 1));
   EXPECT_EQ(r.getInvalidDatagrams(), 4u);
+  // The right length at the wrong place.
+  feed(header(11, 1500, 1024, 2));
+  feed(fragment(1024, 11, 2, 0, 0, piece, 0));
+  feed(fragment(1024, 11, 2, 1, 900, slice(piece, 0, 509), 1));
+  EXPECT_EQ(r.getInvalidFragments(), 5u);
   EXPECT_TRUE(feed.got.frames == std::vector<Bytes>{piece});
   EXPECT_EQ(r.getFramesReceived(), 1u);
 }
