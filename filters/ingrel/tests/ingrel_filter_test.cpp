@@ -92,10 +92,8 @@ TEST_F(Client, OffersTheTypeItsCodesBuild) {
   mt = offered();
   EXPECT_EQ(mt.sampleSize(), 71u);
   EXPECT_EQ(out->QueryAccept(offered().ptr()), S_OK);
-  ComPtr<IGraphBuilder> graph;
-  ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                             graph.putVoid()),
-            S_OK);
+  ComPtr<IGraphBuilder> graph = newGraph();
+  ASSERT_TRUE(graph);
   ComPtr<IBaseFilter> renderer = createFilter(CLSID_NullRenderer);
   graph->AddFilter(filter.get(), u"PointerClient");
   graph->AddFilter(renderer.get(), u"Null");

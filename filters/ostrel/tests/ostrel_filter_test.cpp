@@ -100,10 +100,8 @@ TEST_F(Server, AcceptsWhatItCanClassifyAndRefusesTheRest) {
   EXPECT_EQ(code, 9);
   control->GetInputAudioFrequency(&code);
   EXPECT_EQ(code, 6);
-  ComPtr<IGraphBuilder> graph;
-  ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                             graph.putVoid()),
-            S_OK);
+  ComPtr<IGraphBuilder> graph = newGraph();
+  ASSERT_TRUE(graph);
   ComPtr<IBaseFilter> source = createFilter(CLSID_PatternSource);
   ComPtr<IPatternSource> pattern;
   source->QueryInterface(IID_IPatternSource, pattern.putVoid());
@@ -352,9 +350,8 @@ struct Streaming {
   std::atomic<uint64_t> delivered{0};
 
   bool build(IBaseFilter* server, int kind, int videoFormat, int resolution) {
-    if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                                graph.putVoid())))
-      return false;
+    graph = newGraph();
+    if (!graph) return false;
     source = createFilter(CLSID_PatternSource);
     if (!source || FAILED(source->QueryInterface(IID_IPatternSource, pattern.putVoid()))) return false;
     pattern->SetType(kind, videoFormat, resolution, 0, 0, 0, 0);

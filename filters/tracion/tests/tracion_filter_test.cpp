@@ -48,9 +48,8 @@ class Tracion : public ::testing::Test {
     width_ = DisplayWidth(x_, DefaultScreen(x_));
     height_ = DisplayHeight(x_, DefaultScreen(x_));
     move(0, 0);
-    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                               graph.putVoid()),
-              S_OK);
+    graph = newGraph();
+    ASSERT_TRUE(graph);
     tracion = createFilter(CLSID_TracionFilter);
     ASSERT_TRUE(tracion);
     control = tracion.as<ITracionControl>();

@@ -27,10 +27,8 @@ TEST(TracionWithoutDisplay, KeepsSendingAndSaysOnceWhy) {
   PlatformLogSink old = setPlatformLogSink(&keep);
   {
     ComSession com;
-    ComPtr<IGraphBuilder> graph;
-    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                               graph.putVoid()),
-              S_OK);
+    ComPtr<IGraphBuilder> graph = newGraph();
+    ASSERT_TRUE(graph);
     ComPtr<IBaseFilter> tracion = createFilter(CLSID_TracionFilter),
                         renderer = createFilter(CLSID_NullRenderer);
     ASSERT_TRUE(tracion && renderer);
