@@ -15,6 +15,8 @@
 #include <functional>
 #include <memory>
 
+#include "gui/common/translations.h"
+
 namespace guitest {
 
 // Skips the test when there is no X server (the test is then not run under
@@ -33,7 +35,9 @@ inline QApplication& app() {
   // static destructors races with Qt's own).
   static QApplication* instance = [] {
     setenv("QT_QPA_PLATFORM", "xcb", 0);
-    return new QApplication(argc, argv);
+    auto* a = new QApplication(argc, argv);
+    gui::installJapaneseTranslations(*a);  // as the programs do
+    return a;
   }();
   return *instance;
 }
