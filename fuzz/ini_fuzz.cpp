@@ -1,12 +1,33 @@
 // Fuzzes the settings-file reader and editor: any bytes as a file image,
 // looked up and edited with names taken from the input itself. An edit must
-// either be refused or leave an image in which the written value reads back.
+// either be refused or leave an image in which the written value reads back
+// (and a leading byte-order mark is kept). Values read are also taken as
+// numbers: what parses must be finite and survive a write and a read.
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
+#include "pellum/mxIniNumber.h"
 #include "platform/win/private_profile.h"
+
+namespace {
+
+void checkNumbers(const std::string& text) {
+  if (auto u = mxIniNumber::parseUInt(text)) {
+    if (mxIniNumber::parseUInt(mxIniNumber::formatUInt(*u)) != u) std::abort();
+  }
+  if (auto f = mxIniNumber::parseFloat(text)) {
+    if (!std::isfinite(*f)) std::abort();
+    auto formatted = mxIniNumber::formatFloat(*f);
+    auto back = formatted ? mxIniNumber::parseFloat(*formatted) : std::nullopt;
+    // Six decimals: small values come back rounded, large ones exact.
+    if (!back || std::fabs(*back - *f) > 1e-6f + std::fabs(*f) * 1e-6f) std::abort();
+  }
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string input(reinterpret_cast<const char*>(data), size);
@@ -23,13 +44,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Names and values reach the editor as C texts: they end at a NUL.
   key = key.substr(0, key.find('\0'));
 
-  (void)platform::win::findProfileValue(image, section, key);
+  if (auto found = platform::win::findProfileValue(image, section, key)) checkNumbers(*found);
+  checkNumbers(value);
 
   std::string edited = image;
   if (platform::win::editProfileImage(edited, section, key.c_str(), value.c_str())) {
     auto back = platform::win::findProfileValue(edited, section, key);
+    // Blanks around the value are not stored.
     std::string expect = value.substr(0, value.find('\0'));
+    expect.erase(0, expect.find_first_not_of(" \t"));
+    expect.erase(expect.find_last_not_of(" \t") + 1);
     if (!back || *back != expect) std::abort();  // what was written must read back
+    if (image.rfind("\xEF\xBB\xBF", 0) == 0 && edited.rfind("\xEF\xBB\xBF", 0) != 0) std::abort();
   }
   std::string removed = image;
   if (platform::win::editProfileImage(removed, section, key.c_str(), nullptr)) {

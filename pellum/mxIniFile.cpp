@@ -1,8 +1,8 @@
 #include "pellum/mxIniFile.h"
 
-#include <cstdio>
 #include <string>
 
+#include "pellum/mxIniNumber.h"
 #include "pellum/mxNotify.h"
 #include "platform/win/private_profile.h"
 
@@ -37,24 +37,14 @@ unsigned mxIniFile::readUInt(const mxString& section, const mxString& key, unsig
   if (filename_.isEmpty() || section.isEmpty() || key.isEmpty()) return def;
   auto value = platform::win::readProfileString(text(filename_), text(section), text(key));
   if (!value) return def;
-  const char* p = value->c_str();
-  bool negative = false;
-  if (*p == '-') {
-    negative = true;
-    ++p;
-  } else if (*p == '+') {
-    ++p;
-  }
-  unsigned result = 0;  // wraps modulo 2^32, like a 32-bit register
-  for (; *p >= '0' && *p <= '9'; ++p) result = result * 10u + static_cast<unsigned>(*p - '0');
-  return negative ? 0u - result : result;
+  return mxIniNumber::parseUInt(*value).value_or(def);
 }
 
 float mxIniFile::readFloat(const mxString& section, const mxString& key, float def) const {
-  mxString stored = readString(section, key, mxString(def));
-  float value;
-  if (stored.isEmpty() || std::sscanf(stored.c_str(), "%f", &value) != 1) return def;
-  return value;
+  if (filename_.isEmpty() || section.isEmpty() || key.isEmpty()) return def;
+  auto value = platform::win::readProfileString(text(filename_), text(section), text(key));
+  if (!value) return def;
+  return mxIniNumber::parseFloat(fitReadArea(*value)).value_or(def);
 }
 
 bool mxIniFile::writeString(const mxString& section, const mxString& key, const mxString& value) const {
@@ -73,9 +63,18 @@ bool mxIniFile::writeString(const mxString& section, const mxString& key, const 
 }
 
 bool mxIniFile::writeUInt(const mxString& section, const mxString& key, unsigned value) const {
-  return writeString(section, key, mxString(static_cast<int>(value)));
+  return writeString(section, key, mxString(mxIniNumber::formatUInt(value).c_str()));
 }
 
 bool mxIniFile::writeFloat(const mxString& section, const mxString& key, float value) const {
-  return writeString(section, key, mxString(value));
+  auto formatted = mxIniNumber::formatFloat(value);
+  if (!formatted) {
+    // It would read back as the caller's default, not as this value.
+    mxString message;
+    message.format("mxIniFile::writeFloat(); cannot store a number that is not finite as [%s] %s in ",
+                   text(section).c_str(), text(key).c_str());
+    mxNotify::post(mxNotify::Warn, message + filename_);
+    return false;
+  }
+  return writeString(section, key, mxString(formatted->c_str()));
 }

@@ -16,20 +16,31 @@ class mxIniFile {
   // The stored text (at most 259 bytes, never a cut multi-byte character),
   // or the default when the file, section or key is missing.
   mxString readString(const mxString& section, const mxString& key, const mxString& def) const;
+  // Numbers are read and written in the C locale's form, whatever locale
+  // the process has set.
+  //
   // The decimal number at the start of the stored text (a leading '-'
-  // negates it, modulo 2^32; no digits give 0), or the default.
+  // negates it modulo 2^32, so "-1" reads as 4294967295), or the default
+  // when the key is missing, the text has no digits or the number lies
+  // outside -2147483648..4294967295.
   unsigned readUInt(const mxString& section, const mxString& key, unsigned def) const;
-  // The stored number, or the default when missing, empty or not a number.
+  // The decimal number at the start of the stored text, or the default when
+  // missing, empty, not a decimal number, out of a float's range or not
+  // finite ("nan", "inf").
   float readFloat(const mxString& section, const mxString& key, float def) const;
 
-  // Writes key=value, creating file and section as needed. An empty value
-  // removes the key; an empty key removes the whole section. The file is
-  // replaced atomically; false (with a line in the notification log) when
-  // it cannot be written or the names cannot be stored.
+  // Writes key=value, creating file and section as needed; blanks around
+  // the value are dropped, as the reader would drop them. An empty value
+  // removes the key; an empty key removes the whole section. The file (or
+  // the file a symbolic link leads to) is replaced atomically, or rewritten
+  // in place where its folder cannot be written; concurrent writers, also
+  // in other processes, are serialised. False (with a line in the
+  // notification log) when the file cannot be written or a name or the
+  // value cannot be stored (a line break).
   bool writeString(const mxString& section, const mxString& key, const mxString& value) const;
   // "%d": values above 2147483647 are written negative and read back the same.
   bool writeUInt(const mxString& section, const mxString& key, unsigned value) const;
-  // "%f": six decimals.
+  // "%f": six decimals. A non-finite value is not written (false).
   bool writeFloat(const mxString& section, const mxString& key, float value) const;
 
  private:

@@ -2,11 +2,19 @@
 // a fresh parse of the file), malformed files read as defaults, and a write
 // never leaves a half-written file.
 #include <gtest/gtest.h>
+#include <grp.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <clocale>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <limits>
 #include <sstream>
 
 #include "pellum/mxIniFile.h"
@@ -59,7 +67,7 @@ TEST(mxIniFile, NumbersAndDefaults) {
   EXPECT_TRUE(ini.writeString("S", "Neg", "-1"));
   EXPECT_EQ(ini.readUInt("S", "Neg", 0), 4294967295u);
   EXPECT_TRUE(ini.writeString("S", "Text", "abc"));
-  EXPECT_EQ(ini.readUInt("S", "Text", 9), 0u);  // no digits: 0
+  EXPECT_EQ(ini.readUInt("S", "Text", 9), 9u);  // no digits: the default
   EXPECT_EQ(ini.readUInt("S", "Nope", 9), 9u);
   EXPECT_FLOAT_EQ(ini.readFloat("S", "Nope", 1.5f), 1.5f);
   EXPECT_FLOAT_EQ(ini.readFloat("S", "Text", 1.5f), 1.5f);
@@ -162,13 +170,6 @@ TEST(mxIniFile, RefusesWhatCannotBeStoredAndNeverHalfWrites) {
   EXPECT_NE(log.find("[Warn] : mxIniFile::writeString();"), std::string::npos);
   EXPECT_EQ(slurp(path), before);
 
-  // A folder that cannot be written: false, and the old file stays whole.
-  if (::geteuid() != 0) {
-    ::chmod(dir.path().c_str(), 0500);
-    EXPECT_FALSE(ini.writeString("S", "k", "new"));
-    ::chmod(dir.path().c_str(), 0700);
-    EXPECT_EQ(slurp(path), before);
-  }
   // The target is a directory: it cannot be read as a file, so nothing is written.
   std::filesystem::create_directory(dir.file("adir"));
   mxIniFile onDir(dir.file("adir").c_str());
@@ -181,6 +182,220 @@ TEST(mxIniFile, RefusesWhatCannotBeStoredAndNeverHalfWrites) {
   int files = 0;
   for (auto& e : std::filesystem::directory_iterator(dir.path())) files += e.is_regular_file();
   EXPECT_EQ(files, 1);
+}
+
+TEST(mxIniFile, ByteOrderMarkIsSkippedAndKept) {
+  TempDir dir;
+  std::string path = dir.file("bom.ini");
+  spit(path, "\xEF\xBB\xBF[Video]\nPort=8200\n");
+  mxIniFile ini(path.c_str());
+  EXPECT_EQ(ini.readUInt("Video", "Port", 0), 8200u);
+  EXPECT_TRUE(ini.writeUInt("Video", "Port", 8300));
+  EXPECT_TRUE(ini.writeString("Video", "Group", "234.5.6.7"));
+  EXPECT_EQ(slurp(path), "\xEF\xBB\xBF[Video]\nPort=8300\nGroup=234.5.6.7\n");
+  // A mark anywhere else is part of the text.
+  spit(path, "[A]\n\xEF\xBB\xBFk=1\n");
+  EXPECT_STREQ(ini.readString("A", "k", "def").c_str(), "def");
+}
+
+TEST(mxIniFile, EmptyValuesAndBlanksAroundValues) {
+  TempDir dir;
+  std::string path = dir.file("net.ini");
+  spit(path, "[Net]\nAddress=\nPort=8200\n");
+  mxIniFile ini(path.c_str());
+  EXPECT_TRUE(ini.readString("Net", "Address", "def").isEmpty());  // present, empty
+  EXPECT_EQ(ini.readUInt("Net", "Address", 7), 7u);
+  EXPECT_FLOAT_EQ(ini.readFloat("Net", "Address", 1.5f), 1.5f);
+  EXPECT_TRUE(ini.writeUInt("Net", "Port", 8201));
+  EXPECT_EQ(slurp(path), "[Net]\nAddress=\nPort=8201\n");
+
+  // Blanks around a value are stored as the reader gives it back.
+  struct Case {
+    const char* value;
+    bool ok;
+    const char* readBack;
+  };
+  const Case cases[] = {
+      {"Camera ", true, "Camera"},      {"\t Mic \t", true, "Mic"}, {"   ", true, ""},
+      {"two words", true, "two words"}, {"a\nb", false, "def"},     {"a\rb", false, "def"},
+      {"tail\r", false, "def"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.value);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(ini.writeString("Dev", "Name", c.value), c.ok);
+    std::string log = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(log.find("[Warn] : mxIniFile::writeString();") != std::string::npos, !c.ok);
+    mxString back = ini.readString("Dev", "Name", "def");
+    EXPECT_STREQ(back.isEmpty() ? "" : back.c_str(), c.readBack);
+    ini.writeString("Dev", "Name", mxString());
+  }
+}
+
+TEST(mxIniFile, NumbersFromHandEditedFiles) {
+  TempDir dir;
+  mxIniFile ini(dir.file("num.ini").c_str());
+  const float nan = std::numeric_limits<float>::quiet_NaN();  // "the default"
+  struct Case {
+    const char* text;
+    unsigned asUInt;  // read with default 7
+    float asFloat;    // read with default 1.5; NaN stands for the default
+  };
+  const Case cases[] = {
+      {"4294967295", 4294967295u, 4294967295.0f},
+      {"4294967296", 7, 4294967296.0f},
+      {"99999999999999999999", 7, 1e20f},
+      {"-1", 4294967295u, -1},
+      {"-2147483648", 2147483648u, -2147483648.0f},
+      {"-2147483649", 7, -2147483649.0f},
+      {"+5", 5, 5},
+      {"12abc", 12, 12},
+      {"1.25", 1, 1.25f},
+      {"3.5e2", 3, 350},
+      {"abc", 7, nan},
+      {"-", 7, nan},
+      {"", 7, nan},
+      {"nan", 7, nan},
+      {"-nan", 7, nan},
+      {"inf", 7, nan},
+      {"-Infinity", 7, nan},
+      {"1e39", 1, nan},
+      {"0x1p3", 0, nan},
+      {"-0X10", 0, nan},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    ASSERT_TRUE(ini.writeString("N", "v", c.text) || !*c.text);
+    EXPECT_EQ(ini.readUInt("N", "v", 7), c.asUInt);
+    float f = ini.readFloat("N", "v", 1.5f);
+    if (std::isnan(c.asFloat)) {
+      EXPECT_EQ(f, 1.5f);
+    } else {
+      EXPECT_FLOAT_EQ(f, c.asFloat);
+    }
+  }
+  // A value that cannot be read back is not written.
+  ::testing::internal::CaptureStderr();
+  EXPECT_FALSE(ini.writeFloat("N", "inf", std::numeric_limits<float>::infinity()));
+  EXPECT_FALSE(ini.writeFloat("N", "nan", nan));
+  ::testing::internal::GetCapturedStderr();
+  EXPECT_FLOAT_EQ(ini.readFloat("N", "inf", 2.5f), 2.5f);
+}
+
+#ifdef PELLUM_TEST_LOCALE_DIR
+// A comma-decimal locale (built into the build tree by localedef).
+TEST(mxIniFile, NumbersIgnoreTheProcessLocale) {
+  struct RestoreC {
+    ~RestoreC() { std::setlocale(LC_ALL, "C"); }
+  } restore;
+  ::setenv("LOCPATH", PELLUM_TEST_LOCALE_DIR, 1);
+  if (!std::setlocale(LC_ALL, "de_DE.UTF-8"))
+    GTEST_SKIP() << "de_DE.UTF-8 was not built in " PELLUM_TEST_LOCALE_DIR;
+  char shown[32];
+  std::snprintf(shown, sizeof shown, "%.2f", 1.25);
+  EXPECT_STREQ(shown, "1,25");  // the locale is really in force
+  TempDir dir;
+  std::string path = dir.file("loc.ini");
+  mxIniFile ini(path.c_str());
+  EXPECT_TRUE(ini.writeFloat("S", "Scale", 1.25f));
+  EXPECT_TRUE(ini.writeUInt("S", "Rate", 1048576));
+  EXPECT_TRUE(ini.writeString("S", "Given", "2.5"));
+  EXPECT_FLOAT_EQ(ini.readFloat("S", "Scale", 0), 1.25f);
+  EXPECT_FLOAT_EQ(ini.readFloat("S", "Given", 0), 2.5f);
+  EXPECT_EQ(ini.readUInt("S", "Rate", 0), 1048576u);
+  EXPECT_EQ(slurp(path), "[S]\nScale=1.250000\nRate=1048576\nGiven=2.5\n");
+}
+#endif
+
+TEST(mxIniFile, WritesThroughSymbolicLinks) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.file("real"));
+  struct Case {
+    const char* link;
+    const char* pointsTo;  // relative to the link's folder
+    const char* target;    // the file that is written
+    bool targetExists;
+  };
+  const Case cases[] = {
+      {"link.ini", "real/a.ini", "real/a.ini", true},
+      {"chain.ini", "link.ini", "real/a.ini", true},
+      {"dangling.ini", "real/new.ini", "real/new.ini", false},
+  };
+  spit(dir.file("real/a.ini"), "[S]\nk=0\n");
+  ::chmod(dir.file("real/a.ini").c_str(), 0640);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.link);
+    std::filesystem::create_symlink(c.pointsTo, dir.file(c.link));
+    mxIniFile ini(dir.file(c.link).c_str());
+    EXPECT_TRUE(ini.writeString("S", "k", c.link));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file(c.link)));
+    std::error_code ec;
+    EXPECT_EQ(std::filesystem::read_symlink(dir.file(c.link), ec), c.pointsTo);
+    EXPECT_STREQ(mxIniFile(dir.file(c.target).c_str()).readString("S", "k", "").c_str(), c.link);
+    struct stat st {};
+    ASSERT_EQ(::stat(dir.file(c.target).c_str(), &st), 0);
+    if (c.targetExists) {
+      EXPECT_EQ(st.st_mode & 07777, 0640u);
+    }
+  }
+  // Nothing but the links and the files they point to.
+  int entries = 0;
+  for (auto& e : std::filesystem::recursive_directory_iterator(dir.path())) entries += !e.is_directory();
+  EXPECT_EQ(entries, 5);
+}
+
+// Runs `body` in a child process that cannot write the folder: as root the
+// child drops to the unprivileged user 65534 (root ignores permission
+// bits); otherwise it runs as the caller. Returns the child's exit code.
+int runWithoutFolderRights(const std::function<int()>& body) {
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+      ::_exit(77);
+    ::_exit(body());
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+}
+
+TEST(mxIniFile, ReadOnlyFolderRewritesTheFileInPlace) {
+  struct Case {
+    const char* name;
+    mode_t mode;
+    int expect;  // 0: written in place, 1: refused and left as it was
+  };
+  const Case cases[] = {{"writable file", 0644, 0}, {"read-only file", 0444, 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    std::string path = dir.file("ro.ini");
+    const std::string before = "; kept\n[S]\nk=old\n";
+    spit(path, before);
+    if (::geteuid() == 0) {
+      ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+    }
+    ::chmod(path.c_str(), c.mode);
+    ::chmod(dir.path().c_str(), 0555);
+    struct stat was {};
+    ::stat(path.c_str(), &was);
+    const std::string value = "a longer value than before";
+    int code = runWithoutFolderRights([&] {
+      mxIniFile ini(path.c_str());
+      bool ok = ini.writeString("S", "k", value.c_str()) && ini.writeString("T", "n", "1");
+      bool back = ini.readString("S", "k", "?").c_str() == (ok ? value : "old");
+      return back ? (ok ? 0 : 1) : 2;
+    });
+    ::chmod(dir.path().c_str(), 0700);
+    if (code == 77) GTEST_SKIP() << "cannot drop to user 65534, so root would write the read-only folder";
+    EXPECT_EQ(code, c.expect);
+    EXPECT_EQ(slurp(path), c.expect == 0 ? "; kept\n[S]\nk=" + value + "\n\n[T]\nn=1\n" : before);
+    struct stat now {};
+    ::stat(path.c_str(), &now);
+    EXPECT_EQ(now.st_ino, was.st_ino);  // the same file, rewritten
+    EXPECT_EQ(now.st_mode, was.st_mode);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+  }
 }
 
 }  // namespace

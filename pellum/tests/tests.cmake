@@ -7,6 +7,26 @@ project_add_test(NAME pellum_array_sort_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}
   LIBS pellum)
 project_add_test(NAME pellum_inifile_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/inifile_test.cpp
   LIBS pellum)
+project_add_test(NAME pellum_inifile_concurrency_test
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/inifile_concurrency_test.cpp LIBS pellum LABELS unit thread)
+
+# A comma-decimal locale for the settings-file test (numbers must not follow
+# the process locale), compiled from the system's locale sources into the
+# build tree; the test finds it through LOCPATH.
+find_program(PELLUM_LOCALEDEF localedef)
+if(PELLUM_LOCALEDEF AND EXISTS /usr/share/i18n/locales/de_DE)
+  set(_locale_dir ${CMAKE_CURRENT_BINARY_DIR}/test_locales)
+  set(_locale_stamp ${_locale_dir}/de_DE.UTF-8/LC_NUMERIC)
+  # localedef exits with 1 on mere warnings: what counts is the compiled file.
+  add_custom_command(OUTPUT ${_locale_stamp}
+    COMMAND sh -c "mkdir -p '${_locale_dir}' && { '${PELLUM_LOCALEDEF}' -i de_DE -f UTF-8 '${_locale_dir}/de_DE.UTF-8' || test -f '${_locale_stamp}'; }"
+    COMMENT "Compiling the de_DE.UTF-8 locale for the tests" VERBATIM)
+  add_custom_target(pellum_test_locale DEPENDS ${_locale_stamp})
+  add_dependencies(pellum_inifile_test pellum_test_locale)
+  target_compile_definitions(pellum_inifile_test PRIVATE PELLUM_TEST_LOCALE_DIR="${_locale_dir}")
+else()
+  message(STATUS "localedef or the de_DE locale source is missing: the locale case of pellum_inifile_test is left out")
+endif()
 project_add_test(NAME pellum_registry_file_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/registry_file_test.cpp
   LIBS pellum)
 project_add_test(NAME pellum_notify_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/tests/notify_test.cpp

@@ -1,6 +1,7 @@
 #include "platform/win/private_profile.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -59,7 +60,15 @@ Line classify(std::string_view text) {
   return line;
 }
 
+// A UTF-8 byte-order mark, which editors elsewhere often put at the start.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+bool startsWithByteOrderMark(std::string_view image) {
+  return image.substr(0, kByteOrderMark.size()) == kByteOrderMark;
+}
+
 std::vector<Line> splitLines(std::string_view image) {
+  if (startsWithByteOrderMark(image)) image.remove_prefix(kByteOrderMark.size());
   std::vector<Line> lines;
   size_t pos = 0;
   while (pos < image.size()) {
@@ -83,26 +92,28 @@ bool storableKey(std::string_view k) {
          k.front() != '[' && k.front() != ';' && k.front() != '#';
 }
 
-bool storableValue(std::string_view v) { return trim(v) == v && !hasLineBreak(v); }
+// Blanks around a value are not stored (the reader would drop them), but a
+// line break inside it cannot be stored at all.
+bool storableValue(std::string_view v) { return !hasLineBreak(v); }
 
-bool readWholeFile(const std::string& file, std::string& image, bool& exists) {
+// Reads the whole file from its start.
+bool readAll(int fd, std::string& image) {
   image.clear();
-  exists = false;
-  FILE* f = std::fopen(file.c_str(), "rb");
-  if (!f) return errno == ENOENT;  // a missing file reads as empty
-  exists = true;
   char buffer[8192];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) image.append(buffer, n);
-  bool ok = !std::ferror(f);
-  std::fclose(f);
-  return ok;
+  for (off_t at = 0;;) {
+    ssize_t n = ::pread(fd, buffer, sizeof buffer, at);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) return true;
+    image.append(buffer, static_cast<size_t>(n));
+    at += n;
+  }
 }
 
-bool writeAll(int fd, const std::string& image) {
+bool writeAll(int fd, const std::string& image, off_t at) {
   size_t done = 0;
   while (done < image.size()) {
-    ssize_t n = ::write(fd, image.data() + done, image.size() - done);
+    ssize_t n = ::pwrite(fd, image.data() + done, image.size() - done, at + static_cast<off_t>(done));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;
     done += static_cast<size_t>(n);
@@ -110,23 +121,152 @@ bool writeAll(int fd, const std::string& image) {
   return true;
 }
 
-// Writes the image to a temporary file beside the target and renames it over
-// the target; on any failure the target is left as it was.
-bool replaceFileAtomically(const std::string& file, const std::string& image) {
-  std::string temp = file + ".XXXXXX";
-  std::vector<char> name(temp.begin(), temp.end());
-  name.push_back('\0');
-  int fd = ::mkstemp(name.data());
-  if (fd < 0) return false;
-  struct stat st;
-  mode_t mode = 0644;
-  if (::stat(file.c_str(), &st) == 0) mode = st.st_mode & 07777;
-  bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, image) && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  if (ok) ok = ::rename(name.data(), file.c_str()) == 0;
-  if (!ok) ::unlink(name.data());
-  return ok;
+// Waits for the advisory lock. A file system without locks counts as locked
+// (as before there were locks); other failures are reported.
+bool lockFile(int fd, int operation) {
+  while (::flock(fd, operation) != 0) {
+    if (errno == ENOLCK || errno == EOPNOTSUPP) return true;
+    if (errno != EINTR) return false;
+  }
+  return true;
 }
+
+// Follows symbolic links to the file that is really read and written, also
+// when the last link names a file that does not exist yet. A link loop is
+// left to the open call, which reports it.
+std::string resolveLinks(std::string path) {
+  for (int hop = 0; hop < 40; ++hop) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    std::vector<char> buffer(st.st_size > 0 ? static_cast<size_t>(st.st_size) + 1 : 4096);
+    ssize_t n = ::readlink(path.c_str(), buffer.data(), buffer.size());
+    if (n <= 0 || static_cast<size_t>(n) >= buffer.size()) return path;
+    std::string link(buffer.data(), static_cast<size_t>(n));
+    size_t slash = path.rfind('/');
+    path = (link.front() == '/' || slash == std::string::npos) ? link : path.substr(0, slash + 1) + link;
+  }
+  return path;
+}
+
+// A file descriptor closed on scope exit.
+class Descriptor {
+ public:
+  Descriptor() = default;
+  explicit Descriptor(int fd) : fd_(fd) {}
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  ~Descriptor() { reset(); }
+  void reset(int fd = -1) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+  }
+  // Closes now; false when the close reports an error (a failed write-back).
+  bool close() {
+    int fd = fd_;
+    fd_ = -1;
+    return fd < 0 || ::close(fd) == 0;
+  }
+  int get() const { return fd_; }
+  explicit operator bool() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+
+// The file of one read-modify-write, opened and locked exclusively. The lock
+// (flock, on the file itself) keeps out every other writer, whether another
+// thread of this process (each opens the file anew, so the locks are
+// distinct) or another process, and the readers, which take a shared lock.
+// A writer replaces the file by a rename while holding the lock on the old
+// one; whoever waited for that lock then finds that the name has moved on
+// and locks the new file instead.
+class LockedTarget {
+ public:
+  enum Result { Locked, Missing, Failed };
+
+  // Opens and locks `path` (links already resolved); a missing file is
+  // created (empty) when `create` is set, otherwise reported as Missing.
+  Result open(const std::string& path, bool create) {
+    path_ = path;
+    for (;;) {
+      created_ = false;
+      writable_ = true;
+      fd_.reset(::open(path.c_str(), O_RDWR | O_CLOEXEC));
+      if (!fd_ && (errno == EACCES || errno == EROFS)) {
+        writable_ = false;  // may still be replaced by a rename
+        fd_.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+      }
+      if (!fd_ && errno == ENOENT) {
+        if (!create) return Missing;
+        fd_.reset(::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+        if (!fd_ && errno == EEXIST) continue;  // made by someone else just now
+        created_ = static_cast<bool>(fd_);
+      }
+      if (!fd_ || !lockFile(fd_.get(), LOCK_EX)) return Failed;
+      struct stat held, named;
+      if (::fstat(fd_.get(), &held) != 0 || !S_ISREG(held.st_mode)) return Failed;
+      if (::stat(path.c_str(), &named) == 0 && named.st_dev == held.st_dev && named.st_ino == held.st_ino) {
+        stat_ = held;
+        return Locked;
+      }
+      // Replaced or removed while we waited for the lock: try the new one.
+    }
+  }
+
+  int fd() const { return fd_.get(); }
+
+  // Puts the image in place of the file's contents. Prefers a new file
+  // renamed over the old one, so that a crash never leaves half a file;
+  // where the folder cannot take a new file (or the old one cannot be
+  // replaced in it), rewrites the file in place instead.
+  bool replace(const std::string& image) {
+    int error = replaceByRename(image);
+    if (error == 0) return true;
+    if (error != EACCES && error != EPERM) return false;
+    return rewriteInPlace(image);
+  }
+
+  // Takes back a file that open() created, when the write failed.
+  void discardIfCreated() {
+    if (created_) ::unlink(path_.c_str());
+  }
+
+ private:
+  // 0 on success, otherwise the errno of the step that failed; the old file
+  // is then left as it was.
+  int replaceByRename(const std::string& image) {
+    std::string temp = path_ + ".XXXXXX";
+    Descriptor fd(::mkstemp(temp.data()));
+    if (!fd) return errno;
+    // The new file takes the old one's mode and, where allowed, its owner.
+    if (::fchown(fd.get(), stat_.st_uid, stat_.st_gid) != 0) {
+      // Not allowed for others than root: the file stays ours.
+    }
+    bool written = ::fchmod(fd.get(), stat_.st_mode & 07777) == 0 && writeAll(fd.get(), image, 0) &&
+                   ::fsync(fd.get()) == 0;
+    int error = fd.close() && written ? 0 : EIO;  // a full disk or an I/O error: a real failure
+    if (!error && ::rename(temp.c_str(), path_.c_str()) != 0) error = errno;
+    if (error) ::unlink(temp.c_str());
+    return error;
+  }
+
+  bool rewriteInPlace(const std::string& image) {
+    if (!writable_) return false;
+    // Reserve the room first, so that a full disk fails before the file is
+    // touched (where the file system cannot reserve, go on without).
+    off_t size = static_cast<off_t>(image.size());
+    if (size > stat_.st_size && ::fallocate(fd_.get(), FALLOC_FL_KEEP_SIZE, 0, size) != 0 &&
+        errno != EOPNOTSUPP && errno != ENOSYS)
+      return false;
+    return writeAll(fd_.get(), image, 0) && ::ftruncate(fd_.get(), size) == 0 && ::fsync(fd_.get()) == 0;
+  }
+
+  std::string path_;
+  Descriptor fd_;
+  struct stat stat_ {};
+  bool created_ = false;
+  bool writable_ = false;
+};
 
 }  // namespace
 
@@ -151,9 +291,13 @@ bool editProfileImage(std::string& image, const std::string& section, const char
   if (key && !storableKey(key)) return false;
   if (key && value && !storableValue(value)) return false;
 
+  std::string trimmed = value ? std::string(trim(value)) : std::string();
+  if (value) value = trimmed.c_str();
+
   std::vector<Line> lines = splitLines(image);
   std::string out;
   out.reserve(image.size() + 64);
+  if (startsWithByteOrderMark(image)) out.append(kByteOrderMark);
   bool inSection = false;  // inside any section of that name
   bool inFirst = false;    // inside the first one
   bool sawSection = false;
@@ -206,22 +350,39 @@ bool editProfileImage(std::string& image, const std::string& section, const char
 
 std::optional<std::string> readProfileString(const std::string& file, const std::string& section,
                                              const std::string& key) {
+  Descriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd) return std::nullopt;
+  // A shared lock waits for a writer that rewrites the file in place. Where
+  // the file system has no locks, read all the same.
+  lockFile(fd.get(), LOCK_SH);
   std::string image;
-  bool exists = false;
-  if (!readWholeFile(file, image, exists) || !exists) return std::nullopt;
+  if (!readAll(fd.get(), image)) return std::nullopt;
   return findProfileValue(image, section, key);
 }
 
 bool writeProfileString(const std::string& file, const std::string& section, const char* key,
                         const char* value) {
+  // Refuse what cannot be stored before touching the file.
+  std::string probe;
+  if (!editProfileImage(probe, section, key, value)) return false;
+
+  LockedTarget target;
+  switch (target.open(resolveLinks(file), key && value)) {
+    case LockedTarget::Missing:
+      return true;  // nothing to remove from a missing file
+    case LockedTarget::Failed:
+      return false;
+    case LockedTarget::Locked:
+      break;
+  }
   std::string image;
-  bool exists = false;
-  if (!readWholeFile(file, image, exists)) return false;  // never overwrite what we could not read
+  if (!readAll(target.fd(), image)) return false;  // never overwrite what we could not read
   std::string edited = image;
-  if (!editProfileImage(edited, section, key, value)) return false;
-  if (!exists && (!key || !value)) return true;  // nothing to remove from a missing file
-  if (exists && edited == image) return true;
-  return replaceFileAtomically(file, edited);
+  editProfileImage(edited, section, key, value);
+  if (edited == image) return true;
+  if (target.replace(edited)) return true;
+  target.discardIfCreated();
+  return false;
 }
 
 }  // namespace platform::win

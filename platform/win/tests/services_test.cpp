@@ -33,7 +33,10 @@ TEST(PrivateProfile, EditsKeepTheRestOfTheFile) {
   EXPECT_FALSE(pw::editProfileImage(image, "", "k", "v"));
   EXPECT_FALSE(pw::editProfileImage(image, " A", "k", "v"));
   EXPECT_FALSE(pw::editProfileImage(image, "A", ";k", "v"));
-  EXPECT_FALSE(pw::editProfileImage(image, "A", "k", " v"));
+  EXPECT_FALSE(pw::editProfileImage(image, "A", "k", "v\r"));
+  EXPECT_FALSE(pw::editProfileImage(image, " ", "k", "v"));
+  ASSERT_TRUE(pw::editProfileImage(image, "B", "k", " v\t"));  // stored as it reads back
+  EXPECT_EQ(image, "; settings\n[B]\nk=v\n\n[C]\nk=v\n");
   EXPECT_EQ(pw::findProfileValue("[S]\nk=a=b\n", "S", "k").value_or("?"), "a=b");
   EXPECT_EQ(pw::findProfileValue("[S]\r\nk = v \r\n", "s", "K").value_or("?"), "v");
   EXPECT_FALSE(pw::findProfileValue("k=v\n", "", "k"));

@@ -1,0 +1,308 @@
+// The whole system end to end in the lab: a sending station (station 1)
+// multicasts the test pattern, a circling pointer and its status; two
+// morvane-receive processes (stations 2 and 3) follow it through every
+// focus display, with and without the MPEG-4 encoder and with the DV
+// camera, through a stop and a start of the sender. Each receiver's
+// rendered pictures must carry the camera's frame numbers in order, read
+// from their pixels.
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <regex>
+#include <thread>
+
+#include "morvane/e2e/lab_sender.h"
+#include "morvane/e2e/receiver_process.h"
+#include "morvane/e2e/xvfb_server.h"
+#include "morvane/tests/test_status_sender.h"
+#include "netlab.h"
+#include "platform/com/runtime.h"
+#include "platform/filters/capture/test_pattern_code.h"
+#include "station_worker.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+struct Picture {
+  unsigned width = 0, height = 0;
+  bool frameRead = false;
+  uint32_t frame = 0;
+};
+
+bool readPicture(const std::string& path, Picture& p) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+  image.format = PNG_FORMAT_RGB;
+  std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
+  const bool ok = png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr) != 0;
+  p.width = image.width;
+  p.height = image.height;
+  png_image_free(&image);
+  if (!ok) return false;
+  p.frameRead = test_pattern::readFrameNumber(
+      int(p.width), int(p.height),
+      [&](int x, int y) {
+        const uint8_t* px = &rgb[(size_t(y) * p.width + size_t(x)) * 3];
+        return (77 * px[0] + 150 * px[1] + 29 * px[2]) >> 8;
+      },
+      &p.frame);
+  return true;
+}
+
+// "morvane-receive: snapshot PATH WxH rendered R frame F"
+struct SnapshotLine {
+  std::string path;
+  unsigned width = 0, height = 0;
+  uint32_t frame = 0;
+};
+bool parseSnapshot(const std::string& line, SnapshotLine& s) {
+  static const std::regex re(R"(^morvane-receive: snapshot (\S+) (\d+)x(\d+) rendered \d+ frame (\d+)$)");
+  std::smatch m;
+  if (!std::regex_match(line, m, re)) return false;
+  s.path = m[1];
+  s.width = unsigned(std::stoul(m[2]));
+  s.height = unsigned(std::stoul(m[3]));
+  s.frame = uint32_t(std::stoul(m[4]));
+  return true;
+}
+
+bool isStatusChange(const std::string& line) { return line.find("Morvane: status change") != std::string::npos; }
+
+// The sending station: graph, status channel, and a status repeated every
+// half second as a sender's timer repeats it.
+class SendingStation {
+ public:
+  explicit SendingStation(const std::string& station)
+      : worker_(station, [] { CoInitialize(nullptr); }, [] { CoUninitialize(); }) {}
+  ~SendingStation() {
+    ticking_ = false;
+    if (ticker_.joinable()) ticker_.join();
+    worker_.run([this] {
+      if (!graph_.isNull()) {
+        graph_->stop();
+        graph_->destroyGraph();
+        graph_->shutdown();
+      }
+      graph_ = nullptr;
+      channel_ = nullptr;
+    });
+  }
+  bool start(const LabSenderConfig& config, std::string& problems) {
+    const bool ok = worker_.call<bool>([&] {
+      graph_ = new LabSender();
+      channel_ = new TestStatusSender();
+      if (!graph_->initialize() || !channel_->open()) return false;
+      return graph_->reconfigure(config);
+    });
+    problems = describeProblems();
+    if (!ok) return false;
+    sendStatus();
+    ticker_ = std::thread([this] {
+      while (ticking_) {
+        std::this_thread::sleep_for(500ms);
+        if (ticking_) sendStatus();
+      }
+    });
+    return true;
+  }
+  bool reconfigure(const LabSenderConfig& config, std::string& problems) {
+    const bool ok = worker_.call<bool>([&] { return graph_->reconfigure(config); });
+    problems = describeProblems();
+    sendStatus();
+    return ok;
+  }
+  void stopGraph() {
+    worker_.run([&] {
+      graph_->stop();
+      graph_->destroyGraph();
+    });
+    sendStatus();
+  }
+  void sendStatus() {
+    worker_.run([&] {
+      if (!graph_.isNull() && !channel_.isNull()) channel_->send(graph_->status().bytes());
+    });
+  }
+
+ private:
+  std::string describeProblems() {
+    return worker_.call<std::string>([&] {
+      std::string all;
+      if (!graph_.isNull())
+        for (const auto& p : graph_->problems()) all += p + "; ";
+      return all;
+    });
+  }
+
+  netlab::StationWorker worker_;
+  mxObjectPtr<LabSender> graph_;
+  mxObjectPtr<TestStatusSender> channel_;
+  std::atomic<bool> ticking_{true};
+  std::thread ticker_;
+};
+
+class EndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    NETLAB_REQUIRE();
+    stations_ = netlab::stations();
+    if (stations_.size() < 3) GTEST_SKIP() << "needs a lab with three stations";
+    char tmpl[] = "/tmp/morvane_e2e_XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    dir_ = tmpl;
+  }
+  void TearDown() override {
+    if (!dir_.empty() && !HasFailure()) std::filesystem::remove_all(dir_);
+    else if (!dir_.empty()) std::printf("pictures kept in %s\n", dir_.c_str());
+  }
+
+  // A receiver in station i, under an X server of its own (its pointer,
+  // which the others draw, stays where that server puts it: in the middle
+  // of the screen, outside every picture).
+  std::unique_ptr<ReceiverProcess> startReceiver(int i, std::vector<std::string> extra = {}) {
+    const std::string out = dir_ + "/receiver" + std::to_string(i);
+    std::vector<std::string> args = {"--snapshot", out, "--every", "0.4", "--quiet"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    displays_.push_back(std::make_unique<XvfbServer>());
+    if (displays_.back()->display().empty()) ADD_FAILURE() << "no Xvfb for receiver " << i;
+    return std::make_unique<ReceiverProcess>(stations_[size_t(i)], MORVANE_RECEIVE, args,
+                                             std::vector<std::string>{"DISPLAY=" + displays_.back()->display()});
+  }
+
+  // After line `from`: a status change, then `count` snapshots whose frame
+  // numbers (read from the pixels) rise. Returns the index after the last.
+  // A picture squeezed by the zoom may not show its frame number: then
+  // only pictures of the expected size that keep coming are asked for.
+  static size_t expectFollowing(ReceiverProcess& r, size_t from, const char* what, bool readable = true,
+                                unsigned width = 0, unsigned height = 0, int count = 4) {
+    long change = r.waitLine(from, isStatusChange, 15s);
+    EXPECT_GE(change, 0) << what << ": no status change handled\n" << r.output();
+    if (change < 0) return from;
+    size_t at = size_t(change) + 1;
+    if (!readable) {
+      static const std::regex re(R"(^morvane-receive: snapshot \S+ (\d+)x(\d+) rendered (\d+)( frame \d+)?$)");
+      unsigned long lastRendered = 0;
+      for (int n = 0; n < count; ++n) {
+        std::smatch m;
+        const long i = r.waitLine(at, [&](const std::string& l) { return std::regex_match(l, m, re); }, 15s);
+        if (i < 0) {
+          ADD_FAILURE() << what << ": pictures stopped coming\n" << r.output();
+          return at;
+        }
+        const std::string l = r.line(size_t(i));
+        std::regex_match(l, m, re);
+        EXPECT_EQ(std::stoul(m[1]), width) << what;
+        EXPECT_EQ(std::stoul(m[2]), height) << what;
+        EXPECT_GT(std::stoul(m[3]), lastRendered) << what;
+        lastRendered = std::stoul(m[3]);
+        at = size_t(i) + 1;
+      }
+      return at;
+    }
+    std::vector<SnapshotLine> shots;
+    while (int(shots.size()) < count) {
+      SnapshotLine s;
+      const long i = r.waitLine(at, [&](const std::string& l) { return parseSnapshot(l, s); }, 15s);
+      if (i < 0) {
+        ADD_FAILURE() << what << ": only " << shots.size() << " pictures with frame numbers\n" << r.output();
+        return at;
+      }
+      at = size_t(i) + 1;
+      // A snapshot taken right after the rebuild may still show the last
+      // picture of before; count from the first one that moved on.
+      if (!shots.empty() && s.frame == shots.back().frame) continue;
+      shots.push_back(s);
+    }
+    for (size_t k = 1; k < shots.size(); ++k)
+      EXPECT_GT(shots[k].frame, shots[k - 1].frame) << what << ": frames out of order";
+    // The last picture as saved: its pixels carry a frame number too.
+    Picture p;
+    EXPECT_TRUE(readPicture(shots.back().path, p)) << shots.back().path;
+    EXPECT_EQ(p.width, shots.back().width);
+    EXPECT_EQ(p.height, shots.back().height);
+    EXPECT_TRUE(p.frameRead) << what << ": " << shots.back().path;
+    return at;
+  }
+
+  std::vector<std::string> stations_;
+  std::string dir_;
+  std::vector<std::unique_ptr<XvfbServer>> displays_;  // one per receiver, outliving it
+};
+
+}  // namespace
+
+TEST_F(EndToEnd, ReceiversFollowTheSenderThroughEveryMode) {
+  auto a = startReceiver(1);
+  auto b = startReceiver(2);
+  ASSERT_TRUE(a->started() && b->started());
+  ASSERT_GE(a->waitLine(0, [](const std::string& l) { return l.find("listening for") != std::string::npos; }, 20s), 0)
+      << a->output();
+  ASSERT_GE(b->waitLine(0, [](const std::string& l) { return l.find("listening for") != std::string::npos; }, 20s), 0)
+      << b->output();
+
+  struct Scenario {
+    const char* what;
+    LabSenderConfig config;
+    bool readable = true;  // frame numbers readable in the rendered picture
+    unsigned width = 0, height = 0;
+  };
+  auto config = [](int mode, bool dv, bool encoder, int format, int zoom = -1) {
+    LabSenderConfig c;
+    c.focusDisplay = mode;
+    c.dvCamera = dv;
+    c.encoder = encoder;
+    c.videoFormat = format;
+    c.zoomFormat = zoom >= 0 ? zoom : format;  // a zoom to the same size keeps the band readable
+    return c;
+  };
+  const Scenario scenarios[] = {
+      {"None, MPEG-4", config(0, false, true, 2)},
+      {"Loupex, MPEG-4", config(1, false, true, 2)},
+      {"Loupex, MPEG-4, squeezed to 320x240", config(1, false, true, 2, 4), false, 320, 240},
+      {"ImageCompound, MPEG-4", config(2, false, true, 2)},
+      {"None, no encoder", config(0, false, false, 1)},
+      {"Loupex, no encoder", config(1, false, false, 1)},
+      {"ImageCompound, no encoder", config(2, false, false, 2)},
+      {"None, DV camera, no encoder", config(0, true, false, 8)},
+      {"None, DV camera, MPEG-4", config(0, true, true, 2)},
+  };
+  SendingStation sender(stations_[0]);
+  size_t atA = a->lineCount(), atB = b->lineCount();
+  std::string problems;
+  bool first = true;
+  for (const Scenario& s : scenarios) {
+    SCOPED_TRACE(s.what);
+    if (first)
+      ASSERT_TRUE(sender.start(s.config, problems)) << problems;
+    else
+      EXPECT_TRUE(sender.reconfigure(s.config, problems)) << problems;
+    first = false;
+    atA = expectFollowing(*a, atA, s.what, s.readable, s.width, s.height);
+    atB = expectFollowing(*b, atB, s.what, s.readable, s.width, s.height);
+  }
+
+  // A sender that stops and starts again is followed without any action.
+  sender.stopGraph();
+  for (ReceiverProcess* r : {a.get(), b.get()}) {
+    const size_t from = r == a.get() ? atA : atB;
+    EXPECT_GE(r->waitLine(from, [](const std::string& l) { return l.find("sender stopped") != std::string::npos; },
+                          15s),
+              0)
+        << r->output();
+  }
+  atA = a->lineCount();
+  atB = b->lineCount();
+  EXPECT_TRUE(sender.reconfigure(config(0, false, true, 2), problems)) << problems;
+  atA = expectFollowing(*a, atA, "started again");
+  atB = expectFollowing(*b, atB, "started again");
+
+  EXPECT_EQ(a->stop(), 0) << a->output();
+  EXPECT_EQ(b->stop(), 0) << b->output();
+}
