@@ -70,6 +70,13 @@ inline QStringList groupTitles(const QWidget* w) {
   return titles;
 }
 
+// Picks an entry of a combo box as the user does (the box shows it, then
+// reports the choice).
+inline void choose(QComboBox* box, int index) {
+  box->setCurrentIndex(index);
+  emit box->activated(index);
+}
+
 // The checked items of a menu.
 inline QStringList checkedItems(const QMenu* menu) {
   QStringList items;

@@ -302,7 +302,7 @@ TEST_F(SenderUi, RatesAndCountsFromTheMenuAndTheDialog) {
     EXPECT_EQ(main.rate->currentText(), QStringLiteral("無制限"));
     main.rate->setCurrentIndex(0);  // a fill by program: no setter
     EXPECT_EQ(TalvexGetVideoServerMainMaxTransmittingRate(), 1048576000u);
-    emit main.rate->activated(6);
+    choose(main.rate, 6);
     screenshot(dialog, QStringLiteral("talvex-ui_multicast_setting"));
     dialog->reject();
   });
@@ -321,7 +321,7 @@ TEST_F(SenderUi, RatesAndCountsFromTheMenuAndTheDialog) {
   emit rates->aboutToShow();
   EXPECT_EQ(checkedItems(rates), QStringList{"1 Mbps"});
   dialog->fill();
-  emit sub.rate->activated(0);
+  choose(sub.rate, 0);
   EXPECT_EQ(TalvexGetVideoServerSubMaxTransmittingRate(), 102400u);
   emit rates->aboutToShow();
   EXPECT_TRUE(checkedItems(rates).isEmpty());
@@ -335,7 +335,7 @@ TEST_F(SenderUi, RatesAndCountsFromTheMenuAndTheDialog) {
   EXPECT_EQ(checkedItems(counts), QStringList{"3回"});
   dialog->fill();
   EXPECT_EQ(dialog->groups()[2].count->currentText(), QStringLiteral("3回"));
-  emit dialog->groups()[2].count->activated(1);
+  choose(dialog->groups()[2].count, 1);
   EXPECT_EQ(TalvexGetAudioServerTransmittingCount(), 2u);
   emit counts->aboutToShow();
   EXPECT_TRUE(checkedItems(counts).isEmpty());

@@ -1,0 +1,10 @@
+# The receiver program on a real X server with the real engine, receiving a
+# sending station (a second process in the same network lab).
+add_executable(talvex_station ${CMAKE_CURRENT_LIST_DIR}/talvex_station.cpp)
+target_link_libraries(talvex_station PRIVATE talvex)
+
+project_add_test(NAME morvane_ui_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/morvane_ui_test.cpp
+  LIBS morvane_ui_forms Qt6::Test
+  NET X11 TIMEOUT 180)
+add_dependencies(morvane_ui_test talvex_station ostrel ingrel loupex tracion blendor platform_filters)
