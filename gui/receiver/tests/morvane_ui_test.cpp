@@ -15,6 +15,8 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <atomic>
+#include <thread>
 
 #include "gui/common/action_updater.h"
 #include "gui/common/tests/qt_test_support.h"
@@ -37,6 +39,15 @@ using namespace guitest;
 namespace {
 
 QTemporaryDir* g_dir = nullptr;
+
+// Types the file's name into an open file dialog and accepts it.
+void chooseFile(QFileDialog* dialog, const QString& path) {
+  dialog->setDirectory(QFileInfo(path).absolutePath());
+  auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+  ASSERT_NE(name, nullptr);
+  name->setText(QFileInfo(path).fileName());
+  QMetaObject::invokeMethod(dialog, "accept");
+}
 receiver::ReceiverProgram* g_program = nullptr;
 QProcess* g_station = nullptr;
 
@@ -314,6 +325,53 @@ TEST_F(ReceiverUi, ReceiveMonitorShowsStatisticsWhileOpen) {
   screenshot(monitor, QStringLiteral("morvane-ui_receive_monitor"));
   monitor->close();
   EXPECT_FALSE(data->monitorTimer()->isActive());
+}
+
+TEST_F(ReceiverUi, SettingsFilesThroughTheDialogs) {
+  requireSender();
+  QTemporaryDir dir;
+  const QString path = dir.filePath("station.ini");
+  whenModal([&](QWidget* w) {
+    EXPECT_EQ(w, data->saveDialog());
+    screenshot(w, QStringLiteral("morvane-ui_save_settings"));
+    chooseFile(data->saveDialog(), path);
+  });
+  act("WriteIniFileAction")->trigger();
+  EXPECT_EQ(platform::win::readProfileString(path.toStdString(), "PointerP2Client", "Port"), "8201");
+  platform::win::writeProfileString(path.toStdString(), "PointerP3Client", "Port", "8303");
+  whenModal([&](QWidget* w) {
+    EXPECT_EQ(w, data->openDialog());
+    screenshot(w, QStringLiteral("morvane-ui_open_settings"));
+    chooseFile(data->openDialog(), path);
+  });
+  act("ReadIniFileAction")->trigger();
+  EXPECT_EQ(MorvaneGetPointerP3ClientPort(), 8303);
+  MorvaneSetPointerP3ClientPort(8202);
+}
+
+TEST_F(ReceiverUi, EngineProblemsFromTheStatusThreadShowWithoutBlockingIt) {
+  // The program's callback, called as the engine calls it: on its status
+  // thread. A problem text becomes a box on the GUI thread while the
+  // calling thread goes on at once; other texts are ignored.
+  QMessageBox* shown = nullptr;
+  std::atomic<bool> returned{false};
+  std::thread status([&] {
+    receiver::ReceiverMainForm::engineCallback("Cannot Connect Filters.", 1, form->fitter());
+    receiver::ReceiverMainForm::engineCallback("Something Else", 0, form->fitter());
+    returned = true;
+  });
+  status.join();
+  EXPECT_TRUE(returned);
+  ASSERT_TRUE(waitUntil([&] {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) shown = box;
+    return shown != nullptr;
+  }));
+  EXPECT_EQ(shown->text(), QStringLiteral("Cannot Connect Filters."));
+  int boxes = 0;
+  for (QWidget* w : QApplication::topLevelWidgets()) boxes += qobject_cast<QMessageBox*>(w) && w->isVisible();
+  EXPECT_EQ(boxes, 1);
+  shown->close();
 }
 
 // Last: closing stops every timer, saves the settings and ends the engine.

@@ -521,7 +521,10 @@ TEST_F(SenderUi, SettingsFilesAreReadAndWrittenThroughTheDialogs) {
   // Saving writes the engine's file; choosing an existing file asks first.
   QTemporaryDir dir;
   const QString path = dir.filePath("station.ini");
-  whenModal([&](QWidget*) { chooseFile(data->saveDialog(), path); });
+  whenModal([&](QWidget* w) {
+    screenshot(w, QStringLiteral("talvex-ui_save_settings"));
+    chooseFile(data->saveDialog(), path);
+  });
   trigger("WriteIniFileAction");
   ASSERT_TRUE(QFile::exists(path));
   EXPECT_EQ(platform::win::readProfileString(path.toStdString(), "VideoFormat", "VideoFormat"), "Through");
