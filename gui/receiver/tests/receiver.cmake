@@ -8,3 +8,10 @@ project_add_test(NAME morvane_ui_test
   LIBS morvane_ui_forms Qt6::Test
   NET X11 TIMEOUT 180)
 add_dependencies(morvane_ui_test talvex_station ostrel ingrel loupex tracion blendor platform_filters)
+
+# A start without the system's filters: the engine's messages are shown and
+# the program ends as a failure, with the engine shut down.
+project_add_test(NAME morvane_ui_start_failure_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/morvane_ui_start_failure_test.cpp
+  LIBS morvane_ui_forms Qt6::Test
+  NET X11 TIMEOUT 120)
