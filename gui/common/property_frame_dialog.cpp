@@ -28,7 +28,8 @@ PropertyFrameDialog::PropertyFrameDialog(const QString& caption, std::vector<Com
     views_.push_back(view);
     connect(view, &PropertyPageView::edited, this, &PropertyFrameDialog::updateApplyButton);
   }
-  buttons_ = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Apply, this);
+  buttons_ =
+      new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Apply, this);
   applyButton_ = buttons_->button(QDialogButtonBox::Apply);
   connect(buttons_, &QDialogButtonBox::accepted, this, &PropertyFrameDialog::accept);
   connect(buttons_, &QDialogButtonBox::rejected, this, &PropertyFrameDialog::reject);
@@ -86,7 +87,8 @@ HRESULT showQtPropertyFrame(OAHWND parent, LONG x, LONG y, const char* caption, 
   std::vector<ComPtr<IPropertyPage>> pages;
   for (ULONG i = 0; i < pageCount; ++i) {
     ComPtr<IPropertyPage> page;
-    HRESULT hr = CoCreateInstance(pageIds[i], nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage, page.putVoid());
+    HRESULT hr =
+        CoCreateInstance(pageIds[i], nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage, page.putVoid());
     if (FAILED(hr) || !page) {
       platformLog(PlatformLogLevel::Warn, "property page %u cannot be created (0x%08x)", unsigned(i),
                   unsigned(hr));

@@ -96,7 +96,8 @@ QWidget* PropertyPageView::makeEditor(const PROPPAGEFIELD& f) {
     case PageField_Choice: {
       auto* combo = new QComboBox(this);
       combo->addItems(splitChoices(f.choices ? f.choices : ""));
-      connect(combo, &QComboBox::activated, this, [this, id](int index) { send(id, QString::number(index)); });
+      connect(combo, &QComboBox::activated, this,
+              [this, id](int index) { send(id, QString::number(index)); });
       editor = combo;
       break;
     }
@@ -112,7 +113,8 @@ QWidget* PropertyPageView::makeEditor(const PROPPAGEFIELD& f) {
         layout->addWidget(radio);
       }
       layout->addStretch(1);
-      connect(group, &QButtonGroup::idClicked, this, [this, id](int index) { send(id, QString::number(index)); });
+      connect(group, &QButtonGroup::idClicked, this,
+              [this, id](int index) { send(id, QString::number(index)); });
       editor = box;
       break;
     }

@@ -18,7 +18,8 @@ void onSignal(int) {
 }
 }  // namespace
 
-QuitOnSignals::QuitOnSignals(std::function<void()> quit, QObject* parent) : QObject(parent), quit_(std::move(quit)) {
+QuitOnSignals::QuitOnSignals(std::function<void()> quit, QObject* parent)
+    : QObject(parent), quit_(std::move(quit)) {
   if (g_pipe[0] < 0 && pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
   notifier_ = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
   connect(notifier_, &QSocketNotifier::activated, this, [this] {

@@ -23,8 +23,8 @@ QString settingsFilePath(const QString& program, const QStringList& arguments) {
 bool saveSettingsAtomically(const QString& path, const std::function<bool(const std::string& file)>& write) {
   const QFileInfo info(path);
   if (!QDir().mkpath(info.absolutePath())) return false;
-  const QString temp =
-      info.absolutePath() + QStringLiteral("/.%1.%2.tmp").arg(info.fileName()).arg(static_cast<qint64>(getpid()));
+  const QString temp = info.absolutePath() +
+                       QStringLiteral("/.%1.%2.tmp").arg(info.fileName()).arg(static_cast<qint64>(getpid()));
   QFile::remove(temp);
   // Keys the engine does not know stay in the file.
   if (info.exists() && !QFile::copy(path, temp)) return false;

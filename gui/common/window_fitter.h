@@ -16,8 +16,8 @@ namespace gui {
 
 // How the fitter reaches the engine's video window.
 struct VideoWindowAccess {
-  std::function<bool()> initialized;             // the engine exists
-  std::function<QSize()> size;                   // video window size
+  std::function<bool()> initialized;              // the engine exists
+  std::function<QSize()> size;                    // video window size
   std::function<void(int x, int y)> setPosition;  // relative to the panel
 };
 

@@ -19,7 +19,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("morvane-ui"));
   gui::installJapaneseTranslations(app);
-  receiver::ReceiverProgram program(gui::settingsFilePath(QStringLiteral("morvane-ui"), QApplication::arguments()));
+  receiver::ReceiverProgram program(
+      gui::settingsFilePath(QStringLiteral("morvane-ui"), QApplication::arguments()));
   // A failed start has shown the engine's messages; it is a failure.
   if (!program.start()) return EXIT_FAILURE;
   gui::QuitOnSignals quit([&program] { program.mainForm()->close(); });

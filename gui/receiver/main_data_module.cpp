@@ -31,7 +31,9 @@ QFileDialog* makeFileDialog(QWidget* parent, const QString& title, QFileDialog::
 }  // namespace
 
 MainDataModule::MainDataModule(ReceiverMainForm* form)
-    : QObject(form), form_(form), updater_(new gui::ActionUpdater([] { return MorvaneIsInitialized(); }, this)) {
+    : QObject(form),
+      form_(form),
+      updater_(new gui::ActionUpdater([] { return MorvaneIsInitialized(); }, this)) {
   setObjectName(QStringLiteral("MainDataModule"));
   engineTimer_.setObjectName(QStringLiteral("ReceiverTimer"));
   engineTimer_.setInterval(1000);
@@ -76,15 +78,17 @@ void MainDataModule::buildMenus() {
   auto senderData = [](QAction* a) { a->setEnabled(MorvaneReceiveSenderData()); };
 
   QMenu* file = addMenu(QStringLiteral("ファイル(&F)"), QStringLiteral("FileMenu"));
-  QAction* read = addAction(file, QStringLiteral("設定ファイルの読込み(&O)"), QStringLiteral("ReadIniFileAction"), [this] {
-    if (openDialog_->exec() == QDialog::Accepted && !openDialog_->selectedFiles().isEmpty())
-      MorvaneReadIniFile(QFile::encodeName(openDialog_->selectedFiles().constFirst()).constData());
-  });
+  QAction* read = addAction(
+      file, QStringLiteral("設定ファイルの読込み(&O)"), QStringLiteral("ReadIniFileAction"), [this] {
+        if (openDialog_->exec() == QDialog::Accepted && !openDialog_->selectedFiles().isEmpty())
+          MorvaneReadIniFile(QFile::encodeName(openDialog_->selectedFiles().constFirst()).constData());
+      });
   updater_->add(read, senderData);
-  QAction* write = addAction(file, QStringLiteral("設定ファイルの保存(&S)"), QStringLiteral("WriteIniFileAction"), [this] {
-    if (saveDialog_->exec() == QDialog::Accepted && !saveDialog_->selectedFiles().isEmpty())
-      MorvaneWriteIniFile(QFile::encodeName(saveDialog_->selectedFiles().constFirst()).constData());
-  });
+  QAction* write =
+      addAction(file, QStringLiteral("設定ファイルの保存(&S)"), QStringLiteral("WriteIniFileAction"), [this] {
+        if (saveDialog_->exec() == QDialog::Accepted && !saveDialog_->selectedFiles().isEmpty())
+          MorvaneWriteIniFile(QFile::encodeName(saveDialog_->selectedFiles().constFirst()).constData());
+      });
   updater_->add(write, senderData);
   // Nothing to read or save before the engine is ready.
   read->setEnabled(false);
@@ -101,21 +105,23 @@ void MainDataModule::buildMenus() {
     updater_->add(a, [shape](QAction* x) { x->setChecked(MorvaneGetTracionPointerShape() == shape); });
   }
   pointer->addSeparator();
-  addAction(pointer, QStringLiteral("ポインタの詳細設定(&P)"), QStringLiteral("PointerSettingAction"), [this] {
-    if (auto* d = qobject_cast<QDialog*>(pointerSetting_)) d->exec();
-  });
+  addAction(pointer, QStringLiteral("ポインタの詳細設定(&P)"), QStringLiteral("PointerSettingAction"),
+            [this] {
+              if (auto* d = qobject_cast<QDialog*>(pointerSetting_)) d->exec();
+            });
 
   QMenu* multicast = addMenu(QStringLiteral("マルチキャスト(&M)"), QStringLiteral("MulticastMenu"));
   addAction(multicast, QStringLiteral("詳細設定"), QStringLiteral("MulticastSettingAction"), [this] {
     if (auto* d = qobject_cast<QDialog*>(multicastSetting_)) d->exec();
   });
   multicast->addSeparator();
-  addAction(multicast, QStringLiteral("受信モニタの表示(&R)"), QStringLiteral("DisplayReceiveMonitorAction"), [this] {
-    if (receiveMonitor_) {
-      receiveMonitor_->show();
-      receiveMonitor_->raise();
-    }
-  });
+  addAction(multicast, QStringLiteral("受信モニタの表示(&R)"), QStringLiteral("DisplayReceiveMonitorAction"),
+            [this] {
+              if (receiveMonitor_) {
+                receiveMonitor_->show();
+                receiveMonitor_->raise();
+              }
+            });
 }
 
 void MainDataModule::start() {

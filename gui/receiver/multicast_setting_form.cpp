@@ -48,8 +48,9 @@ MulticastSettingForm::MulticastSettingForm(QWidget* parent) : QDialog(parent) {
 
 void MulticastSettingForm::reportReopen(bool opened) {
   if (opened) return;
-  QMessageBox::warning(this, windowTitle(),
-                       QStringLiteral("ステータス受信を開けませんでした。アドレスとポート番号を確認してください。"));
+  QMessageBox::warning(
+      this, windowTitle(),
+      QStringLiteral("ステータス受信を開けませんでした。アドレスとポート番号を確認してください。"));
 }
 
 }  // namespace receiver

@@ -45,7 +45,8 @@ PointerSettingForm::PointerSettingForm(QWidget* parent) : QDialog(parent) {
     g.setPort = setPort[n];
     g.getPort = getPort[n];
     // The empty ninth entry passes 8 like any other index.
-    connect(g.choice, &QComboBox::activated, this, [n](int index) { MorvaneSetBlendorPointerColor(n, index); });
+    connect(g.choice, &QComboBox::activated, this,
+            [n](int index) { MorvaneSetBlendorPointerColor(n, index); });
   }
   for (Group& g : groups_) layout->addWidget(g.box);
 }

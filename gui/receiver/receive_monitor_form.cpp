@@ -15,9 +15,9 @@ ReceiveMonitorForm::ReceiveMonitorForm(QTimer* timer, QWidget* parent) : QDialog
   setModal(false);
   auto* grid = new QGridLayout(this);
   grid->setHorizontalSpacing(16);
-  const QString columns[5] = {QStringLiteral("受信レート (kbit/sec)"), QStringLiteral("フレームレート (fr/sec)"),
-                              QStringLiteral("ドロップパケット数"), QStringLiteral("ドロップフレーム数"),
-                              QStringLiteral("パケットサイズ (byte)")};
+  const QString columns[5] = {QStringLiteral("受信レート (kbit/sec)"),
+                              QStringLiteral("フレームレート (fr/sec)"), QStringLiteral("ドロップパケット数"),
+                              QStringLiteral("ドロップフレーム数"), QStringLiteral("パケットサイズ (byte)")};
   for (int c = 0; c < 5; ++c) grid->addWidget(new QLabel(columns[c], this), 0, c + 1, Qt::AlignRight);
   const QString rows[3] = {QStringLiteral("ビデオ（メイン）"), QStringLiteral("ビデオ（サブ）"),
                            QStringLiteral("オーディオ：")};
@@ -41,8 +41,9 @@ void ReceiveMonitorForm::tick() {
       {MorvaneGetVideoClientMainReceiveRate, MorvaneGetVideoClientMainFrameRate,
        MorvaneGetVideoClientMainNumDropPackets, MorvaneGetVideoClientMainNumDropFrames,
        MorvaneGetVideoClientMainPacketSize},
-      {MorvaneGetVideoClientSubReceiveRate, MorvaneGetVideoClientSubFrameRate, MorvaneGetVideoClientSubNumDropPackets,
-       MorvaneGetVideoClientSubNumDropFrames, MorvaneGetVideoClientSubPacketSize},
+      {MorvaneGetVideoClientSubReceiveRate, MorvaneGetVideoClientSubFrameRate,
+       MorvaneGetVideoClientSubNumDropPackets, MorvaneGetVideoClientSubNumDropFrames,
+       MorvaneGetVideoClientSubPacketSize},
       {MorvaneGetAudioClientReceiveRate, MorvaneGetAudioClientFrameRate, MorvaneGetAudioClientNumDropPackets,
        MorvaneGetAudioClientNumDropFrames, MorvaneGetAudioClientPacketSize},
   };

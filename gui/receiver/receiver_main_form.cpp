@@ -15,7 +15,7 @@ namespace receiver {
 namespace {
 // The number the engine gives a graph-building problem.
 constexpr int32_t kProblemNumber = 1;
-}
+}  // namespace
 
 ReceiverMainForm::ReceiverMainForm(QWidget* parent) : QMainWindow(parent) {
   setObjectName(QStringLiteral("ReceiverMainForm"));

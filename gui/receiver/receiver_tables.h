@@ -21,9 +21,9 @@ inline constexpr int kPointerShapeCount = 6;
 
 // Colours 0..7; the colour boxes add a ninth, empty entry (index 8).
 inline QStringList colourChoices() {
-  return {QStringLiteral("黒"), QStringLiteral("青"),   QStringLiteral("緑"), QStringLiteral("水色"),
-          QStringLiteral("赤"), QStringLiteral("紫"),   QStringLiteral("黄色"), QStringLiteral("白"),
-          QString()};
+  return {QStringLiteral("黒"),   QStringLiteral("青"), QStringLiteral("緑"),
+          QStringLiteral("水色"), QStringLiteral("赤"), QStringLiteral("紫"),
+          QStringLiteral("黄色"), QStringLiteral("白"), QString()};
 }
 
 inline QStringList shapeChoices() {

@@ -50,7 +50,8 @@ FocusDisplaySettingForm::FocusDisplaySettingForm(std::function<void()> fit, QWid
   auto* lf = new QFormLayout(loupex);
   loupexFormat_ = combo(formatsZeroToSeven(), [](int i) { TalvexSetLoupexVideoFormat(i); });
   lf->addRow(QStringLiteral("表示解像度"), loupexFormat_);
-  loupexMask_ = combo({QStringLiteral("矩形"), QStringLiteral("楕円")}, [](int i) { TalvexSetLoupexMaskType(i); });
+  loupexMask_ =
+      combo({QStringLiteral("矩形"), QStringLiteral("楕円")}, [](int i) { TalvexSetLoupexMaskType(i); });
   lf->addRow(QStringLiteral("マスク形状"), loupexMask_);
   auto* size = new QWidget(loupex);
   auto* sl = new QHBoxLayout(size);

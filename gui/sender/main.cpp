@@ -19,7 +19,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("talvex-ui"));
   gui::installJapaneseTranslations(app);
-  sender::SenderProgram program(gui::settingsFilePath(QStringLiteral("talvex-ui"), QApplication::arguments()));
+  sender::SenderProgram program(
+      gui::settingsFilePath(QStringLiteral("talvex-ui"), QApplication::arguments()));
   // A failed start has shown the engine's messages; it is a failure.
   if (!program.start()) return EXIT_FAILURE;
   gui::QuitOnSignals quit([&program] { program.mainForm()->close(); });

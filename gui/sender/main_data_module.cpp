@@ -35,18 +35,18 @@ QFileDialog* makeFileDialog(QWidget* parent, const QString& title, QFileDialog::
 // The four servers' rate setters and getters, in the order the menu calls them.
 using RateSetter = void (*)(unsigned);
 using RateGetter = unsigned (*)();
-const RateSetter kRateSetters[] = {TalvexSetVideoServerMainMaxTransmittingRate,
-                                   TalvexSetVideoServerSubMaxTransmittingRate,
-                                   TalvexSetAudioServerMaxTransmittingRate, TalvexSetPointerServerMaxTransmittingRate};
-const RateGetter kRateGetters[] = {TalvexGetVideoServerMainMaxTransmittingRate,
-                                   TalvexGetVideoServerSubMaxTransmittingRate,
-                                   TalvexGetAudioServerMaxTransmittingRate, TalvexGetPointerServerMaxTransmittingRate};
-const RateSetter kCountSetters[] = {TalvexSetVideoServerMainTransmittingCount,
-                                    TalvexSetVideoServerSubTransmittingCount, TalvexSetAudioServerTransmittingCount,
-                                    TalvexSetPointerServerTransmittingCount};
-const RateGetter kCountGetters[] = {TalvexGetVideoServerMainTransmittingCount,
-                                    TalvexGetVideoServerSubTransmittingCount, TalvexGetAudioServerTransmittingCount,
-                                    TalvexGetPointerServerTransmittingCount};
+const RateSetter kRateSetters[] = {
+    TalvexSetVideoServerMainMaxTransmittingRate, TalvexSetVideoServerSubMaxTransmittingRate,
+    TalvexSetAudioServerMaxTransmittingRate, TalvexSetPointerServerMaxTransmittingRate};
+const RateGetter kRateGetters[] = {
+    TalvexGetVideoServerMainMaxTransmittingRate, TalvexGetVideoServerSubMaxTransmittingRate,
+    TalvexGetAudioServerMaxTransmittingRate, TalvexGetPointerServerMaxTransmittingRate};
+const RateSetter kCountSetters[] = {
+    TalvexSetVideoServerMainTransmittingCount, TalvexSetVideoServerSubTransmittingCount,
+    TalvexSetAudioServerTransmittingCount, TalvexSetPointerServerTransmittingCount};
+const RateGetter kCountGetters[] = {
+    TalvexGetVideoServerMainTransmittingCount, TalvexGetVideoServerSubTransmittingCount,
+    TalvexGetAudioServerTransmittingCount, TalvexGetPointerServerTransmittingCount};
 
 // The value the four servers share, or false when they differ.
 bool sharedValue(const RateGetter (&getters)[4], unsigned* value) {
@@ -59,7 +59,9 @@ bool sharedValue(const RateGetter (&getters)[4], unsigned* value) {
 }  // namespace
 
 MainDataModule::MainDataModule(SenderMainForm* form)
-    : QObject(form), form_(form), updater_(new gui::ActionUpdater([] { return TalvexIsInitialized(); }, this)) {
+    : QObject(form),
+      form_(form),
+      updater_(new gui::ActionUpdater([] { return TalvexIsInitialized(); }, this)) {
   setObjectName(QStringLiteral("MainDataModule"));
   engineTimer_.setObjectName(QStringLiteral("SenderTimer"));
   engineTimer_.setInterval(1000);
@@ -76,7 +78,8 @@ MainDataModule::~MainDataModule() {
   stopTimers();
 }
 
-void MainDataModule::setDialogs(QWidget* multicastSetting, QWidget* focusDisplaySetting, QWidget* sendMonitor) {
+void MainDataModule::setDialogs(QWidget* multicastSetting, QWidget* focusDisplaySetting,
+                                QWidget* sendMonitor) {
   multicastSetting_ = multicastSetting;
   focusDisplaySetting_ = focusDisplaySetting;
   sendMonitor_ = sendMonitor;
@@ -114,8 +117,8 @@ void MainDataModule::buildMenus() {
 
   QMenu* resolution = addMenu(nullptr, QStringLiteral("解像度(&R)"), QStringLiteral("ResolutionMenu"));
   for (int code = 0; code < kVideoFormatCount; ++code) {
-    QAction* a = addAction(resolution, videoFormatLabel(code), QStringLiteral("VideoFormat%1Action").arg(code),
-                           [this, code] {
+    QAction* a = addAction(resolution, videoFormatLabel(code),
+                           QStringLiteral("VideoFormat%1Action").arg(code), [this, code] {
                              TalvexSetVideoFormat(code);
                              form_->fit();
                            });
@@ -161,7 +164,8 @@ void MainDataModule::buildMenus() {
       x->setChecked(sharedValue(kRateGetters, &rate) && rateIndex(rate) == static_cast<int>(i));
     });
   }
-  QMenu* counts = addMenu(multicast, QStringLiteral("重複転送回数(&R)"), QStringLiteral("TransmittingCountMenu"));
+  QMenu* counts =
+      addMenu(multicast, QStringLiteral("重複転送回数(&R)"), QStringLiteral("TransmittingCountMenu"));
   for (int n = 1; n <= kTransmissionCounts; ++n) {
     QAction* a = addAction(counts, countLabel(n), QStringLiteral("TransmittingCount%1Action").arg(n), [n] {
       for (RateSetter set : kCountSetters) set(static_cast<unsigned>(n));
@@ -177,29 +181,33 @@ void MainDataModule::buildMenus() {
     if (auto* d = qobject_cast<QDialog*>(multicastSetting_)) d->exec();
   });
   multicast->addSeparator();
-  addAction(multicast, QStringLiteral("送信モニタの表示(&S)"), QStringLiteral("DisplaySendMonitorAction"), [this] {
-    if (sendMonitor_) {
-      sendMonitor_->show();
-      sendMonitor_->raise();
-    }
-  });
+  addAction(multicast, QStringLiteral("送信モニタの表示(&S)"), QStringLiteral("DisplaySendMonitorAction"),
+            [this] {
+              if (sendMonitor_) {
+                sendMonitor_->show();
+                sendMonitor_->raise();
+              }
+            });
 
   QMenu* capture = addMenu(nullptr, QStringLiteral("キャプチャ(&C)"), QStringLiteral("CaptureMenu"));
-  videoCaptureMenu_ = addMenu(capture, QStringLiteral("ビデオキャプチャ(&V)"), QStringLiteral("VideoCaptureMenu"));
+  videoCaptureMenu_ =
+      addMenu(capture, QStringLiteral("ビデオキャプチャ(&V)"), QStringLiteral("VideoCaptureMenu"));
   audioCaptureMenu_ =
       addMenu(capture, QStringLiteral("オーディオキャプチャ(&A)"), QStringLiteral("AudioCaptureMenu"));
   capture->addSeparator();
-  addAction(capture, QStringLiteral("ビデオキャプチャの設定"), QStringLiteral("VideoCaptureSettingAction"), [this] {
-    TalvexShowVideoCapturePropertyPage(static_cast<TalvexWindow>(form_->videoPanel()->winId()), 0);
-    form_->fit();
-  });
+  addAction(capture, QStringLiteral("ビデオキャプチャの設定"), QStringLiteral("VideoCaptureSettingAction"),
+            [this] {
+              TalvexShowVideoCapturePropertyPage(static_cast<TalvexWindow>(form_->videoPanel()->winId()), 0);
+              form_->fit();
+            });
   QAction* audioSetting = addAction(capture, QStringLiteral("オーディオキャプチャの設定"),
                                     QStringLiteral("AudioCaptureSettingAction"), [this] {
                                       TalvexShowAudioCapturePropertyPage(
                                           static_cast<TalvexWindow>(form_->videoPanel()->winId()), 0);
                                       form_->fit();
                                     });
-  updater_->add(audioSetting, [](QAction* x) { x->setEnabled(TalvexGetNumAudioCapturePropertyPages() != 0); });
+  updater_->add(audioSetting,
+                [](QAction* x) { x->setEnabled(TalvexGetNumAudioCapturePropertyPages() != 0); });
 
   QMenu* encoder = addMenu(nullptr, QStringLiteral("エンコーダ(&E)"), QStringLiteral("EncoderMenu"));
   QMenu* videoEncoder =
@@ -217,8 +225,9 @@ void MainDataModule::buildMenus() {
   }
   QMenu* audioEncoder =
       addMenu(encoder, QStringLiteral("オーディオエンコーダ(&A)"), QStringLiteral("AudioEncoderMenu"));
-  QAction* noAudioEncoder = addAction(audioEncoder, QStringLiteral("使用しない"),
-                                      QStringLiteral("AudioEncoderNoneAction"), [] { TalvexSetAudioEncoder(0); });
+  QAction* noAudioEncoder =
+      addAction(audioEncoder, QStringLiteral("使用しない"), QStringLiteral("AudioEncoderNoneAction"),
+                [] { TalvexSetAudioEncoder(0); });
   noAudioEncoder->setCheckable(true);
   updater_->add(noAudioEncoder, [](QAction* x) {
     x->setEnabled(TalvexIsValidAudioEncoder(0));
@@ -232,7 +241,8 @@ void MainDataModule::fillCaptureMenu(QMenu* menu, bool video) {
   const int selected = video ? TalvexGetVideoCapture() : TalvexGetAudioCapture();
   for (unsigned i = 0; i < count; ++i) {
     const int index = static_cast<int>(i);
-    const char* name = video ? TalvexGetVideoCaptureFriendlyName(index) : TalvexGetAudioCaptureFriendlyName(index);
+    const char* name =
+        video ? TalvexGetVideoCaptureFriendlyName(index) : TalvexGetAudioCaptureFriendlyName(index);
     QAction* a = menu->addAction(QString::fromUtf8(name ? name : ""));
     a->setObjectName(QStringLiteral("%1Capture%2Action").arg(video ? "Video" : "Audio").arg(i));
     a->setCheckable(true);

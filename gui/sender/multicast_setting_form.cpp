@@ -23,12 +23,13 @@ MulticastSettingForm::MulticastSettingForm(QWidget* parent) : QDialog(parent) {
   setWindowFlags(windowFlags() | Qt::WindowStaysOnTopHint);
   auto* layout = new QGridLayout(this);
   groups_.reserve(5);
-  addGroup(QStringLiteral("ビデオ送信（メイン）"),
-           {TalvexSetVideoServerMainAddress, TalvexGetVideoServerMainAddress, TalvexSetVideoServerMainPort,
-            TalvexGetVideoServerMainPort, TalvexSetVideoServerMainTimeToLive, TalvexGetVideoServerMainTimeToLive,
-            TalvexSetVideoServerMainMaxTransmittingRate, TalvexGetVideoServerMainMaxTransmittingRate,
-            TalvexSetVideoServerMainTransmittingCount, TalvexGetVideoServerMainTransmittingCount,
-            TalvexSetVideoServerMainPacketSize, TalvexGetVideoServerMainPacketSize});
+  addGroup(
+      QStringLiteral("ビデオ送信（メイン）"),
+      {TalvexSetVideoServerMainAddress, TalvexGetVideoServerMainAddress, TalvexSetVideoServerMainPort,
+       TalvexGetVideoServerMainPort, TalvexSetVideoServerMainTimeToLive, TalvexGetVideoServerMainTimeToLive,
+       TalvexSetVideoServerMainMaxTransmittingRate, TalvexGetVideoServerMainMaxTransmittingRate,
+       TalvexSetVideoServerMainTransmittingCount, TalvexGetVideoServerMainTransmittingCount,
+       TalvexSetVideoServerMainPacketSize, TalvexGetVideoServerMainPacketSize});
   addGroup(QStringLiteral("ビデオ送信（サブ）"),
            {TalvexSetVideoServerSubAddress, TalvexGetVideoServerSubAddress, TalvexSetVideoServerSubPort,
             TalvexGetVideoServerSubPort, TalvexSetVideoServerSubTimeToLive, TalvexGetVideoServerSubTimeToLive,
@@ -50,8 +51,8 @@ MulticastSettingForm::MulticastSettingForm(QWidget* parent) : QDialog(parent) {
             TalvexSetPointerServerPacketSize, TalvexGetPointerServerPacketSize});
   addGroup(QStringLiteral("ステータス送信"),
            {TalvexSetStatusSenderAddress, TalvexGetStatusSenderAddress, TalvexSetStatusSenderPort,
-            TalvexGetStatusSenderPort, TalvexSetStatusSenderTimeToLive, TalvexGetStatusSenderTimeToLive, nullptr,
-            nullptr, nullptr, nullptr, nullptr, nullptr});
+            TalvexGetStatusSenderPort, TalvexSetStatusSenderTimeToLive, TalvexGetStatusSenderTimeToLive,
+            nullptr, nullptr, nullptr, nullptr, nullptr, nullptr});
   // Two columns: main and sub video, audio and pointer, status below.
   for (size_t i = 0; i < groups_.size(); ++i)
     layout->addWidget(groups_[i].box, static_cast<int>(i / 2), static_cast<int>(i % 2));
@@ -76,8 +77,9 @@ void MulticastSettingForm::addGroup(const QString& title, const Functions& f) {
   grid->addWidget(g.address, row, 1, 1, 2);
   g.addressButton = button();
   QLineEdit* address = g.address;
-  g.marks.push_back(new gui::EditedField(address, g.addressButton, true,
-                                         [fn, address] { fn.setAddress(address->text().toUtf8().constData()); }));
+  g.marks.push_back(new gui::EditedField(address, g.addressButton, true, [fn, address] {
+    fn.setAddress(address->text().toUtf8().constData());
+  }));
   ++row;
 
   caption(QStringLiteral("ポート番号"));
@@ -86,8 +88,8 @@ void MulticastSettingForm::addGroup(const QString& title, const Functions& f) {
   grid->addWidget(g.port, row, 1);
   g.portButton = button();
   QSpinBox* port = g.port;
-  g.marks.push_back(
-      new gui::EditedField(port, g.portButton, [fn, port] { fn.setPort(static_cast<uint16_t>(port->value())); }));
+  g.marks.push_back(new gui::EditedField(port, g.portButton,
+                                         [fn, port] { fn.setPort(static_cast<uint16_t>(port->value())); }));
   ++row;
 
   caption(QStringLiteral("ホップカウント"));
@@ -96,8 +98,8 @@ void MulticastSettingForm::addGroup(const QString& title, const Functions& f) {
   grid->addWidget(g.timeToLive, row, 1);
   g.timeToLiveButton = button();
   QSpinBox* ttl = g.timeToLive;
-  g.marks.push_back(new gui::EditedField(ttl, g.timeToLiveButton,
-                                         [fn, ttl] { fn.setTimeToLive(static_cast<unsigned>(ttl->value())); }));
+  g.marks.push_back(new gui::EditedField(
+      ttl, g.timeToLiveButton, [fn, ttl] { fn.setTimeToLive(static_cast<unsigned>(ttl->value())); }));
   ++row;
 
   if (f.setRate) {

@@ -37,7 +37,8 @@ SendMonitorForm::SendMonitorForm(QTimer* timer, QWidget* parent) : QDialog(paren
 
 void SendMonitorForm::tick() {
   if (gui::engineModalOpen() || !TalvexIsInitialized()) return;
-  const unsigned rates[3] = {TalvexGetVideoServerMainTransmittingRate(), TalvexGetVideoServerSubTransmittingRate(),
+  const unsigned rates[3] = {TalvexGetVideoServerMainTransmittingRate(),
+                             TalvexGetVideoServerSubTransmittingRate(),
                              TalvexGetAudioServerTransmittingRate()};
   const unsigned frames[3] = {TalvexGetVideoServerMainFrameRate(), TalvexGetVideoServerSubFrameRate(),
                               TalvexGetAudioServerFrameRate()};

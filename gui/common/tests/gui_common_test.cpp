@@ -33,9 +33,9 @@
 #include "gui/common/property_frame_dialog.h"
 #include "gui/common/property_page_view.h"
 #include "gui/common/settings_file.h"
+#include "gui/common/tests/qt_test_support.h"
 #include "gui/common/video_panel.h"
 #include "gui/common/window_fitter.h"
-#include "gui/common/tests/qt_test_support.h"
 #include "netlab.h"
 #include "platform/com/runtime.h"
 #include "platform/media/guids.h"
@@ -116,7 +116,8 @@ TEST_F(GuiCommon, PropertyFrameShowsAndAppliesTheFilterPages) {
   {
     gui::PropertyFrameBridge frames;
     ComPtr<IBaseFilter> filter;
-    ASSERT_EQ(CoCreateInstance(CLSID_IngrelFilter, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, filter.putVoid()),
+    ASSERT_EQ(CoCreateInstance(CLSID_IngrelFilter, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                               filter.putVoid()),
               S_OK);
     ComPtr<IIngrelControl> control = filter.as<IIngrelControl>();
     ComPtr<ISpecifyPropertyPages> specify = filter.as<ISpecifyPropertyPages>();
@@ -141,7 +142,8 @@ TEST_F(GuiCommon, PropertyFrameShowsAndAppliesTheFilterPages) {
       screenshot(dialog, QStringLiteral("property_frame"));
       dialog->reject();
     });
-    ASSERT_EQ(OleCreatePropertyFrame(0, 30, 30, "VideoClient(Main)", 1, objects, pages.cElems, pages.pElems), S_OK);
+    ASSERT_EQ(OleCreatePropertyFrame(0, 30, 30, "VideoClient(Main)", 1, objects, pages.cElems, pages.pElems),
+              S_OK);
     EXPECT_EQ(tabs, (QStringList{QStringLiteral("通信設定"), QStringLiteral("出力メディアタイプ設定"),
                                  QStringLiteral("フレーム制御"), QStringLiteral("付加情報")}));
     uint16_t port = 0;
@@ -197,10 +199,8 @@ TEST_F(GuiCommon, FittingGrowsTheWindowAndCentresTheVideo) {
     QSize panel, video;
     QPoint at;
   } centres[] = {
-      {{640, 480}, {320, 240}, {160, 120}},
-      {{641, 480}, {320, 241}, {160, 119}},
-      {{320, 240}, {320, 240}, {0, 0}},
-      {{100, 100}, {320, 240}, {0, 0}},
+      {{640, 480}, {320, 240}, {160, 120}}, {{641, 480}, {320, 241}, {160, 119}},
+      {{320, 240}, {320, 240}, {0, 0}},     {{100, 100}, {320, 240}, {0, 0}},
       {{400, 100}, {320, 240}, {40, 0}},
   };
   for (const Centre& c : centres) EXPECT_EQ(gui::WindowFitter::centredPosition(c.panel, c.video), c.at);
@@ -218,7 +218,10 @@ TEST_F(GuiCommon, FittingGrowsTheWindowAndCentresTheVideo) {
   QSize video(352, 288);
   QPoint placed(-1, -1);
   gui::WindowFitter fitter(&window, panel,
-                           {[] { return true; }, [&] { return video; }, [&](int x, int y) { placed = {x, y}; }});
+                           {[] { return true; }, [&] { return video; },
+                            [&](int x, int y) {
+                              placed = {x, y};
+                            }});
   fitter.fit();
   ASSERT_TRUE(waitUntil([&] { return panel->size() == video; }));
   EXPECT_EQ(window.width(), 352);
@@ -314,7 +317,8 @@ TEST_F(GuiCommon, SettingsFileIsFoundAndSavedWhole) {
   };
   for (const PathCase& c : paths) EXPECT_EQ(gui::settingsFilePath("talvex-ui", c.args), c.path);
   qputenv("XDG_CONFIG_HOME", "relative/dir");
-  EXPECT_EQ(gui::settingsFilePath("morvane-ui", {"morvane-ui"}), QDir::homePath() + "/.config/morvane-ui/morvane-ui.ini");
+  EXPECT_EQ(gui::settingsFilePath("morvane-ui", {"morvane-ui"}),
+            QDir::homePath() + "/.config/morvane-ui/morvane-ui.ini");
 
   // The folder is made; keys the writer does not touch stay; a failing
   // writer leaves the old file as it was and no temporary file behind.

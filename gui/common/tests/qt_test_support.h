@@ -21,9 +21,9 @@ namespace guitest {
 
 // Skips the test when there is no X server (the test is then not run under
 // tools/with-xvfb).
-#define GUI_REQUIRE_DISPLAY()                                                         \
-  do {                                                                                \
-    if (!std::getenv("DISPLAY") || !*std::getenv("DISPLAY"))                          \
+#define GUI_REQUIRE_DISPLAY()                                                          \
+  do {                                                                                 \
+    if (!std::getenv("DISPLAY") || !*std::getenv("DISPLAY"))                           \
       GTEST_SKIP() << "no X display (run through tools/with-xvfb); GUI tests skipped"; \
   } while (0)
 

@@ -10,8 +10,8 @@
 
 #include "gui/common/tests/qt_test_support.h"
 #include "gui/receiver/receiver_program.h"
-#include "netlab.h"
 #include "morvane/Morvane.h"
+#include "netlab.h"
 
 using namespace guitest;
 
@@ -37,6 +37,7 @@ TEST(ReceiverStart, MissingFiltersAreShownAndEndTheProgramAsAFailure) {
   receiver::ReceiverProgram program(dir.filePath("morvane-ui.ini"));
   EXPECT_FALSE(program.start());
   EXPECT_FALSE(MorvaneIsInitialized());
-  EXPECT_TRUE(messages.contains(QStringLiteral("Multicast Client is not Detected."))) << messages.join('|').toStdString();
+  EXPECT_TRUE(messages.contains(QStringLiteral("Multicast Client is not Detected.")))
+      << messages.join('|').toStdString();
   EXPECT_FALSE(QFile::exists(dir.filePath("morvane-ui.ini")));
 }

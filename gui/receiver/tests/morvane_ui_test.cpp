@@ -137,7 +137,8 @@ TEST_F(ReceiverUi, TextsAndTheStateBeforeAnySenderStatus) {
   for (size_t i = 0; i < 4; ++i) {
     const auto& g = pointer->groups()[i];
     EXPECT_EQ(g.box->title(), groups[i].title);
-    EXPECT_EQ(labelTexts(g.box), (QStringList{"マルチキャストアドレス", "ポート番号", groups[i].choiceCaption}));
+    EXPECT_EQ(labelTexts(g.box),
+              (QStringList{"マルチキャストアドレス", "ポート番号", groups[i].choiceCaption}));
     EXPECT_EQ(comboItems(g.choice), groups[i].choices);
     EXPECT_EQ(g.port->minimum(), 8000);
     EXPECT_EQ(g.port->maximum(), 9000);
@@ -161,8 +162,8 @@ TEST_F(ReceiverUi, TextsAndTheStateBeforeAnySenderStatus) {
   for (QLabel* l : monitor->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
     if (l->objectName().isEmpty()) captions << l->text();
   EXPECT_EQ(captions, (QStringList{"受信レート (kbit/sec)", "フレームレート (fr/sec)", "ドロップパケット数",
-                                   "ドロップフレーム数", "パケットサイズ (byte)", "ビデオ（メイン）", "ビデオ（サブ）",
-                                   "オーディオ："}));
+                                   "ドロップフレーム数", "パケットサイズ (byte)", "ビデオ（メイン）",
+                                   "ビデオ（サブ）", "オーディオ："}));
 
   // No sender yet: files disabled, "停止中".
   ASSERT_FALSE(MorvaneReceiveSenderData());
@@ -170,13 +171,15 @@ TEST_F(ReceiverUi, TextsAndTheStateBeforeAnySenderStatus) {
   EXPECT_FALSE(act("ReadIniFileAction")->isEnabled());
   EXPECT_FALSE(act("WriteIniFileAction")->isEnabled());
   EXPECT_EQ(data->engineTimer()->interval(), 1000);
-  ASSERT_TRUE(waitUntil([&] { return form->statusPanel()->text() == QStringLiteral("状態： 停止中"); }, 3000));
+  ASSERT_TRUE(
+      waitUntil([&] { return form->statusPanel()->text() == QStringLiteral("状態： 停止中"); }, 3000));
   screenshot(form, QStringLiteral("morvane-ui_main_waiting"));
 }
 
 TEST_F(ReceiverUi, ReceivesTheSendersPictureAndEnablesTheFiles) {
   requireSender();
-  ASSERT_TRUE(waitUntil([&] { return form->statusPanel()->text() == QStringLiteral("状態： 受信中"); }, 3000));
+  ASSERT_TRUE(
+      waitUntil([&] { return form->statusPanel()->text() == QStringLiteral("状態： 受信中"); }, 3000));
   emit barMenu(form->menuBar(), "ファイル(&F)")->aboutToShow();
   EXPECT_TRUE(act("ReadIniFileAction")->isEnabled());
   EXPECT_TRUE(act("WriteIniFileAction")->isEnabled());
@@ -205,7 +208,8 @@ TEST_F(ReceiverUi, FitsWhenTheSenderChangesItsPictureSize) {
   ASSERT_TRUE(station("format 2"));  // CIF: the window keeps its size, the video is centred
   ASSERT_TRUE(waitUntil([&] { return video() == QSize(352, 288); }, 20000));
   EXPECT_TRUE(waitUntil(
-      [&] { return videoPosition() == gui::WindowFitter::centredPosition(panel->size(), QSize(352, 288)); }, 5000));
+      [&] { return videoPosition() == gui::WindowFitter::centredPosition(panel->size(), QSize(352, 288)); },
+      5000));
   EXPECT_GE(panel->width(), 720);
 }
 

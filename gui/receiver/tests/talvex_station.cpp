@@ -26,7 +26,8 @@ int main() {
   auto next = std::chrono::steady_clock::now() + std::chrono::seconds(1);
   std::string line;
   for (;;) {
-    const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(next - std::chrono::steady_clock::now());
+    const auto wait =
+        std::chrono::duration_cast<std::chrono::milliseconds>(next - std::chrono::steady_clock::now());
     pollfd in{STDIN_FILENO, POLLIN, 0};
     const int ready = poll(&in, 1, wait.count() > 0 ? int(wait.count()) : 0);
     if (ready == 0) {

@@ -37,6 +37,7 @@ TEST(SenderStart, MissingFiltersAreShownAndEndTheProgramAsAFailure) {
   sender::SenderProgram program(dir.filePath("talvex-ui.ini"));
   EXPECT_FALSE(program.start());
   EXPECT_FALSE(TalvexIsInitialized());
-  EXPECT_TRUE(messages.contains(QStringLiteral("Multicast Server is not Detected."))) << messages.join('|').toStdString();
+  EXPECT_TRUE(messages.contains(QStringLiteral("Multicast Server is not Detected.")))
+      << messages.join('|').toStdString();
   EXPECT_FALSE(QFile::exists(dir.filePath("talvex-ui.ini")));
 }

@@ -17,9 +17,9 @@
 
 #include "gui/common/action_updater.h"
 #include "gui/common/property_frame_dialog.h"
+#include "gui/common/property_page_view.h"
 #include "gui/common/tests/qt_test_support.h"
 #include "gui/common/tests/widget_texts.h"
-#include "gui/common/property_page_view.h"
 #include "gui/common/video_panel.h"
 #include "gui/common/window_fitter.h"
 #include "gui/sender/focus_display_setting_form.h"
@@ -89,7 +89,8 @@ class SenderUi : public ::testing::Test {
     const QSize v = video();
     QWidget* panel = form->videoPanel();
     ASSERT_TRUE(waitUntil([&] { return panel->width() >= v.width() && panel->height() >= v.height(); }))
-        << "panel " << panel->width() << "x" << panel->height() << ", video " << v.width() << "x" << v.height();
+        << "panel " << panel->width() << "x" << panel->height() << ", video " << v.width() << "x"
+        << v.height();
     EXPECT_EQ(videoPosition(), gui::WindowFitter::centredPosition(panel->size(), v));
   }
   sender::SenderMainForm* form = nullptr;
@@ -111,8 +112,8 @@ TEST_F(SenderUi, MainWindowAndMenuTexts) {
   ASSERT_GE(videoDevices.size(), 2) << "the built-in cameras";
 
   EXPECT_EQ(menuTitles(form->menuBar()),
-            (QStringList{"ファイル(&F)", "解像度(&R)", "フォーカス表示(&D)", "マルチキャスト(&M)", "キャプチャ(&C)",
-                         "エンコーダ(&E)"}));
+            (QStringList{"ファイル(&F)", "解像度(&R)", "フォーカス表示(&D)", "マルチキャスト(&M)",
+                         "キャプチャ(&C)", "エンコーダ(&E)"}));
   struct MenuCase {
     QStringList path;
     QStringList items;
@@ -199,7 +200,8 @@ TEST_F(SenderUi, ResolutionActionsSetTheFormatMarkItAndFitTheWindow) {
 
 TEST_F(SenderUi, FocusDisplayAndEncoderActionsFollowTheEngine) {
   QMenu* focus = menu("フォーカス表示(&D)");
-  const char* names[] = {"FocusDisplayNoneAction", "FocusDisplayLoupexAction", "FocusDisplayImageCompoundAction"};
+  const char* names[] = {"FocusDisplayNoneAction", "FocusDisplayLoupexAction",
+                         "FocusDisplayImageCompoundAction"};
   trigger("FocusDisplayLoupexAction");
   EXPECT_EQ(TalvexGetFocusDisplay(), 1);
   emit focus->aboutToShow();
@@ -246,8 +248,9 @@ TEST_F(SenderUi, MulticastDialogTextsAndRanges) {
   sender::MulticastSettingForm* dialog = g_program->multicastSettingForm();
   EXPECT_EQ(dialog->windowTitle(), QStringLiteral("マルチキャスト設定"));
   EXPECT_TRUE(dialog->windowFlags() & Qt::WindowStaysOnTopHint);
-  const QStringList full{"マルチキャストアドレス", "ポート番号", "ホップカウント", "転送速度：", "重複転送回数：",
-                         "パケットサイズ：", "byte"};
+  const QStringList full{
+      "マルチキャストアドレス", "ポート番号", "ホップカウント", "転送速度：", "重複転送回数：",
+      "パケットサイズ：",       "byte"};
   const QStringList status{"マルチキャストアドレス", "ポート番号", "ホップカウント"};
   struct GroupCase {
     QString title;
@@ -328,8 +331,9 @@ TEST_F(SenderUi, RatesAndCountsFromTheMenuAndTheDialog) {
 
   // Counts: the menu sets all four; the dialog one (index + 1).
   trigger("TransmittingCount3Action");
-  for (unsigned (*get)() : {TalvexGetVideoServerMainTransmittingCount, TalvexGetVideoServerSubTransmittingCount,
-                            TalvexGetAudioServerTransmittingCount, TalvexGetPointerServerTransmittingCount})
+  for (unsigned (*get)() :
+       {TalvexGetVideoServerMainTransmittingCount, TalvexGetVideoServerSubTransmittingCount,
+        TalvexGetAudioServerTransmittingCount, TalvexGetPointerServerTransmittingCount})
     EXPECT_EQ(get(), 3u);
   emit counts->aboutToShow();
   EXPECT_EQ(checkedItems(counts), QStringList{"3回"});
@@ -374,7 +378,8 @@ TEST_F(SenderUi, MulticastDialogUpdateButtonsApplyEditedFields) {
   } edits[] = {
       {main.port, main.portButton, 8300, [] { return unsigned(TalvexGetVideoServerMainPort()); }},
       {pointer.port, pointer.portButton, 8393, [] { return unsigned(TalvexGetPointerServerClientPort()); }},
-      {pointer.timeToLive, pointer.timeToLiveButton, 3, [] { return TalvexGetPointerServerClientTimeToLive(); }},
+      {pointer.timeToLive, pointer.timeToLiveButton, 3,
+       [] { return TalvexGetPointerServerClientTimeToLive(); }},
       {status.port, status.portButton, 8931, [] { return unsigned(TalvexGetStatusSenderPort()); }},
   };
   for (const Edit& e : edits) {
@@ -419,7 +424,8 @@ TEST_F(SenderUi, FocusDisplayDialogFillsWithoutSettingAndActsOnChange) {
   ASSERT_EQ(groups.size(), 2);
   EXPECT_EQ(labelTexts(groups[0]), (QStringList{"表示解像度", "マスク形状", "マスクサイズ"}));
   EXPECT_EQ(labelTexts(dialog->maskWidth()->parentWidget()), (QStringList{"幅：", "高さ："}));
-  EXPECT_EQ(labelTexts(groups[1]), (QStringList{"ベース画像の解像度", "付加画像の解像度", "マスク形状", "合成方式"}));
+  EXPECT_EQ(labelTexts(groups[1]),
+            (QStringList{"ベース画像の解像度", "付加画像の解像度", "マスク形状", "合成方式"}));
   for (QSpinBox* s : {dialog->maskWidth(), dialog->maskHeight()}) {
     EXPECT_EQ(s->minimum(), 10);
     EXPECT_EQ(s->maximum(), 720);
@@ -464,8 +470,8 @@ TEST_F(SenderUi, SendMonitorShowsRatesWhileOpen) {
   QStringList rows;
   for (QLabel* l : monitor->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
     if (l->objectName().isEmpty()) rows << l->text();
-  EXPECT_EQ(rows, (QStringList{"送信レート (kbit/sec)", "フレームレート (fr/sec)", "ビデオ（メイン）", "ビデオ（サブ）",
-                               "オーディオ："}));
+  EXPECT_EQ(rows, (QStringList{"送信レート (kbit/sec)", "フレームレート (fr/sec)", "ビデオ（メイン）",
+                               "ビデオ（サブ）", "オーディオ："}));
   EXPECT_FALSE(data->monitorTimer()->isActive());
   trigger("DisplaySendMonitorAction");
   EXPECT_FALSE(monitor->isModal());
@@ -474,7 +480,8 @@ TEST_F(SenderUi, SendMonitorShowsRatesWhileOpen) {
   const QRegularExpression rate(QStringLiteral("^ *[0-9]+\\.[0-9]{3}$"));
   ASSERT_TRUE(waitUntil([&] { return monitor->cell(0, 0)->text().toDouble() > 0; }, 4000));
   for (int r = 0; r < 3; ++r) {
-    EXPECT_TRUE(rate.match(monitor->cell(r, 0)->text()).hasMatch()) << monitor->cell(r, 0)->text().toStdString();
+    EXPECT_TRUE(rate.match(monitor->cell(r, 0)->text()).hasMatch())
+        << monitor->cell(r, 0)->text().toStdString();
     bool number = false;
     monitor->cell(r, 1)->text().toUInt(&number);
     EXPECT_TRUE(number);
