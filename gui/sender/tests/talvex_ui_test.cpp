@@ -228,6 +228,13 @@ TEST_F(SenderUi, FocusDisplayAndEncoderActionsFollowTheEngine) {
   for (int mode = 0; mode < 3; ++mode)
     EXPECT_EQ(act(names[mode])->isEnabled(), TalvexIsValidFocusDisplay(mode)) << mode;
   EXPECT_FALSE(act("FocusDisplayImageCompoundAction")->isEnabled());
+  // Forced anyway, the graph cannot be built: the status panel says so.
+  TalvexSetFocusDisplay(2);
+  data->engineTick();
+  EXPECT_EQ(form->statusPanel()->text(), QStringLiteral("状態： 構成に失敗しました。"));
+  TalvexSetFocusDisplay(0);
+  data->engineTick();
+  EXPECT_EQ(form->statusPanel()->text(), QStringLiteral("状態： 実行中"));
   for (int n = 0; n < 2; ++n)
     EXPECT_EQ(videoEncoders->actions()[n]->isEnabled(), TalvexIsValidVideoEncoder(n));
 
