@@ -6,3 +6,4 @@ project_add_test(NAME gui_common_test
   LIBS gui_common Qt6::Test
   NET X11 TIMEOUT 120)
 add_dependencies(gui_common_test ingrel platform_filters)
+gui_test_environment(gui_common_test)

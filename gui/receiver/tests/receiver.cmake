@@ -15,3 +15,5 @@ project_add_test(NAME morvane_ui_start_failure_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/morvane_ui_start_failure_test.cpp
   LIBS morvane_ui_forms Qt6::Test
   NET X11 TIMEOUT 120)
+gui_test_environment(morvane_ui_test)
+gui_test_environment(morvane_ui_start_failure_test)

@@ -12,3 +12,5 @@ project_add_test(NAME talvex_ui_start_failure_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/talvex_ui_start_failure_test.cpp
   LIBS talvex_ui_forms Qt6::Test
   NET X11 TIMEOUT 120)
+gui_test_environment(talvex_ui_test)
+gui_test_environment(talvex_ui_start_failure_test)
