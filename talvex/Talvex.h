@@ -54,7 +54,9 @@ TALVEX_API bool TalvexWriteIniFile(const char* path);
 TALVEX_API bool TalvexIsValidGraph(void);
 TALVEX_API void TalvexTimerProcess(void);
 
-/* ---- Capture devices and their property pages ---- */
+/* ---- Capture devices and their property pages. An index selects a
+ * device of the list; -1 selects none (without an audio device the sender
+ * sends no sound); other indexes are refused. ---- */
 TALVEX_API unsigned TalvexGetNumVideoCaptures(void);
 TALVEX_API unsigned TalvexGetNumAudioCaptures(void);
 TALVEX_API int32_t TalvexSetVideoCapture(int32_t index);

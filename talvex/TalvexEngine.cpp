@@ -57,8 +57,8 @@ bool Talvex::openStatusChannel() {
   mxNotify::post(mxNotify::Error,
                  "Talvex: the status channel %s port %u (time to live %u) cannot be opened; no status is "
                  "sent until one of its settings changes and it opens",
-                 status_->getAddress().c_str() ? status_->getAddress().c_str() : "", unsigned(status_->getPort()),
-                 status_->getTimeToLive());
+                 status_->getAddress().c_str() ? status_->getAddress().c_str() : "",
+                 unsigned(status_->getPort()), status_->getTimeToLive());
   return false;
 }
 
@@ -71,13 +71,15 @@ bool Talvex::isValidGraph() const {
 }
 
 template <class Store>
-void Talvex::rebuild(Store store) {
+void Talvex::rebuild(const char* setting, Store store) {
   graph_->stop();
   graph_->destroyGraph();
   store();
   graph_->buildGraph();
   graph_->start();
   ++numRebuilds_;
+  if (recentRebuilds_.size() == kRebuildLogSize) recentRebuilds_.pop_front();
+  recentRebuilds_.push_back(setting);
   fillAndSendStatus();
 }
 
@@ -119,7 +121,8 @@ void Talvex::fillAndSendStatus() {
   s.loupexMaskType = loupexMaskType_;
   s.loupexMaskWidth = int32_t(loupexMaskWidth_);
   s.loupexMaskHeight = int32_t(loupexMaskHeight_);
-  s.videoFormat = graph_->getFormatTransformMain() ? graph_->getFormatTransformMain()->getActualOutputVideoFormat() : 0;
+  s.videoFormat =
+      graph_->getFormatTransformMain() ? graph_->getFormatTransformMain()->getActualOutputVideoFormat() : 0;
   s.compoundMaskType = compoundMaskType_;
   s.compoundBlendingType = compoundBlendingType_;
   status_->sendStatus();
@@ -131,10 +134,18 @@ void Talvex::timerProcess() {
 
 // ---------------------------------------------------------------- devices
 
-unsigned Talvex::getNumVideoCaptures() const { return graph_->getNumVideoCaptures(); }
-unsigned Talvex::getNumAudioCaptures() const { return graph_->getNumAudioCaptures(); }
-int Talvex::getVideoCapture() const { return graph_->getVideoCaptureIndex(); }
-int Talvex::getAudioCapture() const { return graph_->getAudioCaptureIndex(); }
+unsigned Talvex::getNumVideoCaptures() const {
+  return graph_->getNumVideoCaptures();
+}
+unsigned Talvex::getNumAudioCaptures() const {
+  return graph_->getNumAudioCaptures();
+}
+int Talvex::getVideoCapture() const {
+  return graph_->getVideoCaptureIndex();
+}
+int Talvex::getAudioCapture() const {
+  return graph_->getAudioCaptureIndex();
+}
 
 rsCaptureFilter* Talvex::getSelectedVideoCapture() const {
   return graph_->getVideoCapture(graph_->getVideoCaptureIndex());
@@ -144,22 +155,22 @@ rsCaptureFilter* Talvex::getSelectedAudioCapture() const {
 }
 
 bool Talvex::setVideoCapture(int index) {
-  if (index < 0 || unsigned(index) >= getNumVideoCaptures()) {
+  if (index < kNoDevice || (index >= 0 && unsigned(index) >= getNumVideoCaptures())) {
     mxNotify::post(mxNotify::Warn, "Talvex: video capture %d refused: %u devices are listed", index,
                    getNumVideoCaptures());
     return false;
   }
-  if (index != getVideoCapture()) rebuild([&] { graph_->setVideoCaptureIndex(index); });
+  if (index != getVideoCapture()) rebuild("VideoCapture", [&] { graph_->setVideoCaptureIndex(index); });
   return true;
 }
 
 bool Talvex::setAudioCapture(int index) {
-  if (index < 0 || unsigned(index) >= getNumAudioCaptures()) {
+  if (index < kNoDevice || (index >= 0 && unsigned(index) >= getNumAudioCaptures())) {
     mxNotify::post(mxNotify::Warn, "Talvex: audio capture %d refused: %u devices are listed", index,
                    getNumAudioCaptures());
     return false;
   }
-  if (index != getAudioCapture()) rebuild([&] { graph_->setAudioCaptureIndex(index); });
+  if (index != getAudioCapture()) rebuild("AudioCapture", [&] { graph_->setAudioCaptureIndex(index); });
   return true;
 }
 
@@ -175,48 +186,61 @@ bool accepted(const CodeTable& table, int code, const char* setting) {
 
 }  // namespace
 
-int Talvex::getVideoEncoder() const { return graph_->getVideoEncoder(); }
-int Talvex::getAudioEncoder() const { return graph_->getAudioEncoder(); }
-int Talvex::getFocusDisplay() const { return graph_->getFocusDisplay(); }
-int Talvex::getVideoFormat() const { return graph_->getFormatTransformMain()->getOutputVideoFormat(); }
+int Talvex::getVideoEncoder() const {
+  return graph_->getVideoEncoder();
+}
+int Talvex::getAudioEncoder() const {
+  return graph_->getAudioEncoder();
+}
+int Talvex::getFocusDisplay() const {
+  return graph_->getFocusDisplay();
+}
+int Talvex::getVideoFormat() const {
+  return graph_->getFormatTransformMain()->getOutputVideoFormat();
+}
 int Talvex::getImageCompoundBaseVideoFormat() const {
   return graph_->getFormatTransformSub()->getOutputVideoFormat();
 }
-int Talvex::getImageCompoundAdditionalVideoFormat() const { return graph_->getImageExtract()->getOutputVideoFormat(); }
+int Talvex::getImageCompoundAdditionalVideoFormat() const {
+  return graph_->getImageExtract()->getOutputVideoFormat();
+}
 
 bool Talvex::setVideoEncoder(int code) {
   if (!accepted(kVideoEncoders, code, "video encoder")) return false;
-  if (code != getVideoEncoder()) rebuild([&] { graph_->setVideoEncoder(code); });
+  if (code != getVideoEncoder()) rebuild("VideoEncoder", [&] { graph_->setVideoEncoder(code); });
   return true;
 }
 
 bool Talvex::setAudioEncoder(int code) {
   if (!accepted(kAudioEncoders, code, "audio encoder")) return false;
-  if (code != getAudioEncoder()) rebuild([&] { graph_->setAudioEncoder(code); });
+  if (code != getAudioEncoder()) rebuild("AudioEncoder", [&] { graph_->setAudioEncoder(code); });
   return true;
 }
 
 bool Talvex::setVideoFormat(int code) {
   if (!accepted(kVideoFormats, code, "video format")) return false;
-  if (code != getVideoFormat()) rebuild([&] { graph_->getFormatTransformMain()->setOutputVideoFormat(code); });
+  if (code != getVideoFormat())
+    rebuild("VideoFormat", [&] { graph_->getFormatTransformMain()->setOutputVideoFormat(code); });
   return true;
 }
 
 bool Talvex::setFocusDisplay(int code) {
   if (!accepted(kFocusDisplays, code, "focus display")) return false;
-  if (code != getFocusDisplay()) rebuild([&] { graph_->setFocusDisplay(code); });
+  if (code != getFocusDisplay()) rebuild("FocusDisplay", [&] { graph_->setFocusDisplay(code); });
   return true;
 }
 
 bool Talvex::setImageCompoundBaseVideoFormat(int code) {
   if (!accepted(kVideoFormats, code, "image-compound base format")) return false;
-  rebuild([&] { graph_->getFormatTransformSub()->setOutputVideoFormat(code); });
+  rebuild("ImageCompoundBaseVideoFormat",
+          [&] { graph_->getFormatTransformSub()->setOutputVideoFormat(code); });
   return true;
 }
 
 bool Talvex::setImageCompoundAdditionalVideoFormat(int code) {
   if (!accepted(kVideoFormats, code, "image-compound additional format")) return false;
-  rebuild([&] { graph_->getImageExtract()->setOutputVideoFormat(code); });
+  rebuild("ImageCompoundAdditionalVideoFormat",
+          [&] { graph_->getImageExtract()->setOutputVideoFormat(code); });
   return true;
 }
 
@@ -311,9 +335,15 @@ void Talvex::setServerTimeToLive(Server server, unsigned ttl) {
   fillAndSendStatus();
 }
 
-mxString Talvex::getServerAddress(Server server) const { return getServer(server)->getAddress(); }
-uint16_t Talvex::getServerPort(Server server) const { return getServer(server)->getPort(); }
-unsigned Talvex::getServerTimeToLive(Server server) const { return getServer(server)->getTimeToLive(); }
+mxString Talvex::getServerAddress(Server server) const {
+  return getServer(server)->getAddress();
+}
+uint16_t Talvex::getServerPort(Server server) const {
+  return getServer(server)->getPort();
+}
+unsigned Talvex::getServerTimeToLive(Server server) const {
+  return getServer(server)->getTimeToLive();
+}
 
 void Talvex::setServerMaxTransmittingRate(Server server, unsigned bitsPerSecond) {
   getServer(server)->setMaximumTransmittingRate(bitsPerSecond);
@@ -327,12 +357,18 @@ void Talvex::setServerTransmittingCount(Server server, unsigned count) {
 unsigned Talvex::getServerTransmittingCount(Server server) const {
   return getServer(server)->getTransmittingCount();
 }
-void Talvex::setServerPacketSize(Server server, unsigned bytes) { getServer(server)->setMaximumPacketSize(bytes); }
-unsigned Talvex::getServerPacketSize(Server server) const { return getServer(server)->getMaximumPacketSize(); }
+void Talvex::setServerPacketSize(Server server, unsigned bytes) {
+  getServer(server)->setMaximumPacketSize(bytes);
+}
+unsigned Talvex::getServerPacketSize(Server server) const {
+  return getServer(server)->getMaximumPacketSize();
+}
 unsigned Talvex::getServerTransmittingRate(Server server) const {
   return getServer(server)->getTransmittingRate();
 }
-unsigned Talvex::getServerFrameRate(Server server) const { return getServer(server)->getFrameRate(); }
+unsigned Talvex::getServerFrameRate(Server server) const {
+  return getServer(server)->getFrameRate();
+}
 
 // ---------------------------------------------------------------- status channel
 
@@ -348,18 +384,36 @@ void Talvex::setStatusTimeToLive(unsigned ttl) {
   status_->setTimeToLive(ttl);
   reopenStatusChannelIfClosed();
 }
-void Talvex::setStatusPacketSize(unsigned bytes) { status_->setPacketSize(bytes); }
-mxString Talvex::getStatusAddress() const { return status_->getAddress(); }
-uint16_t Talvex::getStatusPort() const { return status_->getPort(); }
-unsigned Talvex::getStatusTimeToLive() const { return status_->getTimeToLive(); }
-unsigned Talvex::getStatusPacketSize() const { return status_->getPacketSize(); }
-bool Talvex::isStatusChannelOpen() const { return !status_.isNull() && status_->isOpen(); }
+void Talvex::setStatusPacketSize(unsigned bytes) {
+  status_->setPacketSize(bytes);
+}
+mxString Talvex::getStatusAddress() const {
+  return status_->getAddress();
+}
+uint16_t Talvex::getStatusPort() const {
+  return status_->getPort();
+}
+unsigned Talvex::getStatusTimeToLive() const {
+  return status_->getTimeToLive();
+}
+unsigned Talvex::getStatusPacketSize() const {
+  return status_->getPacketSize();
+}
+bool Talvex::isStatusChannelOpen() const {
+  return !status_.isNull() && status_->isOpen();
+}
 
 // ---------------------------------------------------------------- video window
 
-void Talvex::setVideoWindowPosition(int x, int y) { graph_->setVideoWindowPosition(x, y); }
-void Talvex::getVideoWindowPosition(int& x, int& y) const { graph_->getVideoWindowPosition(x, y); }
-void Talvex::setVideoWindowSize(unsigned width, unsigned height) { graph_->setVideoWindowSize(width, height); }
+void Talvex::setVideoWindowPosition(int x, int y) {
+  graph_->setVideoWindowPosition(x, y);
+}
+void Talvex::getVideoWindowPosition(int& x, int& y) const {
+  graph_->getVideoWindowPosition(x, y);
+}
+void Talvex::setVideoWindowSize(unsigned width, unsigned height) {
+  graph_->setVideoWindowSize(width, height);
+}
 void Talvex::getVideoWindowSize(unsigned& width, unsigned& height) const {
   graph_->getVideoWindowSize(width, height);
 }

@@ -16,11 +16,13 @@
 //   wrapper only rates, counts and packet sizes of the servers, and the four
 //                status-channel settings.
 // Codes outside their tables and capture indexes outside the lists are
-// refused with a line in the log and change nothing.
+// refused with a line in the log and change nothing; the index -1 selects
+// no device (without an audio device the audio branch is left out).
 //
 // Used from one thread (the caller of the control functions); no lock.
 #pragma once
 #include <cstdint>
+#include <deque>
 
 #include "pellum/mxObject.h"
 #include "pellum/mxString.h"
@@ -34,6 +36,8 @@ class Talvex : public mxObject {
   // The four multicast streams. Pointer stands for the pointer server and
   // the pointer client together where both take the setting.
   enum Server { Main = 0, Sub = 1, Audio = 2, Pointer = 3 };
+
+  static constexpr int kNoDevice = -1;
 
   Talvex() = default;
   Talvex(const Talvex&) = delete;
@@ -143,15 +147,18 @@ class Talvex : public mxObject {
   bool readIniFile(const char* path);
   bool writeIniFile(const char* path);
 
-  // Graph rebuilds made by setters since initialisation.
+  // Graph rebuilds made by setters since initialisation, and the settings
+  // that caused the latest ones (oldest first, at most kRebuildLogSize).
+  static constexpr size_t kRebuildLogSize = 64;
   unsigned getNumRebuilds() const { return numRebuilds_; }
+  const std::deque<const char*>& getRecentRebuilds() const { return recentRebuilds_; }
 
  protected:
   ~Talvex() override;
 
  private:
   template <class Store>
-  void rebuild(Store store);
+  void rebuild(const char* setting, Store store);
   bool openStatusChannel();
   void reopenStatusChannelIfClosed();
 
@@ -160,6 +167,7 @@ class Talvex : public mxObject {
   bool comInitialized_ = false;
   bool ready_ = false;
   unsigned numRebuilds_ = 0;
+  std::deque<const char*> recentRebuilds_;
 
   // Settings that only travel in the status.
   int loupexVideoFormat_ = 4;  // 320x240

@@ -36,10 +36,12 @@ const char* held(const mxString& value) {
 
 }  // namespace
 
-Talvex* TalvexRunningEngine() { return g_engine.get(); }
+Talvex* TalvexRunningEngine() {
+  return g_engine.get();
+}
 
 // Binds `e` to the running engine (null while none runs).
-#define FIND_ENGINE()                        \
+#define FIND_ENGINE()                         \
   static std::atomic<bool> loggedIdle{false}; \
   Talvex* const e = engineFor(__func__, loggedIdle)
 // Binds `e` to the running engine, or returns `fallback` from the function.
@@ -73,7 +75,9 @@ bool TalvexShutdown(void) {
   return true;
 }
 
-bool TalvexIsInitialized(void) { return !g_engine.isNull(); }
+bool TalvexIsInitialized(void) {
+  return !g_engine.isNull();
+}
 
 bool TalvexReadIniFile(const char* path) {
   ENGINE(false);
@@ -277,61 +281,61 @@ int32_t TalvexGetImageCompoundBlendingType(void) {
 // ---------------------------------------------------------------- multicast servers
 
 // Address, port and time to live of a stream (broadcast in the status).
-#define SERVER_ENDPOINT_FUNCTIONS(Name, server)             \
-  void TalvexSet##Name##Address(const char* address) {     \
-    ENGINE();                                               \
-    e->setServerAddress(server, address ? address : "");    \
-  }                                                         \
-  const char* TalvexGet##Name##Address(void) {             \
-    ENGINE("");                                             \
-    return text(e->getServerAddress(server));               \
-  }                                                         \
-  void TalvexSet##Name##Port(uint16_t port) {              \
-    ENGINE();                                               \
-    e->setServerPort(server, port);                         \
-  }                                                         \
-  uint16_t TalvexGet##Name##Port(void) {                   \
-    ENGINE(0);                                              \
-    return e->getServerPort(server);                        \
-  }                                                         \
-  void TalvexSet##Name##TimeToLive(unsigned ttl) {         \
-    ENGINE();                                               \
-    e->setServerTimeToLive(server, ttl);                    \
-  }                                                         \
-  unsigned TalvexGet##Name##TimeToLive(void) {             \
-    ENGINE(0);                                              \
-    return e->getServerTimeToLive(server);                  \
+#define SERVER_ENDPOINT_FUNCTIONS(Name, server)          \
+  void TalvexSet##Name##Address(const char* address) {   \
+    ENGINE();                                            \
+    e->setServerAddress(server, address ? address : ""); \
+  }                                                      \
+  const char* TalvexGet##Name##Address(void) {           \
+    ENGINE("");                                          \
+    return text(e->getServerAddress(server));            \
+  }                                                      \
+  void TalvexSet##Name##Port(uint16_t port) {            \
+    ENGINE();                                            \
+    e->setServerPort(server, port);                      \
+  }                                                      \
+  uint16_t TalvexGet##Name##Port(void) {                 \
+    ENGINE(0);                                           \
+    return e->getServerPort(server);                     \
+  }                                                      \
+  void TalvexSet##Name##TimeToLive(unsigned ttl) {       \
+    ENGINE();                                            \
+    e->setServerTimeToLive(server, ttl);                 \
+  }                                                      \
+  unsigned TalvexGet##Name##TimeToLive(void) {           \
+    ENGINE(0);                                           \
+    return e->getServerTimeToLive(server);               \
   }
 
 // Rate limit, repeat count and packet size of a server (not in the status).
-#define SERVER_SENDING_FUNCTIONS(Name, server)                      \
+#define SERVER_SENDING_FUNCTIONS(Name, server)                        \
   void TalvexSet##Name##MaxTransmittingRate(unsigned bitsPerSecond) { \
     ENGINE();                                                         \
     e->setServerMaxTransmittingRate(server, bitsPerSecond);           \
   }                                                                   \
-  unsigned TalvexGet##Name##MaxTransmittingRate(void) {              \
+  unsigned TalvexGet##Name##MaxTransmittingRate(void) {               \
     ENGINE(0);                                                        \
     return e->getServerMaxTransmittingRate(server);                   \
   }                                                                   \
-  void TalvexSet##Name##TransmittingCount(unsigned count) {          \
+  void TalvexSet##Name##TransmittingCount(unsigned count) {           \
     ENGINE();                                                         \
     e->setServerTransmittingCount(server, count);                     \
   }                                                                   \
-  unsigned TalvexGet##Name##TransmittingCount(void) {                \
+  unsigned TalvexGet##Name##TransmittingCount(void) {                 \
     ENGINE(0);                                                        \
     return e->getServerTransmittingCount(server);                     \
   }                                                                   \
-  void TalvexSet##Name##PacketSize(unsigned bytes) {                 \
+  void TalvexSet##Name##PacketSize(unsigned bytes) {                  \
     ENGINE();                                                         \
     e->setServerPacketSize(server, bytes);                            \
   }                                                                   \
-  unsigned TalvexGet##Name##PacketSize(void) {                       \
+  unsigned TalvexGet##Name##PacketSize(void) {                        \
     ENGINE(0);                                                        \
     return e->getServerPacketSize(server);                            \
   }
 
 // The meters: each read starts the next measuring window.
-#define SERVER_METER_FUNCTIONS(Name, server)        \
+#define SERVER_METER_FUNCTIONS(Name, server)         \
   unsigned TalvexGet##Name##TransmittingRate(void) { \
     ENGINE(0);                                       \
     return e->getServerTransmittingRate(server);     \

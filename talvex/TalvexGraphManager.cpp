@@ -5,7 +5,6 @@
 #include <thread>
 
 #include "gravet/rsFilterEnumerator.h"
-#include "pellum/mxNotify.h"
 #include "talvex/TalvexCodes.h"
 
 using namespace talvex;
@@ -33,7 +32,8 @@ void collect(rsFilterEnumerator* list, TalvexGraphManager::FilterList& into, con
 }  // namespace
 
 TalvexGraphManager::TalvexGraphManager(OAHWND owner) : rsGraphManager(owner) {
-  for (FilterList* list : {&videoCaptures_, &audioCaptures_, &videoEncoders_, &subVideoEncoders_, &audioEncoders_})
+  for (FilterList* list :
+       {&videoCaptures_, &audioCaptures_, &videoEncoders_, &subVideoEncoders_, &audioEncoders_})
     list->setCapacity(16);
 }
 
@@ -42,7 +42,8 @@ TalvexGraphManager::~TalvexGraphManager() = default;
 rsCaptureFilter* TalvexGraphManager::captureAt(const FilterList& list, int index) {
   if (index < 0 || unsigned(index) >= list.getSize()) return nullptr;
   rsFilter* f = list[unsigned(index)];
-  return f && f->isDerivedFrom(rsCaptureFilter::getStaticClassType()) ? static_cast<rsCaptureFilter*>(f) : nullptr;
+  return f && f->isDerivedFrom(rsCaptureFilter::getStaticClassType()) ? static_cast<rsCaptureFilter*>(f)
+                                                                      : nullptr;
 }
 
 rsFilter* TalvexGraphManager::findCodec(const FilterList& list, const char* friendlyName) {
@@ -125,8 +126,8 @@ bool TalvexGraphManager::discoverFilters() {
            !pointerServer_->isValid(),
        "Multicast Server is not Detected.", true},
       {!pointerClient_->isValid(), "Multicast Client is not Detected.", true},
-      {!formatTransformMain_->isValid() || !formatTransformSub_->isValid(), "Format Transform is not Detected.",
-       true},
+      {!formatTransformMain_->isValid() || !formatTransformSub_->isValid(),
+       "Format Transform is not Detected.", true},
       {!imageExtract_->isValid(), "Image Extract is not Detected.", true},
       {!tracion_->isValid(), "Pointer Position is not Detected.", true},
       {!videoTee_->isValid(), "Infinite Pin Tee is not Detected.", true},
@@ -135,8 +136,7 @@ bool TalvexGraphManager::discoverFilters() {
   bool ok = true;
   for (const Check& c : checks) {
     if (!c.missing) continue;
-    mxNotify::post(c.fatal ? mxNotify::Error : mxNotify::Warn, "Talvex: %s", c.message);
-    ErrMsg("%s", c.message);
+    ErrMsg("%s", c.message);  // also logged
     if (c.fatal) ok = false;
   }
   return ok;
@@ -175,7 +175,8 @@ void TalvexGraphManager::probeAudio() {
 }
 
 bool TalvexGraphManager::shutdown() {
-  for (FilterList* list : {&videoCaptures_, &audioCaptures_, &videoEncoders_, &subVideoEncoders_, &audioEncoders_})
+  for (FilterList* list :
+       {&videoCaptures_, &audioCaptures_, &videoEncoders_, &subVideoEncoders_, &audioEncoders_})
     list->clear();
   dvDecoder_ = nullptr;
   videoRender_ = nullptr;
@@ -203,7 +204,8 @@ bool TalvexGraphManager::shutdown() {
 
 bool TalvexGraphManager::link(rsFilter* from, int output, rsFilter* to, int input) {
   if (!from || !to || output < 0 || input < 0) return false;
-  return connectFilter(mxObjectPtr<rsFilter>(from), unsigned(output), mxObjectPtr<rsFilter>(to), unsigned(input));
+  return connectFilter(mxObjectPtr<rsFilter>(from), unsigned(output), mxObjectPtr<rsFilter>(to),
+                       unsigned(input));
 }
 
 bool TalvexGraphManager::buildGraph() {

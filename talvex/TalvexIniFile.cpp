@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -50,8 +51,10 @@ bool copyExisting(const std::string& from, int to) {
     for (ssize_t done = 0; ok && done < n;) {
       ssize_t w = write(to, buffer + done, size_t(n - done));
       if (w < 0 && errno == EINTR) continue;
-      if (w <= 0) ok = false;
-      else done += w;
+      if (w <= 0)
+        ok = false;
+      else
+        done += w;
     }
     if (!ok) break;
   }
@@ -98,17 +101,23 @@ class TemporaryFile {
 
 bool Talvex::writeIniFile(const char* path) {
   if (!path || !*path) return false;
-  const std::string target = path;
+  // A symbolic link stays a link: the file it leads to is replaced.
+  std::string target = path;
+  if (char* real = realpath(path, nullptr)) {
+    target = real;
+    std::free(real);
+  }
   TemporaryFile temp(target);
   if (!temp.isOpen()) {
-    mxNotify::post(mxNotify::Error, "Talvex: cannot write the settings file %s: %s", path, std::strerror(errno));
+    mxNotify::post(mxNotify::Error, "Talvex: cannot write the settings file %s: %s", path,
+                   std::strerror(errno));
     return false;
   }
   // Sections and keys of other programs in the file are kept; the file keeps
   // its permissions (a new one gets the usual ones).
   struct stat st {};
   mode_t mode = 0;
-  if (stat(path, &st) == 0) {
+  if (stat(target.c_str(), &st) == 0) {
     mode = st.st_mode & 07777;
   } else {
     mode_t mask = umask(0);
@@ -126,8 +135,10 @@ bool Talvex::writeIniFile(const char* path) {
     ok = ini.writeUInt(section, key, value) && ok;
   };
 
-  if (rsCaptureFilter* video = getSelectedVideoCapture()) text("Capture", "VideoCapture", video->getFriendlyName());
-  if (rsCaptureFilter* audio = getSelectedAudioCapture()) text("Capture", "AudioCapture", audio->getFriendlyName());
+  if (rsCaptureFilter* video = getSelectedVideoCapture())
+    text("Capture", "VideoCapture", video->getFriendlyName());
+  if (rsCaptureFilter* audio = getSelectedAudioCapture())
+    text("Capture", "AudioCapture", audio->getFriendlyName());
   text("Encoder", "VideoEncoder", kVideoEncoders.text(getVideoEncoder()));
   text("Encoder", "AudioEncoder", kAudioEncoders.text(getAudioEncoder()));
   text("VideoFormat", "VideoFormat", kVideoFormats.text(getVideoFormat()));
@@ -195,35 +206,39 @@ bool Talvex::readIniFile(const char* path) {
   }
 
   // Encoders: unknown texts change nothing.
-  int code = kVideoEncoders.find(ini.readString("Encoder", "VideoEncoder", kVideoEncoders.text(getVideoEncoder())));
+  int code =
+      kVideoEncoders.find(ini.readString("Encoder", "VideoEncoder", kVideoEncoders.text(getVideoEncoder())));
   if (code >= 0) setVideoEncoder(code);
-  code = kAudioEncoders.find(ini.readString("Encoder", "AudioEncoder", kAudioEncoders.text(getAudioEncoder())));
+  code =
+      kAudioEncoders.find(ini.readString("Encoder", "AudioEncoder", kAudioEncoders.text(getAudioEncoder())));
   if (code >= 0) setAudioEncoder(code);
 
   // Main video format: unknown texts give SQCIF.
-  setVideoFormat(videoFormatOf(ini.readString("VideoFormat", "VideoFormat", kVideoFormats.text(getVideoFormat()))));
+  setVideoFormat(
+      videoFormatOf(ini.readString("VideoFormat", "VideoFormat", kVideoFormats.text(getVideoFormat()))));
 
   code = kFocusDisplays.find(
       ini.readString("FocusDisplay", "FocusDisplay", kFocusDisplays.text(getFocusDisplay())));
   if (code >= 0) setFocusDisplay(code);
-  setLoupexVideoFormat(
-      videoFormatOf(ini.readString("FocusDisplay", "LoupexVideoFormat", kVideoFormats.text(loupexVideoFormat_))));
+  setLoupexVideoFormat(videoFormatOf(
+      ini.readString("FocusDisplay", "LoupexVideoFormat", kVideoFormats.text(loupexVideoFormat_))));
   code = kLoupexMaskTypes.find(
       ini.readString("FocusDisplay", "LoupexMaskType", kLoupexMaskTypes.text(loupexMaskType_)));
   if (code >= 0) setLoupexMaskType(code);
   const unsigned width = ini.readUInt("FocusDisplay", "LoupexMaskWidth", loupexMaskWidth_);
   const unsigned height = ini.readUInt("FocusDisplay", "LoupexMaskHeight", loupexMaskHeight_);
   setLoupexMaskSize(width, height);
-  setImageCompoundBaseVideoFormat(videoFormatOf(ini.readString(
-      "FocusDisplay", "ImageCompoundBaseVideoFormat", kVideoFormats.text(getImageCompoundBaseVideoFormat()))));
-  setImageCompoundAdditionalVideoFormat(videoFormatOf(
-      ini.readString("FocusDisplay", "ImageCompoundAdditionalVideoFormat",
-                     kVideoFormats.text(getImageCompoundAdditionalVideoFormat()))));
+  setImageCompoundBaseVideoFormat(
+      videoFormatOf(ini.readString("FocusDisplay", "ImageCompoundBaseVideoFormat",
+                                   kVideoFormats.text(getImageCompoundBaseVideoFormat()))));
+  setImageCompoundAdditionalVideoFormat(
+      videoFormatOf(ini.readString("FocusDisplay", "ImageCompoundAdditionalVideoFormat",
+                                   kVideoFormats.text(getImageCompoundAdditionalVideoFormat()))));
   code = kCompoundMaskTypes.find(
       ini.readString("FocusDisplay", "ImageCompoundMaskType", kCompoundMaskTypes.text(compoundMaskType_)));
   if (code >= 0) setImageCompoundMaskType(code);
-  code = kBlendingTypes.find(
-      ini.readString("FocusDisplay", "ImageCompoundBlendingType", kBlendingTypes.text(compoundBlendingType_)));
+  code = kBlendingTypes.find(ini.readString("FocusDisplay", "ImageCompoundBlendingType",
+                                            kBlendingTypes.text(compoundBlendingType_)));
   if (code >= 0) setImageCompoundBlendingType(code);
 
   // Each server key is read and applied before the next one is read.
@@ -233,8 +248,8 @@ bool Talvex::readIniFile(const char* path) {
     setServerTimeToLive(s.server, ini.readUInt(s.name, "TimeToLive", getServerTimeToLive(s.server)));
     setServerMaxTransmittingRate(
         s.server, ini.readUInt(s.name, "MaxTransmittingRate", getServerMaxTransmittingRate(s.server)));
-    setServerTransmittingCount(s.server,
-                               ini.readUInt(s.name, "TransmittingCount", getServerTransmittingCount(s.server)));
+    setServerTransmittingCount(
+        s.server, ini.readUInt(s.name, "TransmittingCount", getServerTransmittingCount(s.server)));
     setServerPacketSize(s.server, ini.readUInt(s.name, "PacketSize", getServerPacketSize(s.server)));
   }
   setStatusAddress(ini.readString("StatusSender", "Address", getStatusAddress()));

@@ -44,8 +44,10 @@ const char* copyText(char (&buffer)[kTextBufferSize], const char* text) {
       const bool valid = n > 0;
       if (!valid) n = 1;
       if (out + n > kTextBufferSize - 1) break;
-      if (valid) std::memcpy(buffer + out, p, n);
-      else buffer[out] = '?';
+      if (valid)
+        std::memcpy(buffer + out, p, n);
+      else
+        buffer[out] = '?';
       out += n;
       p += n;
       left -= n;
