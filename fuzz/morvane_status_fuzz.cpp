@@ -63,7 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     const uint32_t expected = rsGraphStatusChangeMask(before, alone, first);
     first = false;
-    if ((expected != 0) != (seen.calls == calls + 1) || (expected != 0 && seen.mask != expected)) std::abort();
+    if ((expected != 0) != (seen.calls == calls + 1) || (expected != 0 && seen.mask != expected))
+      std::abort();
     if (image(receiver->getStatus()) != image(alone)) std::abort();
   }
   if (receiver->getRejectedRecords() != rejected) std::abort();

@@ -11,15 +11,18 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 const char* const kFieldNames[rsGraphStatus::NumFields] = {
-    "running",          "focusDisplay",     "mainVideoAddress",    "mainVideoPort",        "mainVideoFormat",
-    "mainVideoResolution", "subVideoAddress", "subVideoPort",      "subVideoFormat",       "subVideoResolution",
-    "audioAddress",     "audioPort",        "audioFormat",         "pointerAddress",       "pointerPort",
-    "loupexVideoFormat", "loupexMaskType",  "loupexMaskWidth",     "loupexMaskHeight",     "videoFormat",
+    "running",          "focusDisplay",        "mainVideoAddress", "mainVideoPort",
+    "mainVideoFormat",  "mainVideoResolution", "subVideoAddress",  "subVideoPort",
+    "subVideoFormat",   "subVideoResolution",  "audioAddress",     "audioPort",
+    "audioFormat",      "pointerAddress",      "pointerPort",      "loupexVideoFormat",
+    "loupexMaskType",   "loupexMaskWidth",     "loupexMaskHeight", "videoFormat",
     "compoundMaskType", "compoundBlendingType"};
 
 constexpr uint32_t kAllFields = (1u << rsGraphStatus::NumFields) - 1;
 
-void pause(unsigned ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void pause(unsigned ms) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 }  // namespace
 
@@ -35,7 +38,9 @@ std::string describeStatusChange(uint32_t mask) {
   return text;
 }
 
-Morvane::~Morvane() { shutdown(); }
+Morvane::~Morvane() {
+  shutdown();
+}
 
 // ---------------------------------------------------------------- lifecycle
 
@@ -46,11 +51,14 @@ bool Morvane::initialize(OAHWND owner) {
     return false;
   }
   comStarted_ = true;
-  graph_ = new MorvaneGraphManager(owner);
-  if (!graph_->initialize()) {
+  mxObjectPtr<MorvaneGraphManager> graph = new MorvaneGraphManager(owner);
+  if (!graph->initialize()) {
+    // It has released what it made; the engine keeps no half-made graph,
+    // so that every later call answers its default.
     mxNotify::post(mxNotify::Error, "Morvane: the receiver graph cannot be set up");
     return false;
   }
+  graph_ = graph;
   listener_ = new rsGraphStatusReceiver(&Morvane::statusChanged, this);
   if (!listener_->open())
     mxNotify::post(mxNotify::Error, "Morvane: the status listener cannot be opened on %s port %u",
@@ -96,7 +104,8 @@ void Morvane::handleStatusChange(uint32_t mask) {
     m.destroyGraph();
     const rsGraphStatus& s = listener_->getStatus();
     const uint32_t apply = (mask & rsGraphStatus::FirstRecordBit) ? kAllFields : mask;
-    if (apply & (1u << rsGraphStatus::Running)) senderRunning_.store(s.running != 0, std::memory_order_release);
+    if (apply & (1u << rsGraphStatus::Running))
+      senderRunning_.store(s.running != 0, std::memory_order_release);
     m.applyStatus(s, apply);
     running = senderRunning_.load(std::memory_order_acquire);
     if (running) {
@@ -111,8 +120,7 @@ void Morvane::handleStatusChange(uint32_t mask) {
     }
     problems = m.takeProblems();
   }
-  const long long ms =
-      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - began).count();
+  const long long ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - began).count();
   if (running)
     mxNotify::post(mxNotify::Notice, "Morvane: status change 0x%06x (%s): graph %s after %lld ms", mask,
                    describeStatusChange(mask).c_str(), built ? "restarted" : "restarted incomplete", ms);
@@ -168,7 +176,7 @@ void Morvane::timerProcess() {
 
 // ---------------------------------------------------------------- pointer settings
 
-#define MORVANE_LOCKED(def)                         \
+#define MORVANE_LOCKED(def)                       \
   std::lock_guard<std::recursive_mutex> g(lock_); \
   if (graph_.isNull()) return def;
 
@@ -309,19 +317,27 @@ bool Morvane::reopenListener(const char* what, Change change) {
 bool Morvane::setStatusAddress(const char* address) {
   return reopenListener("address", [&](rsGraphStatusReceiver& l) { l.setAddress(address ? address : ""); });
 }
-mxString Morvane::getStatusAddress() const { return listener_.isNull() ? mxString() : listener_->getAddress(); }
+mxString Morvane::getStatusAddress() const {
+  return listener_.isNull() ? mxString() : listener_->getAddress();
+}
 bool Morvane::setStatusPort(uint16_t port) {
   return reopenListener("port", [&](rsGraphStatusReceiver& l) { l.setPort(port); });
 }
-uint16_t Morvane::getStatusPort() const { return listener_.isNull() ? 0 : listener_->getPort(); }
+uint16_t Morvane::getStatusPort() const {
+  return listener_.isNull() ? 0 : listener_->getPort();
+}
 bool Morvane::setStatusTimeToLive(uint32_t ttl) {
   return reopenListener("time to live", [&](rsGraphStatusReceiver& l) { l.setTimeToLive(ttl); });
 }
-uint32_t Morvane::getStatusTimeToLive() const { return listener_.isNull() ? 0 : listener_->getTimeToLive(); }
+uint32_t Morvane::getStatusTimeToLive() const {
+  return listener_.isNull() ? 0 : listener_->getTimeToLive();
+}
 bool Morvane::setStatusIPv6InterfaceId(int id) {
   return reopenListener("IPv6 interface", [&](rsGraphStatusReceiver& l) { l.setIPv6InterfaceId(id); });
 }
-int Morvane::getStatusIPv6InterfaceId() const { return listener_.isNull() ? 0 : listener_->getIPv6InterfaceId(); }
+int Morvane::getStatusIPv6InterfaceId() const {
+  return listener_.isNull() ? 0 : listener_->getIPv6InterfaceId();
+}
 
 // ---------------------------------------------------------------- statistics
 

@@ -46,6 +46,9 @@ class Morvane : public mxObject {
   // the graph, releases everything; only what exists is released.
   void shutdown();
 
+  // Whether initialize succeeded (the graph and its filters exist).
+  bool isReady() const { return !graph_.isNull(); }
+
   // ---- status and callback
   bool isSenderRunning() const { return senderRunning_.load(std::memory_order_acquire); }
   void setCallback(Callback callback, void* user);

@@ -20,8 +20,10 @@ char g_address[1024];
 Morvane* engine(const char* function) {
   if (Morvane* e = g_engine.get()) return e;
   if (!g_toldNoEngine.exchange(true))
-    mxNotify::post(mxNotify::Warn, "Morvane: %s called while no engine exists (MorvaneInitialize first); "
-                                   "such calls return defaults", function);
+    mxNotify::post(mxNotify::Warn,
+                   "Morvane: %s called while no engine exists (MorvaneInitialize first); "
+                   "such calls return defaults",
+                   function);
   return nullptr;
 }
 
@@ -34,8 +36,8 @@ const char* addressText(const mxString& text) {
 
 }  // namespace
 
-#define ENGINE_OR(def)                  \
-  Morvane* e = engine(__func__);        \
+#define ENGINE_OR(def)           \
+  Morvane* e = engine(__func__); \
   if (!e) return def;
 
 extern "C" {
@@ -59,7 +61,9 @@ bool MorvaneShutdown(void) {
   return true;
 }
 
-bool MorvaneIsInitialized(void) { return !g_engine.isNull(); }
+bool MorvaneIsInitialized(void) {
+  return !g_engine.isNull();
+}
 
 bool MorvaneReadIniFile(const char* path) {
   ENGINE_OR(false)
@@ -89,9 +93,9 @@ void MorvaneTimerProcess(void) {
 
 // ---------------------------------------------------------------- statistics
 
-#define MORVANE_STATISTIC(Name, client, which) \
-  uint32_t Name(void) {                        \
-    ENGINE_OR(0)                               \
+#define MORVANE_STATISTIC(Name, client, which)            \
+  uint32_t Name(void) {                                   \
+    ENGINE_OR(0)                                          \
     return e->getClientStatistic(client, Morvane::which); \
   }
 
@@ -113,30 +117,30 @@ MORVANE_STATISTIC(MorvaneGetAudioClientPacketSize, 2, PacketSize)
 
 // ---------------------------------------------------------------- remote pointer clients
 
-#define MORVANE_POINTER_CLIENT(N, index)                                                       \
-  void MorvaneSetPointerP##N##ClientAddress(const char* address) {                            \
-    ENGINE_OR()                                                                               \
-    e->setPointerClientAddress(index, address);                                               \
-  }                                                                                           \
-  const char* MorvaneGetPointerP##N##ClientAddress(void) {                                    \
-    ENGINE_OR(addressText(mxString()))                                                        \
-    return addressText(e->getPointerClientAddress(index));                                    \
-  }                                                                                           \
-  void MorvaneSetPointerP##N##ClientPort(uint16_t port) {                                     \
-    ENGINE_OR()                                                                               \
-    e->setPointerClientPort(index, port);                                                     \
-  }                                                                                           \
-  uint16_t MorvaneGetPointerP##N##ClientPort(void) {                                          \
-    ENGINE_OR(0)                                                                              \
-    return e->getPointerClientPort(index);                                                    \
-  }                                                                                           \
-  void MorvaneSetPointerP##N##ClientTimeToLive(uint32_t ttl) {                                \
-    ENGINE_OR()                                                                               \
-    e->setPointerClientTimeToLive(index, ttl);                                                \
-  }                                                                                           \
-  uint32_t MorvaneGetPointerP##N##ClientTimeToLive(void) {                                    \
-    ENGINE_OR(0)                                                                              \
-    return e->getPointerClientTimeToLive(index);                                              \
+#define MORVANE_POINTER_CLIENT(N, index)                           \
+  void MorvaneSetPointerP##N##ClientAddress(const char* address) { \
+    ENGINE_OR()                                                    \
+    e->setPointerClientAddress(index, address);                    \
+  }                                                                \
+  const char* MorvaneGetPointerP##N##ClientAddress(void) {         \
+    ENGINE_OR(addressText(mxString()))                             \
+    return addressText(e->getPointerClientAddress(index));         \
+  }                                                                \
+  void MorvaneSetPointerP##N##ClientPort(uint16_t port) {          \
+    ENGINE_OR()                                                    \
+    e->setPointerClientPort(index, port);                          \
+  }                                                                \
+  uint16_t MorvaneGetPointerP##N##ClientPort(void) {               \
+    ENGINE_OR(0)                                                   \
+    return e->getPointerClientPort(index);                         \
+  }                                                                \
+  void MorvaneSetPointerP##N##ClientTimeToLive(uint32_t ttl) {     \
+    ENGINE_OR()                                                    \
+    e->setPointerClientTimeToLive(index, ttl);                     \
+  }                                                                \
+  uint32_t MorvaneGetPointerP##N##ClientTimeToLive(void) {         \
+    ENGINE_OR(0)                                                   \
+    return e->getPointerClientTimeToLive(index);                   \
   }
 
 MORVANE_POINTER_CLIENT(1, 0)

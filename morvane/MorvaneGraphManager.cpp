@@ -23,7 +23,9 @@ void enumerate(rsCodecEnumerator::CategoryEnum category, std::vector<mxObjectPtr
     if (!f.isNull()) list.push_back(f);
 }
 
-void sleepMs(unsigned ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void sleepMs(unsigned ms) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 }  // namespace
 
@@ -96,9 +98,12 @@ void MorvaneGraphManager::setStartValues() {
     int kind;
   };
   const Start starts[] = {
-      {videoClientMain_.get(), 8190, MediaKind_Video},      {videoClientSub_.get(), 8191, MediaKind_Video},
-      {audioClient_.get(), 8192, MediaKind_Audio},          {pointerFocusClient_.get(), 8193, MediaKind_Pointer},
-      {pointerClients_[0].get(), 8200, MediaKind_Pointer}, {pointerClients_[1].get(), 8201, MediaKind_Pointer},
+      {videoClientMain_.get(), 8190, MediaKind_Video},
+      {videoClientSub_.get(), 8191, MediaKind_Video},
+      {audioClient_.get(), 8192, MediaKind_Audio},
+      {pointerFocusClient_.get(), 8193, MediaKind_Pointer},
+      {pointerClients_[0].get(), 8200, MediaKind_Pointer},
+      {pointerClients_[1].get(), 8201, MediaKind_Pointer},
       {pointerClients_[2].get(), 8202, MediaKind_Pointer},
   };
   for (const Start& s : starts) {
@@ -117,6 +122,7 @@ void MorvaneGraphManager::setStartValues() {
   videoClientMain_->setVideoResolution(Resolution_SQCIF);
   audioClient_->setAudioFormat(AudioFormat_PCM);
   audioClient_->setAudioFrequency(Frequency_44100);
+  audioClient_->setAudioBitCount(BitCount_16);
 }
 
 bool MorvaneGraphManager::initialize() {
@@ -193,7 +199,8 @@ bool MorvaneGraphManager::connect(mxObjectPtr<rsFilter> from, unsigned output, m
 
 // ---------------------------------------------------------------- topologies
 
-rsFilter* MorvaneGraphManager::findIn(const std::vector<mxObjectPtr<rsFilter>>& list, const char* friendlyName) {
+rsFilter* MorvaneGraphManager::findIn(const std::vector<mxObjectPtr<rsFilter>>& list,
+                                      const char* friendlyName) {
   for (const auto& f : list) {
     auto* codec = static_cast<rsCodecFilter*>(f.get());
     if (f->isDerivedFrom(rsCodecFilter::getStaticClassType()) &&
@@ -276,7 +283,8 @@ bool MorvaneGraphManager::buildImageCompound(rsFilter* d, rsFilter* d2) {
     ok = connect(videoClientSub_.get(), 0, imageCompound_.get(), 1, "_videoClientSub - _imageCompound") && ok;
   }
   ok = connect(formatTrans_.get(), 0, imageCompound_.get(), 0, "_formatTransform - _imageCompound") && ok;
-  ok = connect(pointerFocusClient_.get(), 0, imageCompound_.get(), 2, "_pointerFocusClient - _imageCompound") &&
+  ok = connect(pointerFocusClient_.get(), 0, imageCompound_.get(), 2,
+               "_pointerFocusClient - _imageCompound") &&
        ok;
   ok = connect(imageCompound_.get(), 0, blendor_.get(), 0, "_imageCompound - _blendor") && ok;
   return buildCommonTail() && ok;
@@ -381,8 +389,9 @@ void MorvaneGraphManager::applyResolution(rsIngrelFilter* client, int resolution
     return;
   }
   // The client keeps its previous size; say so once for this status.
-  mxNotify::post(mxNotify::Warn, "Morvane: the %s video resolution code %d is not known; \"%s\" keeps code %d",
-                 stream, resolution, client->getName().c_str(), client->getVideoResolution());
+  mxNotify::post(mxNotify::Warn,
+                 "Morvane: the %s video resolution code %d is not known; \"%s\" keeps code %d", stream,
+                 resolution, client->getName().c_str(), client->getVideoResolution());
 }
 
 void MorvaneGraphManager::applyStatus(const rsGraphStatus& s, uint32_t mask) {
@@ -404,6 +413,11 @@ void MorvaneGraphManager::applyStatus(const rsGraphStatus& s, uint32_t mask) {
     audioClient_->setAudioFormat(mp3 ? AudioFormat_MP3 : AudioFormat_PCM);
     audioDecoder_ = mp3 ? 1 : 0;
     audioClient_->setAudioFrequency(Frequency_44100);
+    // The client compares every received type with its own by all codes:
+    // an MP3 stream states no sample size (0 bits), PCM comes in 16 bits.
+    // Left at the client's default (16 bits) every MP3 sample would be
+    // refused as of another type, and no sound would ever play.
+    audioClient_->setAudioBitCount(mp3 ? BitCount_0 : BitCount_16);
   }
   if (bit(F::PointerAddress)) pointerFocusClient_->setAddress(s.pointerAddress);
   if (bit(F::PointerPort)) pointerFocusClient_->setPort(s.pointerPort);

@@ -28,7 +28,9 @@ int codeOf(const char* const* names, int count, const mxString& name) {
   return -1;
 }
 
-mxString colorKey(int index) { return mxString(("PointerColor" + std::to_string(index)).c_str()); }
+mxString colorKey(int index) {
+  return mxString(("PointerColor" + std::to_string(index)).c_str());
+}
 
 // All the writes of one save go into a scratch copy of the file beside it;
 // the copy replaces the file only when every write succeeded. The file a
@@ -68,7 +70,8 @@ class ScratchIni {
   ScratchIni& operator=(const ScratchIni&) = delete;
 
   void text(const char* section, const mxString& key, const mxString& value) {
-    if (ok_ && !ini_.writeString(section, key, value)) fail("cannot write", std::string(section) + "/" + key.c_str());
+    if (ok_ && !ini_.writeString(section, key, value))
+      fail("cannot write", std::string(section) + "/" + key.c_str());
   }
   void number(const char* section, const char* key, unsigned value) {
     if (ok_ && !ini_.writeUInt(section, key, value)) fail("cannot write", std::string(section) + "/" + key);
@@ -90,7 +93,8 @@ class ScratchIni {
   void fail(const char* what, const std::string& detail) {
     if (!ok_) return;
     ok_ = false;
-    mxNotify::post(mxNotify::Error, "Morvane: settings file %s: %s (%s)", path_.c_str(), what, detail.c_str());
+    mxNotify::post(mxNotify::Error, "Morvane: settings file %s: %s (%s)", path_.c_str(), what,
+                   detail.c_str());
   }
 
   std::string path_, scratch_;
@@ -114,13 +118,25 @@ bool readPort(const mxIniFile& ini, const char* section, const char* key, uint16
 
 }  // namespace
 
-const char* morvaneColorName(int code) { return code >= 0 && code < 8 ? kColors[code] : nullptr; }
-const char* morvaneShapeName(int code) { return code >= 0 && code < 6 ? kShapes[code] : nullptr; }
-int morvaneColorCode(const mxString& name) { return codeOf(kColors, 8, name); }
-int morvaneShapeCode(const mxString& name) { return codeOf(kShapes, 6, name); }
+const char* morvaneColorName(int code) {
+  return code >= 0 && code < 8 ? kColors[code] : nullptr;
+}
+const char* morvaneShapeName(int code) {
+  return code >= 0 && code < 6 ? kShapes[code] : nullptr;
+}
+int morvaneColorCode(const mxString& name) {
+  return codeOf(kColors, 8, name);
+}
+int morvaneShapeCode(const mxString& name) {
+  return codeOf(kShapes, 6, name);
+}
 
 bool writeMorvaneIniFile(Morvane& e, const char* path) {
   if (!path || !*path) return false;
+  if (!e.isReady()) {  // no filters to read the values from: keep the file
+    mxNotify::post(mxNotify::Warn, "Morvane: settings file %s not written: the engine did not start", path);
+    return false;
+  }
   ScratchIni ini(path);
   for (int i = 0; i < 3; ++i) {
     ini.text(kClientSections[i], "Address", e.getPointerClientAddress(i));
@@ -138,14 +154,16 @@ bool writeMorvaneIniFile(Morvane& e, const char* path) {
     if (const char* name = morvaneColorName(code))
       ini.text(kBlendor, colorKey(i), name);
     else  // never another key's text: the key keeps what the file had
-      mxNotify::post(mxNotify::Warn, "Morvane: pointer colour code %d of P%d has no name; PointerColor%d not written",
-                     code, i + 1, i);
+      mxNotify::post(mxNotify::Warn,
+                     "Morvane: pointer colour code %d of P%d has no name; PointerColor%d not written", code,
+                     i + 1, i);
   }
   const int shape = e.getPointerShape();
   if (const char* name = morvaneShapeName(shape))
     ini.text(kTracion, "PointerShape", name);
   else
-    mxNotify::post(mxNotify::Warn, "Morvane: pointer shape code %d has no name; PointerShape not written", shape);
+    mxNotify::post(mxNotify::Warn, "Morvane: pointer shape code %d has no name; PointerShape not written",
+                   shape);
   ini.text(kStatus, "Address", e.getStatusAddress());
   ini.number(kStatus, "Port", e.getStatusPort());
   ini.number(kStatus, "TimeToLive", e.getStatusTimeToLive());
@@ -154,7 +172,7 @@ bool writeMorvaneIniFile(Morvane& e, const char* path) {
 }
 
 bool readMorvaneIniFile(Morvane& e, const char* path) {
-  if (!path || !*path) return false;
+  if (!path || !*path || !e.isReady()) return false;
   const mxIniFile ini{mxString(path)};
   for (int i = 0; i < 3; ++i) {
     const char* s = kClientSections[i];
@@ -169,7 +187,8 @@ bool readMorvaneIniFile(Morvane& e, const char* path) {
   e.setPointerServerTimeToLive(ini.readUInt(kServer, "TimeToLive", e.getPointerServerTimeToLive()));
   e.setPointerServerMaxTransmittingRate(
       ini.readUInt(kServer, "MaxTransmittingRate", e.getPointerServerMaxTransmittingRate()));
-  e.setPointerServerTransmittingCount(ini.readUInt(kServer, "TransmittingCount", e.getPointerServerTransmittingCount()));
+  e.setPointerServerTransmittingCount(
+      ini.readUInt(kServer, "TransmittingCount", e.getPointerServerTransmittingCount()));
   e.setPointerServerPacketSize(ini.readUInt(kServer, "PacketSize", e.getPointerServerPacketSize()));
   for (int i = 0; i < 3; ++i) {
     const int code = morvaneColorCode(ini.readString(kBlendor, colorKey(i), ""));
@@ -182,6 +201,7 @@ bool readMorvaneIniFile(Morvane& e, const char* path) {
   e.setStatusAddress(ini.readString(kStatus, "Address", e.getStatusAddress()).c_str());
   if (readPort(ini, kStatus, "Port", e.getStatusPort(), port)) e.setStatusPort(port);
   e.setStatusTimeToLive(ini.readUInt(kStatus, "TimeToLive", e.getStatusTimeToLive()));
-  e.setStatusIPv6InterfaceId(int(ini.readUInt(kStatus, "IPv6InterfaceId", unsigned(e.getStatusIPv6InterfaceId()))));
+  e.setStatusIPv6InterfaceId(
+      int(ini.readUInt(kStatus, "IPv6InterfaceId", unsigned(e.getStatusIPv6InterfaceId()))));
   return true;
 }

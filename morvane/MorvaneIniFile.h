@@ -20,14 +20,15 @@ class Morvane;
 
 // Writes every key with the engine's current values into a copy of the file
 // (other sections and keys stay) and puts the copy in place of the file in
-// one step. False for a null or empty path and when anything cannot be
-// written; the file is then left as it was.
+// one step. False for a null or empty path, for an engine that did not
+// start, and when anything cannot be written; the file is then left as it
+// was.
 bool writeMorvaneIniFile(Morvane& engine, const char* path);
 
 // Reads every key, each with the current value as default, and applies it
 // at once (each status channel key reopens the listener). A colour or shape
 // name not in the lists, or a number out of range, leaves the value as it
-// is. False only for a null or empty path.
+// is. False only for a null or empty path or an engine that did not start.
 bool readMorvaneIniFile(Morvane& engine, const char* path);
 
 // The names of colour codes 0..7 and shape codes 0..5 (null outside), and

@@ -50,7 +50,8 @@ bool ScreenGeometry::open() {
       g_installed = true;
     }
   }
-  if (!display_) mxNotify::post(mxNotify::Notice, "Morvane: no X display; pointer geometry uses window coordinates");
+  if (!display_)
+    mxNotify::post(mxNotify::Notice, "Morvane: no X display; pointer geometry uses window coordinates");
   return display_ != nullptr;
 }
 

@@ -14,7 +14,8 @@ void rsGraphStatusReceiver::receiveStatus(const unsigned char* message, unsigned
   rsGraphStatus incoming;
   if (!message || !incoming.fromByteArray(message, length)) {
     const uint32_t n = rejected_.fetch_add(1, std::memory_order_relaxed) + 1;
-    mxNotify::post(mxNotify::Warn, "Morvane: dropped a status message of %u bytes that holds no whole record (%u so far)",
+    mxNotify::post(mxNotify::Warn,
+                   "Morvane: dropped a status message of %u bytes that holds no whole record (%u so far)",
                    length, n);
     return;
   }

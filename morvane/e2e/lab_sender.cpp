@@ -27,11 +27,13 @@ mxObjectPtr<rsFilter> findCodec(rsCodecEnumerator::CategoryEnum category, const 
   return find(e.get(), name);
 }
 
-int capturePin(rsFilter* camera) { return static_cast<rsCaptureFilter*>(camera)->getCapturePinIndex(); }
+int capturePin(rsFilter* camera) {
+  return static_cast<rsCaptureFilter*>(camera)->getCapturePinIndex();
+}
 
 }  // namespace
 
-LabSender::LabSender() : rsGraphManager(0) {}
+LabSender::LabSender(const std::string& group) : rsGraphManager(0), group_(group) {}
 
 bool LabSender::initialize() {
   problems_.clear();
@@ -56,9 +58,18 @@ bool LabSender::initialize() {
   audio_ = new rsOstrelFilter("AudioServer");
   pointer_ = new rsOstrelFilter("PointerServer");
   source_ = new rsCirclingPointerFilter("PointerSource");
+  probe_ = new rsFrameProbeFilter("FrameProbe(Capture)");
+  for (int i = 0; i < 3; ++i) {
+    extraSources_[i] = new rsCirclingPointerFilter(("RemotePointer" + std::to_string(i + 1)).c_str());
+    extraServers_[i] = new rsOstrelFilter(("RemotePointerServer" + std::to_string(i + 1)).c_str());
+  }
   const std::pair<const mxObjectPtr<rsFilter>*, const char*> needed[] = {
-      {&camera_, kTestPatternCameraName}, {&dvCamera_, kDVCameraName},   {&microphone_, kTestToneMicrophoneName},
-      {&dvDecoder_, kDVDecoderName},      {&encoder_, kMP42EncoderName}, {&encoder2_, kMP42EncoderName},
+      {&camera_, kTestPatternCameraName},
+      {&dvCamera_, kDVCameraName},
+      {&microphone_, kTestToneMicrophoneName},
+      {&dvDecoder_, kDVDecoderName},
+      {&encoder_, kMP42EncoderName},
+      {&encoder2_, kMP42EncoderName},
       {&mp3_, kMp3EncoderName}};
   for (const auto& [f, name] : needed)
     if (f->isNull()) problems_.push_back(std::string("no \"") + name + "\"");
@@ -72,10 +83,15 @@ bool LabSender::initialize() {
   const uint16_t ports[] = {8190, 8191, 8192, 8193};
   int i = 0;
   for (rsOstrelFilter* s : {videoMain_.get(), videoSub_.get(), audio_.get(), pointer_.get()}) {
-    s->setAddress(config_.group.c_str());
+    s->setAddress(group_.c_str());
     s->setPort(ports[i++]);
     s->setTimeToLive(1);
     s->setMaximumTransmittingRate(104857600);
+  }
+  for (int k = 0; k < 3; ++k) {
+    extraServers_[k]->setAddress(group_.c_str());
+    extraServers_[k]->setPort(uint16_t(8200 + k));
+    extraServers_[k]->setTimeToLive(1);
   }
   transMain_->setInputVideoFormatColor(3);
   transSub_->setInputVideoFormatColor(3);
@@ -83,12 +99,16 @@ bool LabSender::initialize() {
 }
 
 bool LabSender::shutdown() {
-  for (auto* f : {&camera_, &dvCamera_, &dvDecoder_, &encoder_, &encoder2_, &mp3_, &microphone_}) *f = nullptr;
+  for (auto* f : {&camera_, &dvCamera_, &dvDecoder_, &encoder_, &encoder2_, &mp3_, &microphone_})
+    *f = nullptr;
   transMain_ = transSub_ = nullptr;
   extract_ = nullptr;
   videoTee_ = pointerTee_ = nullptr;
   videoMain_ = videoSub_ = audio_ = pointer_ = nullptr;
   source_ = nullptr;
+  probe_ = nullptr;
+  for (auto& f : extraSources_) f = nullptr;
+  for (auto& f : extraServers_) f = nullptr;
   return rsGraphManager::shutdown();
 }
 
@@ -120,6 +140,10 @@ bool LabSender::buildGraph() {
       add({dvDecoder_.get()});
       ok = connect(camera, unsigned(capturePin(camera)), dvDecoder_.get(), 0) && ok;
       ok = connect(dvDecoder_.get(), 0, trans, 0) && ok;
+    } else if (c.probe) {
+      add({probe_.get()});
+      ok = connect(camera, unsigned(capturePin(camera)), probe_.get(), 0) && ok;
+      ok = connect(probe_.get(), 0, trans, 0) && ok;
     } else {
       ok = connect(camera, unsigned(capturePin(camera)), trans, 0) && ok;
     }
@@ -155,6 +179,10 @@ bool LabSender::buildGraph() {
   ok = connect(source_.get(), 0, pointerTee_.get(), 0) && ok;
   ok = connect(pointerTee_.get(), 0, pointer_.get(), 0) && ok;
   if (c.focusDisplay == 2) ok = connect(pointerTee_.get(), 1, extract_.get(), 1) && ok;
+  for (int k = 0; k < c.extraPointers && k < 3; ++k) {
+    add({extraSources_[k].get(), extraServers_[k].get()});
+    ok = connect(extraSources_[k].get(), 0, extraServers_[k].get(), 0) && ok;
+  }
   if (c.audio) {
     add({microphone_.get(), audio_.get(), mp3_.get()});
     ok = connect(microphone_.get(), 0, mp3_.get(), 0) && ok;

@@ -25,24 +25,28 @@
 #include "gravet/rsPlatformFilters.h"
 #include "morvane/tests/status_bytes.h"
 #include "tools/pipeline_demo/circling_pointer.h"
+#include "tools/pipeline_demo/frame_probe.h"
 
 struct LabSenderConfig {
-  int focusDisplay = 0;   // 0 None, 1 Loupex, 2 ImageCompound
-  bool dvCamera = false;  // the DV camera instead of the test pattern
-  bool encoder = true;    // MPEG-4 V2, or the picture as it is
-  bool audio = false;     // test tone, MP3
-  int videoFormat = 2;    // main format code (2 CIF, 1 QCIF, 8 as captured)
-  int baseFormat = 0;     // image compound: the whole picture (SQCIF)
-  int additionalFormat = 1;  // image compound: the cut-out (QCIF)
-  int zoomFormat = 2;        // the receivers' zoom output (CIF)
-  std::string group = "234.5.6.7";
+  int focusDisplay = 0;             // 0 None, 1 Loupex, 2 ImageCompound
+  bool dvCamera = false;            // the DV camera instead of the test pattern
+  bool encoder = true;              // MPEG-4 V2, or the picture as it is
+  bool audio = false;               // test tone, MP3
+  int videoFormat = 2;              // main format code (2 CIF, 1 QCIF, 8 as captured)
+  int baseFormat = 0;               // image compound: the whole picture (SQCIF)
+  int additionalFormat = 1;         // image compound: the cut-out (QCIF)
+  int zoomFormat = 2;               // the receivers' zoom output (CIF)
+  bool probe = false;               // a frame probe right after the test pattern camera
+  int extraPointers = 0;            // circling pointers sent to ports 8200, 8201, 8202 (0..3)
+  std::string group = "234.5.6.7";  // of all four streams (fixed at creation)
 };
 
 class LabSender : public rsGraphManager {
   MX_OBJECT_DECLARE(LabSender, rsGraphManager)
 
  public:
-  LabSender();
+  // group: the multicast group of all four streams.
+  explicit LabSender(const std::string& group = "234.5.6.7");
   bool initialize() override;
   bool shutdown() override;
   bool buildGraph() override;
@@ -54,6 +58,8 @@ class LabSender : public rsGraphManager {
   // The status record as a sender fills it from its graph.
   TestStatus status() const;
   const std::vector<std::string>& problems() const { return problems_; }
+  // The frame numbers the probe read as the camera delivered them.
+  std::vector<ProbeReading> captured() const { return probe_->getReadings(); }
 
  protected:
   ~LabSender() override = default;
@@ -62,6 +68,7 @@ class LabSender : public rsGraphManager {
   bool connect(rsFilter* from, unsigned output, rsFilter* to, unsigned input);
   void add(std::initializer_list<rsFilter*> filters);
 
+  std::string group_;
   LabSenderConfig config_;
   mxObjectPtr<rsFilter> camera_, dvCamera_, dvDecoder_, encoder_, encoder2_, mp3_, microphone_;
   mxObjectPtr<rsFormatTransFilter> transMain_, transSub_;
@@ -69,5 +76,8 @@ class LabSender : public rsGraphManager {
   mxObjectPtr<rsInfPinTeeFilter> videoTee_, pointerTee_;
   mxObjectPtr<rsOstrelFilter> videoMain_, videoSub_, audio_, pointer_;
   mxObjectPtr<rsCirclingPointerFilter> source_;
+  mxObjectPtr<rsFrameProbeFilter> probe_;
+  mxObjectPtr<rsCirclingPointerFilter> extraSources_[3];
+  mxObjectPtr<rsOstrelFilter> extraServers_[3];
   std::vector<std::string> problems_;
 };

@@ -17,8 +17,8 @@
 
 class ReceiverProcess {
  public:
-  ReceiverProcess(const std::string& station, const std::string& program, const std::vector<std::string>& args,
-                  const std::vector<std::string>& environment = {}) {
+  ReceiverProcess(const std::string& station, const std::string& program,
+                  const std::vector<std::string>& args, const std::vector<std::string>& environment = {}) {
     int out[2];
     if (pipe2(out, O_CLOEXEC) != 0) return;
     std::vector<std::string> argv = {"ip", "netns", "exec", station, program};

@@ -2,11 +2,10 @@
 // (-displayfd), stopped by its process id.
 #pragma once
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <poll.h>
 
 #include <string>
 

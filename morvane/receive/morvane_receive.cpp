@@ -31,7 +31,9 @@ using Clock = std::chrono::steady_clock;
 volatile std::sig_atomic_t g_stop = 0;
 std::atomic<bool> g_resize{false};
 
-void onSignal(int) { g_stop = 1; }
+void onSignal(int) {
+  g_stop = 1;
+}
 
 int onEngine(const char* message, int32_t number, void*) {
   // Called on the engine's status thread: only note what to do.
@@ -40,7 +42,9 @@ int onEngine(const char* message, int32_t number, void*) {
   return 0;
 }
 
-double since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+double since(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
 
 }  // namespace
 
@@ -61,7 +65,8 @@ int main(int argc, char** argv) {
     std::error_code ec;
     std::filesystem::create_directories(o.snapshot, ec);
     if (ec) {
-      std::fprintf(stderr, "morvane-receive: cannot create %s: %s\n", o.snapshot.c_str(), ec.message().c_str());
+      std::fprintf(stderr, "morvane-receive: cannot create %s: %s\n", o.snapshot.c_str(),
+                   ec.message().c_str());
       return 2;
     }
   }
@@ -92,7 +97,8 @@ int main(int argc, char** argv) {
 
   const auto start = Clock::now();
   auto nextTick = start + std::chrono::seconds(1);
-  auto nextSnapshot = start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(o.every));
+  auto nextSnapshot =
+      start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(o.every));
   int pictures = 0;
   bool running = false;
   while (!g_stop && (o.seconds <= 0 || since(start) < o.seconds)) {

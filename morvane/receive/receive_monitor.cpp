@@ -20,7 +20,8 @@ ReceiveMonitor readReceiveMonitor() {
 
 std::string formatReceiveMonitor(double seconds, const ReceiveMonitor& m) {
   char line[160];
-  std::snprintf(line, sizeof line, "[%5.0f s]       Kbit/s  frames/s  drop pkts  drop frames  packet B\n", seconds);
+  std::snprintf(line, sizeof line, "[%5.0f s]       Kbit/s  frames/s  drop pkts  drop frames  packet B\n",
+                seconds);
   std::string out = line;
   const struct {
     const char* name;

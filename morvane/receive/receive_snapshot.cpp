@@ -17,8 +17,8 @@ ComPtr<IVideoFrameSnapshot> findRenderer() {
     g.graph->QueryInterface(IID_IGraphBuilder, graph.putVoid());
     g.graph->Release();
     ComPtr<IBaseFilter> filter;
-    if (!found && graph && SUCCEEDED(graph->FindFilterByName(utf8ToUtf16("VideoRender").c_str(), filter.put())) &&
-        filter)
+    if (!found && graph &&
+        SUCCEEDED(graph->FindFilterByName(utf8ToUtf16("VideoRender").c_str(), filter.put())) && filter)
       filter->QueryInterface(IID_IVideoFrameSnapshot, found.putVoid());
   }
   return found;
@@ -34,8 +34,8 @@ Snapshot saveRenderedPicture(const std::string& path) {
     return s;
   }
   LONG w = 0, h = 0;
-  if (FAILED(renderer->GetFrameCount(&s.rendered)) || s.rendered == 0 || FAILED(renderer->GetFrameSize(&w, &h)) ||
-      w <= 0 || h <= 0) {
+  if (FAILED(renderer->GetFrameCount(&s.rendered)) || s.rendered == 0 ||
+      FAILED(renderer->GetFrameSize(&w, &h)) || w <= 0 || h <= 0) {
     s.error = "no picture rendered yet";
     return s;
   }

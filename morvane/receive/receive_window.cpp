@@ -18,8 +18,8 @@ bool ReceiveWindow::open(unsigned width, unsigned height, const std::string& tit
   }
   display_ = d;
   const int screen = DefaultScreen(d);
-  const Window w = XCreateSimpleWindow(d, RootWindow(d, screen), 0, 0, width, height, 0, BlackPixel(d, screen),
-                                       BlackPixel(d, screen));
+  const Window w = XCreateSimpleWindow(d, RootWindow(d, screen), 0, 0, width, height, 0,
+                                       BlackPixel(d, screen), BlackPixel(d, screen));
   window_ = intptr_t(w);
   width_ = width;
   height_ = height;
@@ -40,7 +40,8 @@ bool ReceiveWindow::pump() {
   while (XPending(d) > 0) {
     XEvent e;
     XNextEvent(d, &e);
-    if (e.type == ClientMessage && static_cast<unsigned long>(e.xclient.data.l[0]) == deleteAtom_) keep = false;
+    if (e.type == ClientMessage && static_cast<unsigned long>(e.xclient.data.l[0]) == deleteAtom_)
+      keep = false;
     if (e.type == ConfigureNotify) {
       width_ = unsigned(e.xconfigure.width);
       height_ = unsigned(e.xconfigure.height);

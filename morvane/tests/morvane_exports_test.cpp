@@ -37,7 +37,8 @@ std::set<std::string> exportedSymbols() {
     char type = 0;
     char name[400];
     // "0000000000012340 T MorvaneInitialize" (no value for absolute symbols)
-    if (std::sscanf(line, "%*s %c %399s", &type, name) == 2 || std::sscanf(line, "%c %399s", &type, name) == 2)
+    if (std::sscanf(line, "%*s %c %399s", &type, name) == 2 ||
+        std::sscanf(line, "%c %399s", &type, name) == 2)
       names.insert(name);
   }
   pclose(nm);
@@ -53,7 +54,9 @@ TEST(MorvaneExports, ExactlyTheSixtyNineControlFunctions) {
 }
 
 int32_t calls = 0;
-int countingCallback(const char*, int32_t, void*) { return ++calls; }
+int countingCallback(const char*, int32_t, void*) {
+  return ++calls;
+}
 
 TEST(MorvaneExports, WithoutAnEngineEveryFunctionReturnsItsDefault) {
   ASSERT_FALSE(MorvaneIsInitialized());

@@ -23,7 +23,9 @@ std::string readFile(const std::string& path) {
   return s.str();
 }
 
-void writeFile(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+void writeFile(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
 
 class Engine : public ::testing::Environment {
  public:
@@ -119,9 +121,10 @@ TEST_F(MorvaneIni, DefaultsRoundTripAndHandWrittenFiles) {
     uint16_t p1Port, statusPort;
   };
   const Case cases[] = {
-      {"[blendor]\npointercolor1=SKYBLUE\npointerColor0 = red\n[TRACION]\nPointerShape=tArGeT\n", 4, 3, 4, 8200,
+      {"[blendor]\npointercolor1=SKYBLUE\npointerColor0 = red\n[TRACION]\nPointerShape=tArGeT\n", 4, 3, 4,
+       8200, 8930},
+      {"[Blendor]\nPointerColor0=Pink\nPointerColor1=\n[Tracion]\nPointerShape=Hexagon\n", 4, 3, 4, 8200,
        8930},
-      {"[Blendor]\nPointerColor0=Pink\nPointerColor1=\n[Tracion]\nPointerShape=Hexagon\n", 4, 3, 4, 8200, 8930},
       {"[StatusReceiver]\nPort=8941\n", 4, 3, 4, 8200, 8941},
       {"[PointerP1Client]\nPort=70000\n[StatusReceiver]\nPort=99999\n", 4, 3, 4, 8200, 8941},
       {"; comment\n[PointerP1Client]\nPort=8210\n[Blendor]\nPointerColor0=Black\n", 0, 3, 4, 8210, 8941},

@@ -77,7 +77,8 @@ class MorvaneStatus : public ::testing::Test {
   }
   static void TearDownTestSuite() {
     if (tx_) tx_->run([] { sender_ = nullptr; });
-    if (rx_) rx_->run([] {
+    if (rx_)
+      rx_->run([] {
         if (!engine_.isNull()) engine_->shutdown();
         engine_ = nullptr;
       });
@@ -133,7 +134,9 @@ class MorvaneStatus : public ::testing::Test {
 
 namespace {
 
-constexpr uint32_t bit(rsGraphStatus::Field f) { return 1u << f; }
+constexpr uint32_t bit(rsGraphStatus::Field f) {
+  return 1u << f;
+}
 
 struct Step {
   const char* what;
@@ -159,25 +162,32 @@ TEST_F(MorvaneStatus, EachFieldOfTheStatusReconfiguresAndRebuilds) {
   const Set noneMp3 = join({noneDec, mp3});
   Set noneMp3Links = join({noneDecLinks, mp3Links});
   noneMp3Links.erase("AudioClient -> AudioRender");
-  const Set loupex = join({{"VideoClient(Main)", "PointerFocusClient", "Loupex"}, dec, mp3, kTailFilters, kAudio});
+  const Set loupex =
+      join({{"VideoClient(Main)", "PointerFocusClient", "Loupex"}, dec, mp3, kTailFilters, kAudio});
   const Set loupexLinks = join({{"VideoClient(Main) -> Mpeg4 Decoder DMO", "Mpeg4 Decoder DMO -> Loupex",
                                  "PointerFocusClient -> Loupex", "Loupex -> Blendor"},
-                                mp3Links, kTail});
-  const Set compound = join({{"VideoClient(Main)", "VideoClient(Sub)", "FormatTrans", "PointerFocusClient",
-                              "ImageCompound"},
-                             dec, mp3, kTailFilters, kAudio});
-  const Set compoundLinks = join({{"VideoClient(Main) -> Mpeg4 Decoder DMO", "Mpeg4 Decoder DMO -> FormatTrans",
-                                   "VideoClient(Sub) -> ImageCompound", "FormatTrans -> ImageCompound",
-                                   "PointerFocusClient -> ImageCompound", "ImageCompound -> Blendor"},
-                                  mp3Links, kTail});
+                                mp3Links,
+                                kTail});
+  const Set compound =
+      join({{"VideoClient(Main)", "VideoClient(Sub)", "FormatTrans", "PointerFocusClient", "ImageCompound"},
+            dec,
+            mp3,
+            kTailFilters,
+            kAudio});
+  const Set compoundLinks =
+      join({{"VideoClient(Main) -> Mpeg4 Decoder DMO", "Mpeg4 Decoder DMO -> FormatTrans",
+             "VideoClient(Sub) -> ImageCompound", "FormatTrans -> ImageCompound",
+             "PointerFocusClient -> ImageCompound", "ImageCompound -> Blendor"},
+            mp3Links,
+            kTail});
   Set compoundDv = compound;
   compoundDv.insert("DV Video Decoder");
   Set compoundDvLinks = compoundLinks;
   compoundDvLinks.erase("VideoClient(Sub) -> ImageCompound");
   compoundDvLinks.insert({"VideoClient(Sub) -> DV Video Decoder", "DV Video Decoder -> ImageCompound"});
 
-  const uint32_t first = F::FirstRecordBit | (((1u << F::NumFields) - 1) & ~bit(F::FocusDisplay) &
-                                              ~bit(F::CompoundBlendingType));
+  const uint32_t first = F::FirstRecordBit |
+                         (((1u << F::NumFields) - 1) & ~bit(F::FocusDisplay) & ~bit(F::CompoundBlendingType));
   const std::vector<Step> steps = {
       {"first record", [](TestStatus&) {}, first, none, noneLinks,
        [](MorvaneGraphManager& m) {
@@ -186,10 +196,16 @@ TEST_F(MorvaneStatus, EachFieldOfTheStatusReconfiguresAndRebuilds) {
          EXPECT_EQ(m.videoClientMain()->getPort(), 8190);
          EXPECT_EQ(m.audioClient()->getAudioFormat(), 1);
          EXPECT_EQ(m.audioClient()->getAudioFrequency(), 4);
+         EXPECT_EQ(m.audioClient()->getAudioBitCount(), 2);
          EXPECT_EQ(m.getMainDecoder(), 0);
+         // The video window: a clipping child of the owner, shown, no auto-show.
+         EXPECT_EQ(m.getVideoWindowStyle(), 0x46000000L);
+         EXPECT_TRUE(m.getVideoWindowVisible());
+         EXPECT_FALSE(m.getVideoWindowAutoShow());
        }},
-      {"main address", [](TestStatus& s) { s.mainVideoAddress = "234.5.6.8"; }, bit(F::MainVideoAddress), none,
-       noneLinks, [](MorvaneGraphManager& m) { EXPECT_STREQ(m.videoClientMain()->getAddress().c_str(), "234.5.6.8"); }},
+      {"main address", [](TestStatus& s) { s.mainVideoAddress = "234.5.6.8"; }, bit(F::MainVideoAddress),
+       none, noneLinks,
+       [](MorvaneGraphManager& m) { EXPECT_STREQ(m.videoClientMain()->getAddress().c_str(), "234.5.6.8"); }},
       {"main port", [](TestStatus& s) { s.mainVideoPort = 8290; }, bit(F::MainVideoPort), none, noneLinks,
        [](MorvaneGraphManager& m) { EXPECT_EQ(m.videoClientMain()->getPort(), 8290); }},
       {"main format MPEG-4", [](TestStatus& s) { s.mainVideoFormat = 2; }, bit(F::MainVideoFormat), noneDec,
@@ -198,25 +214,30 @@ TEST_F(MorvaneStatus, EachFieldOfTheStatusReconfiguresAndRebuilds) {
          EXPECT_EQ(m.videoClientMain()->getVideoFormat(), 2);
          EXPECT_EQ(m.getMainDecoder(), 1);
        }},
-      {"main resolution", [](TestStatus& s) { s.mainVideoResolution = 7; }, bit(F::MainVideoResolution), noneDec,
-       noneDecLinks, [](MorvaneGraphManager& m) { EXPECT_EQ(m.videoClientMain()->getVideoResolution(), 7); }},
-      {"main resolution unknown", [](TestStatus& s) { s.mainVideoResolution = 9; }, bit(F::MainVideoResolution),
+      {"main resolution", [](TestStatus& s) { s.mainVideoResolution = 7; }, bit(F::MainVideoResolution),
        noneDec, noneDecLinks,
        [](MorvaneGraphManager& m) { EXPECT_EQ(m.videoClientMain()->getVideoResolution(), 7); }},
+      {"main resolution unknown", [](TestStatus& s) { s.mainVideoResolution = 9; },
+       bit(F::MainVideoResolution), noneDec, noneDecLinks,
+       [](MorvaneGraphManager& m) { EXPECT_EQ(m.videoClientMain()->getVideoResolution(), 7); }},
       {"audio address", [](TestStatus& s) { s.audioAddress = "234.5.6.9"; }, bit(F::AudioAddress), noneDec,
-       noneDecLinks, [](MorvaneGraphManager& m) { EXPECT_STREQ(m.audioClient()->getAddress().c_str(), "234.5.6.9"); }},
+       noneDecLinks,
+       [](MorvaneGraphManager& m) { EXPECT_STREQ(m.audioClient()->getAddress().c_str(), "234.5.6.9"); }},
       {"audio port", [](TestStatus& s) { s.audioPort = 8292; }, bit(F::AudioPort), noneDec, noneDecLinks,
        [](MorvaneGraphManager& m) { EXPECT_EQ(m.audioClient()->getPort(), 8292); }},
       {"audio MP3", [](TestStatus& s) { s.audioFormat = 0; }, bit(F::AudioFormat), noneMp3, noneMp3Links,
        [](MorvaneGraphManager& m) {
          EXPECT_EQ(m.audioClient()->getAudioFormat(), 0);
+         EXPECT_EQ(m.audioClient()->getAudioBitCount(), 0);  // as an MP3 stream states it
          EXPECT_EQ(m.getAudioDecoder(), 1);
        }},
-      {"focus display Loupex", [](TestStatus& s) { s.focusDisplay = 1; }, bit(F::FocusDisplay), loupex, loupexLinks,
-       [](MorvaneGraphManager& m) { EXPECT_EQ(m.getFocusDisplay(), 1); }},
-      {"pointer address", [](TestStatus& s) { s.pointerAddress = "234.5.6.10"; }, bit(F::PointerAddress), loupex,
-       loupexLinks,
-       [](MorvaneGraphManager& m) { EXPECT_STREQ(m.pointerFocusClient()->getAddress().c_str(), "234.5.6.10"); }},
+      {"focus display Loupex", [](TestStatus& s) { s.focusDisplay = 1; }, bit(F::FocusDisplay), loupex,
+       loupexLinks, [](MorvaneGraphManager& m) { EXPECT_EQ(m.getFocusDisplay(), 1); }},
+      {"pointer address", [](TestStatus& s) { s.pointerAddress = "234.5.6.10"; }, bit(F::PointerAddress),
+       loupex, loupexLinks,
+       [](MorvaneGraphManager& m) {
+         EXPECT_STREQ(m.pointerFocusClient()->getAddress().c_str(), "234.5.6.10");
+       }},
       {"pointer port", [](TestStatus& s) { s.pointerPort = 8293; }, bit(F::PointerPort), loupex, loupexLinks,
        [](MorvaneGraphManager& m) { EXPECT_EQ(m.pointerFocusClient()->getPort(), 8293); }},
       {"zoom format", [](TestStatus& s) { s.loupexVideoFormat = 2; }, bit(F::LoupexVideoFormat), loupex,
@@ -239,15 +260,16 @@ TEST_F(MorvaneStatus, EachFieldOfTheStatusReconfiguresAndRebuilds) {
          EXPECT_EQ(w, 200u);
          EXPECT_EQ(h, 150u);
        }},
-      {"focus display ImageCompound", [](TestStatus& s) { s.focusDisplay = 2; }, bit(F::FocusDisplay), compound,
-       compoundLinks, [](MorvaneGraphManager& m) { EXPECT_EQ(m.getFocusDisplay(), 2); }},
+      {"focus display ImageCompound", [](TestStatus& s) { s.focusDisplay = 2; }, bit(F::FocusDisplay),
+       compound, compoundLinks, [](MorvaneGraphManager& m) { EXPECT_EQ(m.getFocusDisplay(), 2); }},
       {"second address", [](TestStatus& s) { s.subVideoAddress = "234.5.6.11"; }, bit(F::SubVideoAddress),
        compound, compoundLinks,
        [](MorvaneGraphManager& m) { EXPECT_STREQ(m.videoClientSub()->getAddress().c_str(), "234.5.6.11"); }},
-      {"second port", [](TestStatus& s) { s.subVideoPort = 8291; }, bit(F::SubVideoPort), compound, compoundLinks,
-       [](MorvaneGraphManager& m) { EXPECT_EQ(m.videoClientSub()->getPort(), 8291); }},
-      {"second resolution", [](TestStatus& s) { s.subVideoResolution = 8; }, bit(F::SubVideoResolution), compound,
-       compoundLinks, [](MorvaneGraphManager& m) { EXPECT_EQ(m.videoClientSub()->getVideoResolution(), 8); }},
+      {"second port", [](TestStatus& s) { s.subVideoPort = 8291; }, bit(F::SubVideoPort), compound,
+       compoundLinks, [](MorvaneGraphManager& m) { EXPECT_EQ(m.videoClientSub()->getPort(), 8291); }},
+      {"second resolution", [](TestStatus& s) { s.subVideoResolution = 8; }, bit(F::SubVideoResolution),
+       compound, compoundLinks,
+       [](MorvaneGraphManager& m) { EXPECT_EQ(m.videoClientSub()->getVideoResolution(), 8); }},
       {"second format DV", [](TestStatus& s) { s.subVideoFormat = 4; }, bit(F::SubVideoFormat), compoundDv,
        compoundDvLinks,
        [](MorvaneGraphManager& m) {
@@ -255,15 +277,21 @@ TEST_F(MorvaneStatus, EachFieldOfTheStatusReconfiguresAndRebuilds) {
          EXPECT_EQ(m.getSubDecoder(), 2);
        }},
       {"transform format", [](TestStatus& s) { s.videoFormat = 6; }, bit(F::VideoFormat), compoundDv,
-       compoundDvLinks, [](MorvaneGraphManager& m) { EXPECT_EQ(m.formatTrans()->getOutputVideoFormat(), 6); }},
+       compoundDvLinks,
+       [](MorvaneGraphManager& m) { EXPECT_EQ(m.formatTrans()->getOutputVideoFormat(), 6); }},
       {"compound mask", [](TestStatus& s) { s.compoundMaskType = 2; }, bit(F::CompoundMaskType), compoundDv,
        compoundDvLinks, [](MorvaneGraphManager& m) { EXPECT_EQ(m.imageCompound()->getMask(), 2); }},
-      {"compound blending only", [](TestStatus& s) { s.compoundBlendingType = 1; }, bit(F::CompoundBlendingType),
-       compoundDv, compoundDvLinks, [](MorvaneGraphManager& m) { EXPECT_EQ(m.imageCompound()->getBlending(), 1); }},
-      {"sender stopped", [](TestStatus& s) { s.running = 0; }, bit(F::Running), {}, {},
+      {"compound blending only", [](TestStatus& s) { s.compoundBlendingType = 1; },
+       bit(F::CompoundBlendingType), compoundDv, compoundDvLinks,
+       [](MorvaneGraphManager& m) { EXPECT_EQ(m.imageCompound()->getBlending(), 1); }},
+      {"sender stopped",
+       [](TestStatus& s) { s.running = 0; },
+       bit(F::Running),
+       {},
+       {},
        [](MorvaneGraphManager& m) { EXPECT_FALSE(m.isStarted()); }},
-      {"sender running again", [](TestStatus& s) { s.running = 1; }, bit(F::Running), compoundDv, compoundDvLinks,
-       [](MorvaneGraphManager& m) { EXPECT_TRUE(m.isStarted()); }},
+      {"sender running again", [](TestStatus& s) { s.running = 1; }, bit(F::Running), compoundDv,
+       compoundDvLinks, [](MorvaneGraphManager& m) { EXPECT_TRUE(m.isStarted()); }},
   };
 
   TestStatus status;
@@ -377,7 +405,9 @@ TEST_F(MorvaneStatus, StatusChannelSettersReopenEvenForTheSameValue) {
 }
 
 int g_first = 0, g_second = 0;
-int firstCallback(const char*, int32_t, void*) { return ++g_first; }
+int firstCallback(const char*, int32_t, void*) {
+  return ++g_first;
+}
 int secondCallback(const char*, int32_t, void* user) {
   EXPECT_EQ(user, &g_second);
   return ++g_second;

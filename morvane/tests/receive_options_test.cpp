@@ -1,11 +1,12 @@
 // morvane-receive's command line and its monitor table.
+#include "morvane/receive/receive_options.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "morvane/receive/receive_monitor.h"
-#include "morvane/receive/receive_options.h"
 
 namespace {
 
@@ -21,8 +22,8 @@ bool parse(std::vector<std::string> args, ReceiveOptions& o, std::string& error)
 TEST(ReceiveOptions, GoodAndBadCommandLines) {
   ReceiveOptions o;
   std::string error;
-  ASSERT_TRUE(parse({"--ini", "r.ini", "--save", "--group", "239.0.0.1", "--port", "9000", "--snapshot", "out",
-                     "--every", "0.5", "--seconds", "12", "--window", "--quiet"},
+  ASSERT_TRUE(parse({"--ini", "r.ini", "--save", "--group", "239.0.0.1", "--port", "9000", "--snapshot",
+                     "out", "--every", "0.5", "--seconds", "12", "--window", "--quiet"},
                     o, error))
       << error;
   EXPECT_EQ(o.ini, "r.ini");
@@ -36,8 +37,9 @@ TEST(ReceiveOptions, GoodAndBadCommandLines) {
   EXPECT_TRUE(o.quiet);
 
   const std::vector<std::vector<std::string>> bad = {
-      {"--bogus"}, {"--ini"}, {"--ini", ""}, {"--save"}, {"--port", "0"}, {"--port", "65536"}, {"--port", "80x"},
-      {"--port", "1.5"}, {"--every", "0"}, {"--every", "-1"}, {"--seconds", "soon"}, {"--group"}};
+      {"--bogus"},      {"--ini"},           {"--ini", ""},         {"--save"},
+      {"--port", "0"},  {"--port", "65536"}, {"--port", "80x"},     {"--port", "1.5"},
+      {"--every", "0"}, {"--every", "-1"},   {"--seconds", "soon"}, {"--group"}};
   for (const auto& args : bad) {
     ReceiveOptions b;
     error.clear();
