@@ -375,6 +375,7 @@ TEST_F(ReceiverUi, EngineProblemsFromTheStatusThreadShowWithoutBlockingIt) {
   int boxes = 0;
   for (QWidget* w : QApplication::topLevelWidgets()) boxes += qobject_cast<QMessageBox*>(w) && w->isVisible();
   EXPECT_EQ(boxes, 1);
+  screenshot(shown, QStringLiteral("morvane-ui_message_box"));
   shown->close();
 }
 
