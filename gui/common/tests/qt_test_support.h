@@ -61,11 +61,21 @@ inline void pump(int ms) {
 }
 
 // Calls act with the next modal window once it is shown (polling from the
-// event loop that the modal window runs). act must close the window.
+// event loop that the modal window runs). act must close the window. A
+// window that does not appear within 30 s fails the test.
 inline void whenModal(std::function<void(QWidget*)> act, QWidget* notThis = nullptr) {
   auto* poll = new QTimer(&app());
   poll->setInterval(20);
-  QObject::connect(poll, &QTimer::timeout, poll, [poll, act = std::move(act), notThis] {
+  auto clock = std::make_shared<QElapsedTimer>();
+  clock->start();
+  QObject::connect(poll, &QTimer::timeout, poll, [poll, act = std::move(act), notThis, clock] {
+    // A window that never came must not catch a later test's window.
+    if (clock->elapsed() > 30000) {
+      ADD_FAILURE() << "the expected modal window did not appear";
+      poll->stop();
+      poll->deleteLater();
+      return;
+    }
     QWidget* w = QApplication::activeModalWidget();
     if (!w || w == notThis || !w->isVisible()) return;
     poll->stop();
