@@ -66,7 +66,10 @@ class ReceiverUi : public ::testing::Test {
     app();
     if (!g_program) {
       g_dir = new QTemporaryDir;
-      g_program = new receiver::ReceiverProgram(g_dir->filePath(QStringLiteral("morvane-ui.ini")));
+      // The settings of a last run, read at start.
+      const QString ini = g_dir->filePath(QStringLiteral("morvane-ui.ini"));
+      platform::win::writeProfileString(ini.toStdString(), "Tracion", "PointerShape", "Target");
+      g_program = new receiver::ReceiverProgram(ini);
       ASSERT_TRUE(g_program->start());
     }
     ASSERT_TRUE(MorvaneIsInitialized()) << "the program has ended";
@@ -102,6 +105,7 @@ class ReceiverUi : public ::testing::Test {
 };
 
 TEST_F(ReceiverUi, TextsAndTheStateBeforeAnySenderStatus) {
+  EXPECT_EQ(MorvaneGetTracionPointerShape(), 4) << "the settings file is read at start";
   EXPECT_EQ(form->windowTitle(), QStringLiteral("着目点の遠隔共有ソフトウェア　（受信）"));
   EXPECT_EQ(form->videoPanel()->objectName(), QStringLiteral("VideoRenderPanel"));
   EXPECT_TRUE(form->videoPanel()->testAttribute(Qt::WA_NativeWindow));

@@ -59,7 +59,10 @@ class SenderUi : public ::testing::Test {
     app();
     if (!g_program) {
       g_dir = new QTemporaryDir;
-      g_program = new sender::SenderProgram(g_dir->filePath(QStringLiteral("talvex-ui.ini")));
+      // The settings of a last run, read at start.
+      const QString ini = g_dir->filePath(QStringLiteral("talvex-ui.ini"));
+      platform::win::writeProfileString(ini.toStdString(), "VideoFormat", "VideoFormat", "CIF");
+      g_program = new sender::SenderProgram(ini);
       ASSERT_TRUE(g_program->start());
     }
     ASSERT_TRUE(TalvexIsInitialized()) << "the program has ended";
@@ -98,6 +101,8 @@ class SenderUi : public ::testing::Test {
 };
 
 TEST_F(SenderUi, MainWindowAndMenuTexts) {
+  EXPECT_EQ(TalvexGetVideoFormat(), 2) << "the settings file is read at start";
+  trigger("VideoFormat8Action");
   EXPECT_EQ(form->windowTitle(), QStringLiteral("着目点の遠隔共有ソフトウェア　（送信）"));
   EXPECT_EQ(form->videoPanel()->objectName(), QStringLiteral("VideoRenderPanel"));
   EXPECT_EQ(form->videoPanel()->palette().color(QPalette::Window), QColor(0, 0, 128));
