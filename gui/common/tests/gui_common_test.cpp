@@ -1,7 +1,6 @@
 // The shared GUI pieces on a real X server: message boxes from the GUI thread
 // and from other threads, the property frame over a real filter's pages,
-// window fitting, the idle action updates, the edited-field rule and the
-// settings file.
+// centring, the idle action updates and the settings file.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -17,8 +16,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSpinBox>
-#include <QStatusBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -27,14 +24,12 @@
 
 #include "filters/ingrel/IIngrelControl.h"
 #include "gui/common/action_updater.h"
-#include "gui/common/edited_field.h"
 #include "gui/common/engine_modal.h"
 #include "gui/common/message_box_bridge.h"
 #include "gui/common/property_frame_dialog.h"
 #include "gui/common/property_page_view.h"
 #include "gui/common/settings_file.h"
 #include "gui/common/tests/qt_test_support.h"
-#include "gui/common/video_panel.h"
 #include "gui/common/window_fitter.h"
 #include "netlab.h"
 #include "platform/com/runtime.h"
@@ -193,7 +188,7 @@ TEST_F(GuiCommon, PropertyFrameShowsAndAppliesTheFilterPages) {
   CoUninitialize();
 }
 
-TEST_F(GuiCommon, FittingGrowsTheWindowAndCentresTheVideo) {
+TEST_F(GuiCommon, FittingCentresTheVideo) {
   // Centring, from the rule: half the spare room, 0 when the video is larger.
   struct Centre {
     QSize panel, video;
@@ -205,40 +200,7 @@ TEST_F(GuiCommon, FittingGrowsTheWindowAndCentresTheVideo) {
   };
   for (const Centre& c : centres) EXPECT_EQ(gui::WindowFitter::centredPosition(c.panel, c.video), c.at);
 
-  QMainWindow window;
-  window.menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
-  window.statusBar()->showMessage(QStringLiteral("状態："));
-  auto* panel = new gui::VideoPanel(&window);
-  window.setCentralWidget(panel);
-  window.resize(200, 150);
-  window.show();
-  ASSERT_TRUE(waitUntil([&] { return window.isVisible() && panel->width() > 0; }));
-  EXPECT_NE(panel->nativeWindow(), 0);
-
-  QSize video(352, 288);
-  QPoint placed(-1, -1);
-  gui::WindowFitter fitter(&window, panel,
-                           {[] { return true; }, [&] { return video; },
-                            [&](int x, int y) {
-                              placed = {x, y};
-                            }});
-  fitter.fit();
-  ASSERT_TRUE(waitUntil([&] { return panel->size() == video; }));
-  EXPECT_EQ(window.width(), 352);
-  EXPECT_EQ(window.height(), window.menuBar()->height() + window.statusBar()->height() + 288);
-  EXPECT_EQ(placed, QPoint(0, 0));
-  // A smaller video: the window keeps its size, the video is centred.
-  video = QSize(176, 144);
-  fitter.fit();
-  EXPECT_EQ(panel->size(), QSize(352, 288));
-  EXPECT_EQ(placed, QPoint(88, 72));
-  // Resizing the panel centres again; fitting from another thread is queued.
-  window.resize(552, window.height());
-  ASSERT_TRUE(waitUntil([&] { return placed == QPoint(188, 72); }));
-  video = QSize(720, 480);
-  std::thread([&] { fitter.fitQueued(); }).join();
-  ASSERT_TRUE(waitUntil([&] { return panel->size() == QSize(720, 480); }));
-  EXPECT_EQ(placed, QPoint(0, 0));
+  // The window's growth is checked through the engines in the programs' tests.
 }
 
 TEST_F(GuiCommon, ActionsUpdateBeforeMenusOpenAndOnTheIdleTimer) {
@@ -272,36 +234,6 @@ TEST_F(GuiCommon, ActionsUpdateBeforeMenusOpenAndOnTheIdleTimer) {
   updater.start(20);
   EXPECT_TRUE(waitUntil([&] { return !action->isChecked(); }));
   updater.stop();
-}
-
-TEST_F(GuiCommon, EditedFieldsEnableTheirUpdateButton) {
-  QWidget form;
-  auto* address = new QLineEdit(&form);
-  auto* addressButton = new QPushButton(QStringLiteral("更新"), &form);
-  auto* port = new QSpinBox(&form);
-  port->setRange(8000, 9000);
-  auto* portButton = new QPushButton(QStringLiteral("更新"), &form);
-  QStringList applied;
-  gui::EditedField a(address, addressButton, true, [&] { applied << address->text(); });
-  gui::EditedField p(port, portButton, [&] { applied << QString::number(port->value()); });
-  address->setText(QStringLiteral("234.5.6.7"));
-  port->setValue(8190);
-  a.clearMark();
-  p.clearMark();
-  EXPECT_FALSE(addressButton->isEnabled());
-  EXPECT_FALSE(portButton->isEnabled());
-  address->setText(QStringLiteral("ff15::1"));
-  EXPECT_TRUE(addressButton->isEnabled());
-  address->clear();  // an empty address cannot be applied
-  EXPECT_FALSE(addressButton->isEnabled());
-  address->setText(QStringLiteral("234.5.6.8"));
-  addressButton->click();
-  EXPECT_FALSE(addressButton->isEnabled());
-  port->setValue(8300);
-  EXPECT_TRUE(portButton->isEnabled());
-  portButton->click();
-  EXPECT_FALSE(portButton->isEnabled());
-  EXPECT_EQ(applied, (QStringList{QStringLiteral("234.5.6.8"), QStringLiteral("8300")}));
 }
 
 TEST_F(GuiCommon, SettingsFileIsFoundAndSavedWhole) {
