@@ -101,6 +101,7 @@ void rebuildToFirstFrame() {
   TalvexSetVideoFormat(2);
   ComPtr<IBaseFilter> server = mainServer();
   std::vector<double> ms;
+  int missed = 0;
   for (int i = 0; i < 50 && server; ++i) {
     std::this_thread::sleep_for(milliseconds(150));
     const int format = (i % 2 == 0) ? 1 : 2;  // QCIF, CIF
@@ -122,12 +123,17 @@ void rebuildToFirstFrame() {
       std::this_thread::sleep_for(microseconds(100));
     }
     change.wait();
-    if (first != Clock::time_point{}) ms.push_back(duration<double, std::milli>(first - t0).count());
+    if (first != Clock::time_point{})
+      ms.push_back(duration<double, std::milli>(first - t0).count());
+    else
+      ++missed;
   }
   std::printf(
       "rebuild (main video format) to first frame sent: median %.1f ms, p99 %.1f ms over %zu changes "
       "(goal: median under 100 ms)\n",
       percentile(ms, 0.5), percentile(ms, 0.99), ms.size());
+  if (missed)
+    std::printf("  %d changes not timed: the watcher did not run while the graph was stopped\n", missed);
 }
 
 // 2. Initialisation until the first frame.

@@ -107,7 +107,6 @@ inline std::optional<WireStatus> decodeWireStatus(const std::vector<uint8_t>& m)
 // Every status message that arrives, raw and decoded.
 class StatusListener : public TarnilReceiver {
  public:
-  ~StatusListener() override { close(); }
   void receiveStatus(const unsigned char* message, unsigned length) override {
     std::lock_guard<std::mutex> g(lock_);
     raw_.emplace_back(message, message + length);
@@ -131,6 +130,9 @@ class StatusListener : public TarnilReceiver {
     EXPECT_TRUE(decoded.has_value()) << "message " << i << " does not decode";
     return decoded.value_or(WireStatus{});
   }
+
+ protected:
+  ~StatusListener() override = default;  // the channel closes before (TarnilReceiver)
 
  private:
   std::mutex lock_;
