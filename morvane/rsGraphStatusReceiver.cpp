@@ -5,11 +5,6 @@
 rsGraphStatusReceiver::rsGraphStatusReceiver(TarnilStatusChangeProc proc, void* data)
     : TarnilReceiver(proc, data) {}
 
-rsGraphStatusReceiver::~rsGraphStatusReceiver() {
-  // No message may reach receiveStatus while this object goes away.
-  if (isOpen()) close();
-}
-
 void rsGraphStatusReceiver::receiveStatus(const unsigned char* message, unsigned length) {
   rsGraphStatus incoming;
   if (!message || !incoming.fromByteArray(message, length)) {

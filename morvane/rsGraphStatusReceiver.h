@@ -17,7 +17,6 @@ class rsGraphStatusReceiver : public TarnilReceiver {
 
  public:
   rsGraphStatusReceiver(TarnilStatusChangeProc proc, void* data);
-  ~rsGraphStatusReceiver() override;
 
   void receiveStatus(const unsigned char* message, unsigned length) override;
 
@@ -28,6 +27,10 @@ class rsGraphStatusReceiver : public TarnilReceiver {
   uint32_t getRejectedRecords() const { return rejected_.load(std::memory_order_relaxed); }
   // Messages that carried a change (the procedure was called).
   uint32_t getChangedRecords() const { return changed_.load(std::memory_order_relaxed); }
+
+ protected:
+  // Counted: the base closes the channel before any destructor runs.
+  ~rsGraphStatusReceiver() override = default;
 
  private:
   rsGraphStatus status_;
