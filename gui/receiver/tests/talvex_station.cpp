@@ -1,6 +1,7 @@
 // A sending station without a window, for the receiver program's tests: it
 // starts the sender engine (preview off-screen), re-sends the status every
-// second, and takes commands on standard input, one per line:
+// second, sends the built-in test-pattern camera and test-tone microphone,
+// and takes commands on standard input, one per line:
 //   format N    the main video format (TalvexSetVideoFormat)
 //   focus N     the focus-display mode (TalvexSetFocusDisplay)
 //   quit        shut the engine down and end
@@ -21,6 +22,14 @@ int main() {
     TalvexShutdown();
     return 1;
   }
+  // The built-in test-pattern camera and test-tone microphone, whatever the
+  // order of the devices.
+  for (unsigned i = 0; i < TalvexGetNumVideoCaptures(); ++i)
+    if (std::strcmp(TalvexGetVideoCaptureFriendlyName(int32_t(i)), "Test Pattern Camera") == 0)
+      TalvexSetVideoCapture(int32_t(i));
+  for (unsigned i = 0; i < TalvexGetNumAudioCaptures(); ++i)
+    if (std::strcmp(TalvexGetAudioCaptureFriendlyName(int32_t(i)), "Test Tone Microphone") == 0)
+      TalvexSetAudioCapture(int32_t(i));
   std::puts("ready");
   std::fflush(stdout);
   auto next = std::chrono::steady_clock::now() + std::chrono::seconds(1);

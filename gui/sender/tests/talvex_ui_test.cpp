@@ -39,6 +39,7 @@ using namespace guitest;
 namespace {
 
 QTemporaryDir* g_dir = nullptr;
+constexpr const char* kTestCamera = "Test Pattern Camera";
 
 // Types the file's name into an open file dialog and accepts it, as a user
 // does.
@@ -61,7 +62,11 @@ class SenderUi : public ::testing::Test {
       g_dir = new QTemporaryDir;
       // The settings of a last run, read at start.
       const QString ini = g_dir->filePath(QStringLiteral("talvex-ui.ini"));
+      // The camera is chosen by name: the order of the devices is the
+      // registry's.
       platform::win::writeProfileString(ini.toStdString(), "VideoFormat", "VideoFormat", "CIF");
+      platform::win::writeProfileString(ini.toStdString(), "Capture", "VideoCapture", kTestCamera);
+      platform::win::writeProfileString(ini.toStdString(), "Capture", "AudioCapture", "Test Tone Microphone");
       g_program = new sender::SenderProgram(ini);
       ASSERT_TRUE(g_program->start());
     }
@@ -175,7 +180,7 @@ TEST_F(SenderUi, StatusPanelShowsTheGraphState) {
 TEST_F(SenderUi, PreviewShowsTheLiveTestPattern) {
   // The test-pattern camera's frame number, read from the screen inside the
   // panel, advances.
-  ASSERT_EQ(TalvexGetVideoCapture(), 0);
+  ASSERT_STREQ(TalvexGetVideoCaptureFriendlyName(TalvexGetVideoCapture()), kTestCamera);
   auto readFrame = [&](uint32_t* frame) {
     const QImage shot = screenshot(form, QStringLiteral("talvex-ui_main"));
     const QPoint origin = form->videoPanel()->mapTo(form, videoPosition());
@@ -218,6 +223,7 @@ TEST_F(SenderUi, FocusDisplayAndEncoderActionsFollowTheEngine) {
   // The DV camera without a video encoder cannot do the image compound.
   QMenu* cameras = subMenu(menu("キャプチャ(&C)"), "ビデオキャプチャ(&V)");
   QMenu* videoEncoders = subMenu(menu("エンコーダ(&E)"), "ビデオエンコーダ(&V)");
+  const int camera = TalvexGetVideoCapture();
   int dv = -1;
   for (unsigned i = 0; i < TalvexGetNumVideoCaptures(); ++i)
     if (QString::fromUtf8(TalvexGetVideoCaptureFriendlyName(int(i))).contains("DV")) dv = int(i);
@@ -245,8 +251,8 @@ TEST_F(SenderUi, FocusDisplayAndEncoderActionsFollowTheEngine) {
 
   // Back to the test-pattern camera with the MPEG-4 encoder.
   trigger("VideoEncoderMPEG42Action");
-  cameras->actions()[0]->trigger();
-  EXPECT_EQ(TalvexGetVideoCapture(), 0);
+  cameras->actions()[camera]->trigger();
+  EXPECT_EQ(TalvexGetVideoCapture(), camera);
   EXPECT_EQ(TalvexGetVideoEncoder(), 1);
   emit focus->aboutToShow();
   EXPECT_TRUE(act("FocusDisplayImageCompoundAction")->isEnabled());
