@@ -158,6 +158,8 @@ HRESULT VideoRenderer::setMediaType(const MediaType& mt) {
   bitCount_ = vih.bmi.bitCount;
   stride_ = ((videoWidth_ * bitCount_ + 31) & ~31) / 8;
   frame_.assign(size_t(videoWidth_) * videoHeight_ * 3, 0);
+  sample_.clear();
+  unpacked_ = true;
   haveFrame_ = false;
   if (!sizeSet_) {
     width_ = videoWidth_;
@@ -185,9 +187,19 @@ HRESULT VideoRenderer::doRenderSample(IMediaSample* sample) {
                 length, videoWidth_, videoHeight_);
     return S_OK;  // not an error for the stream: the frame is skipped
   }
+  sample_.assign(data, data + need);
+  unpacked_ = false;
+  haveFrame_ = true;
+  frames_.fetch_add(1);
+  draw();
+  return S_OK;
+}
+
+void VideoRenderer::unpack() {
+  if (unpacked_ || sample_.size() < size_t(stride_) * videoHeight_) return;
   int bytes = bitCount_ / 8;
   for (int y = 0; y < videoHeight_; ++y) {
-    const uint8_t* src = data + size_t(bottomUp_ ? videoHeight_ - 1 - y : y) * stride_;
+    const uint8_t* src = sample_.data() + size_t(bottomUp_ ? videoHeight_ - 1 - y : y) * stride_;
     uint8_t* dst = frame_.data() + size_t(y) * videoWidth_ * 3;
     for (int x = 0; x < videoWidth_; ++x, src += bytes, dst += 3) {
       dst[0] = src[2];  // the frame is B, G, R in memory
@@ -195,10 +207,7 @@ HRESULT VideoRenderer::doRenderSample(IMediaSample* sample) {
       dst[2] = src[0];
     }
   }
-  haveFrame_ = true;
-  frames_.fetch_add(1);
-  draw();
-  return S_OK;
+  unpacked_ = true;
 }
 
 void VideoRenderer::destroyWindow() {
@@ -263,6 +272,7 @@ void VideoRenderer::updateWindow() {
 
 void VideoRenderer::draw() {
   if (!x_ || !x_->mapped || !haveFrame_ || width_ <= 0 || height_ <= 0) return;
+  unpack();
   int w = width_, h = height_;
   if (!x_->image || x_->image->width != w || x_->image->height != h) {
     if (x_->image) {
@@ -390,6 +400,7 @@ HRESULT VideoRenderer::GetFrame(uint8_t* rgb, ULONG size) {
   std::lock_guard<std::mutex> g(windowLock_);
   if (!haveFrame_) return VFW_E_NOT_CONNECTED;
   if (size < frame_.size()) return E_INVALIDARG;
+  unpack();
   std::memcpy(rgb, frame_.data(), frame_.size());
   return S_OK;
 }
@@ -414,6 +425,7 @@ HRESULT VideoRenderer::SaveFramePng(const char* path) {
   {
     std::lock_guard<std::mutex> g(windowLock_);
     if (!haveFrame_) return VFW_E_NOT_CONNECTED;
+    unpack();
     copy = frame_;
     w = videoWidth_;
     h = videoHeight_;

@@ -75,6 +75,7 @@ class VideoRenderer final : public BaseRenderer, public IVideoWindow, public IVi
   void updateWindow();  // creates, moves, shows or hides the child window (under windowLock_)
   void destroyWindow();
   void draw();  // puts the last frame into the window (under windowLock_)
+  void unpack();  // brings frame_ up to the last sample kept (under windowLock_)
   // Repaints the window from the last frame when it is exposed (uncovered,
   // mapped, resized), also while no frames arrive: the renderer's thread.
   void watchExposure();
@@ -91,7 +92,11 @@ class VideoRenderer final : public BaseRenderer, public IVideoWindow, public IVi
   // Connected format.
   int videoWidth_ = 0, videoHeight_ = 0, bitCount_ = 0, stride_ = 0;
   bool bottomUp_ = true;
-  std::vector<uint8_t> frame_;  // last frame, top-down RGB
+  // The last sample is kept as it came and turned into top-down RGB only
+  // when someone looks at it (window, snapshot), not for every frame.
+  std::vector<uint8_t> sample_;  // last sample's picture bytes
+  bool unpacked_ = true;         // frame_ holds sample_'s picture
+  std::vector<uint8_t> frame_;   // last frame, top-down RGB
   bool haveFrame_ = false;
   std::atomic<uint64_t> frames_{0};
 };

@@ -54,15 +54,17 @@ struct Layout {
   }
 
   // Rows with the same key are the same pixels: the rows of one code row in
-  // the band, and below it the bar rows with and without the square. Rows
-  // that cross the frame counter are all different (-1).
+  // the band, below it the bar rows with and without the square, and the
+  // rows of one cell row of the frame counter (with or without the square
+  // beside it).
   int rowKey(int y) const {
+    const int square = y >= boxY && y < boxY + boxSize ? 1 : 0;
     if (y < band) return 2 + y / test_pattern::codeRowHeight(height);
-    if (y >= textY && y < textY + textH) return -1;
-    return y >= boxY && y < boxY + boxSize ? 1 : 0;
+    if (y >= textY && y < textY + textH) return -2 - 2 * ((y - textY) / cell) - square;
+    return square;
   }
   // Whether row y may be copied from row `from` (an earlier row).
-  bool sameRow(int y, int from) const { return from >= 0 && rowKey(y) >= 0 && rowKey(y) == rowKey(from); }
+  bool sameRow(int y, int from) const { return from >= 0 && rowKey(y) == rowKey(from); }
 
   Rgb pixel(int x, int y) const {
     if (y < band) {

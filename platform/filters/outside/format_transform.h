@@ -66,4 +66,14 @@ class FormatTransform final : public TransformFilter, public IFormatTransformCon
   Input in_;               // the connected input, while streaming
   int outW_ = 0, outH_ = 0;  // the connected output, while streaming
   std::vector<uint8_t> scratchIn_, scratchOut_;  // padded copies for odd widths
+  // RGB24 pictures that change size are scaled colour by colour: split into
+  // planes, each plane scaled, planes joined again (see startStreaming).
+  bool startPlanarScaling();
+  void stopPlanarScaling();
+  void scalePlanes(const uint8_t* src, int srcStride, uint8_t* dst, int dstStride);
+  SwsContext* split_ = nullptr;
+  SwsContext* scalePlanes_ = nullptr;
+  SwsContext* join_ = nullptr;
+  uint8_t* planesIn_ = nullptr;   // three planes of the input's size
+  uint8_t* planesOut_ = nullptr;  // three planes of the output's size
 };

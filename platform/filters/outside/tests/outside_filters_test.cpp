@@ -4,6 +4,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -366,6 +367,38 @@ TEST_F(OutsideFilters, FormatTransformScalesToTheChosenSize) {
   shortPicture.resize(shortPicture.size() - 1);
   ASSERT_EQ(rig.push(0, shortPicture), S_OK);
   EXPECT_EQ(rig.count(), 1u);
+}
+
+TEST_F(OutsideFilters, FormatTransformScalesRgb24ColourByColour) {
+  // RGB24 that changes size is scaled one colour plane at a time. Red rises
+  // across, green down, blue stays: a 640x480 picture brought to CIF keeps
+  // each colour where it was, with the ramps' values at the scaled positions.
+  const int sw = 640, sh = 480, dw = 352, dh = 288;
+  Picture p(sw, sh);
+  for (int y = 0; y < sh; ++y)
+    for (int x = 0; x < sw; ++x) p.at(x, y) = {77, uint8_t(y * 255 / (sh - 1)), uint8_t(x * 255 / (sw - 1))};
+  for (bool topDown : {false, true}) {
+    SCOPED_TRACE(topDown ? "top-down" : "bottom-up");
+    Rig rig(CLSID_FormatTransform);
+    rig.filter.as<IFormatTransformControl>()->SetOutputVideoFormat(kCIF);
+    ASSERT_EQ(rig.feed(0, videoType(MEDIASUBTYPE_RGB24, sw, topDown ? -sh : sh, 24)), S_OK);
+    ASSERT_EQ(rig.finish(), S_OK);
+    ASSERT_EQ(rig.run(), S_OK);
+    ASSERT_EQ(rig.push(0, p.rgb(24, topDown)), S_OK);
+    Picture got = rig.lastPicture(dw, dh);
+    ASSERT_EQ(got.w, dw);
+    auto ramp = [](int at, int from, int to) {  // the source value at the centre of output pixel `at`
+      double s = std::clamp((at + 0.5) * from / to - 0.5, 0.0, from - 1.0);
+      return s * 255 / (from - 1);
+    };
+    for (int y = 0; y < dh; ++y)
+      for (int x = 0; x < dw; ++x) {
+        const Rgb& g = got.at(x, y);
+        ASSERT_EQ(g.b, 77) << x << "," << y;
+        ASSERT_NEAR(g.r, ramp(x, sw, dw), 2) << x << "," << y;
+        ASSERT_NEAR(g.g, ramp(y, sh, dh), 2) << x << "," << y;
+      }
+  }
 }
 
 TEST_F(OutsideFilters, FormatTransformInputRestrictions) {
