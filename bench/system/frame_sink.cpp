@@ -1,0 +1,56 @@
+#include "bench/system/frame_sink.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "bench/system/frame_source.h"
+#include "platform/filters/capture/test_pattern_code.h"
+
+FrameSink::FrameSink(int width, int height, size_t frames)
+    : width_(width), height_(height), arrived_(frames, 0) {}
+
+FrameSink::~FrameSink() {
+  join();
+}
+
+void FrameSink::readPipe(int fd) {
+  const size_t bytes = size_t(width_) * size_t(height_) * 3 / 2;
+  reader_ = std::thread([this, fd, bytes] {
+    std::vector<uint8_t> picture(bytes);
+    for (;;) {
+      size_t got = 0;
+      while (got < bytes) {
+        ssize_t n = read(fd, picture.data() + got, bytes - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        got += static_cast<size_t>(n);
+      }
+      notePicture(picture.data(), width_, monotonicNs());
+    }
+  });
+}
+
+void FrameSink::notePicture(const uint8_t* luma, ptrdiff_t stride, int64_t when) {
+  ++pictures_;
+  uint32_t frame = 0;
+  if (!test_pattern::readFrameNumberLuma(luma, width_, height_, stride, &frame)) {
+    ++unreadable_;
+    return;
+  }
+  noteArrival(frame, when);
+}
+
+void FrameSink::noteArrival(uint32_t frame, int64_t when) {
+  std::lock_guard<std::mutex> g(lock_);
+  if (frame < arrived_.size() && !arrived_[frame]) arrived_[frame] = when;
+}
+
+void FrameSink::join() {
+  if (reader_.joinable()) reader_.join();
+}
+
+std::vector<int64_t> FrameSink::arrivals() const {
+  std::lock_guard<std::mutex> g(lock_);
+  return arrived_;
+}

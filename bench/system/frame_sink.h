@@ -1,0 +1,41 @@
+// Where the pictures decoded at the receiving side end: each picture's
+// frame number is read from its pixels by the test-pattern camera's own
+// reader (the same for every system), and the first arrival of each frame
+// number is timed (CLOCK_MONOTONIC, like the capture times).
+#pragma once
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+class FrameSink {
+ public:
+  FrameSink(int width, int height, size_t frames);
+  ~FrameSink();
+  FrameSink(const FrameSink&) = delete;
+  FrameSink& operator=(const FrameSink&) = delete;
+
+  // Reads I420 pictures of our size from fd on a thread until its end.
+  void readPipe(int fd);
+  // A decoded picture given by its luma plane, top-down.
+  void notePicture(const uint8_t* luma, ptrdiff_t stride, int64_t when);
+  // For a receiving side that reads the frame numbers itself.
+  void noteArrival(uint32_t frame, int64_t when);
+  // Waits for the reading thread (its pipe must be closed or at its end).
+  void join();
+
+  // First arrival of each frame number (ns), 0 for frames never seen.
+  std::vector<int64_t> arrivals() const;
+  size_t pictures() const { return pictures_; }
+  // Pictures whose frame number could not be read.
+  size_t unreadable() const { return unreadable_; }
+
+ private:
+  int width_, height_;
+  mutable std::mutex lock_;
+  std::vector<int64_t> arrived_;
+  std::atomic<size_t> pictures_{0}, unreadable_{0};
+  std::thread reader_;
+};
