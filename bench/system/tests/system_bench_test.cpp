@@ -1,0 +1,48 @@
+// The system benchmark's quick form in the lab: it must run every
+// available system and leave a well-formed JSON with frames delivered
+// (never a check of speed). The same test runs in a clean lab (latency
+// phase) and in one losing 2 % of the packets (loss phase).
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "netlab.h"
+
+TEST(SystemBench, QuickFormLeavesResultsWithFramesDelivered) {
+  NETLAB_REQUIRE();
+  const char* netem = std::getenv("NETLAB_NETEM");
+  const std::string impairment = netem ? netem : "";
+  const std::string phase = impairment.empty() ? "latency" : "loss";
+  const auto out = std::filesystem::temp_directory_path() / ("system_bench_test_" + std::to_string(getpid()));
+  std::filesystem::create_directories(out);
+  const std::string command =
+      std::string(SYSTEM_BENCH_PROGRAM) + " --quick --out " + out.string() + " > " + (out / "table.txt").string();
+  const int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  ASSERT_EQ(WEXITSTATUS(status), 0) << "see " << out;
+
+  std::ifstream f(out / "system_bench.json");
+  ASSERT_TRUE(f);
+  const nlohmann::json results = nlohmann::json::parse(f);
+  ASSERT_TRUE(results.at("runs").is_array());
+  int ran = 0;
+  for (const auto& run : results.at("runs")) {
+    SCOPED_TRACE(run.at("system").get<std::string>());
+    EXPECT_EQ(run.at("phase"), phase);
+    EXPECT_EQ(run.at("impairment"), impairment);
+    if (!run.at("error").get<std::string>().empty()) continue;  // a yardstick program not installed
+    ++ran;
+    EXPECT_GT(run.at("frames_sent").get<int>(), 0);
+    EXPECT_GT(run.at("summary").at("frames_delivered").get<int>(), 0);
+    EXPECT_GT(run.at("summary").at("latency_ms").at("median").get<double>(), 0);
+    EXPECT_GT(run.at("cpu_seconds").at("sender").get<double>(), 0);
+    EXPECT_EQ(run.at("latency_ms_by_frame").size(), run.at("frames_sent").get<size_t>());
+  }
+  EXPECT_GT(ran, 0) << "no system could run; install ffmpeg or the GStreamer packages (tools/install-deps)";
+  std::filesystem::remove_all(out);
+}
