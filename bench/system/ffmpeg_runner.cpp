@@ -29,13 +29,14 @@ std::string FfmpegRunner::description() const {
 
 std::vector<std::string> FfmpegRunner::senderCommand(const RunSetup& s) const {
   std::vector<std::string> c = {"ffmpeg", "-hide_banner", "-nostats", "-loglevel", "error"};
-  if (flags_ == Flags::LowLatency) add(c, {"-fflags", "nobuffer", "-probesize", "32", "-analyzeduration", "0"});
+  if (flags_ == Flags::LowLatency)
+    add(c, {"-fflags", "nobuffer", "-probesize", "32", "-analyzeduration", "0"});
   add(c, {"-f", "rawvideo", "-pix_fmt", "yuv420p", "-s", size(s), "-r", std::to_string(s.fps), "-i", "pipe:0",
           "-c:v", "msmpeg4v2", "-b:v", std::to_string(s.bitrate), "-g", std::to_string(s.keyInterval)});
   std::string out = url(s) + "?ttl=1&localaddr=" + s.senderAddress;
   if (flags_ == Flags::LowLatency) {
-    add(c, {"-threads", "1", "-fps_mode", "passthrough", "-max_delay", "0", "-muxdelay",
-            "0", "-muxpreload", "0", "-flush_packets", "1"});
+    add(c, {"-threads", "1", "-fps_mode", "passthrough", "-max_delay", "0", "-muxdelay", "0", "-muxpreload",
+            "0", "-flush_packets", "1"});
     out += "&pkt_size=1316";
   }
   add(c, {"-f", "nut", out});

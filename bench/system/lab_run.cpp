@@ -117,7 +117,8 @@ RunRecord LabRun::run(SystemRunner& system, RunSetup setup, const std::string& p
   for (size_t i = 0; i < captured.size(); ++i) {
     if (!captured[i]) continue;
     ++r.sent;
-    if (i < arrived.size() && arrived[i] >= captured[i]) r.latencyMs[i] = double(arrived[i] - captured[i]) * 1e-6;
+    if (i < arrived.size() && arrived[i] >= captured[i])
+      r.latencyMs[i] = double(arrived[i] - captured[i]) * 1e-6;
   }
   return r;
 }

@@ -14,7 +14,8 @@ class LabRun {
   // Whether both station threads entered their stations.
   bool ready();
   // setup.frames pictures; addresses are filled in here.
-  RunRecord run(SystemRunner& system, RunSetup setup, const std::string& phase, const std::string& impairment);
+  RunRecord run(SystemRunner& system, RunSetup setup, const std::string& phase,
+                const std::string& impairment);
 
  private:
   netlab::StationWorker sender_, receiver_;

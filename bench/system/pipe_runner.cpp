@@ -28,7 +28,8 @@ bool PipeRunner::startReceiver(const RunSetup& setup, FrameSink& sink) {
 }
 
 bool PipeRunner::startSender(const RunSetup& setup, SenderInput* input) {
-  if (!sender_.start(senderCommand(setup), ChildProcess::Pipe::ToStdin, logFile(setup, "sender"))) return false;
+  if (!sender_.start(senderCommand(setup), ChildProcess::Pipe::ToStdin, logFile(setup, "sender")))
+    return false;
   input->pictureFd = sender_.fd();
   return true;
 }

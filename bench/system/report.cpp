@@ -19,10 +19,11 @@ std::string sizeName(const RunRecord& r) {
 }  // namespace
 
 void printTable(const std::vector<RunRecord>& runs, const ReportSetup& setup) {
-  std::printf("\nSystem benchmark%s: capture to decoded picture; delivered share and latency of the frames\n"
-              "sent after the first %zu and before the last %zu; CPU in ms per frame sent; load = 1-minute\n"
-              "load average at the start of the run\n",
-              setup.quick ? " (quick)" : "", setup.window.warmupFrames, setup.window.tailFrames);
+  std::printf(
+      "\nSystem benchmark%s: capture to decoded picture; delivered share and latency of the frames\n"
+      "sent after the first %zu and before the last %zu; CPU in ms per frame sent; load = 1-minute\n"
+      "load average at the start of the run\n",
+      setup.quick ? " (quick)" : "", setup.window.warmupFrames, setup.window.tailFrames);
   std::printf("%-18s %-8s %-9s %-5s %6s %9s %9s %9s %9s %9s %6s\n", "system", "phase", "size", "tx", "sent",
               "delivered", "median ms", "p99 ms", "cpu send", "cpu recv", "load");
   for (const RunRecord& r : runs) {
@@ -33,15 +34,14 @@ void printTable(const std::vector<RunRecord>& runs, const ReportSetup& setup) {
     }
     const RunSummary s = summarize(r, setup.window);
     std::printf("%-18s %-8s %-9s %-5d %6zu %8.2f%% %9.1f %9.1f %9.2f %9.2f %6.2f\n", r.system.c_str(),
-                r.phase.c_str(), sizeName(r).c_str(), r.transmitCount, r.sent, 100 * s.deliveredShare, s.medianMs,
-                s.p99Ms, s.senderCpuMsPerFrame, s.receiverCpuMsPerFrame, r.loadAverage);
+                r.phase.c_str(), sizeName(r).c_str(), r.transmitCount, r.sent, 100 * s.deliveredShare,
+                s.medianMs, s.p99Ms, s.senderCpuMsPerFrame, s.receiverCpuMsPerFrame, r.loadAverage);
   }
-  std::printf("(figures from a shared, loaded machine are noisy; the loss phase runs under \"%s\")\n",
-              [&] {
-                for (const RunRecord& r : runs)
-                  if (r.phase == "loss" && !r.impairment.empty()) return r.impairment.c_str();
-                return "no loss phase";
-              }());
+  std::printf("(figures from a shared, loaded machine are noisy; the loss phase runs under \"%s\")\n", [&] {
+    for (const RunRecord& r : runs)
+      if (r.phase == "loss" && !r.impairment.empty()) return r.impairment.c_str();
+    return "no loss phase";
+  }());
 }
 
 bool writeJson(const std::vector<RunRecord>& runs, const ReportSetup& setup) {
@@ -56,12 +56,13 @@ bool writeJson(const std::vector<RunRecord>& runs, const ReportSetup& setup) {
     j["size"] = sizeName(r);
     if (r.error.empty()) {
       const RunSummary s = summarize(r, setup.window);
-      j["summary"] = {{"frames_delivered", s.delivered},
-                      {"delivered_share_all", s.deliveredShareAll},
-                      {"frames_measured", s.measured},
-                      {"delivered_share", s.deliveredShare},
-                      {"latency_ms", {{"median", s.medianMs}, {"p99", s.p99Ms}, {"min", s.minMs}, {"max", s.maxMs}}},
-                      {"cpu_ms_per_frame", {{"sender", s.senderCpuMsPerFrame}, {"receiver", s.receiverCpuMsPerFrame}}}};
+      j["summary"] = {
+          {"frames_delivered", s.delivered},
+          {"delivered_share_all", s.deliveredShareAll},
+          {"frames_measured", s.measured},
+          {"delivered_share", s.deliveredShare},
+          {"latency_ms", {{"median", s.medianMs}, {"p99", s.p99Ms}, {"min", s.minMs}, {"max", s.maxMs}}},
+          {"cpu_ms_per_frame", {{"sender", s.senderCpuMsPerFrame}, {"receiver", s.receiverCpuMsPerFrame}}}};
     }
     list.push_back(std::move(j));
   }

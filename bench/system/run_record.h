@@ -2,33 +2,32 @@
 // Records travel as JSON between the lab runs and the report.
 #pragma once
 #include <cstddef>
+#include <nlohmann/json_fwd.hpp>
 #include <string>
 #include <vector>
 
-#include <nlohmann/json_fwd.hpp>
-
 struct RunRecord {
   std::string system;
-  std::string phase;        // "latency" (clean lab) or "loss" (impaired lab)
-  std::string impairment;   // what the lab did to the packets, "" for nothing
+  std::string phase;       // "latency" (clean lab) or "loss" (impaired lab)
+  std::string impairment;  // what the lab did to the packets, "" for nothing
   int width = 0, height = 0, fps = 30;
   int transmitCount = 1;
-  size_t sent = 0;          // pictures the sender was given
-  size_t pictures = 0;      // pictures that came out of the receiver
-  size_t unreadable = 0;    // of those, pictures without a readable frame number
+  size_t sent = 0;                        // pictures the sender was given
+  size_t pictures = 0;                    // pictures that came out of the receiver
+  size_t unreadable = 0;                  // of those, pictures without a readable frame number
   double senderCpu = 0, receiverCpu = 0;  // processor seconds
-  double rate = 0;          // frames per second the source kept
-  double loadAverage = 0;   // the machine's 1-minute load average at the start
+  double rate = 0;                        // frames per second the source kept
+  double loadAverage = 0;                 // the machine's 1-minute load average at the start
   // Capture to decoded picture per frame number (ms), -1 when it never came.
   std::vector<double> latencyMs;
-  std::string error;        // why the run failed, "" when it ran
+  std::string error;  // why the run failed, "" when it ran
 };
 
 struct RunSummary {
-  size_t delivered = 0;        // frame numbers seen at the receiver, all frames
+  size_t delivered = 0;          // frame numbers seen at the receiver, all frames
   double deliveredShareAll = 0;  // of all frames sent
-  size_t measured = 0;         // frames sent in the measured window
-  double deliveredShare = 0;   // of those, the share seen at the receiver
+  size_t measured = 0;           // frames sent in the measured window
+  double deliveredShare = 0;     // of those, the share seen at the receiver
   double medianMs = 0, p99Ms = 0, minMs = 0, maxMs = 0;
   double senderCpuMsPerFrame = 0, receiverCpuMsPerFrame = 0;
 };

@@ -15,6 +15,7 @@
 // DIR/system_bench_latency.png. The exit status tells whether every
 // available system ran, never how fast it was.
 #include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -25,7 +26,6 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 #include "bench/system/child_process.h"
@@ -115,7 +115,8 @@ std::vector<RunRecord> runPhase(const Options& o, const std::string& phase, cons
   std::filesystem::create_directories(logDir);
   int port = 9700;
   for (const auto& system : makeSystems()) {
-    if (!o.systems.empty() && std::find(o.systems.begin(), o.systems.end(), system->name()) == o.systems.end())
+    if (!o.systems.empty() &&
+        std::find(o.systems.begin(), o.systems.end(), system->name()) == o.systems.end())
       continue;
     for (const auto& [w, h] : sizes) {
       RunSetup setup;
@@ -126,10 +127,10 @@ std::vector<RunRecord> runPhase(const Options& o, const std::string& phase, cons
       setup.port = port;
       port += 4;
       setup.transmitCount = loss ? 2 : 1;
-      setup.logPrefix = logDir + "/" + system->name() + "-" + phase + "-" + std::to_string(w) + "x" +
-                        std::to_string(h);
-      std::fprintf(stderr, "system_bench: %s, %s phase, %dx%d, %.0f s\n", system->name().c_str(), phase.c_str(), w,
-                   h, seconds);
+      setup.logPrefix =
+          logDir + "/" + system->name() + "-" + phase + "-" + std::to_string(w) + "x" + std::to_string(h);
+      std::fprintf(stderr, "system_bench: %s, %s phase, %dx%d, %.0f s\n", system->name().c_str(),
+                   phase.c_str(), w, h, seconds);
       records.push_back(lab.run(*system, setup, phase, impairment));
     }
   }
@@ -189,8 +190,9 @@ int runInLabs(const Options& o, char** argv, std::vector<RunRecord>* records) {
     lab.finish(24 * 3600 * 1000);
     const int status = lab.status();
     if (WIFEXITED(status) && WEXITSTATUS(status) == kSkip) {
-      std::fprintf(stderr, "system_bench: SKIP: no private network lab can be made here; nothing is run on the "
-                           "host's network\n");
+      std::fprintf(stderr,
+                   "system_bench: SKIP: no private network lab can be made here; nothing is run on the "
+                   "host's network\n");
       return kSkip;
     }
     if (!readRecords(path, records)) {
@@ -216,7 +218,8 @@ int main(int argc, char** argv) {
     if (int rc = runInLabs(o, argv, &records)) return rc;
   } else {
     if (netlab::stations().size() < 2) {
-      std::fprintf(stderr, "system_bench: the lab needs two stations: tools/netlab/netlab --stations 2 -- %s\n",
+      std::fprintf(stderr,
+                   "system_bench: the lab needs two stations: tools/netlab/netlab --stations 2 -- %s\n",
                    argv[0]);
       return 2;
     }

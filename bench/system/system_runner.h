@@ -33,16 +33,16 @@ struct RunSetup {
   int width = 352;
   int height = 288;
   int fps = 30;
-  size_t frames = 0;             // pictures the bench sends
-  std::string group;             // IPv4 multicast group of the run
-  int port = 0;                  // the run's own port (the next one is free for it too)
-  std::string senderAddress;     // IPv4 address of the sending station
-  std::string receiverAddress;   // IPv4 address of the receiving station
+  size_t frames = 0;                   // pictures the bench sends
+  std::string group;                   // IPv4 multicast group of the run
+  int port = 0;                        // the run's own port (the next one is free for it too)
+  std::string senderAddress;           // IPv4 address of the sending station
+  std::string receiverAddress;         // IPv4 address of the receiving station
   std::string interfaceName = "eth0";  // the stations' network interface
-  int transmitCount = 1;         // for systems that can send each packet more than once
-  int bitrate = 1500000;         // video bits per second
-  int keyInterval = 30;          // frames between key frames
-  std::string logPrefix;         // diagnostics go to <logPrefix>-sender.log / -receiver.log
+  int transmitCount = 1;               // for systems that can send each packet more than once
+  int bitrate = 1500000;               // video bits per second
+  int keyInterval = 30;                // frames between key frames
+  std::string logPrefix;               // diagnostics go to <logPrefix>-sender.log / -receiver.log
 };
 
 // How the sending side takes its pictures.

@@ -20,8 +20,8 @@ TEST(SystemBench, QuickFormLeavesResultsWithFramesDelivered) {
   const std::string phase = impairment.empty() ? "latency" : "loss";
   const auto out = std::filesystem::temp_directory_path() / ("system_bench_test_" + std::to_string(getpid()));
   std::filesystem::create_directories(out);
-  const std::string command =
-      std::string(SYSTEM_BENCH_PROGRAM) + " --quick --out " + out.string() + " > " + (out / "table.txt").string();
+  const std::string command = std::string(SYSTEM_BENCH_PROGRAM) + " --quick --out " + out.string() + " > " +
+                              (out / "table.txt").string();
   const int status = std::system(command.c_str());
   ASSERT_TRUE(WIFEXITED(status));
   ASSERT_EQ(WEXITSTATUS(status), 0) << "see " << out;
