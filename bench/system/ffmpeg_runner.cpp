@@ -28,7 +28,7 @@ std::string FfmpegRunner::description() const {
 }
 
 std::vector<std::string> FfmpegRunner::senderCommand(const RunSetup& s) const {
-  std::vector<std::string> c = {"ffmpeg", "-hide_banner", "-nostats", "-loglevel", "error"};
+  std::vector<std::string> c = {"ffmpeg", "-hide_banner", "-nostats", "-loglevel", "warning"};
   if (flags_ == Flags::LowLatency)
     add(c, {"-fflags", "nobuffer", "-probesize", "32", "-analyzeduration", "0"});
   add(c, {"-f", "rawvideo", "-pix_fmt", "yuv420p", "-s", size(s), "-r", std::to_string(s.fps), "-i", "pipe:0",
@@ -44,7 +44,7 @@ std::vector<std::string> FfmpegRunner::senderCommand(const RunSetup& s) const {
 }
 
 std::vector<std::string> FfmpegRunner::receiverCommand(const RunSetup& s) const {
-  std::vector<std::string> c = {"ffmpeg", "-hide_banner", "-nostats", "-loglevel", "error", "-nostdin"};
+  std::vector<std::string> c = {"ffmpeg", "-hide_banner", "-nostats", "-loglevel", "warning", "-nostdin"};
   std::string in = url(s) + "?localaddr=" + s.receiverAddress;
   if (flags_ == Flags::LowLatency) {
     add(c, {"-fflags", "nobuffer", "-flags", "low_delay", "-probesize", "32", "-analyzeduration", "0",

@@ -86,7 +86,7 @@ std::string drawChart(const std::vector<RunRecord>& runs, const ReportSetup& set
   g << "set terminal pngcairo size " << 640 * bySize.size() << ",480 noenhanced font ',10'\n"
     << "set output '" << setup.chartPath << "'\n"
     << "set multiplot layout 1," << bySize.size() << "\n"
-    << "set logscale x\nset grid\nset key top left\n"
+    << "set logscale x\nset grid\nset key outside below horizontal\n"
     << "set xlabel 'capture to decoded picture (ms, log scale)'\n"
     << "set ylabel 'share of frames'\nset yrange [0:1]\n";
   int block = 0;

@@ -25,12 +25,13 @@ TEST(SystemBench, QuickFormLeavesResultsWithFramesDelivered) {
   const int status = std::system(command.c_str());
   ASSERT_TRUE(WIFEXITED(status));
   ASSERT_EQ(WEXITSTATUS(status), 0) << "see " << out;
+  EXPECT_TRUE(std::filesystem::exists(out / "table.txt"));
 
   std::ifstream f(out / "system_bench.json");
   ASSERT_TRUE(f);
   const nlohmann::json results = nlohmann::json::parse(f);
   ASSERT_TRUE(results.at("runs").is_array());
-  int ran = 0;
+  int ran = 0, delivering = 0;
   for (const auto& run : results.at("runs")) {
     SCOPED_TRACE(run.at("system").get<std::string>());
     EXPECT_EQ(run.at("phase"), phase);
@@ -38,11 +39,22 @@ TEST(SystemBench, QuickFormLeavesResultsWithFramesDelivered) {
     if (!run.at("error").get<std::string>().empty()) continue;  // a yardstick program not installed
     ++ran;
     EXPECT_GT(run.at("frames_sent").get<int>(), 0);
-    EXPECT_GT(run.at("summary").at("frames_delivered").get<int>(), 0);
-    EXPECT_GT(run.at("summary").at("latency_ms").at("median").get<double>(), 0);
     EXPECT_GT(run.at("cpu_seconds").at("sender").get<double>(), 0);
     EXPECT_EQ(run.at("latency_ms_by_frame").size(), run.at("frames_sent").get<size_t>());
+    const auto& summary = run.at("summary");
+    if (summary.at("frames_delivered").get<int>() > 0) {
+      ++delivering;
+      EXPECT_GT(summary.at("latency_ms").at("median").get<double>(), 0);
+    }
+    // A clean lab delivers for every system; with loss a receiver that lost
+    // its stream's header may show nothing, which is a figure, not a fault.
+    if (impairment.empty()) {
+      EXPECT_GT(summary.at("frames_delivered").get<int>(), 0);
+    }
   }
-  EXPECT_GT(ran, 0) << "no system could run; install ffmpeg or the GStreamer packages (tools/install-deps)";
+  EXPECT_GT(delivering, 0);
   std::filesystem::remove_all(out);
+  if (!ran)
+    GTEST_SKIP()
+        << "no system could run here: ffmpeg and the GStreamer packages are missing (tools/install-deps)";
 }
