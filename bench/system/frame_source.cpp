@@ -1,5 +1,7 @@
 #include "bench/system/frame_source.h"
 
+#include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -17,10 +19,17 @@ namespace {
 // Pictures rendered ahead of the pacing loop.
 constexpr size_t kAhead = 6;
 
+// A sender that takes nothing for this long is taken for stuck.
+constexpr int kStuckMs = 5000;
+
 bool writeAll(int fd, const uint8_t* data, size_t size) {
   while (size > 0) {
+    pollfd p{fd, POLLOUT, 0};
+    const int ready = poll(&p, 1, kStuckMs);
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready <= 0) return false;
     ssize_t n = write(fd, data, size);
-    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
     if (n <= 0) return false;
     data += n;
     size -= static_cast<size_t>(n);
@@ -87,6 +96,8 @@ FrameSource::FrameSource(int width, int height, int fps)
 
 size_t FrameSource::run(int fd, size_t count, const std::atomic<bool>& stop) {
   sent_.assign(count, 0);
+  // Written without blocking, so that a stuck reader shows (writeAll).
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
   Renderer renderer(VideoFormat{width_, height_, MEDIASUBTYPE_I420}, bytes_, count);
   const int64_t period = 1000000000 / fps_;
   const int64_t start = monotonicNs();

@@ -16,7 +16,8 @@ class FrameSource {
   // Bytes of one I420 picture.
   size_t pictureBytes() const { return bytes_; }
   // Writes `count` pictures to fd, one every 1/fps second from now; stops
-  // early when stop is set or the reader went away. Returns pictures sent.
+  // early when stop is set, the reader went away or took nothing for five
+  // seconds. Returns pictures sent.
   size_t run(int fd, size_t count, const std::atomic<bool>& stop);
   // Capture time of each frame number (ns), 0 for frames not sent.
   const std::vector<int64_t>& captureTimes() const { return sent_; }
