@@ -36,6 +36,9 @@ void printTable(const std::vector<RunRecord>& runs, const ReportSetup& setup) {
     std::printf("%-18s %-8s %-9s %-5d %6zu %8.2f%% %9.1f %9.1f %9.2f %9.2f %6.2f\n", r.system.c_str(),
                 r.phase.c_str(), sizeName(r).c_str(), r.transmitCount, r.sent, 100 * s.deliveredShare,
                 s.medianMs, s.p99Ms, s.senderCpuMsPerFrame, s.receiverCpuMsPerFrame, r.loadAverage);
+    if (r.rate > 0 && r.rate < 0.95 * r.fps)
+      std::printf("%-18s   the source kept only %.1f of %d frames per second (machine too busy)\n", "",
+                  r.rate, r.fps);
   }
   std::printf("(figures from a shared, loaded machine are noisy; the loss phase runs under \"%s\")\n", [&] {
     for (const RunRecord& r : runs)
