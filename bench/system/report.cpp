@@ -2,6 +2,7 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -83,13 +84,22 @@ std::string drawChart(const std::vector<RunRecord>& runs, const ReportSetup& set
     if (r.error.empty() && r.phase == "latency" && !measuredLatencies(r, setup.window).empty())
       bySize[sizeName(r)].push_back(&r);
   if (bySize.empty()) return "no latency figures to draw";
+  // One latency axis for every panel.
+  double low = 1e9, high = 0;
+  for (const auto& [size, list] : bySize)
+    for (const RunRecord* r : list) {
+      const std::vector<double> v = measuredLatencies(*r, setup.window);
+      low = std::min(low, v.front());
+      high = std::max(high, v.back());
+    }
   const std::string data = setup.chartPath + ".dat";
   const std::string script = setup.chartPath + ".gp";
   std::ofstream d(data), g(script);
-  g << "set terminal pngcairo size " << 640 * bySize.size() << ",480 noenhanced font ',10'\n"
+  g << "set terminal pngcairo size " << 720 * bySize.size() << ",480 noenhanced font ',10'\n"
     << "set output '" << setup.chartPath << "'\n"
     << "set multiplot layout 1," << bySize.size() << "\n"
-    << "set logscale x\nset grid\nset key outside below horizontal\n"
+    << "set logscale x\nset grid\nset key outside right top vertical\n"
+    << "set xrange [" << std::max(0.01, low * 0.8) << ":" << high * 1.25 << "]\n"
     << "set xlabel 'capture to decoded picture (ms, log scale)'\n"
     << "set ylabel 'share of frames'\nset yrange [0:1]\n";
   int block = 0;

@@ -10,7 +10,9 @@
 //   tools/netlab/netlab --stations 2 [--netem "loss 2%"] -- build/bin/system_bench [--quick]
 //     runs the phase that suits the lab it is given.
 // Options: --phase latency|loss|both, --seconds S (per run), --systems a,b,
-// --sizes 352x288,720x480, --out DIR (default build/bench).
+// --sizes 352x288,720x480, --out DIR (default build/bench); --from
+// A.records.json,B.records.json reports again on the records earlier runs
+// left in DIR, without running anything.
 // It prints a table, writes DIR/system_bench.json and draws
 // DIR/system_bench_latency.png. The exit status tells whether every
 // available system ran, never how fast it was.
@@ -46,7 +48,8 @@ struct Options {
   std::vector<std::string> systems;
   std::vector<std::pair<int, int>> sizes;
   std::string out = SYSTEM_BENCH_OUT_DIR;
-  std::string records;  // a lab run's records go here instead of a report
+  std::string records;            // a lab run's records go here instead of a report
+  std::vector<std::string> from;  // report on records left by earlier runs
 };
 
 std::vector<std::string> split(const std::string& list) {
@@ -60,7 +63,7 @@ std::vector<std::string> split(const std::string& list) {
 void usage(const char* self) {
   std::fprintf(stderr,
                "usage: %s [--quick] [--phase latency|loss|both] [--seconds S] [--systems %s]\n"
-               "          [--sizes 352x288,720x480] [--out DIR]\n",
+               "          [--sizes 352x288,720x480] [--out DIR] [--from RECORDS.json,...]\n",
                self, systemNames().c_str());
 }
 
@@ -88,6 +91,8 @@ bool parse(int argc, char** argv, Options* o) {
       o->out = argv[++i];
     } else if (a == "--records" && more) {
       o->records = argv[++i];
+    } else if (a == "--from" && more) {
+      o->from = split(argv[++i]);
     } else {
       return false;
     }
@@ -214,7 +219,13 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::vector<RunRecord> records;
-  if (!netlab::insideLab()) {
+  if (!o.from.empty()) {
+    for (const std::string& path : o.from)
+      if (!readRecords(path, &records)) {
+        std::fprintf(stderr, "system_bench: cannot read records from %s\n", path.c_str());
+        return 1;
+      }
+  } else if (!netlab::insideLab()) {
     if (int rc = runInLabs(o, argv, &records)) return rc;
   } else {
     if (netlab::stations().size() < 2) {
