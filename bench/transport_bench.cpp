@@ -4,7 +4,9 @@
 //   the sender ever ran (its longest burst) against what the limiter allows;
 // 2 throughput of frames against a plain sendto loop of the same datagrams;
 // 3 losses into a small receive buffer with pacing against without;
-// 4 latency from a cancel to the return of the blocked receive.
+// 4 latency from a cancel to the return of the blocked receive;
+// 5 reassembly without sockets, and the share of it spent on the digest that
+//   tells a copy of a frame.
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -15,9 +17,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cmath>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -30,7 +32,11 @@
 #include "koBase/koMulticastReceiver.h"
 #include "koBase/koMulticastSender.h"
 #include "koBase/koMulticastSocket.h"
+#include "koBase/koPacketizer.h"
 #include "netlab.h"
+
+#define XXH_INLINE_ALL
+#include <xxhash.h>
 
 namespace {
 
@@ -329,6 +335,51 @@ void cancelLatency() {
 
 }  // namespace
 
+void reassembly(double seconds) {
+  std::printf("5. reassembly through the receiver's reading procedure, no sockets (%.0f s each)\n", seconds);
+  for (uint32_t packetSize : {1024u, 8192u}) {
+    // Frame numbers go up: each frame is new, read and digested once.
+    koPacketizer packetizer;
+    packetizer.setPacketSize(packetSize);
+    std::vector<uint8_t> frame(100000);
+    for (size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<uint8_t>(i * 13 + (i >> 9));
+    const uint32_t count = packetizer.packetize(frame.data(), static_cast<uint32_t>(frame.size()));
+    uint8_t headerBytes[koFrame::kHeaderSize] = {};
+    koMulticastReceiver receiver;
+    uint64_t bytes = 0;
+    const double start = now();
+    uint32_t number = 1;
+    while (now() - start < seconds) {
+      for (int k = 0; k < 50; ++k, ++number) {
+        koFrame::writeFrameHeader(headerBytes,
+                                  {number, static_cast<uint32_t>(frame.size()), packetSize, count});
+        receiver.processDatagram(headerBytes, koFrame::kHeaderSize);
+        for (uint32_t i = 0; i < count; ++i) {
+          uint8_t* d = packetizer.getFragment(i);
+          std::memcpy(d + 12, &number, 4);  // the frame number of this frame
+          receiver.processDatagram(d, packetSize);
+        }
+        bytes += frame.size();
+      }
+    }
+    const double took = now() - start;
+    // The digest alone over the same bytes.
+    uint64_t digested = 0, sink = 0;
+    const double dstart = now();
+    while (digested < bytes) {
+      asm volatile("" : : "r"(frame.data()) : "memory");  // the bytes may have changed: digest again
+      sink += XXH3_64bits(frame.data(), frame.size());
+      digested += frame.size();
+    }
+    const double dtook = now() - dstart;
+    std::printf(
+        "   packet %4u: %7.0f MB/s reassembled (%u frames, %u dropped); digest alone %7.0f MB/s, "
+        "%.1f %% of the time%s\n",
+        packetSize, bytes / took / 1e6, receiver.getFramesReceived(), receiver.getDroppedFrames(),
+        digested / dtook / 1e6, 100.0 * dtook / took, sink == 1 ? " " : "");
+  }
+}
+
 int main(int argc, char** argv) {
   if (!netlab::insideLab()) {
     std::fprintf(stderr, "transport_bench: run it inside the network lab: tools/netlab/netlab -- %s\n", argv[0]);
@@ -357,5 +408,6 @@ int main(int argc, char** argv) {
   if (!only || only == 2) throughput(seconds);
   if (!only || only == 3) lossWithAndWithoutPacing(seconds);
   if (!only || only == 4) cancelLatency();
+  if (!only || only == 5) reassembly(seconds);
   return 0;
 }

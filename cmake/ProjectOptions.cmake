@@ -29,6 +29,13 @@ if(PROJECT_SANITIZE)
   add_link_options(-fsanitize=${_san})
 endif()
 
+# PROJECT_COVERAGE: instrument for gcov line and branch counts (tools/coverage).
+option(PROJECT_COVERAGE "Build with --coverage for tools/coverage" OFF)
+if(PROJECT_COVERAGE)
+  add_compile_options(--coverage)
+  add_link_options(--coverage)
+endif()
+
 # PROJECT_FUZZ: build the libFuzzer targets (needs clang).
 option(PROJECT_FUZZ "Build libFuzzer targets (clang only)" OFF)
 if(PROJECT_FUZZ AND NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")

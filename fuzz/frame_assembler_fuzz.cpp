@@ -1,7 +1,8 @@
 // Feeds whole datagram sequences to the frame receiver's reading procedure:
 // raw datagrams, and frame headers and fragments whose fields come from the
 // input, so that counts, indexes, offsets, lengths and frame numbers of every
-// size meet the assembler. Delivered frames must be within the limits.
+// size meet the assembler, with counter resets in between. Delivered frames
+// must be within the limits and the counters must add up.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -40,7 +41,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Input in{data, size};
   std::vector<uint8_t> datagram;
   for (int n = 0; n < 512 && !in.empty(); ++n) {
-    const uint8_t op = in.u8() % 3;
+    const uint8_t code = in.u8();
+    if (code >= 250) {  // the owner resets the counters (a filter does at Run)
+      receiver.resetStatistics();
+      continue;
+    }
+    const uint8_t op = code % 3;
     if (op == 0) {  // raw bytes
       datagram.resize(in.u16() % (koFrame::kMaxPacketSize + 16));
       for (auto& b : datagram) b = in.u8();
@@ -72,7 +78,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     receiver.processDatagram(datagram.data(), static_cast<uint32_t>(datagram.size()));
   }
-  // Every finished frame is counted exactly once as received or dropped.
-  if (receiver.getFramesReceived() + receiver.getDroppedFrames() > 512) std::abort();
+  // Every finished frame is counted at most once as received, dropped or a
+  // copy, and a count taken back never goes below 0.
+  if (uint64_t{receiver.getFramesReceived()} + receiver.getDroppedFrames() + receiver.getDuplicateFrames() >
+          512 ||
+      receiver.getDroppedFragments() > 512u * 4096u)
+    std::abort();
   return 0;
 }

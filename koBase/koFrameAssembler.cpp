@@ -1,17 +1,20 @@
 #include "koBase/koFrameAssembler.h"
 
 #include <cstring>
+#include <new>
 
 koFrameAssembler::koFrameAssembler() { _taken.reserve(256); }
 
 koFrameAssembler::~koFrameAssembler() { delete[] _buffer; }
 
+bool koFrameAssembler::isUsable(const koFrame::FrameHeader& h) const {
+  return h.packetSize >= koFrame::kMinPacketSize && h.packetSize <= koFrame::kMaxPacketSize &&
+         h.frameLength <= _maxFrameLength &&
+         koFrame::fragmentCountFor(h.frameLength, h.packetSize) == h.fragmentCount;
+}
+
 bool koFrameAssembler::start(const koFrame::FrameHeader& h) {
-  _started = false;
-  if (h.packetSize < koFrame::kMinPacketSize || h.packetSize > koFrame::kMaxPacketSize) return false;
-  if (h.frameLength > _maxFrameLength) return false;
-  if (koFrame::fragmentCountFor(h.frameLength, h.packetSize) != h.fragmentCount) return false;
-  prepare(h.frameNumber, h.frameLength, h.packetSize, h.fragmentCount);
+  if (!isUsable(h) || !prepare(h.frameNumber, h.frameLength, h.packetSize, h.fragmentCount)) return false;
   _lengthKnown = true;
   return true;
 }
@@ -26,27 +29,40 @@ bool koFrameAssembler::startFromFragment(const koFrame::FragmentHeader& f, uint3
   if ((f.fragmentCount - 1ull) * piece + 1 > _maxFrameLength) return false;
   const uint64_t longest = f.fragmentCount * piece;
   if (longest > UINT32_MAX) return false;
-  prepare(f.frameNumber, static_cast<uint32_t>(longest), packetSize, f.fragmentCount);
+  if (!prepare(f.frameNumber, static_cast<uint32_t>(longest), packetSize, f.fragmentCount)) return false;
   _lengthKnown = false;
   return true;
 }
 
-void koFrameAssembler::prepare(uint32_t frameNumber, uint32_t length, uint32_t packetSize, uint32_t count) {
+bool koFrameAssembler::prepare(uint32_t frameNumber, uint32_t length, uint32_t packetSize, uint32_t count) {
+  // A frame larger than any before: when memory is short it is refused, and
+  // the frame in progress stays as it was. The flags grow to the count at
+  // once rather than step by step.
+  if (_taken.capacity() <= count) {
+    try {
+      _taken.reserve(count + _taken.getGrowStep());
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+  }
+  if (_capacity < length) {
+    auto* bigger = new (std::nothrow) uint8_t[length];
+    if (!bigger) return false;
+    delete[] _buffer;
+    _buffer = bigger;
+    _capacity = length;
+  }
   _frameNumber = frameNumber;
   _frameLength = length;
   _packetSize = packetSize;
   _fragmentCount = count;
-  if (_capacity < _frameLength) {
-    delete[] _buffer;
-    _buffer = new uint8_t[_frameLength];
-    _capacity = _frameLength;
-  }
   // No clearing: a frame is delivered only when every fragment has been
   // copied in, and the fragments cover the frame exactly.
   _taken.setSize(_fragmentCount);
   if (_fragmentCount) std::memset(_taken.data(), 0, _fragmentCount);
   _takenCount = 0;
   _started = true;
+  return true;
 }
 
 koFrameAssembler::Result koFrameAssembler::add(const koFrame::FragmentHeader& f, const uint8_t* data,

@@ -3,7 +3,8 @@
 // is not below the count, whose offset or length is not where the frame
 // format puts that index, or that would reach past the frame is invalid, and
 // nothing of it is written. Frames longer than the maximum frame length are
-// refused at start, so a forged header cannot make it allocate without limit.
+// refused at start, so a forged header cannot make it allocate without limit;
+// a frame whose buffer cannot be allocated is refused as well.
 //
 // A frame whose header was lost can still be rebuilt from its fragments
 // alone: each carries the frame number, the fragment count and its place,
@@ -32,14 +33,18 @@ class koFrameAssembler {
   void setMaxFrameLength(uint32_t bytes) { _maxFrameLength = bytes; }
   uint32_t getMaxFrameLength() const { return _maxFrameLength; }
 
-  // Prepares for the frame a header announces. False (nothing prepared) when
-  // the packet size is outside 512..8192, the frame is longer than the
-  // maximum, or the fragment count is not the one the length and packet size
-  // give.
+  // Whether start() would take this header: the packet size is within
+  // 512..8192, the frame is not longer than the maximum, and the fragment
+  // count is the one the length and packet size give.
+  bool isUsable(const koFrame::FrameHeader& header) const;
+  // Prepares for the frame a header announces. False when the header is not
+  // usable or the buffer cannot be allocated; the frame in progress, if any,
+  // is then left as it was.
   bool start(const koFrame::FrameHeader& header);
   // Prepares for the frame a fragment belongs to when its header is missing.
   // False (nothing prepared) when the packet size is outside 512..8192, the
-  // count is 0, or the frame could be longer than the maximum.
+  // count is 0, the frame could be longer than the maximum, or the buffer
+  // cannot be allocated.
   bool startFromFragment(const koFrame::FragmentHeader& fragment, uint32_t packetSize);
   bool isStarted() const { return _started; }
   // Ends the current frame (after delivery or a drop).
@@ -60,7 +65,7 @@ class koFrameAssembler {
   uint32_t getCapacity() const { return _capacity; }
 
  private:
-  void prepare(uint32_t frameNumber, uint32_t length, uint32_t packetSize, uint32_t count);
+  bool prepare(uint32_t frameNumber, uint32_t length, uint32_t packetSize, uint32_t count);
 
   uint32_t _frameNumber = 0;
   uint32_t _frameLength = 0;

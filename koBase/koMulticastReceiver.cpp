@@ -2,6 +2,12 @@
 
 #include <sched.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#define XXH_INLINE_ALL
+#include <xxhash.h>
+
 #include "koBase/koLog.h"
 
 koMulticastReceiver::koMulticastReceiver() = default;
@@ -11,11 +17,12 @@ koMulticastReceiver::~koMulticastReceiver() {
 }
 
 void koMulticastReceiver::resetStatistics() {
+  _statisticsEpoch.fetch_add(1, std::memory_order_relaxed);
   _byteRate.reset();
   _frameRate.reset();
   for (auto* v : {&_packetSize, &_framesReceived, &_fragmentsReceived, &_droppedFrames, &_droppedFragments,
-                  &_refusedFrames, &_lateHeaders, &_headerlessFrames, &_invalidFragments, &_foreignFragments,
-                  &_invalidDatagrams})
+                  &_refusedFrames, &_duplicateFrames, &_receiveErrors, &_headerlessFrames, &_invalidFragments,
+                  &_foreignFragments, &_invalidDatagrams})
     v->store(0, std::memory_order_relaxed);
   {
     std::lock_guard guard(_socketLock);
@@ -47,6 +54,9 @@ bool koMulticastReceiver::open() {
     }
     _assembler.reset();
     _haveLastFrame = false;
+    _recentCount = _recentNext = 0;
+    _lostCount = _lostNext = 0;
+    _memoryShort = false;
     _running = true;
     _thread = std::make_unique<koThread>(&koMulticastReceiver::threadProc, this);
     if (!_thread->hasThread())
@@ -82,6 +92,8 @@ void koMulticastReceiver::receiveLoop() {
   // One datagram at a time, whatever its size: the largest valid one is a
   // fragment of the largest packet size.
   auto buffer = std::make_unique<uint8_t[]>(koFrame::kMaxPacketSize);
+  uint32_t failures = 0;  // in a row
+  bool reported = false;
   while (_running.load()) {
     uint32_t length = 0;
     // In the middle of a frame more fragments are on their way: let a few
@@ -89,18 +101,55 @@ void koMulticastReceiver::receiveLoop() {
     const uint32_t linger = _assembler.isStarted() ? kMidFrameLinger : 0;
     const int r = _socket->receiveDatagram(buffer.get(), koFrame::kMaxPacketSize, &length, linger);
     if (r == -1) continue;  // cancelled: the loop condition decides
-    if (r != 1) {
-      if (length > koFrame::kMaxPacketSize) bump(_invalidDatagrams);
+    if (r == 0 && length > koFrame::kMaxPacketSize) {
+      bump(_invalidDatagrams);  // consumed and refused
       continue;
     }
+    if (r != 1) {
+      // The socket itself fails, and would fail again at once: wait before
+      // the next try, longer each time, and say so once per opening. Closing
+      // still ends the wait at once.
+      const int error = errno;
+      bump(_receiveErrors);
+      if (!reported)
+        ko::log(ko::LogLevel::Error,
+                "multicast receiver %s port %u: receiving fails (%s); retrying with pauses", _address.c_str(),
+                _port, std::strerror(error));
+      reported = true;
+      _socket->pauseReceive(std::min(1u << std::min(failures, 9u), kMaxRetryPause));
+      ++failures;
+      continue;
+    }
+    failures = 0;
     processDatagram(buffer.get(), length);
   }
 }
 
+koMulticastReceiver::FrameId koMulticastReceiver::currentId() const {
+  return {_assembler.getFrameNumber(), _assembler.getPacketSize(), _assembler.getFragmentCount()};
+}
+
+const koMulticastReceiver::Recent* koMulticastReceiver::findRecent(const FrameId& id) const {
+  for (uint32_t i = 0; i < _recentCount; ++i)
+    if (_recent[i].id == id) return &_recent[i];
+  return nullptr;
+}
+
 void koMulticastReceiver::deliver() {
+  const uint32_t length = _assembler.getFrameLength();
+  const uint64_t digest = XXH3_64bits(_assembler.getFrame(), length);
+  const FrameId id = currentId();
+  if (const Recent* r = findRecent(id); r && r->length == length && r->digest == digest) {
+    bump(_duplicateFrames);  // the very bytes delivered under this number lately
+    _assembler.reset();
+    return;
+  }
+  reviveLost(id);
+  _recent[_recentNext] = {id, length, digest};
+  _recentNext = (_recentNext + 1) % kRecentFrames;
+  if (_recentCount < kRecentFrames) ++_recentCount;
   // Counted before the hand-over, so that a caller which learns of the frame
   // from its callback never reads a count that does not include it yet.
-  const uint32_t length = _assembler.getFrameLength();
   _byteRate.add(length);
   _frameRate.add(1);
   bump(_framesReceived);
@@ -109,9 +158,45 @@ void koMulticastReceiver::deliver() {
   sched_yield();
 }
 
-void koMulticastReceiver::dropCurrent() {
+void koMulticastReceiver::countLost(const FrameId& id, uint32_t missing) {
+  // An incomplete copy of a frame delivered lately (its header duplicated on
+  // the way, with part of its repetitions behind it) was not lost; a frame
+  // already counted as lost is counted once.
+  if (findRecent(id)) {
+    bump(_duplicateFrames);
+    return;
+  }
+  for (uint32_t i = 0; i < _lostCount; ++i)
+    if (_lost[i].counted && _lost[i].id == id) return;
   bump(_droppedFrames);
-  bump(_droppedFragments, _assembler.getFragmentCount() - _assembler.getTakenCount());
+  bump(_droppedFragments, missing);
+  _lost[_lostNext] = {id, missing, _statisticsEpoch.load(std::memory_order_relaxed), true};
+  _lostNext = (_lostNext + 1) % kRecentFrames;
+  if (_lostCount < kRecentFrames) ++_lostCount;
+}
+
+void koMulticastReceiver::reviveLost(const FrameId& id) {
+  for (uint32_t i = 0; i < _lostCount; ++i)
+    if (_lost[i].counted && _lost[i].id == id) {
+      // Only what was counted since the statistics were last reset, and
+      // never below 0 should a reset come in between.
+      if (_lost[i].epoch == _statisticsEpoch.load(std::memory_order_relaxed)) {
+        takeBack(_droppedFrames, 1);
+        takeBack(_droppedFragments, _lost[i].missing);
+      }
+      _lost[i].counted = false;
+      return;
+    }
+}
+
+void koMulticastReceiver::takeBack(std::atomic<uint32_t>& v, uint32_t n) {
+  uint32_t current = v.load(std::memory_order_relaxed);
+  while (!v.compare_exchange_weak(current, current > n ? current - n : 0, std::memory_order_relaxed)) {
+  }
+}
+
+void koMulticastReceiver::dropCurrent() {
+  countLost(currentId(), _assembler.getFragmentCount() - _assembler.getTakenCount());
   _assembler.reset();
 }
 
@@ -121,27 +206,16 @@ bool koMulticastReceiver::isNewer(uint32_t frameNumber) const {
   return ahead != 0 && ahead < kFragmentStartWindow;
 }
 
-void koMulticastReceiver::markSeen(uint32_t frameNumber) {
-  if (_haveLastFrame) {
-    const uint32_t ahead = frameNumber - _lastFrameNumber;
-    _seenFrames = ahead < 32 ? (_seenFrames << ahead) | 1u : 1u;
-  } else {
-    _seenFrames = 1;
-  }
-  _haveLastFrame = true;
-  _lastFrameNumber = frameNumber;
-}
-
 bool koMulticastReceiver::startFromFragment(const koFrame::FragmentHeader& fragment, uint32_t length) {
-  // Only a frame after the newest one seen: older fragments are repetitions
-  // or stragglers, and a sender that starts numbering again is followed from
-  // its next header.
+  // Only a frame ahead of the last one announced: older fragments are
+  // repetitions or stragglers of frames already taken.
   if (!isNewer(fragment.frameNumber)) return false;
   if (length < koFrame::kMinPacketSize || length > koFrame::kMaxPacketSize) {
     bump(_invalidDatagrams);
     return false;
   }
-  markSeen(fragment.frameNumber);
+  _haveLastFrame = true;
+  _lastFrameNumber = fragment.frameNumber;
   if (!_assembler.startFromFragment(fragment, length)) {
     bump(_refusedFrames);
     return false;
@@ -154,29 +228,30 @@ bool koMulticastReceiver::startFromFragment(const koFrame::FragmentHeader& fragm
 void koMulticastReceiver::processDatagram(const uint8_t* datagram, uint32_t length) {
   koFrame::FrameHeader header;
   if (koFrame::parseFrameHeader(datagram, length, &header)) {
-    // Frame numbers seen lately: a header a few numbers behind the newest is
-    // either another copy of one already taken (duplicated on the way) or a
-    // frame overtaken by a later one, which can no longer be assembled and is
-    // counted as dropped. Further back it is a new sender numbering from 1
-    // again, followed at once.
-    if (_haveLastFrame) {
-      const uint32_t behind = _lastFrameNumber - header.frameNumber;
-      if (behind <= kLateHeaderWindow) {
-        bump(_lateHeaders);
-        if (!(_seenFrames & (1u << behind))) {
-          _seenFrames |= 1u << behind;
-          bump(_droppedFrames);
-          if (koFrame::fragmentCountFor(header.frameLength, koFrame::clampPacketSize(header.packetSize)) ==
-              header.fragmentCount)
-            bump(_droppedFragments, header.fragmentCount);
-        }
-        return;
-      }
+    // A header nothing can be made of is a stray datagram like any other.
+    if (!_assembler.isUsable(header)) {
+      bump(_refusedFrames);
+      return;
     }
-    markSeen(header.frameNumber);
-    // A new header ends the frame before it; the new frame is taken at once.
-    if (_assembler.isStarted()) dropCurrent();
+    _haveLastFrame = true;
+    _lastFrameNumber = header.frameNumber;
+    // A header of the frame in progress (its number, packet size and count)
+    // announces it again: a copy of its header, its own header after
+    // fragments that overtook it, or another frame under the same number.
+    // Either way the fragments that follow make it, the frame is counted
+    // once, and what came before is not mixed in. Any other header ends the
+    // frame in progress, counted as dropped if incomplete; the new frame is
+    // taken at once.
+    const bool again = _assembler.isStarted() &&
+                       currentId() == FrameId{header.frameNumber, header.packetSize, header.fragmentCount};
+    if (_assembler.isStarted() && !again) dropCurrent();
     if (!_assembler.start(header)) {
+      if (!_memoryShort)
+        ko::log(ko::LogLevel::Warn,
+                "multicast receiver %s port %u: no memory for a frame of %u bytes; refused", _address.c_str(),
+                _port, header.frameLength);
+      _memoryShort = true;
+      if (again) dropCurrent();
       bump(_refusedFrames);
       return;
     }
@@ -189,9 +264,14 @@ void koMulticastReceiver::processDatagram(const uint8_t* datagram, uint32_t leng
     bump(_invalidDatagrams);
     return;
   }
-  // Between frames: repetitions of a frame already seen (delivered, dropped
-  // or refused) are skipped; a fragment of a newer frame means its header
-  // was lost, and the frame is rebuilt from its fragments alone.
+  // A copy of a frame delivered lately (see countLost) gives way to a
+  // fragment of a frame ahead of it.
+  if (_assembler.isStarted() && fragment.frameNumber != _assembler.getFrameNumber() &&
+      findRecent(currentId()) && isNewer(fragment.frameNumber))
+    dropCurrent();
+  // Between frames: repetitions of frames already taken are skipped; a
+  // fragment of a frame ahead of the last one announced means its header was
+  // lost, and the frame is rebuilt from its fragments alone.
   if (!_assembler.isStarted() && !startFromFragment(fragment, length)) return;
   if (length != _assembler.getPacketSize()) {
     bump(_invalidDatagrams);

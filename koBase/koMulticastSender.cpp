@@ -39,9 +39,9 @@ bool koMulticastSender::close() {
   return true;
 }
 
-void koMulticastSender::sendDatagram(const void* data, uint32_t length) {
+bool koMulticastSender::sendDatagram(const void* data, uint32_t length) {
   if (_socket->send(data, length) != 1) _failedDatagrams.fetch_add(1, std::memory_order_relaxed);
-  _limiter.wait(length);
+  return _limiter.wait(length);
 }
 
 bool koMulticastSender::send(const void* frame, uint32_t length) {
@@ -56,12 +56,15 @@ bool koMulticastSender::send(const void* frame, uint32_t length) {
   header.packetSize = packetSize;
   header.fragmentCount = count;
   koFrame::writeFrameHeader(_header, header);
-  sendDatagram(_header, koFrame::kHeaderSize);
+  if (!sendDatagram(_header, koFrame::kHeaderSize)) return false;
 
   for (uint32_t run = 1; run <= _repeatCount; ++run) {
     for (uint32_t i = 0; i < count; ++i) {
       _packetizer.setEndMark(i, run == _repeatCount && i + 1 == count);
-      sendDatagram(_packetizer.getFragment(i), packetSize);
+      if (!sendDatagram(_packetizer.getFragment(i), packetSize)) {
+        _fragmentsSent.fetch_add((run - 1) * count + i + 1, std::memory_order_relaxed);
+        return false;
+      }
     }
   }
 

@@ -5,7 +5,16 @@
 // has been handed to the socket.
 //
 // Used by one thread at a time (its owner serialises send, open, close and
-// the setters); the statistics getters may be called from any thread.
+// the setters); the statistics getters and the interruption may be called
+// from any thread.
+//
+// Pacing a frame at a low rate takes long (a 1024-byte datagram at 1024
+// bit/s, eight seconds), and the owner holds its lock through send(). A
+// thread that needs that lock (to stop, to change a setting) begins an
+// interruption first: the frame in flight stops at its next pacing sleep,
+// the rest of it is not sent (receivers count it as dropped) and send()
+// returns false; the owner's lock is then free. The thread ends the
+// interruption once it is done with the lock, before releasing it.
 #pragma once
 
 #include <atomic>
@@ -34,9 +43,15 @@ class koMulticastSender {
   bool close();
   bool isOpen() const { return _socket != nullptr; }
 
-  // Sends one frame; false when closed. Individual datagrams that fail are
-  // missing on the wire (counted in getFailedDatagrams).
+  // Sends one frame; false when closed or when an interruption cut it
+  // short. Individual datagrams that fail are missing on the wire (counted
+  // in getFailedDatagrams). A frame cut short counts the fragments that
+  // went out, but not as a frame sent.
   bool send(const void* frame, uint32_t length);
+
+  // Any thread; nest like the limiter's (koRateLimiter).
+  void beginInterrupt() { _limiter.beginInterrupt(); }
+  void endInterrupt() { _limiter.endInterrupt(); }
 
   // Address, port, time-to-live and interface take effect at the next open.
   void setAddress(const std::string& address) { _address = address; }
@@ -80,7 +95,8 @@ class koMulticastSender {
   const koMulticastSocket* getSocket() const { return _socket.get(); }
 
  private:
-  void sendDatagram(const void* data, uint32_t length);
+  // False when the pacing after it was interrupted.
+  bool sendDatagram(const void* data, uint32_t length);
 
   std::unique_ptr<koMulticastSocket> _socket;
   std::string _address = "234.5.6.7";

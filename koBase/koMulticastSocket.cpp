@@ -12,9 +12,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 
 #include "koBase/koLog.h"
 
@@ -383,6 +384,20 @@ int koMulticastSocket::receiveDatagram(void* buffer, uint32_t capacity, uint32_t
     }
     *length = static_cast<uint32_t>(n);
     return truncated ? 0 : 1;
+  }
+}
+
+int koMulticastSocket::pauseReceive(uint32_t ms) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  for (;;) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return 1;
+    pollfd timer{_receiveCancel.fd(), POLLIN, 0};
+    // Without a cancel timer (all names taken) this is a plain sleep.
+    const int r = poll(&timer, timer.fd >= 0 ? 1 : 0, static_cast<int>(left.count()));
+    if (r > 0 && (timer.revents & POLLIN) && _receiveCancel.consume()) return -1;
+    if (r < 0 && errno != EINTR) return 1;
   }
 }
 

@@ -60,6 +60,11 @@ class koMulticastSocket {
   // being woken for each; the price is at most that much latency.
   int receiveDatagram(void* buffer, uint32_t capacity, uint32_t* length, uint32_t lingerMicroseconds = 0);
 
+  // Waits up to ms milliseconds unless the receive-cancel timer fires first:
+  // a pause between retries that cancelReceive still ends at once. -1 when
+  // cancelled, 1 when the time has passed.
+  int pauseReceive(uint32_t ms);
+
   // Arm the cancel timers: the blocked (or next blocking) call returns -1
   // after ms milliseconds.
   bool cancelSend(uint32_t ms);

@@ -2,24 +2,13 @@
 
 #include <time.h>
 
+#include <chrono>
 #include <cmath>
 #include <mutex>
 
 #include "koBase/koNetwork.h"
 
 namespace {
-
-void sleepUntil(double seconds) {
-  timespec t{};
-  t.tv_sec = static_cast<time_t>(seconds);
-  t.tv_nsec = static_cast<long>((seconds - static_cast<double>(t.tv_sec)) * 1e9);
-  if (t.tv_nsec >= 1000000000) {
-    t.tv_nsec -= 1000000000;
-    ++t.tv_sec;
-  }
-  while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &t, nullptr) == EINTR) {
-  }
-}
 
 // Sleeps of the minimum interval one hundred times; the mean length of one
 // sleep, in units of the interval, is c; when its fraction is above 0.4444
@@ -64,8 +53,36 @@ void koRateLimiter::start() {
   _accumulatedWait = _lastSendTime - t;
 }
 
-void koRateLimiter::wait(uint32_t bytes) {
-  if (!_enabled) return;
+void koRateLimiter::beginInterrupt() {
+  {
+    std::lock_guard<std::mutex> g(_interruptLock);
+    ++_interrupts;
+  }
+  _interrupted.notify_all();
+}
+
+void koRateLimiter::endInterrupt() {
+  std::lock_guard<std::mutex> g(_interruptLock);
+  if (_interrupts > 0) --_interrupts;
+}
+
+bool koRateLimiter::isInterrupted() const {
+  std::lock_guard<std::mutex> g(_interruptLock);
+  return _interrupts > 0;
+}
+
+// steady_clock is the monotonic clock now() reads, so the deadline is the
+// same point in time; waiting on a condition variable lets an interruption
+// end the sleep at once.
+bool koRateLimiter::sleepUntil(double seconds) {
+  using namespace std::chrono;
+  const steady_clock::time_point deadline(duration_cast<steady_clock::duration>(duration<double>(seconds)));
+  std::unique_lock<std::mutex> l(_interruptLock);
+  return !_interrupted.wait_until(l, deadline, [this] { return _interrupts > 0; });
+}
+
+bool koRateLimiter::wait(uint32_t bytes) {
+  if (!_enabled) return true;
   double t = now();
   // Time a sleep overslept (or the caller spent) is made up, up to one
   // sleep granularity; small waits are slept off once they pass half of
@@ -80,13 +97,17 @@ void koRateLimiter::wait(uint32_t bytes) {
   // exactly when the sender is late.)
   if (wait <= 0) {
     _accumulatedWait = 0;
-    return;
+    return true;
   }
   if (charge > _clockMinimumInterval || wait > half) {
-    sleepUntil(_lastSendTime);
     ++_sleeps;
     _accumulatedWait = 0;
-    return;
+    if (!sleepUntil(_lastSendTime)) {
+      _lastSendTime = now();
+      return false;
+    }
+    return true;
   }
   _accumulatedWait = wait;
+  return true;
 }

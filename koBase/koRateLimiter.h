@@ -10,9 +10,17 @@
 // late wake-up, a slow caller, a pause between frames) is made up for at
 // most one granularity, so a burst never exceeds about one and a half
 // granularities and one datagram.
+//
+// A sleep can be interrupted from another thread: at the lowest rates one
+// datagram is paced for seconds, and whoever waits for the sending thread
+// (a stop, a setting change) must not wait that long. While at least one
+// interruption is in force, a wait that would sleep returns false at once
+// and a sleep in progress ends.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 
 class koRateLimiter {
  public:
@@ -21,6 +29,8 @@ class koRateLimiter {
   static constexpr uint32_t kOverheadBits = 224;
 
   koRateLimiter();
+  koRateLimiter(const koRateLimiter&) = delete;
+  koRateLimiter& operator=(const koRateLimiter&) = delete;
 
   void setMaximumRate(uint32_t bitsPerSecond) { _maximumRate = bitsPerSecond ? bitsPerSecond : 1; }
   uint32_t getMaximumRate() const { return _maximumRate; }
@@ -39,8 +49,15 @@ class koRateLimiter {
 
   // Before the first datagram of a frame.
   void start();
-  // After a datagram of n bytes has been handed to the socket.
-  void wait(uint32_t bytes);
+  // After a datagram of n bytes has been handed to the socket. False when
+  // the wait had to sleep and was interrupted (the pacing debt is then
+  // forgotten: the next frame starts afresh).
+  bool wait(uint32_t bytes);
+
+  // Any thread. Interruptions nest: each begin is ended by one end.
+  void beginInterrupt();
+  void endInterrupt();
+  bool isInterrupted() const;
 
   double getAccumulatedWait() const { return _accumulatedWait; }
   // Sleeps taken so far (for measurements).
@@ -50,6 +67,9 @@ class koRateLimiter {
   static double now();
 
  private:
+  // Sleeps until the monotonic time given; false when interrupted.
+  bool sleepUntil(double seconds);
+
   uint32_t _maximumRate = kDefaultMaximumRate;
   uint32_t _systemBufferSize = kDefaultSystemBufferSize;
   double _clockMinimumInterval = 0.001;
@@ -58,4 +78,7 @@ class koRateLimiter {
   double _accumulatedWait = 0;
   bool _enabled = true;
   uint64_t _sleeps = 0;
+  mutable std::mutex _interruptLock;
+  std::condition_variable _interrupted;
+  int _interrupts = 0;  // interruptions in force, under _interruptLock
 };

@@ -1,6 +1,7 @@
 #include "tarnil/TarnilReceiver.h"
 
 #include "koBase/koMulticastReceiver.h"
+#include "pellum/mxNotify.h"
 #include "tarnil/TarnilLog.h"
 
 TarnilReceiver::TarnilReceiver(TarnilStatusChangeProc proc, void* data)
@@ -12,8 +13,20 @@ TarnilReceiver::TarnilReceiver(TarnilStatusChangeProc proc, void* data)
   _receiver->setTimeToLive(1);
 }
 
-TarnilReceiver::~TarnilReceiver() {
+void TarnilReceiver::_destroy() {
+  // While the object is still whole: after this no message is dispatched.
   if (isOpen()) close();
+  delete this;
+}
+
+TarnilReceiver::~TarnilReceiver() {
+  if (isOpen()) {
+    // Reached without _destroy: the derived part is already gone and the
+    // receive thread may have called into it meanwhile.
+    mxNotify::post(mxNotify::Error, "TarnilReceiver %s port %u destroyed while open: free it with destroy()",
+                   _receiver->getAddress().c_str(), unsigned(_receiver->getPort()));
+    close();
+  }
   delete _receiver;
 }
 

@@ -1,8 +1,23 @@
 // TarnilReceiver: listens on the status group and hands each complete status
 // message to receiveStatus, on the transport's receive thread. A derived
 // class handles the message (the bytes are valid only during the call) and
-// guards what it touches. Derived classes close the channel in their own
-// destructor, so that no message arrives while they are being destroyed.
+// guards what it touches.
+//
+// Lifetime: a receiver is a counted object. Hold it through mxObjectPtr or
+// free it with destroy(); either ends in _destroy, which this class
+// overrides (final) to close the channel, waiting for a receiveStatus in
+// progress to return, before any destructor runs. So no call reaches a
+// derived object once its destruction has begun, and a derived class has
+// nothing to do for it: it needs no close() in its destructor. The
+// destructor is protected so that a receiver is neither deleted directly
+// nor kept on the stack, which would destroy the derived part while the
+// receive thread may still be calling into it; keep the destructors of
+// derived classes protected too (or at least never delete one directly).
+// A receiver still open when this class's destructor runs was freed the
+// wrong way: that is reported in the log, and the channel closed.
+//
+// Never free a receiver, nor call close(), from receiveStatus: both wait for
+// the receive thread, which is the caller.
 #pragma once
 
 #include <cstdint>
@@ -21,7 +36,6 @@ class TarnilReceiver : public mxObject {
   static constexpr uint16_t kDefaultPort = 8930;
 
   explicit TarnilReceiver(TarnilStatusChangeProc proc = nullptr, void* data = nullptr);
-  ~TarnilReceiver() override;
   TarnilReceiver(const TarnilReceiver&) = delete;
   TarnilReceiver& operator=(const TarnilReceiver&) = delete;
 
@@ -58,6 +72,10 @@ class TarnilReceiver : public mxObject {
   uint32_t getDroppedFrames() const;
 
  protected:
+  ~TarnilReceiver() override;
+  // Closes the channel, then deletes: see Lifetime above.
+  void _destroy() final;
+
   void receive(const unsigned char* message, unsigned length) { receiveStatus(message, length); }
   static void receiveProc(const uint8_t* message, uint32_t length, void* user);
 

@@ -1,7 +1,10 @@
 // TarnilSender: multicasts the sender's status, one message at a time, as
 // one frame on the status group ("234.5.6.7", port 8930, time-to-live 1 by
 // default). A derived class builds the message and sends it with _send from
-// its sendStatus.
+// its sendStatus. The sender has no thread of its own: everything runs on
+// the caller's thread, so it may be freed in any way (destroy(), its last
+// mxObjectPtr, or delete) once no call of that thread is in progress; the
+// destructor closes an open channel.
 #pragma once
 
 #include <cstdint>

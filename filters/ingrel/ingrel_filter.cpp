@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "filters/ingrel/ingrel_fillers.h"
 #include "koBase/koNetwork.h"
 #include "platform/com/log.h"
 #include "platform/media/results.h"
@@ -13,7 +12,6 @@
 namespace {
 using Guard = std::lock_guard<std::recursive_mutex>;
 using RecvGuard = std::lock_guard<std::mutex>;
-constexpr int64_t kFrameDuration = 333333;  // one frame at 30 frames per second
 }  // namespace
 
 // ---------------------------------------------------------------- pin
@@ -58,6 +56,7 @@ HRESULT IngrelStream::decideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPE
     size = mt.fixedSizeSamples() && mt.sampleSize() ? static_cast<LONG>(mt.sampleSize())
                                                     : static_cast<LONG>(IngrelFilter::kVariableBufferSize);
   }
+  if (size <= 0) return E_FAIL;  // built types are far smaller; never ask for a negative size
   ALLOCATOR_PROPERTIES granted{};
   HRESULT hr = setAllocatorProperties(allocator, {1, size, 1, 0}, 1, size, &granted);
   if (FAILED(hr)) return hr;
@@ -69,10 +68,8 @@ HRESULT IngrelStream::decideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPE
 HRESULT IngrelStream::inactive() {
   HRESULT hr = SourceStream::inactive();
   std::lock_guard<std::mutex> g(lock_);
-  last_.reset();
+  delivery_.reset();
   owner_->queue_.clear();
-  streamTime_ = 0;
-  fillers_ = 0;
   return hr;
 }
 
@@ -84,85 +81,16 @@ HRESULT IngrelStream::fillBuffer(IMediaSample* sample) {
     s = owner_->queue_.pop(began + std::chrono::milliseconds(IngrelFilter::kStallMs));
   if (!s && !owner_->isStreaming()) return S_FALSE;  // stopping: nothing more to deliver
   owner_->receiving_ = s != nullptr;
+  if (s) {
+    owner_->queue_.recycle(delivery_.deliver(std::move(s), sample));
+    return S_OK;
+  }
   const int64_t waited =
       std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - began).count() *
       10000;
-
-  uint8_t* buffer = nullptr;
-  sample->GetPointer(&buffer);
-  const LONG size = sample->GetSize();
-  if (s) {
-    const LONG n = std::min<LONG>(size, static_cast<LONG>(s->data.size()));
-    if (n > 0) std::memcpy(buffer, s->data.data(), static_cast<size_t>(n));
-    sample->SetActualDataLength(n);
-    sample->SetSyncPoint(s->syncPoint);
-    sample->SetDiscontinuity(s->discontinuity);
-    sample->SetPreroll(s->preroll);
-    if (s->mediaTimeValid)
-      sample->SetMediaTime(&s->mediaStart, &s->mediaStop);
-    else
-      sample->SetMediaTime(nullptr, nullptr);
-    sample->SetTime(nullptr, nullptr);
-    streamTime_ += s->previousClockTime == -1 ? kFrameDuration : s->clockTime - s->previousClockTime;
-    owner_->queue_.recycle(std::move(last_));
-    last_ = std::move(s);
-    return S_OK;
-  }
-  makeFiller(sample, owner_->outputClassification());
-  sample->SetTime(nullptr, nullptr);
-  sample->SetMediaTime(nullptr, nullptr);
+  delivery_.fill(sample, owner_->outputClassification(), waited);
   owner_->fillers_.fetch_add(1);
-  streamTime_ += waited;
   return S_OK;
-}
-
-void IngrelStream::makeFiller(IMediaSample* sample, const MediaClassification& type) {
-  uint8_t* buffer = nullptr;
-  sample->GetPointer(&buffer);
-  const LONG size = sample->GetSize();
-  const LONG typeSize = type.mediaType().sampleSize() ? static_cast<LONG>(type.mediaType().sampleSize()) : size;
-  auto zeros = [&](LONG n) {
-    n = std::min(n, size);
-    std::memset(buffer, 0, static_cast<size_t>(n));
-    sample->SetActualDataLength(n);
-  };
-  auto copy = [&](const uint8_t* data, size_t length) {
-    const LONG n = std::min<LONG>(size, static_cast<LONG>(length));
-    if (n > 0) std::memcpy(buffer, data, static_cast<size_t>(n));
-    sample->SetActualDataLength(n);
-  };
-  auto flags = [&](bool sync, bool discontinuity, bool preroll) {
-    sample->SetSyncPoint(sync);
-    sample->SetDiscontinuity(discontinuity);
-    sample->SetPreroll(preroll);
-  };
-  ++fillers_;
-  if (type.kind == MediaKind_Audio) {
-    flags(false, false, false);
-    zeros(size);
-  } else if (type.kind == MediaKind_Pointer) {
-    flags(false, false, false);
-    zeros(static_cast<LONG>(kPointerRecordSize));
-  } else if (type.videoFormat == VideoFormat_MPEG4v2 || type.videoFormat == VideoFormat_MPEG4v3) {
-    flags(true, true, false);
-    if (fillers_ % 2 == 1)
-      sample->SetActualDataLength(0);
-    else
-      copy(ingrelMpeg4Filler(), kMpeg4FillerSize);
-  } else if (type.videoFormat == VideoFormat_H261 || type.videoFormat == VideoFormat_H263) {
-    flags(true, false, true);
-    zeros(size);
-  } else if (type.videoFormat == VideoFormat_MJPEG) {
-    flags(true, false, false);
-    const std::vector<uint8_t>& jpeg = ingrelJpegFiller(type.resolution);
-    copy(jpeg.data(), jpeg.size());
-  } else if (last_) {
-    flags(true, true, false);
-    copy(last_->data.data(), last_->data.size());
-  } else {
-    flags(true, true, true);
-    zeros(typeSize);
-  }
 }
 
 // ---------------------------------------------------------------- filter
@@ -221,10 +149,7 @@ void IngrelFilter::handleFrame(const uint8_t* frame, uint32_t length) {
   received_ = std::move(p.received);
 
   const bool classified = ingrelFullyClassified(received_);
-  if (automaticType_ && classified && !pinConnected_ && !streaming_) {
-    output_ = received_;
-    codes_ = received_;
-  }
+  if (automaticType_ && !pinConnected_ && !streaming_) ingrelAdoptType(received_, &codes_, &output_);
   typesMatch_ = classified && received_.sameAs(output_) && (!pinConnected_ || received_.sameAs(connected_));
   if (!typesMatch_) {
     mismatched_.fetch_add(1);
@@ -305,6 +230,7 @@ void IngrelFilter::reconfigure(Change change) {
 
 HRESULT IngrelFilter::writeSettings(ByteWriter& out) {
   IngrelSettings s;
+  Guard f(lock_);  // the address, port and stored values change under it
   s.timestampReset = timestampReset_;
   s.x = x_;
   s.y = y_;

@@ -17,6 +17,7 @@
 #include <mutex>
 
 #include "filters/ingrel/IIngrelControl.h"
+#include "filters/ingrel/ingrel_delivery.h"
 #include "filters/ingrel/ingrel_queue.h"
 #include "filters/ingrel/ingrel_settings.h"
 #include "filters/mediaclass/mediaclass.h"
@@ -37,16 +38,12 @@ class IngrelStream final : public SourceStream {
   HRESULT inactive() override;
 
   // Sum of the sample durations delivered since the pin became active.
-  int64_t streamTime() const { return streamTime_.load(); }
+  int64_t streamTime() const { return delivery_.streamTime(); }
 
  private:
-  void makeFiller(IMediaSample* sample, const MediaClassification& type);
-
   IngrelFilter* owner_;
   std::mutex lock_;
-  std::unique_ptr<IngrelSample> last_;
-  uint32_t fillers_ = 0;
-  std::atomic<int64_t> streamTime_{0};
+  IngrelDelivery delivery_;
 };
 
 class IngrelFilter final : public SourceFilter, public IIngrelControl {

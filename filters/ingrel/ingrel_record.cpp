@@ -58,3 +58,20 @@ bool ingrelFullyClassified(const MediaClassification& c) {
       return false;
   }
 }
+
+bool ingrelAdoptType(const MediaClassification& received, MediaClassification* codes,
+                     MediaClassification* output) {
+  if (!ingrelFullyClassified(received)) return false;
+  MediaClassification built;
+  built.kind = received.kind;
+  built.videoFormat = received.videoFormat;
+  built.resolution = received.resolution;
+  built.audioFormat = received.audioFormat;
+  built.frequency = received.frequency;
+  built.channels = received.channels;
+  built.bitCount = received.bitCount;
+  if (!built.buildMediaType()) return false;
+  output->classify(built.mediaType().get());
+  *codes = std::move(built);
+  return true;
+}

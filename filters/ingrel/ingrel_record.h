@@ -36,6 +36,15 @@ bool ingrelParseRecord(const uint8_t* frame, uint32_t length, IngrelParsedRecord
 // types a client delivers or takes over automatically.
 bool ingrelFullyClassified(const MediaClassification& c);
 
+// Automatic type: the output type taken over from a received one is built
+// afresh from its codes, never copied, since the sample size and format
+// block of a received type are only the sender's word (a 16-byte "RGB24
+// 320x240" sample, a size that overflows a buffer request). codes gets the
+// received codes with the built type, output its classification. False,
+// with nothing changed, when the codes name no complete type.
+bool ingrelAdoptType(const MediaClassification& received, MediaClassification* codes,
+                     MediaClassification* output);
+
 // The descriptor of a parsed record; the discontinuity flag is the record's
 // or'ed with gap.
 void ingrelMakeSample(const koSampleRecord& r, bool gap, IngrelSample* out);

@@ -13,6 +13,7 @@
 
 namespace {
 using Guard = std::lock_guard<std::recursive_mutex>;
+using ValuesGuard = std::lock_guard<std::mutex>;
 
 // Whether the server can name the stream: refused are unknown kinds, video
 // of unknown format or resolution, and audio with any unknown code.
@@ -31,6 +32,47 @@ bool acceptable(const MediaClassification& c) {
 }
 }  // namespace
 
+// A control call that changes what the sending thread uses: it interrupts
+// the pacing of a frame in flight, so that the send lock comes free at
+// once, and holds the send lock and the values lock. The interruption ends
+// before the send lock is released, so the next frame is paced normally.
+class OstrelFilter::Change {
+ public:
+  explicit Change(OstrelFilter& f) : f_(f) {
+    f_.sender_.beginInterrupt();
+    f_.sendLock_.lock();
+    f_.valuesLock_.lock();
+  }
+  ~Change() {
+    f_.valuesLock_.unlock();
+    f_.sender_.endInterrupt();
+    f_.sendLock_.unlock();
+  }
+  Change(const Change&) = delete;
+  Change& operator=(const Change&) = delete;
+
+ private:
+  OstrelFilter& f_;
+};
+
+void OstrelFilter::closeSender() {
+  if (sender_.isOpen()) sender_.close();
+  open_ = false;
+}
+
+void OstrelFilter::openSender() {
+  if (!sender_.isOpen() && !sender_.open())
+    platformLog(PlatformLogLevel::Warn, "multicast server: cannot open %s port %u", sender_.getAddress().c_str(),
+                sender_.getPort());
+  open_ = sender_.isOpen();
+}
+
+template <typename T, typename Get>
+bool OstrelFilter::unchanged(Get get, T value) {
+  ValuesGuard g(valuesLock_);
+  return get() == value;
+}
+
 OstrelFilter::OstrelFilter() : BaseRenderer(CLSID_OstrelFilter, u"Input") {
   koNetworkStartup();
   input_.kind = MediaKind_Unknown;
@@ -44,7 +86,7 @@ OstrelFilter::OstrelFilter() : BaseRenderer(CLSID_OstrelFilter, u"Input") {
 }
 
 OstrelFilter::~OstrelFilter() {
-  if (sender_.isOpen()) sender_.close();
+  closeSender();
   koNetworkShutdown();
 }
 
@@ -60,7 +102,7 @@ HRESULT OstrelFilter::checkMediaType(const MediaType& mt) {
 }
 
 HRESULT OstrelFilter::setMediaType(const MediaType& mt) {
-  Guard g(sendLock_);
+  Change c(*this);
   inputType_ = mt;
   input_.classify(mt.get());
   connected_ = true;
@@ -68,7 +110,7 @@ HRESULT OstrelFilter::setMediaType(const MediaType& mt) {
 }
 
 HRESULT OstrelFilter::breakConnect() {
-  Guard g(sendLock_);
+  Change c(*this);
   connected_ = false;
   inputType_.clear();
   input_.classify(MediaType().get());
@@ -78,22 +120,26 @@ HRESULT OstrelFilter::breakConnect() {
 HRESULT OstrelFilter::Run(REFERENCE_TIME start) {
   HRESULT hr = BaseRenderer::Run(start);
   if (FAILED(hr)) return hr;
-  Guard g(sendLock_);
+  Change c(*this);
   sampleNumber_ = 0;
   previousClockTime_ = -1;
   clockTime_ = 0;
   running_ = true;
-  if (!sender_.isOpen() && !sender_.open())
-    platformLog(PlatformLogLevel::Warn, "multicast server: cannot open %s port %u", sender_.getAddress().c_str(),
-                sender_.getPort());
+  openSender();
   return hr;
 }
 
 HRESULT OstrelFilter::Stop() {
+  // The renderer's Stop waits for the sample in flight: cut its pacing short
+  // first.
+  sender_.beginInterrupt();
   HRESULT hr = BaseRenderer::Stop();
-  Guard g(sendLock_);
-  if (sender_.isOpen()) sender_.close();
-  running_ = false;
+  {
+    Change c(*this);
+    closeSender();
+    running_ = false;
+  }
+  sender_.endInterrupt();
   return hr;
 }
 
@@ -149,6 +195,7 @@ HRESULT OstrelFilter::doRenderSample(IMediaSample* sample) {
 
 HRESULT OstrelFilter::writeSettings(ByteWriter& out) {
   OstrelSettings s;
+  ValuesGuard g(valuesLock_);
   s.userDataLength = userDataLength_;
   std::memcpy(s.userData, userData_, sizeof userData_);
   s.address = sender_.getAddress();
@@ -171,8 +218,8 @@ HRESULT OstrelFilter::readSettings(ByteReader& in, int) {
     platformLog(PlatformLogLevel::Warn, "multicast server: settings stream malformed or cut short");
     return E_FAIL;
   }
-  Guard g(sendLock_);
-  if (sender_.isOpen()) sender_.close();
+  Change c(*this);
+  closeSender();
   userDataLength_ = s.userDataLength;
   std::memcpy(userData_, s.userData, sizeof userData_);
   sender_.setAddress(s.address);
@@ -194,8 +241,7 @@ std::vector<CLSID> OstrelFilter::propertyPages() const {
 
 HRESULT OstrelFilter::GetSocketOpen(BOOL* open) {
   if (!open) return E_POINTER;
-  Guard g(sendLock_);
-  *open = sender_.isOpen() ? TRUE : FALSE;
+  *open = open_.load() ? TRUE : FALSE;
   return S_OK;
 }
 
@@ -231,7 +277,7 @@ HRESULT OstrelFilter::GetFramesSent(uint32_t* v) {
 
 HRESULT OstrelFilter::inputCode(int* out, int MediaClassification::*code, int unknown) {
   if (!out) return E_POINTER;
-  Guard g(sendLock_);
+  ValuesGuard g(valuesLock_);
   *out = connected_ ? input_.*code : unknown;
   return S_OK;
 }
@@ -260,7 +306,7 @@ HRESULT OstrelFilter::GetInputAudioBitCount(int* c) {
 
 HRESULT OstrelFilter::GetAddress(char* address) {
   if (!address) return E_POINTER;
-  Guard g(sendLock_);
+  ValuesGuard g(valuesLock_);
   const std::string& a = sender_.getAddress();
   std::snprintf(address, kOstrelAddressArea, "%s", a.empty() ? "-" : a.c_str());
   return S_OK;
@@ -268,127 +314,131 @@ HRESULT OstrelFilter::GetAddress(char* address) {
 
 HRESULT OstrelFilter::SetAddress(const char* address) {
   if (!address || !*address) return S_OK;
-  Guard g(sendLock_);
   std::string a(address, strnlen(address, kOstrelMaxAddress));
-  if (a == sender_.getAddress()) return S_OK;
-  if (sender_.isOpen()) sender_.close();
+  if (unchanged([&] { return sender_.getAddress(); }, a)) return S_OK;
+  Change c(*this);
+  closeSender();
   sender_.setAddress(a);
-  if (running_) sender_.open();
+  if (running_) openSender();
   return S_OK;
 }
 
 HRESULT OstrelFilter::GetPort(uint16_t* port) {
   if (!port) return E_POINTER;
-  Guard g(sendLock_);
+  ValuesGuard g(valuesLock_);
   *port = sender_.getPort();
   return S_OK;
 }
 
 HRESULT OstrelFilter::SetPort(uint16_t port) {
-  Guard g(sendLock_);
-  if (port == sender_.getPort()) return S_OK;
-  if (sender_.isOpen()) sender_.close();
+  if (unchanged([&] { return sender_.getPort(); }, port)) return S_OK;
+  Change c(*this);
+  closeSender();
   sender_.setPort(port);
-  if (running_) sender_.open();
+  if (running_) openSender();
   return S_OK;
 }
 
 HRESULT OstrelFilter::GetTimeToLive(uint32_t* ttl) {
   if (!ttl) return E_POINTER;
-  Guard g(sendLock_);
+  ValuesGuard g(valuesLock_);
   *ttl = sender_.getTimeToLive();
   return S_OK;
 }
 
 HRESULT OstrelFilter::SetTimeToLive(uint32_t ttl) {
-  Guard g(sendLock_);
-  if (ttl == sender_.getTimeToLive()) return S_OK;
-  if (sender_.isOpen()) sender_.close();
+  if (unchanged([&] { return sender_.getTimeToLive(); }, ttl)) return S_OK;
+  Change c(*this);
+  closeSender();
   sender_.setTimeToLive(ttl);
-  if (running_) sender_.open();
+  if (running_) openSender();
   return S_OK;
 }
 
 HRESULT OstrelFilter::GetRepeatCount(uint32_t* v) {
   if (!v) return E_POINTER;
-  Guard g(sendLock_);
+  ValuesGuard g(valuesLock_);
   *v = sender_.getRepeatCount();
   return S_OK;
 }
 HRESULT OstrelFilter::SetRepeatCount(uint32_t v) {
-  Guard g(sendLock_);
+  if (unchanged([&] { return sender_.getRepeatCount(); }, v ? v : 1)) return S_OK;
+  Change c(*this);
   sender_.setRepeatCount(v ? v : 1);
   return S_OK;
 }
 HRESULT OstrelFilter::GetMaximumRate(uint32_t* v) {
   if (!v) return E_POINTER;
-  Guard g(sendLock_);
+  ValuesGuard g(valuesLock_);
   *v = sender_.getMaximumRate();
   return S_OK;
 }
 HRESULT OstrelFilter::SetMaximumRate(uint32_t v) {
-  Guard g(sendLock_);
+  if (unchanged([&] { return sender_.getMaximumRate(); }, v ? v : 1)) return S_OK;
+  Change c(*this);
   sender_.setMaximumRate(v ? v : 1);
   return S_OK;
 }
 HRESULT OstrelFilter::GetSystemBufferSize(uint32_t* v) {
   if (!v) return E_POINTER;
-  Guard g(sendLock_);
+  ValuesGuard g(valuesLock_);
   *v = sender_.getSystemBufferSize();
   return S_OK;
 }
 HRESULT OstrelFilter::SetSystemBufferSize(uint32_t v) {
-  Guard g(sendLock_);
+  if (unchanged([&] { return sender_.getSystemBufferSize(); }, v ? v : 1)) return S_OK;
+  Change c(*this);
   sender_.setSystemBufferSize(v ? v : 1);
   return S_OK;
 }
 HRESULT OstrelFilter::GetClockMinimumInterval(float* v) {
   if (!v) return E_POINTER;
-  Guard g(sendLock_);
+  ValuesGuard g(valuesLock_);
   *v = static_cast<float>(sender_.getClockMinimumInterval());
   return S_OK;
 }
 HRESULT OstrelFilter::SetClockMinimumInterval(float v) {
-  Guard g(sendLock_);
+  Change c(*this);
   sender_.setClockMinimumInterval(v);
   return S_OK;
 }
 HRESULT OstrelFilter::MeasureClock() {
-  Guard g(sendLock_);
+  Change c(*this);
   sender_.measureClock();
   return S_OK;
 }
 HRESULT OstrelFilter::GetPacketSize(uint32_t* v) {
   if (!v) return E_POINTER;
-  Guard g(sendLock_);
+  ValuesGuard g(valuesLock_);
   *v = sender_.getPacketSize();
   return S_OK;
 }
 HRESULT OstrelFilter::SetPacketSize(uint32_t v) {
-  Guard g(sendLock_);
+  Change c(*this);
   sender_.setPacketSize(v);
   return S_OK;
 }
 HRESULT OstrelFilter::GetUserDataLength(uint32_t* v) {
   if (!v) return E_POINTER;
-  Guard g(sendLock_);
+  ValuesGuard g(valuesLock_);
   *v = userDataLength_;
   return S_OK;
 }
 HRESULT OstrelFilter::SetUserDataLength(uint32_t v) {
-  Guard g(sendLock_);
+  if (unchanged([&] { return userDataLength_; }, std::min(v, kOstrelMaxUserData))) return S_OK;
+  Change c(*this);
   userDataLength_ = std::min(v, kOstrelMaxUserData);
   return S_OK;
 }
 HRESULT OstrelFilter::GetUserData(uint8_t* data) {
   if (!data) return E_POINTER;
-  Guard g(sendLock_);
+  ValuesGuard g(valuesLock_);
   std::memcpy(data, userData_, userDataLength_);
   return S_OK;
 }
 HRESULT OstrelFilter::SetUserData(const uint8_t* data) {
   if (!data) return E_POINTER;
-  Guard g(sendLock_);
+  Change c(*this);
   std::memcpy(userData_, data, userDataLength_);
   return S_OK;
 }

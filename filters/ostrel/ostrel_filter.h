@@ -4,11 +4,17 @@
 // it then); samples arriving while it is closed are dropped.
 //
 // Locking: the send lock serialises the per-sample path, the sender's open
-// and close at Run/Stop, every setter and the socket-open query, so a
-// control call waits for a frame in flight, pacing included. It is taken
-// after the framework's filter and receive locks, never before them (the
-// renderer's Stop holds both while it waits for a sample in flight).
-// Statistics are read without it.
+// and close at Run/Stop and every setter. It is taken after the
+// framework's filter and receive locks, never before them (the renderer's
+// Stop holds both while it waits for a sample in flight). A frame is paced
+// under it, which at low rates takes seconds or minutes; so whoever needs
+// it interrupts the pacing first (koMulticastSender): Stop and every
+// setter that changes something cut the frame in flight short and get the
+// lock at once. The values lock guards what the getters and the settings
+// save read (addresses, parameters, user data, the input's codes); a writer
+// holds both locks, so the sending thread reads under the send lock alone
+// and a getter under the values lock alone, never behind a paced frame.
+// The open flag and the statistics are read without a lock.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -80,9 +86,18 @@ class OstrelFilter final : public BaseRenderer, public IOstrelControl {
   HRESULT SetUserData(const uint8_t* data) override;
 
  private:
+  class Change;
   HRESULT inputCode(int* out, int MediaClassification::*code, int unknown);
+  // Under a Change: closes the sender / opens it, keeping open_ in step.
+  void closeSender();
+  void openSender();
+  // Under the values lock: whether a setter would change nothing.
+  template <typename T, typename Get>
+  bool unchanged(Get get, T value);
 
   std::recursive_mutex sendLock_;
+  std::mutex valuesLock_;
+  std::atomic<bool> open_{false};
   koMulticastSender sender_;
   koOutputByteStream record_;
   std::vector<uint8_t> typeBytes_;

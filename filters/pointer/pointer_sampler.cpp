@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
 namespace pointing {
 
@@ -28,8 +29,64 @@ bool SamplerCancel::sleepFor(uint32_t ms) {
   return !wake_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return cancelled_; });
 }
 
+SourceReader::~SourceReader() {
+  {
+    std::lock_guard lock(mutex_);
+    stop_ = true;
+  }
+  changed_.notify_all();
+  if (thread_.joinable()) thread_.join();
+}
+
+bool SourceReader::read(PointerReading* out) {
+  std::unique_lock lock(mutex_);
+  if (pending_) {
+    pending_ = false;
+    return false;
+  }
+  if (!thread_.joinable()) thread_ = std::thread([this] { run(); });
+  if (!busy_) {
+    busy_ = requested_ = true;
+    changed_.notify_all();
+  }
+  waiting_ = true;
+  changed_.wait(lock, [this] { return !busy_ || interrupted_; });
+  waiting_ = false;
+  if (std::exchange(interrupted_, false)) return false;
+  *out = result_;
+  return true;
+}
+
+void SourceReader::interrupt() {
+  {
+    std::lock_guard lock(mutex_);
+    if (waiting_)
+      interrupted_ = true;
+    else
+      pending_ = true;
+  }
+  changed_.notify_all();
+}
+
+void SourceReader::run() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    changed_.wait(lock, [this] { return requested_ || stop_; });
+    if (stop_) return;
+    requested_ = false;
+    lock.unlock();
+    const PointerReading r = source_.read();
+    lock.lock();
+    result_ = r;
+    busy_ = false;
+    changed_.notify_all();
+  }
+}
+
 PointerSampler::PointerSampler(std::unique_ptr<PointerSource> source)
-    : source_(std::move(source)), current_(initialPointerState()) {}
+    : source_(std::move(source)),
+      reader_(source_ ? std::make_unique<SourceReader>(*source_) : nullptr),
+      current_(initialPointerState()) {}
 
 POINTER_INFO PointerSampler::currentPointer() const {
   std::lock_guard lock(stateMutex_);
@@ -97,9 +154,10 @@ void PointerSampler::sendCommand() {
 }
 
 void PointerSampler::sample() {
-  std::lock_guard lock(stateMutex_);
   if (!source_) return;
-  const PointerReading r = source_->read();
+  PointerReading r;
+  if (!reader_->read(&r)) return;  // let go: nothing read, nothing to copy
+  std::lock_guard lock(stateMutex_);
   if (r.hasPosition) {
     current_.screenWidth = r.screenWidth;
     current_.screenHeight = r.screenHeight;
@@ -112,6 +170,10 @@ void PointerSampler::sample() {
     current_.buttons = static_cast<uint16_t>(r.buttons & 0x00ff);
     current_.wheel = r.wheel;
   }
+}
+
+void PointerSampler::interruptRead() {
+  if (reader_) reader_->interrupt();
 }
 
 void PointerSampler::compareAndCopy() {

@@ -2,7 +2,12 @@
 //
 // It keeps the current state (written by sampling and by the control
 // operations, under the state lock) and the last emitted record (written by
-// the emission, under the emission lock). A record is finished as soon as any
+// the emission, under the emission lock). The source is read on a reader
+// thread of the sampler's own and the reading copied in under the state
+// lock, so a window system that is slow or stops answering never holds up
+// a control operation, and interruptRead() lets a streaming thread that
+// waits for a reading go (to be stopped) while the reader stays in the
+// window system's call. A record is finished as soon as any
 // field group changed since the previous record, and at the latest after
 // 500 ms, as a full refresh, so a late joiner has the whole state within half
 // a second.
@@ -19,6 +24,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "filters/pointer/pointer_info.h"
 #include "filters/pointer/pointer_source.h"
@@ -39,6 +45,40 @@ class SamplerCancel {
   mutable std::mutex mutex_;
   std::condition_variable wake_;
   bool cancelled_ = false;
+};
+
+// Reads a source on a thread of its own, one reading at a time, for
+// whoever asks; the asking thread can be let go while a read is under way.
+class SourceReader {
+ public:
+  explicit SourceReader(PointerSource& source) : source_(source) {}
+  // Waits for a read under way to end (a source that never answers again
+  // holds the destruction up, as it would any other use of it).
+  ~SourceReader();
+  SourceReader(const SourceReader&) = delete;
+  SourceReader& operator=(const SourceReader&) = delete;
+
+  // A fresh reading (or that of a read under way when asked). False, with
+  // *out untouched, when interrupted while waiting, or at once when an
+  // interruption came while nobody waited.
+  bool read(PointerReading* out);
+  // Any thread.
+  void interrupt();
+
+ private:
+  void run();
+
+  PointerSource& source_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool requested_ = false;    // the reader is to read
+  bool busy_ = false;         // a read is asked for or under way
+  bool waiting_ = false;      // a caller waits for it
+  bool interrupted_ = false;  // the waiting caller is let go
+  bool pending_ = false;      // an interruption came while nobody waited
+  bool stop_ = false;
+  PointerReading result_;
+  std::thread thread_;
 };
 
 class PointerSampler {
@@ -69,6 +109,9 @@ class PointerSampler {
 
   // Sampling step: reads the source into the current state.
   void sample();
+  // Any thread: lets a sampling step that waits for the source go, with no
+  // reading (see SourceReader).
+  void interruptRead();
 
   // Emission. startStream() clears the emitted record's change flags (its
   // other contents stay between runs).
@@ -86,8 +129,9 @@ class PointerSampler {
   static uint64_t nowMs();
   void compareAndCopy();
 
-  mutable std::mutex stateMutex_;  // current state, interval, source
-  std::unique_ptr<PointerSource> source_;
+  const std::unique_ptr<PointerSource> source_;
+  std::unique_ptr<SourceReader> reader_;  // null without a source; ends before the source
+  mutable std::mutex stateMutex_;  // current state, interval
   POINTER_INFO current_;
   uint32_t intervalMs_ = kDefaultIntervalMs;
 

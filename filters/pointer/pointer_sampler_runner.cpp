@@ -19,6 +19,7 @@ void PointerSamplerRunner::start() {
 void PointerSamplerRunner::stop() {
   if (!thread_.joinable()) return;
   cancel_.cancel();
+  sampler_.interruptRead();  // out of a read the window system does not answer
   thread_.join();
 }
 

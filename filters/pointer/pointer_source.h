@@ -28,7 +28,9 @@ class PointerSource {
  public:
   virtual ~PointerSource() = default;
   // Reads the pointer now. Fields the source cannot deliver are flagged absent
-  // in the reading; the sampler then keeps their last known values.
+  // in the reading; the sampler then keeps their last known values. May
+  // block (a window system that stops answering); the sampler calls it on
+  // a thread of its own.
   virtual PointerReading read() = 0;
 };
 

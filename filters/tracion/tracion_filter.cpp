@@ -113,6 +113,7 @@ HRESULT TracionFilter::nonDelegatingQueryInterface(REFIID iid, void** object) {
 
 HRESULT TracionFilter::Stop() {
   stream_->cancel();  // out of the sampling sleep before the thread is joined
+  sampler_.interruptRead();  // and out of a read the X server does not answer
   return SourceFilter::Stop();
 }
 

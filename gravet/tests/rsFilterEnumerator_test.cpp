@@ -12,14 +12,10 @@
 #include "platform/com/runtime.h"
 #include "platform/filters/outside/tests/outside_test_plugin.h"
 #include "platform/filters/outside/tests/private_registry.h"
+#include "platform/filters/tests/graph_helpers.h"
 #include "platform/media/property_page.h"
 
 namespace {
-
-struct Com {
-  Com() { CoInitialize(nullptr); }
-  ~Com() { CoUninitialize(); }
-};
 
 // Every name the enumerator yields until its first false.
 std::vector<std::string> listAll(rsFilterEnumerator& e) {
@@ -58,7 +54,7 @@ struct FrameCall {
 class Enumerators : public ::testing::Test {
  protected:
   PrivateRegistry registry;
-  Com com;
+  ComSession com;
   void SetUp() override { ASSERT_TRUE(registry.add(OUTSIDE_TEST_MODULE)); }
 };
 
@@ -170,7 +166,7 @@ TEST_F(Enumerators, CodecsByCategoryAndName) {
 
 TEST(EnumeratorsEmpty, NoDevicesNoCodecs) {
   PrivateRegistry registry;  // nothing registered
-  Com com;
+  ComSession com;
   mxObjectPtr<rsCaptureEnumerator> video = new rsCaptureEnumerator(rsCaptureEnumerator::VideoInputDevice);
   mxObjectPtr<rsFilter> f;
   EXPECT_FALSE(video->nextFilter(f));

@@ -10,19 +10,11 @@
 #include "gravet/rsImageExtractFilter.h"
 #include "platform/com/runtime.h"
 #include "platform/filters/outside/tests/private_registry.h"
+#include "platform/filters/tests/graph_helpers.h"
 
-namespace {
-
-struct Com {
-  Com() { CoInitialize(nullptr); }
-  ~Com() { CoUninitialize(); }
-};
-
-}  // namespace
-
-TEST(GravetFilter, UnregisteredFiltersLeaveEmptyWrappers) {
+TEST(GravetFilter, UnregisteredFiltersLeaveEmptyWrappersThatAnswerDefaults) {
   PrivateRegistry registry;  // nothing registered
-  Com com;
+  ComSession com;
   mxObjectPtr<rsFormatTransFilter> transform = new rsFormatTransFilter("FormatTransform(Main)");
   EXPECT_FALSE(transform->isValid());
   EXPECT_STREQ(transform->getName().c_str(), "FormatTransform(Main)");
@@ -61,11 +53,8 @@ TEST(GravetFilter, UnregisteredFiltersLeaveEmptyWrappers) {
   EXPECT_TRUE(compound->isDerivedFrom(rsFilter::getStaticClassType()));
   EXPECT_TRUE(compound->isDerivedFrom(mxObject::getStaticClassType()));
   EXPECT_FALSE(compound->isDerivedFrom(rsImageExtractFilter::getStaticClassType()));
-}
 
-TEST(GravetFilter, EmptyCaptureAndCodecWrappersAnswerDefaults) {
-  PrivateRegistry registry;
-  Com com;
+  // Capture and codec wrappers without a filter answer their defaults.
   mxObjectPtr<rsCaptureFilter> capture = new rsCaptureFilter(nullptr, "Camera", "Camera");
   EXPECT_FALSE(capture->isValid());
   EXPECT_STREQ(capture->getFriendlyName().c_str(), "Camera");
@@ -94,7 +83,7 @@ TEST(GravetFilter, EmptyCaptureAndCodecWrappersAnswerDefaults) {
 TEST(GravetFilter, FilterWithoutItsControlInterfaceIsReleased) {
   PrivateRegistry registry;
   ASSERT_TRUE(registry.add(OUTSIDE_TEST_MODULE));  // serves the compounder's identifier without the interface
-  Com com;
+  ComSession com;
   mxObjectPtr<rsImageCompoundFilter> compound = new rsImageCompoundFilter("ImageCompound");
   EXPECT_FALSE(compound->isValid());
   EXPECT_EQ(compound->getNumInputPins(), 0u);
@@ -105,7 +94,7 @@ TEST(GravetFilter, FilterWithoutItsControlInterfaceIsReleased) {
 TEST(GravetFilter, OutsideWrappersDriveTheRealFilters) {
   PrivateRegistry registry;
   ASSERT_TRUE(registry.add(OUTSIDE_FILTERS_MODULE));
-  Com com;
+  ComSession com;
   mxObjectPtr<rsFormatTransFilter> transform = new rsFormatTransFilter("FormatTransform(Main)");
   ASSERT_TRUE(transform->isValid());
   EXPECT_EQ(transform->getNumInputPins(), 1u);

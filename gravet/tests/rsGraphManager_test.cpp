@@ -15,15 +15,11 @@
 #include "gravet/tests/sender_graph.h"
 #include "platform/com/runtime.h"
 #include "platform/filters/outside/tests/private_registry.h"
+#include "platform/filters/tests/graph_helpers.h"
 #include "platform/media/graph_registry.h"
 #include "platform/win/message_box.h"
 
 namespace {
-
-struct Com {
-  Com() { CoInitialize(nullptr); }
-  ~Com() { CoUninitialize(); }
-};
 
 // A registry with the platform filters, the capture sources and the format
 // transform.
@@ -40,26 +36,17 @@ struct Modules {
 struct BoxCatcher {
   BoxCatcher() {
     platform::win::setMessageBoxHook(
-        [this](const std::string& title, const std::string& text, platform::win::MessageBoxType type) {
+        [this](const std::string&, const std::string& text, platform::win::MessageBoxType type) {
           boxes.push_back(text);
-          titles.push_back(title);
           types.push_back(type);
           return platform::win::MessageBoxResult::Ok;
         });
   }
   ~BoxCatcher() { platform::win::setMessageBoxHook({}); }
-  std::vector<std::string> boxes, titles;
+  std::vector<std::string> boxes;
   std::vector<platform::win::MessageBoxType> types;
 };
 
-bool waitFor(const std::function<bool()>& condition, int ms = 5000) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (std::chrono::steady_clock::now() < end) {
-    if (condition()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return condition();
-}
 
 std::string describe(TestGraphManager& m) {
   return describeGraphText(m.getGraphBuilder());
@@ -69,7 +56,7 @@ std::string describe(TestGraphManager& m) {
 
 TEST(GravetGraphManager, RunStateFollowsStartAndStop) {
   Modules modules;
-  Com com;
+  ComSession com;
   mxObjectPtr<SenderShapedGraph> m = new SenderShapedGraph();
   EXPECT_FALSE(m->start());  // no graph yet
   EXPECT_FALSE(m->stop());
@@ -84,7 +71,7 @@ TEST(GravetGraphManager, RunStateFollowsStartAndStop) {
   EXPECT_TRUE(m->isStarted());
   EXPECT_FALSE(m->start());  // a second start changes nothing
   EXPECT_TRUE(m->isStarted());
-  EXPECT_TRUE(waitFor([&] { return m->renderedFrames() >= 3; })) << "no pictures reached the renderer";
+  EXPECT_TRUE(pollUntil([&] { return m->renderedFrames() >= 3; })) << "no pictures reached the renderer";
 
   // The renderer's video window through the graph.
   m->setVideoWindowPosition(12, 34);
@@ -122,17 +109,9 @@ TEST(GravetGraphManager, RunStateFollowsStartAndStop) {
   EXPECT_EQ(h, 1u);
 }
 
-TEST(GravetGraphManager, InitializeFailsWithoutTheComponentModel) {
-  mxObjectPtr<TestGraphManager> m = new TestGraphManager();
-  EXPECT_FALSE(m->initialize());
-  EXPECT_EQ(m->getNumFilters(), 0u);
-  EXPECT_FALSE(m->start());
-  EXPECT_TRUE(m->shutdown());
-}
-
 TEST(GravetGraphManager, RebuildsManyTimesWithoutLeavingFiltersBehind) {
   Modules modules;
-  Com com;
+  ComSession com;
   {
     mxObjectPtr<SenderShapedGraph> m = new SenderShapedGraph();
     ASSERT_TRUE(m->initialize());
@@ -142,7 +121,7 @@ TEST(GravetGraphManager, RebuildsManyTimesWithoutLeavingFiltersBehind) {
       ASSERT_EQ(m->getNumFilters(), 4u);
       ASSERT_TRUE(m->start());
       // Each round's graph carries pictures end to end.
-      ASSERT_TRUE(waitFor([&] { return m->renderedFrames() >= 1; }));
+      ASSERT_TRUE(pollUntil([&] { return m->renderedFrames() >= 1; }));
       ASSERT_TRUE(m->stop());
       ASSERT_TRUE(m->destroyGraph());
       ASSERT_EQ(m->getNumFilters(), 0u);
@@ -158,11 +137,20 @@ TEST(GravetGraphManager, RebuildsManyTimesWithoutLeavingFiltersBehind) {
   EXPECT_FALSE(CoIsModuleLoaded(PLATFORM_FILTERS_MODULE));
   EXPECT_FALSE(CoIsModuleLoaded(PLATFORM_CAPTURE_MODULE));
   EXPECT_FALSE(CoIsModuleLoaded(OUTSIDE_FILTERS_MODULE));
+  // The same for a manager let go with its graph built, without shutdown.
+  {
+    mxObjectPtr<SenderShapedGraph> m = new SenderShapedGraph();
+    ASSERT_TRUE(m->initialize());
+    ASSERT_TRUE(m->buildGraph());
+  }
+  CoFreeUnusedLibraries();
+  EXPECT_FALSE(CoIsModuleLoaded(PLATFORM_FILTERS_MODULE));
+  EXPECT_FALSE(CoIsModuleLoaded(OUTSIDE_FILTERS_MODULE));
 }
 
 TEST(GravetGraphManager, ConnectingBeyondThePinsLeavesTheGraphUnchanged) {
   Modules modules;
-  Com com;
+  ComSession com;
   mxObjectPtr<SenderShapedGraph> m = new SenderShapedGraph();
   ASSERT_TRUE(m->initialize());
   m->addFilter(m->camera);
@@ -203,9 +191,10 @@ TEST(GravetGraphManager, ConnectingBeyondThePinsLeavesTheGraphUnchanged) {
   m->shutdown();
 }
 
-TEST(GravetGraphManager, RemoveFilterTakesItsConnectionsAlong) {
+TEST(GravetGraphManager, RemovingFiltersTakesTheirConnectionsAlong) {
   Modules modules;
-  Com com;
+  ComSession com;
+  BoxCatcher catcher;
   mxObjectPtr<SenderShapedGraph> m = new SenderShapedGraph();
   ASSERT_TRUE(m->initialize());
   ASSERT_TRUE(m->buildGraph());
@@ -220,21 +209,8 @@ TEST(GravetGraphManager, RemoveFilterTakesItsConnectionsAlong) {
   EXPECT_TRUE(m->connectFilter(m->camera, 0, m->transform, 0));
   EXPECT_TRUE(m->connectFilter(m->transform, 0, m->tee, 0));
   ASSERT_TRUE(m->start());
-  EXPECT_TRUE(waitFor([&] { return m->renderedFrames() >= 1; }));
-  ASSERT_TRUE(m->stop());
-  m->destroyGraph();
-  m->shutdown();
-}
-
-TEST(GravetGraphManager, RemoveAllFiltersReportsAGraphThatRefuses) {
-  Modules modules;
-  Com com;
-  BoxCatcher catcher;
-  mxObjectPtr<SenderShapedGraph> m = new SenderShapedGraph();
-  ASSERT_TRUE(m->initialize());
-  ASSERT_TRUE(m->buildGraph());
-  ASSERT_TRUE(m->start());
-  // A running graph keeps its filters.
+  EXPECT_TRUE(pollUntil([&] { return m->renderedFrames() >= 1; }));
+  // A running graph keeps its filters, and says so.
   m->removeAllFilters();
   ASSERT_EQ(catcher.boxes.size(), 1u);
   EXPECT_EQ(catcher.boxes[0], "Cannot Delete All Filters.");
@@ -247,8 +223,12 @@ TEST(GravetGraphManager, RemoveAllFiltersReportsAGraphThatRefuses) {
   m->shutdown();
 }
 
-TEST(GravetGraphManager, ErrMsgFormatsAndAlwaysFails) {
+TEST(GravetGraphManager, WithoutTheComponentModelInitializeFailsAndErrMsgStillReports) {
   mxObjectPtr<TestGraphManager> m = new TestGraphManager();
+  EXPECT_FALSE(m->initialize());
+  EXPECT_EQ(m->getNumFilters(), 0u);
+  EXPECT_FALSE(m->start());
+  EXPECT_TRUE(m->shutdown());
   {
     BoxCatcher catcher;
     EXPECT_FALSE(m->ErrMsg("Cannot connect %s (%d).", "VideoRender", 3));
@@ -270,7 +250,7 @@ TEST(GravetGraphManager, ErrMsgFormatsAndAlwaysFails) {
 
 TEST(GravetGraphManager, TheGraphRegistryListsARunningGraph) {
   Modules modules;
-  Com com;
+  ComSession com;
   mxObjectPtr<SenderShapedGraph> m = new SenderShapedGraph();
   ASSERT_TRUE(m->initialize());
   ASSERT_TRUE(m->buildGraph());
@@ -308,22 +288,9 @@ TEST(GravetGraphManager, TheGraphRegistryListsARunningGraph) {
   m->shutdown();
 }
 
-TEST(GravetGraphManager, AManagerLetGoWithoutShutdownLeavesNoFilterAlive) {
-  Modules modules;
-  Com com;
-  {
-    mxObjectPtr<SenderShapedGraph> m = new SenderShapedGraph();
-    ASSERT_TRUE(m->initialize());
-    ASSERT_TRUE(m->buildGraph());
-  }
-  CoFreeUnusedLibraries();
-  EXPECT_FALSE(CoIsModuleLoaded(PLATFORM_FILTERS_MODULE));
-  EXPECT_FALSE(CoIsModuleLoaded(OUTSIDE_FILTERS_MODULE));
-}
-
 TEST(GravetGraphManager, AGraphWithoutRendererAnswersTheWindowDefaults) {
   Modules modules;
-  Com com;
+  ComSession com;
   mxObjectPtr<TestGraphManager> m = new TestGraphManager();
   ASSERT_TRUE(m->initialize());
   m->setVideoWindowSize(320, 240);

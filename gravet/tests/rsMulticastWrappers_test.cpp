@@ -11,21 +11,13 @@
 #include "netlab.h"
 #include "platform/com/runtime.h"
 #include "platform/filters/outside/tests/private_registry.h"
-
-namespace {
-
-struct Com {
-  Com() { CoInitialize(nullptr); }
-  ~Com() { CoUninitialize(); }
-};
-
-}  // namespace
+#include "platform/filters/tests/graph_helpers.h"
 
 TEST(GravetMulticastWrappers, ServerSettingsReachTheFilter) {
   NETLAB_REQUIRE();
   PrivateRegistry registry;
   ASSERT_TRUE(registry.add(OSTREL_MODULE));
-  Com com;
+  ComSession com;
   mxObjectPtr<rsOstrelFilter> server = new rsOstrelFilter("VideoServer(Main)");
   ASSERT_TRUE(server->isValid());
   EXPECT_EQ(server->getNumInputPins(), 1u);
@@ -64,7 +56,7 @@ TEST(GravetMulticastWrappers, ClientSettingsReachTheFilter) {
   NETLAB_REQUIRE();
   PrivateRegistry registry;
   ASSERT_TRUE(registry.add(INGREL_MODULE));
-  Com com;
+  ComSession com;
   mxObjectPtr<rsIngrelFilter> client = new rsIngrelFilter("VideoClient(Main)");
   ASSERT_TRUE(client->isValid());
   EXPECT_EQ(client->getNumOutputPins(), 1u);
@@ -116,7 +108,7 @@ TEST(GravetMulticastWrappers, SenderGraphSendsAndRebuilds) {
   GTEST_SKIP() << "the codecs module is not part of this build";
 #endif
   ASSERT_TRUE(registry.add(OSTREL_MODULE));
-  Com com;
+  ComSession com;
   mxObjectPtr<SenderShapedGraph> m = new SenderShapedGraph(true);
   ASSERT_TRUE(m->initialize());
   ASSERT_TRUE(m->server->isDerivedFrom(rsOstrelFilter::getStaticClassType()));

@@ -134,10 +134,11 @@ void runOnce(const char* group, uint32_t repeat) {
   } else {
     EXPECT_GT(dropped, 0u);
   }
-  std::printf("%s repeat %u: %u datagrams sent, %zu arrived; %zu headers; %u received (%u without header), "
-              "%u dropped (%u fragments), %u late headers, %u foreign fragments\n",
-              group, repeat, datagramsSent, captured.size(), headers.size(), received, withoutHeader, dropped,
-              receiver.getDroppedFragments(), receiver.getLateHeaders(), receiver.getForeignFragments());
+  std::printf(
+      "%s repeat %u: %u datagrams sent, %zu arrived; %zu headers; %u received (%u without header), "
+      "%u dropped (%u fragments), %u duplicate frames, %u foreign fragments\n",
+      group, repeat, datagramsSent, captured.size(), headers.size(), received, withoutHeader, dropped,
+      receiver.getDroppedFragments(), receiver.getDuplicateFrames(), receiver.getForeignFragments());
   receiver.close();
 }
 

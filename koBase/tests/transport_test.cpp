@@ -1,13 +1,20 @@
 // Frames over real sockets in the lab: the datagrams on the wire byte for
 // byte, frames end to end over IPv4 and IPv6 with their counters, forged
-// datagrams on the group, and closing a receiver whose thread is blocked.
+// datagrams on the group, closing a receiver whose thread is blocked, a
+// sender that starts again, senders taking turns on one group, and a socket
+// that keeps failing.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
+#include <memory>
 #include <mutex>
 #include <thread>
 
+#include "koBase/koLog.h"
 #include "koBase/koMulticastReceiver.h"
 #include "koBase/koMulticastSender.h"
 #include "netlab.h"
@@ -211,4 +218,123 @@ TEST(Transport, PacingHoldsTheMaximumRate) {
   const double expected = 3 * (1024 * 8 + 224) / (8192.0 * 8);
   EXPECT_GT(took, expected * 0.9);
   EXPECT_LT(took, expected * 1.5 + 0.1);
+}
+
+namespace {
+
+// A receiver on a group of the lab with what it delivered.
+struct Listener {
+  Frames frames;
+  koMulticastReceiver receiver;
+  explicit Listener(uint16_t port) {
+    receiver.setAddress("234.5.7.6");
+    receiver.setPort(port);
+    receiver.setFrameCallback(Frames::onFrame, &frames);
+  }
+  // Sends one frame and waits for it, so that the order on the wire is the
+  // order of the calls.
+  bool sendAndWait(koMulticastSender& sender, const Bytes& frame) {
+    const size_t before = frames.count();
+    return sender.send(frame.data(), static_cast<uint32_t>(frame.size())) && frames.waitFor(before + 1);
+  }
+  void expectExactly(const std::vector<Bytes>& sent, uint32_t fragmentsEach) {
+    {
+      std::lock_guard g(frames.lock);
+      EXPECT_TRUE(frames.got == sent) << frames.got.size() << " frames of " << sent.size();
+    }
+    EXPECT_EQ(receiver.getFramesReceived(), sent.size());
+    EXPECT_EQ(receiver.getFragmentsReceived(), sent.size() * fragmentsEach);
+    EXPECT_EQ(receiver.getDroppedFrames(), 0u);
+    EXPECT_EQ(receiver.getDroppedFragments(), 0u);
+    EXPECT_EQ(receiver.getDuplicateFrames(), 0u);
+  }
+};
+
+std::unique_ptr<koMulticastSender> openSender(uint16_t port) {
+  auto s = std::make_unique<koMulticastSender>();
+  s->setAddress("234.5.7.6");
+  s->setPort(port);
+  s->setRepeatCount(2);
+  return s->open() ? std::move(s) : nullptr;
+}
+
+}  // namespace
+
+TEST(Transport, ARestartedSenderIsReceivedFromItsFirstFrame) {
+  NETLAB_REQUIRE();
+  for (uint32_t before : {1u, 5u, 9u})
+    for (uint32_t length : {71u, 2500u}) {
+      SCOPED_TRACE(testing::Message() << before << " frames before the restart, " << length << " bytes");
+      Listener l(9205);
+      ASSERT_TRUE(l.receiver.open());
+      std::vector<Bytes> sent;
+      for (uint32_t run = 0; run < 2; ++run) {  // the first sender, then the one that replaces it
+        auto sender = openSender(9205);
+        ASSERT_TRUE(sender);
+        for (uint32_t k = 1; k <= before + 3 * run; ++k) {
+          sent.push_back(wire::pattern(length, run << 16 | k));
+          ASSERT_TRUE(l.sendAndWait(*sender, sent.back()));
+        }
+      }
+      l.expectExactly(sent, (length + 990) / 991);
+    }
+}
+
+TEST(Transport, InterleavedSendersOnOneGroupAreAllReceived) {
+  NETLAB_REQUIRE();
+  // Pointer records of several stations on one group, the senders taking
+  // turns; sender s is s * offset frames ahead (sent elsewhere first).
+  for (uint32_t count : {2u, 3u})
+    for (uint32_t offset = 0; offset <= 10; ++offset) {
+      SCOPED_TRACE(testing::Message() << count << " senders, offset " << offset);
+      std::vector<std::unique_ptr<koMulticastSender>> senders;
+      for (uint32_t s = 0; s < count; ++s) {
+        senders.push_back(openSender(9207));
+        ASSERT_TRUE(senders.back());
+        const Bytes filler(71, 0);
+        for (uint32_t k = 0; k < s * offset; ++k) senders.back()->send(filler.data(), 71);
+        senders.back()->close();
+        senders.back()->setPort(9206);
+        ASSERT_TRUE(senders.back()->open());
+      }
+      Listener l(9206);
+      ASSERT_TRUE(l.receiver.open());
+      std::vector<Bytes> sent;
+      for (uint32_t round = 0; round < 6; ++round)
+        for (uint32_t s = 0; s < count; ++s) {
+          sent.push_back(wire::pattern(71, s << 16 | round));
+          ASSERT_TRUE(l.sendAndWait(*senders[s], sent.back()));
+        }
+      l.expectExactly(sent, 1);
+    }
+}
+
+TEST(Transport, AFailingSocketIsRetriedWithPausesAndReportedOnce) {
+  NETLAB_REQUIRE();
+  std::atomic<int> reports{0};
+  ko::setLogSink(
+      [](ko::LogLevel, const char* message, void* count) {
+        if (std::strstr(message, "receiving fails")) ++*static_cast<std::atomic<int>*>(count);
+      },
+      &reports);
+  koMulticastReceiver receiver;
+  receiver.setAddress("234.5.7.7");
+  receiver.setPort(9208);
+  ASSERT_TRUE(receiver.open());
+  // The descriptor stops being a socket: every receive now fails at once.
+  const int null = ::open("/dev/null", O_RDONLY);
+  ASSERT_GE(null, 0);
+  ASSERT_GE(dup2(null, receiver.getSocket()->getHandle()), 0);
+  ::close(null);
+  // A datagram wakes the thread from its wait on the socket it replaced.
+  wire::RawGroup poke("234.5.7.7", 9208, false);
+  poke.send(wire::pattern(10, 1));
+  std::this_thread::sleep_for(milliseconds(400));
+  // Pauses of 1, 2, 4 ... ms: about nine tries in that time, not millions.
+  const uint32_t errors = receiver.getReceiveErrors();
+  EXPECT_GE(errors, 1u);
+  EXPECT_LE(errors, 20u);
+  EXPECT_EQ(reports.load(), 1);
+  EXPECT_TRUE(receiver.close());  // the pause ends at once
+  ko::setLogSink(nullptr, nullptr);
 }

@@ -24,9 +24,10 @@ class StatusSender : public TarnilSender {
   void sendStatus() override { _send(next.data(), static_cast<unsigned>(next.size())); }
 };
 
+// Held through a counted pointer, as the engines hold theirs: the base
+// closes the channel before the object goes.
 class StatusReceiver : public TarnilReceiver {
  public:
-  ~StatusReceiver() override { close(); }
   void receiveStatus(const unsigned char* message, unsigned length) override {
     std::lock_guard guard(lock);
     messages.emplace_back(message, message + length);
@@ -42,6 +43,9 @@ class StatusReceiver : public TarnilReceiver {
   }
   std::mutex lock;
   std::vector<Bytes> messages;
+
+ protected:
+  ~StatusReceiver() override = default;
 };
 
 void noop(int, void*) {}
@@ -66,15 +70,15 @@ TEST(Tarnil, DefaultsAndSettings) {
   EXPECT_FALSE(sender.isDerivedFrom(TarnilReceiver::getStaticClassType()));
 
   int data = 0;
-  TarnilReceiver receiver(noop, &data);
-  EXPECT_EQ(receiver.getStatusChangeProc(), &noop);
-  EXPECT_EQ(receiver.getStatusChangeData(), &data);
-  EXPECT_EQ(receiver.getAddress(), "234.5.6.7");
-  EXPECT_EQ(receiver.getPort(), 8930);
-  receiver.setIPv6InterfaceId(3);
-  EXPECT_EQ(receiver.getIPv6InterfaceId(), 0);
-  EXPECT_TRUE(receiver.isDerivedFrom(mxObject::getStaticClassType()));
-  EXPECT_FALSE(receiver.close());
+  mxObjectPtr<TarnilReceiver> receiver(new TarnilReceiver(noop, &data));
+  EXPECT_EQ(receiver->getStatusChangeProc(), &noop);
+  EXPECT_EQ(receiver->getStatusChangeData(), &data);
+  EXPECT_EQ(receiver->getAddress(), "234.5.6.7");
+  EXPECT_EQ(receiver->getPort(), 8930);
+  receiver->setIPv6InterfaceId(3);
+  EXPECT_EQ(receiver->getIPv6InterfaceId(), 0);
+  EXPECT_TRUE(receiver->isDerivedFrom(mxObject::getStaticClassType()));
+  EXPECT_FALSE(receiver->close());
 }
 
 TEST(Tarnil, OpenRefusesWhatIsNotANumericGroup) {
@@ -83,14 +87,14 @@ TEST(Tarnil, OpenRefusesWhatIsNotANumericGroup) {
   sender.setAddress("status.example");
   EXPECT_FALSE(sender.open());
   EXPECT_FALSE(sender.isOpen());
-  TarnilReceiver receiver;
-  receiver.setAddress("10.99.0.1");
-  EXPECT_FALSE(receiver.open());
-  EXPECT_FALSE(receiver.isOpen());
-  receiver.setAddress("234.5.6.7");
-  EXPECT_TRUE(receiver.open());
-  EXPECT_FALSE(receiver.open());
-  EXPECT_TRUE(receiver.close());
+  mxObjectPtr<TarnilReceiver> receiver(new TarnilReceiver);
+  receiver->setAddress("10.99.0.1");
+  EXPECT_FALSE(receiver->open());
+  EXPECT_FALSE(receiver->isOpen());
+  receiver->setAddress("234.5.6.7");
+  EXPECT_TRUE(receiver->open());
+  EXPECT_FALSE(receiver->open());
+  EXPECT_TRUE(receiver->close());
 }
 
 TEST(Tarnil, AMessageIsOneFrameOnTheWire) {
@@ -113,27 +117,27 @@ TEST(Tarnil, AMessageIsOneFrameOnTheWire) {
 
 TEST(Tarnil, ChangesReopenAnOpenChannelAndSameValuesDoNot) {
   NETLAB_REQUIRE();
-  StatusReceiver receiver;
-  ASSERT_TRUE(receiver.open());
+  mxObjectPtr<StatusReceiver> receiver(new StatusReceiver);
+  ASSERT_TRUE(receiver->open());
   StatusSender sender;
   ASSERT_TRUE(sender.open());
   sender.next = wire::pattern(100, 1);
   sender.sendStatus();
-  ASSERT_TRUE(receiver.waitFor(1));
-  EXPECT_EQ(receiver.getFramesReceived(), 1u);
-  receiver.setPort(8930);  // same: no close and reopen, the counter stays
-  receiver.setAddress("234.5.6.7");
-  receiver.setTimeToLive(1);
-  EXPECT_EQ(receiver.getFramesReceived(), 1u);
-  receiver.setPort(8931);  // reopened on the new port
-  EXPECT_TRUE(receiver.isOpen());
-  EXPECT_EQ(receiver.getFramesReceived(), 0u);
+  ASSERT_TRUE(receiver->waitFor(1));
+  EXPECT_EQ(receiver->getFramesReceived(), 1u);
+  receiver->setPort(8930);  // same: no close and reopen, the counter stays
+  receiver->setAddress("234.5.6.7");
+  receiver->setTimeToLive(1);
+  EXPECT_EQ(receiver->getFramesReceived(), 1u);
+  receiver->setPort(8931);  // reopened on the new port
+  EXPECT_TRUE(receiver->isOpen());
+  EXPECT_EQ(receiver->getFramesReceived(), 0u);
   sender.setPort(8931);
   EXPECT_TRUE(sender.isOpen());
   sender.next = wire::pattern(50, 2);
   sender.sendStatus();
-  ASSERT_TRUE(receiver.waitFor(2));
-  EXPECT_EQ(receiver.messages[1], sender.next);
+  ASSERT_TRUE(receiver->waitFor(2));
+  EXPECT_EQ(receiver->messages[1], sender.next);
   sender.setTimeToLive(2);
   EXPECT_TRUE(sender.isOpen());
   EXPECT_EQ(sender.getTimeToLive(), 2u);
@@ -152,15 +156,15 @@ TEST(Tarnil, SuccessiveMessagesReachReceiversOnTwoOtherStations) {
     std::vector<Bytes> got[2];
     uint32_t dropped[2] = {0, 0};
     auto listen = [&](int k) {
-      StatusReceiver receiver;
-      receiver.setAddress(group);
-      if (!receiver.open()) return;
+      mxObjectPtr<StatusReceiver> receiver(new StatusReceiver);
+      receiver->setAddress(group);
+      if (!receiver->open()) return;
       ++ready;
-      receiver.waitFor(sent.size());
+      receiver->waitFor(sent.size());
       while (!done) std::this_thread::sleep_for(milliseconds(5));
-      dropped[k] = receiver.getDroppedFrames();
-      receiver.close();
-      got[k] = receiver.messages;
+      dropped[k] = receiver->getDroppedFrames();
+      receiver->close();
+      got[k] = receiver->messages;
     };
     netlab::StationThread a(stations[1], [&] { listen(0); });
     netlab::StationThread b(stations[2], [&] { listen(1); });
@@ -187,4 +191,68 @@ TEST(Tarnil, SuccessiveMessagesReachReceiversOnTwoOtherStations) {
       EXPECT_EQ(dropped[k], 0u);
     }
   }
+}
+
+namespace {
+
+// A receiver that touches its own members for each message and whose
+// destructor takes its time, as an engine's may. It does not close the
+// channel itself.
+struct ProbeState {
+  std::atomic<bool> dying{false};
+  std::atomic<int> calls{0}, late{0};
+};
+
+class Probe : public TarnilReceiver {
+ public:
+  explicit Probe(ProbeState* state) : state_(state) {}
+  void receiveStatus(const unsigned char* message, unsigned length) override {
+    if (state_->dying) ++state_->late;
+    std::lock_guard guard(lock_);
+    kept_.assign(message, message + length);
+    ++state_->calls;
+  }
+
+ protected:
+  ~Probe() override {
+    state_->dying = true;
+    std::this_thread::sleep_for(milliseconds(30));
+  }
+
+ private:
+  ProbeState* state_;
+  std::mutex lock_;
+  Bytes kept_;
+};
+
+}  // namespace
+
+TEST(Tarnil, NoMessageReachesAReceiverOnceItsDestructionHasBegun) {
+  NETLAB_REQUIRE();
+  std::atomic<bool> stop{false};
+  std::thread flood([&] {
+    StatusSender sender;
+    sender.setPort(8932);
+    if (!sender.open()) return;
+    sender.next = wire::pattern(300, 9);
+    while (!stop) {
+      sender.sendStatus();
+      std::this_thread::sleep_for(microseconds(300));
+    }
+  });
+  for (int round = 0; round < 5; ++round) {
+    SCOPED_TRACE(round);
+    ProbeState state;
+    mxObjectPtr<Probe> probe(new Probe(&state));
+    probe->setPort(8932);
+    ASSERT_TRUE(probe->open());
+    const auto end = steady_clock::now() + seconds(5);
+    while (state.calls < 3 && steady_clock::now() < end) std::this_thread::sleep_for(milliseconds(1));
+    ASSERT_GE(state.calls, 3);
+    probe = nullptr;  // the last reference: destroyed while messages arrive
+    EXPECT_TRUE(state.dying);
+    EXPECT_EQ(state.late, 0);
+  }
+  stop = true;
+  flood.join();
 }

@@ -5,7 +5,9 @@
 //                     [--max-frame BYTES]
 //     Joins the group and writes each complete frame to DIR/frame-NNNNNN.bin
 //     (or prints its length and first bytes), until N frames, SECONDS or
-//     Ctrl-C; then prints the receiver's counters.
+//     Ctrl-C; then prints the receiver's counters. --max-frame is 1 byte to
+//     1 GiB (16 MiB by default); a frame announced larger than memory
+//     allows is refused, with one line on standard error.
 //
 //   framecast send --group ADDR --port N [--interface IF] [--packet-size N]
 //                  [--repeat N] [--rate BITS_PER_S] [--ttl N]
@@ -37,6 +39,10 @@
 #include "koBase/koMulticastSender.h"
 
 namespace {
+
+// The largest frame a receiver may be asked to hold (--max-frame): its
+// buffer is allocated whole when such a frame is announced.
+constexpr unsigned long long kMaxFrameLimit = 1ull << 30;
 
 std::atomic<bool> g_interrupted{false};
 void onSignal(int) { g_interrupted = true; }
@@ -135,10 +141,11 @@ int receive(const Options& o) {
   const uint32_t rate = receiver.getReceiveRate(), frameRate = receiver.getFrameRate();
   std::printf(
       "frames received %u\nfragments received %u\ndropped frames %u\ndropped fragments %u\n"
-      "refused frames %u\nlate headers %u\ninvalid fragments %u\nforeign fragments %u\ninvalid datagrams %u\n"
+      "refused frames %u\nduplicate frames %u\ninvalid fragments %u\nforeign fragments %u\ninvalid datagrams "
+      "%u\n"
       "kernel dropped datagrams %u\npacket size %u\nreceive rate %u bit/s\nframe rate %u frames/s\n",
       receiver.getFramesReceived(), receiver.getFragmentsReceived(), receiver.getDroppedFrames(),
-      receiver.getDroppedFragments(), receiver.getRefusedFrames(), receiver.getLateHeaders(),
+      receiver.getDroppedFragments(), receiver.getRefusedFrames(), receiver.getDuplicateFrames(),
       receiver.getInvalidFragments(), receiver.getForeignFragments(), receiver.getInvalidDatagrams(),
       receiver.getKernelDroppedDatagrams(), receiver.getPacketSize(), rate, frameRate);
   receiver.close();
@@ -201,10 +208,17 @@ int main(int argc, char** argv) {
   Options o;
   o.mode = argv[1];
   if (o.mode != "receive" && o.mode != "send") return usage(("unknown mode \"" + o.mode + "\"").c_str());
-  const std::map<std::string, unsigned long long> limits = {
-      {"port", 65535},       {"count", ~0ull},   {"time", 1ull << 32}, {"buffer", 0x7FFFFFFF},
-      {"max-frame", 0xFFFFFFFFull}, {"packet-size", 0xFFFFFFFFull}, {"repeat", 0xFFFFFFFFull},
-      {"rate", 0xFFFFFFFFull}, {"ttl", 255},     {"interval", 3600000}, {"loop", ~0ull}};
+  const std::map<std::string, unsigned long long> limits = {{"port", 65535},
+                                                            {"count", ~0ull},
+                                                            {"time", 1ull << 32},
+                                                            {"buffer", 0x7FFFFFFF},
+                                                            {"max-frame", kMaxFrameLimit},
+                                                            {"packet-size", 0xFFFFFFFFull},
+                                                            {"repeat", 0xFFFFFFFFull},
+                                                            {"rate", 0xFFFFFFFFull},
+                                                            {"ttl", 255},
+                                                            {"interval", 3600000},
+                                                            {"loop", ~0ull}};
   const std::map<std::string, bool> receiveOnly = {{"out", true}, {"count", true}, {"time", true},
                                                    {"buffer", true}, {"max-frame", true}};
   for (int i = 2; i < argc; ++i) {
@@ -239,7 +253,7 @@ int main(int argc, char** argv) {
       o.out = value;
     } else {
       unsigned long long n = 0;
-      if (!parseNumber(value, limits.at(name), &n) || (name == "port" && n == 0))
+      if (!parseNumber(value, limits.at(name), &n) || ((name == "port" || name == "max-frame") && n == 0))
         return usage(("bad value \"" + value + "\" for --" + name).c_str());
       o.numbers[name] = n;
     }

@@ -4,14 +4,14 @@
 // and pointer inputs come and go as connections change.
 #include <cmath>
 #include <limits>
-#include <map>
 
 #include "filters/blendor/IBlendorControl.h"
 #include "filters/blendor/koPointerDraw.h"
 #include "filters/loupex/tests/graph_fixture.h"
-#include "platform/media/memory_stream.h"
 #include "platform/media/property_page.h"
 #include "platform/media/results.h"
+#include "platform/media/tests/property_pages.h"
+#include "platform/media/tests/settings_bytes.h"
 
 namespace {
 
@@ -272,16 +272,13 @@ TEST_F(Blendor, SettingsStreamAndPage) {
   c->setWindowSize(2.0f, 1.0f);
   c->setMappingPosition(0.0f, -1.0f);
   c->setPointerColor(0, 6);
-  auto ps = f.as<IPersistStream>();
   uint64_t max = 0;
-  ps->GetSizeMax(&max);
+  f.as<IPersistStream>()->GetSizeMax(&max);
   EXPECT_EQ(max, 24u + 36 + 4);
-  ComPtr<MemoryStream> stream = ComPtr<MemoryStream>::adopt(MemoryStream::create());
-  ASSERT_EQ(ps->Save(stream.get(), TRUE), S_OK);
+  const std::vector<uint8_t> bytes = saveSettings(f.get());
   const std::vector<uint8_t> expect = {0,    0,    0, 0x3F, 0, 0, 0x80, 0x3E, 0,    0, 0, 0x40, 0,    0, 0x80,
                                        0x3F, 0,    0, 0,    0, 0, 0,    0x80, 0xBF, 0, 0, 0x80, 0x3F, 0, 0,
                                        0x80, 0x3F, 1, 0,    0, 0, 6,    0,    0,    0};
-  const auto& bytes = stream->bytes();
   ASSERT_EQ(bytes.size(), 24u + expect.size());
   EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 24, bytes.end()), expect);
 
@@ -291,8 +288,7 @@ TEST_F(Blendor, SettingsStreamAndPage) {
     for (int k = 0; k < 4; ++k) three.push_back(uint8_t(v >> (8 * k)));
   ComPtr<IBaseFilter> g = createFilter(CLSID_BlendorFilter);
   auto gc = g.as<IBlendorControl>();
-  ComPtr<MemoryStream> in = ComPtr<MemoryStream>::adopt(MemoryStream::create(three));
-  ASSERT_EQ(g.as<IPersistStream>()->Load(in.get()), S_OK);
+  ASSERT_EQ(loadSettings(g.get(), three), S_OK);
   int32_t colour = 0;
   gc->getPointerColor(2, &colour);
   EXPECT_EQ(colour, 1);
@@ -303,34 +299,17 @@ TEST_F(Blendor, SettingsStreamAndPage) {
     std::vector<uint8_t> b(three.begin(), three.begin() + 24 + 32);
     for (int k = 0; k < 4; ++k) b.push_back(uint8_t(bad >> (8 * k)));
     b.insert(b.end(), 12, 0);
-    in = ComPtr<MemoryStream>::adopt(MemoryStream::create(b));
-    EXPECT_TRUE(FAILED(g.as<IPersistStream>()->Load(in.get()))) << bad;
+    EXPECT_TRUE(FAILED(loadSettings(g.get(), b))) << bad;
   }
 
   // The page: no connected input, so the colour boxes are disabled.
-  ComPtr<IPropertyPage> page;
-  ASSERT_EQ(CoCreateInstance(CLSID_BlendorPropertyPage, nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage,
-                             page.putVoid()),
-            S_OK);
-  IUnknown* objects[] = {f.get()};
-  ASSERT_EQ(page->SetObjects(1, objects), S_OK);
-  PROPPAGEINFO info{};
-  page->GetPageInfo(&info);
-  EXPECT_STREQ(info.title, "Blendorフィルタ");
-  ULONG count = 0;
-  page->GetFieldCount(&count);
-  std::map<LONG, std::pair<std::string, bool>> shown;
-  for (ULONG k = 0; k < count; ++k) {
-    PROPPAGEFIELD fd{};
-    page->GetField(k, &fd);
-    shown[fd.id] = {fd.value, fd.enabled != 0};
-  }
-  EXPECT_EQ(shown[1001].first, "0.500");
-  EXPECT_EQ(shown[1012].first, "0.250");
-  EXPECT_EQ(shown[1002].first, "2.000");
-  EXPECT_FALSE(shown[1003].second);
-  EXPECT_FALSE(shown[1024].second);
-  EXPECT_FALSE(shown[1027].second);
+  auto pages = openPropertyPages(f.get(), {CLSID_BlendorPropertyPage}, {"Blendorフィルタ"});
+  ASSERT_EQ(pages.size(), 1u);
+  IPropertyPage* page = pages[0].get();
+  EXPECT_STREQ(findPageField(page, 1001).value, "0.500");
+  EXPECT_STREQ(findPageField(page, 1012).value, "0.250");
+  EXPECT_STREQ(findPageField(page, 1002).value, "2.000");
+  for (LONG id : {1003, 1024, 1027}) EXPECT_FALSE(findPageField(page, id).enabled) << id;
   ASSERT_EQ(page->SetFieldValue(1013, "0.75"), S_OK);
   EXPECT_EQ(page->IsPageDirty(), S_OK);
   ASSERT_EQ(page->Apply(), S_OK);
@@ -342,21 +321,10 @@ TEST_F(Blendor, SettingsStreamAndPage) {
 
 TEST_F(Blendor, PageEditsTheColourOfEachConnectedInput) {
   build(16, 16, 2);
-  ComPtr<IPropertyPage> page;
-  ASSERT_EQ(CoCreateInstance(CLSID_BlendorPropertyPage, nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage,
-                             page.putVoid()),
-            S_OK);
-  IUnknown* objects[] = {blendor.get()};
-  ASSERT_EQ(page->SetObjects(1, objects), S_OK);
-  PROPPAGEFIELD fd{};
-  ULONG count = 0;
-  page->GetFieldCount(&count);
-  std::string inputs;
-  for (ULONG k = 0; k < count; ++k) {
-    page->GetField(k, &fd);
-    if (fd.id == 1024) inputs = fd.choices;
-  }
-  EXPECT_EQ(inputs, "入力:0\n入力:1");
+  auto pages = openPropertyPages(blendor.get(), {CLSID_BlendorPropertyPage}, {"Blendorフィルタ"});
+  ASSERT_EQ(pages.size(), 1u);
+  IPropertyPage* page = pages[0].get();
+  EXPECT_STREQ(findPageField(page, 1024).choices, "入力:0\n入力:1");
   page->SetFieldValue(1024, "1");
   page->SetFieldValue(1027, "2");
   int32_t colour = 0;

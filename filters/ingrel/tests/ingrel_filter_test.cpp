@@ -3,7 +3,11 @@
 // negotiation, its control interface, settings stream and pages.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <set>
+#include <string>
+#include <thread>
 
 #include "filters/ingrel/IIngrelControl.h"
 #include "filters/mediaclass/mediaclass.h"
@@ -292,4 +296,26 @@ TEST_F(Client, FourPropertyPagesShowAndApplyTheSettings) {
   EXPECT_EQ(w, 0.5f);
   EXPECT_EQ(h, 1.0f);
   for (auto& p : made) p->SetObjects(0, nullptr);
+}
+
+// Saving the settings while another thread moves the client between two
+// groups: every saved address is one of them (under ThreadSanitizer, no
+// unguarded read either).
+TEST_F(Client, SettingsSaveWhileTheAddressChanges) {
+  const char* addresses[] = {"234.5.8.31", "ff15::abcd:31"};
+  std::atomic<bool> done{false};
+  std::thread setter([&] {
+    for (int i = 0; !done; ++i) control->SetAddress(addresses[i % 2]);
+  });
+  std::set<std::string> seen;
+  for (int i = 0; i < 100; ++i) {
+    const std::vector<uint8_t> saved = save();
+    ASSERT_GT(saved.size(), 24u + 22);
+    const uint32_t length = saved[24 + 18] | saved[24 + 19] << 8;
+    ASSERT_LT(length, 16u);
+    seen.insert(std::string(reinterpret_cast<const char*>(&saved[24 + 22]), length));
+  }
+  done = true;
+  setter.join();
+  for (const std::string& a : seen) EXPECT_TRUE(a == addresses[0] || a == addresses[1] || a == "234.5.6.7") << a;
 }

@@ -32,3 +32,15 @@ project_add_test(NAME multicast_loss_test
   LABELS thread STATIONS 2 NETEM "loss 5%"
   TIMEOUT 180)
 add_dependencies(multicast_loss_test ingrel ostrel platform_filters multicast_test_plugin)
+
+project_add_test(NAME ingrel_delivery_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/ingrel_delivery_test.cpp
+  LIBS ingrel_core
+  LABELS unit)
+
+project_add_test(NAME ingrel_output_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/output_test.cpp
+  LIBS platform_media mediaclass kobase ingrel_core
+  LABELS thread NET
+  TIMEOUT 120)
+add_dependencies(ingrel_output_test ingrel platform_filters)

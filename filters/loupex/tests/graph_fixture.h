@@ -100,21 +100,11 @@ class FilterGraphTest : public ::testing::Test {
  protected:
   ComSession com;
   ComPtr<IGraphBuilder> graph;
-  void SetUp() override {
-    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                               graph.putVoid()),
-              S_OK);
-  }
+  void SetUp() override { ASSERT_TRUE(graph = newGraph()); }
   void TearDown() override {
     if (graph) graph.as<IMediaControl>()->Stop();
   }
-  ComPtr<IBaseFilter> add(REFCLSID clsid, const char16_t* name) {
-    ComPtr<IBaseFilter> f = createFilter(clsid);
-    if (f) {
-      EXPECT_EQ(graph->AddFilter(f.get(), name), S_OK);
-    }
-    return f;
-  }
+  ComPtr<IBaseFilter> add(REFCLSID clsid, const char16_t* name) { return addNew(graph.get(), clsid, name); }
   ComPtr<IBaseFilter> addSource(const MediaType& mt, const char16_t* name, LONG bufferSize = 0) {
     ComPtr<IBaseFilter> f = add(CLSID_TestQueueSource, name);
     if (f) {

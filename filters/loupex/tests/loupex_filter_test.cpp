@@ -8,9 +8,10 @@
 #include "filters/loupex/ILoupexControl.h"
 #include "filters/loupex/tests/graph_fixture.h"
 #include "filters/loupex/zoom_transform.h"
-#include "platform/media/memory_stream.h"
 #include "platform/media/property_page.h"
 #include "platform/media/results.h"
+#include "platform/media/tests/property_pages.h"
+#include "platform/media/tests/settings_bytes.h"
 
 namespace {
 
@@ -140,18 +141,14 @@ TEST_F(Loupex, SettingsStreamLayoutAndRoundTrip) {
   uint64_t max = 0;
   ps->GetSizeMax(&max);
   EXPECT_EQ(max, 24u + 25);
-  ComPtr<MemoryStream> stream = ComPtr<MemoryStream>::adopt(MemoryStream::create());
-  ASSERT_EQ(ps->Save(stream.get(), TRUE), S_OK);
+  const std::vector<uint8_t> bytes = saveSettings(f.get());
   EXPECT_EQ(ps->IsDirty(), S_FALSE);
-  const std::vector<uint8_t> expect = {6, 0, 0, 0,   1, 0, 0, 0,   0xFB, 0xFF, 0xFF, 0xFF, 0x2C,
-                                       1, 0, 0, 160, 0, 0, 0, 120, 0,    0,    0,    1};
-  const std::vector<uint8_t>& bytes = stream->bytes();
-  ASSERT_EQ(bytes.size(), 24u + 25);
-  EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 24, bytes.end()), expect);
+  std::vector<uint8_t> expect = settingsPrefix();
+  expect.insert(expect.end(), {6, 0, 0, 0, 1, 0, 0, 0, 0xFB, 0xFF, 0xFF, 0xFF, 0x2C, 1, 0, 0, 160, 0, 0, 0, 120, 0, 0, 0, 1});
+  EXPECT_EQ(bytes, expect);
 
   ComPtr<IBaseFilter> g = createFilter(CLSID_LoupexFilter);
-  ComPtr<MemoryStream> in = ComPtr<MemoryStream>::adopt(MemoryStream::create(bytes));
-  ASSERT_EQ(g.as<IPersistStream>()->Load(in.get()), S_OK);
+  ASSERT_EQ(loadSettings(g.get(), bytes), S_OK);
   auto d = g.as<ILoupexControl>();
   int32_t v = 0, x = 0, y = 0;
   uint8_t fixed = 0;
@@ -170,14 +167,11 @@ TEST_F(Loupex, SettingsStreamLayoutAndRoundTrip) {
 
   // A stream cut inside the fields fails and a stored zero size or an
   // out-of-range format is not taken over as it is.
-  std::vector<uint8_t> cut(bytes.begin(), bytes.end() - 3);
-  in = ComPtr<MemoryStream>::adopt(MemoryStream::create(cut));
-  EXPECT_TRUE(FAILED(g.as<IPersistStream>()->Load(in.get())));
+  EXPECT_TRUE(FAILED(loadSettings(g.get(), std::vector<uint8_t>(bytes.begin(), bytes.end() - 3))));
   std::vector<uint8_t> odd = bytes;
   odd[24] = 42;                     // format 42
   odd[24 + 16] = odd[24 + 17] = 0;  // width 0
-  in = ComPtr<MemoryStream>::adopt(MemoryStream::create(odd));
-  ASSERT_EQ(g.as<IPersistStream>()->Load(in.get()), S_OK);
+  ASSERT_EQ(loadSettings(g.get(), odd), S_OK);
   d->getOutputVideoFormat(&v);
   EXPECT_EQ(v, 7);
   d->getMaskSize(&x, &y);
@@ -193,18 +187,16 @@ TEST_F(Loupex, SqcifOutputReducesTheDefaultMaskAndCopiesEqualSizes) {
   // The output type: SQCIF, RGB24, image size, source rectangle.
   ComPtr<IPin> out;
   loupex->FindPin(u"Out", out.put());
-  AM_MEDIA_TYPE mt{};
-  ASSERT_EQ(out->ConnectionMediaType(&mt), S_OK);
+  MediaType mt = connectionType(out.get());
   VideoInfoHeader vih;
-  ASSERT_TRUE(videoInfoOf(mt, vih));
-  EXPECT_EQ(mt.subtype, MEDIASUBTYPE_RGB24);
+  ASSERT_TRUE(videoInfoOf(mt.get(), vih));
+  EXPECT_EQ(mt.subtype(), MEDIASUBTYPE_RGB24);
   EXPECT_EQ(vih.bmi.width, 128);
   EXPECT_EQ(vih.bmi.height, 96);
   EXPECT_EQ(vih.bmi.sizeImage, 128u * 96 * 3);
-  EXPECT_EQ(mt.lSampleSize, 128u * 96 * 3);
+  EXPECT_EQ(mt.sampleSize(), 128u * 96 * 3);
   EXPECT_EQ(vih.source, (Rect32{0, 0, 128, 96}));
   EXPECT_EQ(vih.target, Rect32{});
-  FreeMediaType(mt);
 
   ASSERT_EQ(run(), S_OK);
   auto picture = patternPicture(128, 96);
@@ -368,11 +360,8 @@ TEST_F(Loupex, ChangingTheOutputFormatReconnectsTheOutput) {
   ComPtr<IPin> out;
   loupex->FindPin(u"Out", out.put());
   auto sizeOf = [&] {
-    AM_MEDIA_TYPE mt{};
-    out->ConnectionMediaType(&mt);
     VideoInfoHeader vih;
-    videoInfoOf(mt, vih);
-    FreeMediaType(mt);
+    videoInfoOf(connectionType(out.get()).get(), vih);
     return std::pair{vih.bmi.width, vih.bmi.height};
   };
   EXPECT_EQ(sizeOf(), (std::pair{640, 480}));
@@ -422,20 +411,9 @@ TEST_F(Loupex, RecordsFramesAndSettingsFromSeveralThreads) {
 
 TEST_F(Loupex, PropertyPageChangesTheFilterAtOnce) {
   ComPtr<IBaseFilter> f = createFilter(CLSID_LoupexFilter);
-  CAUUID pages{};
-  ASSERT_EQ(f.as<ISpecifyPropertyPages>()->GetPages(&pages), S_OK);
-  ASSERT_EQ(pages.cElems, 1u);
-  EXPECT_EQ(pages.pElems[0], CLSID_LoupexPropertyPage);
-  CoTaskMemFree(pages.pElems);
-  ComPtr<IPropertyPage> page;
-  ASSERT_EQ(CoCreateInstance(CLSID_LoupexPropertyPage, nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage,
-                             page.putVoid()),
-            S_OK);
-  IUnknown* objects[] = {f.get()};
-  ASSERT_EQ(page->SetObjects(1, objects), S_OK);
-  PROPPAGEINFO info{};
-  page->GetPageInfo(&info);
-  EXPECT_STREQ(info.title, "Non-linear Zoom");
+  auto pages = openPropertyPages(f.get(), {CLSID_LoupexPropertyPage}, {"Non-linear Zoom"});
+  ASSERT_EQ(pages.size(), 1u);
+  IPropertyPage* page = pages[0].get();
   auto c = f.as<ILoupexControl>();
   ASSERT_EQ(page->SetFieldValue(1004, "4"), S_OK);
   int32_t v = 0, x = 0, y = 0;

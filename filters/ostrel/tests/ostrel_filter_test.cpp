@@ -2,7 +2,12 @@
 // accepts, its control interface, its settings stream and its pages.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
+#include <set>
+#include <string>
+#include <thread>
 
 #include "filters/mediaclass/mediaclass.h"
 #include "filters/ostrel/IOstrelControl.h"
@@ -341,4 +346,165 @@ TEST_F(Server, ThreePropertyPagesShowAndApplyTheSettings) {
   EXPECT_EQ(length, 4u);
   EXPECT_EQ(std::string(reinterpret_cast<char*>(back), 4), "hell");
   for (auto& p : made) p->SetObjects(0, nullptr);
+}
+
+namespace {
+
+// Pattern source → server in a graph of their own.
+struct Streaming {
+  ComPtr<IGraphBuilder> graph;
+  ComPtr<IMediaControl> run;
+  ComPtr<IBaseFilter> source;
+  ComPtr<IPatternSource> pattern;
+  std::atomic<uint64_t> delivered{0};
+
+  bool build(IBaseFilter* server, int kind, int videoFormat, int resolution) {
+    if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                                graph.putVoid())))
+      return false;
+    source = createFilter(CLSID_PatternSource);
+    if (!source || FAILED(source->QueryInterface(IID_IPatternSource, pattern.putVoid()))) return false;
+    pattern->SetType(kind, videoFormat, resolution, 0, 0, 0, 0);
+    pattern->SetSendHook([](void* self, uint64_t) { ++static_cast<Streaming*>(self)->delivered; }, this);
+    graph->AddFilter(source.get(), u"Source");
+    graph->AddFilter(server, u"Server");
+    return connect(graph.get(), source.get(), 0, server, 0) == S_OK &&
+           SUCCEEDED(graph->QueryInterface(IID_IMediaControl, run.putVoid()));
+  }
+  ~Streaming() {
+    if (pattern) pattern->SetHold(FALSE);  // a held source does not see the stop
+    if (run) run->Stop();
+  }
+};
+
+template <typename F>
+int64_t millisecondsOf(F f) {
+  const auto t = std::chrono::steady_clock::now();
+  f();
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t).count();
+}
+
+}  // namespace
+
+// At 1024 bit/s one pointer frame is a 1024-byte header (8.2 s of pacing)
+// and a 512-byte fragment (4.2 s). Control calls and Stop made while such
+// a frame is paced return at once: getters never wait for it, a setter
+// cuts it short, and so does Stop.
+TEST_F(Server, PacedFrameGivesWayToControlCallsAndStop) {
+  Streaming s;
+  ASSERT_TRUE(s.build(filter.get(), MediaKind_Pointer, 0, 0));
+  control->SetAddress("234.5.8.21");
+  control->SetMaximumRate(1024);
+  control->SetPacketSize(512);
+  ASSERT_EQ(s.run->Run(), S_OK);
+  auto inFlight = [&](uint64_t frames) {
+    for (int i = 0; i < 200 && s.delivered.load() < frames; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // into the header's pacing
+    return s.delivered.load() >= frames;
+  };
+  ASSERT_TRUE(inFlight(1));
+
+  constexpr int64_t kBound = 2000;  // the frame in flight needs 12 s
+  BOOL open = FALSE;
+  uint16_t port = 0;
+  uint32_t rate = 0, frames = 9;
+  EXPECT_LT(millisecondsOf([&] {
+              control->GetSocketOpen(&open);
+              control->GetPort(&port);
+              control->GetMaximumRate(&rate);
+            }),
+            kBound);
+  EXPECT_TRUE(open);
+  EXPECT_EQ(rate, 1024u);
+  EXPECT_LT(millisecondsOf([&] { control->SetRepeatCount(2); }), kBound);
+  control->GetFramesSent(&frames);
+  EXPECT_EQ(frames, 0u);  // cut short, not counted
+
+  ASSERT_TRUE(inFlight(2));  // the next frame is paced in turn
+  EXPECT_LT(millisecondsOf([&] { EXPECT_EQ(s.run->Stop(), S_OK); }), kBound);
+  control->GetSocketOpen(&open);
+  EXPECT_FALSE(open);
+}
+
+// The counters and meters of a running server, read through the control
+// interface. Setting the address it already has keeps the socket: the
+// packet counter runs on; a new address reopens it and the count restarts.
+TEST_F(Server, CountersRunOnAndSameAddressKeepsTheSocket) {
+  Streaming s;
+  ASSERT_TRUE(s.build(filter.get(), MediaKind_Video, VideoFormat_RGB24, Resolution_SQCIF));
+  s.pattern->SetFrameInterval(200000);  // 50 frames a second
+  control->SetAddress("234.5.8.22");
+  control->SetRepeatCount(2);
+  uint32_t rate = 0, frameRate = 0;
+  ASSERT_EQ(s.run->Run(), S_OK);
+  control->GetTransmittingRate(&rate);  // opens the windows
+  control->GetFrameRate(&frameRate);
+  // Held still: frames and packets are read together.
+  auto counts = [&](uint64_t atLeast) {
+    for (int i = 0; i < 300 && s.delivered.load() < atLeast; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    s.pattern->SetHold(TRUE);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::pair<uint32_t, uint32_t> c;
+    control->GetFramesSent(&c.first);
+    control->GetPacketsSent(&c.second);
+    return c;
+  };
+  const auto first = counts(10);
+  ASSERT_GE(first.first, 10u);
+  // Each 36864-byte picture, its 1128-byte format block and the rest of the
+  // record: 39 fragments of 1024 bytes, twice.
+  const uint32_t perFrame = first.second / first.first;
+  EXPECT_EQ(first.second % first.first, 0u);
+  EXPECT_EQ(perFrame, 2u * 39u);
+  control->GetTransmittingRate(&rate);
+  control->GetFrameRate(&frameRate);
+  EXPECT_GT(rate, 8u * 36864u * 2u);  // several frames of 36864 bytes, twice, within a second or so
+  EXPECT_GT(frameRate, 2u);
+  int64_t stamp = 0;
+  control->GetTimestamp(&stamp);
+  EXPECT_GT(stamp, 0);
+
+  control->SetAddress("234.5.8.22");
+  s.pattern->SetHold(FALSE);
+  const auto second = counts(s.delivered.load() + 10);
+  EXPECT_GT(second.first, first.first);
+  EXPECT_EQ(second.second, second.first * perFrame);
+  int64_t later = 0;
+  control->GetTimestamp(&later);
+  EXPECT_GT(later, stamp);
+
+  control->SetAddress("234.5.8.23");
+  s.pattern->SetHold(FALSE);
+  const auto third = counts(s.delivered.load() + 3);
+  EXPECT_LT(third.first, second.first);  // reopened: counted from zero
+  EXPECT_EQ(third.second, third.first * perFrame);
+}
+
+// Saving the settings while another thread changes the address and the
+// user data: every saved address is one of those set, never a torn one (and, under
+// ThreadSanitizer, no unguarded read).
+TEST_F(Server, SettingsSaveWhileSettersChangeThem) {
+  const char* addresses[] = {"234.5.8.24", "ff15::abcd:1234"};
+  std::atomic<bool> done{false};
+  std::thread setter([&] {
+    uint8_t data[64] = {};
+    for (int i = 0; !done; ++i) {
+      control->SetAddress(addresses[i % 2]);
+      std::memset(data, 'a' + i % 2, sizeof data);
+      control->SetUserData(data);
+    }
+  });
+  std::set<std::string> seen;
+  for (int i = 0; i < 300; ++i) {
+    const std::vector<uint8_t> saved = save();
+    ASSERT_GT(saved.size(), 24u + 4 + 64 + 4);
+    const uint32_t length = saved[24 + 68] | saved[24 + 69] << 8;
+    ASSERT_LT(length, 16u);
+    seen.insert(std::string(reinterpret_cast<const char*>(&saved[24 + 72]), length));
+  }
+  done = true;
+  setter.join();
+  for (const std::string& a : seen) EXPECT_TRUE(a == addresses[0] || a == addresses[1] || a == "234.5.6.7") << a;
 }

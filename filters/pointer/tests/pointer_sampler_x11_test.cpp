@@ -232,7 +232,14 @@ class OwnServer {
     waitpid(pid_, nullptr, 0);
     pid_ = -1;
   }
-  ~OwnServer() { stop(); }
+  // Stops and resumes the server process: it keeps its connections but
+  // answers nothing meanwhile.
+  void pause() { kill(pid_, SIGSTOP); }
+  void resume() { kill(pid_, SIGCONT); }
+  ~OwnServer() {
+    resume();
+    stop();
+  }
   std::string name() const { return ":" + std::to_string(display_); }
 
  private:
@@ -285,4 +292,72 @@ TEST(X11PointerSourceLifetime, SurvivesTheServerEndingAndReconnects) {
   }
   EXPECT_TRUE(r.hasPosition);
   EXPECT_EQ(lines.size(), 1u);
+}
+
+namespace {
+
+// Runs f on a thread of its own; finished() says whether it returned within
+// ms. join() waits for it in any case (after the test let it go on).
+class Timed {
+ public:
+  explicit Timed(std::function<void()> f) : thread_([this, f] {
+      f();
+      std::lock_guard lock(m_);
+      done_ = true;
+      cv_.notify_all();
+    }) {}
+  bool finished(int ms) {
+    std::unique_lock lock(m_);
+    return cv_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return done_; });
+  }
+  void join() { thread_.join(); }
+
+ private:
+  std::mutex m_;
+  std::condition_variable cv_;
+  bool done_ = false;
+  std::thread thread_;
+};
+
+}  // namespace
+
+// A server that stops answering blocks the sampling thread in a request.
+// The sampler's control operations go on at once, and stopping the runner
+// ends the blocked request; once the server answers again, records with a
+// position follow.
+TEST(X11PointerSourceLifetime, AStalledServerHoldsUpNeitherControlCallsNorStop) {
+  if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no DISPLAY (run under tools/with-xvfb)";
+  const int n = freeDisplay();
+  ASSERT_GT(n, 0);
+  OwnServer server;
+  ASSERT_TRUE(server.start(n)) << "cannot start Xvfb on :" << n;
+  std::vector<std::string> lines;
+  PointerSampler sampler(std::make_unique<X11PointerSource>(server.name(), [&](const std::string& l) {
+    lines.push_back(l);
+  }));
+  Collector records;
+  PointerSamplerRunner runner(sampler, [&](const uint8_t* b, size_t size) { records.add(b, size); });
+  runner.start();
+  ASSERT_GE(records.waitFor(0, [](const POINTER_INFO& r) { return r.screenWidth == 800; }), 0);
+
+  server.pause();
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // a request is waiting by now
+  Timed control([&] {
+    sampler.setShape(3);
+    sampler.setInterval(20);
+    (void)sampler.currentPointer();
+  });
+  EXPECT_TRUE(control.finished(1000));
+  Timed stop([&] { runner.stop(); });
+  EXPECT_TRUE(stop.finished(1000));
+  server.resume();
+  control.join();
+  stop.join();
+  EXPECT_EQ(sampler.shape(), 3);
+
+  const size_t from = records.size();
+  runner.start();
+  EXPECT_GE(records.waitFor(from, [](const POINTER_INFO& r) { return r.screenWidth == 800 && r.shape == 3; }), 0);
+  runner.stop();
+  EXPECT_TRUE(lines.empty()) << lines.front();  // an interruption is not a lost server
 }

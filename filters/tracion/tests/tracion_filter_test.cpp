@@ -1,8 +1,14 @@
 // The pointer position filter in a real graph (filter → renderer) against a
 // real X server (run under Xvfb): the test moves the pointer and presses
 // buttons through XTest and checks the records as they leave the filter.
+#include <signal.h>
+
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <functional>
+#include <mutex>
 #include <thread>
 
 #include "filters/tracion/ITracionControl.h"
@@ -321,3 +327,68 @@ TEST_F(Tracion, ControlSettingsPersistenceAndPage) {
 }
 
 }  // namespace
+
+namespace {
+
+// The process id of the X server of DISPLAY, from its lock file.
+pid_t serverPid() {
+  const char* display = std::getenv("DISPLAY");
+  if (!display || display[0] != ':') return -1;
+  std::ifstream lock("/tmp/.X" + std::string(display + 1, strcspn(display + 1, ".")) + "-lock");
+  long pid = -1;
+  lock >> pid;
+  return pid > 0 ? static_cast<pid_t>(pid) : -1;
+}
+
+// Runs f on a thread of its own; finished() says whether it returned in time.
+class Timed {
+ public:
+  explicit Timed(std::function<void()> f) : thread_([this, f] {
+      f();
+      std::lock_guard lock(m_);
+      done_ = true;
+      cv_.notify_all();
+    }) {}
+  bool finished(int ms) {
+    std::unique_lock lock(m_);
+    return cv_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return done_; });
+  }
+  void join() { thread_.join(); }
+
+ private:
+  std::mutex m_;
+  std::condition_variable cv_;
+  bool done_ = false;
+  std::thread thread_;
+};
+
+}  // namespace
+
+// The X server stops answering (stopped by a signal) while the filter runs:
+// its control calls answer at once and Stop does not wait for the request
+// the streaming thread is blocked in. When the server answers again, the
+// filter runs on with the settings made meanwhile.
+TEST_F(Tracion, AStalledServerHoldsUpNeitherControlCallsNorStop) {
+  const pid_t server = serverPid();
+  if (server <= 0) GTEST_SKIP() << "cannot find the X server's process";
+  ASSERT_EQ(run(), S_OK);
+  ASSERT_GE(records.waitFor(0, [](const POINTER_INFO& r) { return r.valid == 1; }), 0);
+  ASSERT_EQ(kill(server, SIGSTOP), 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // a request is waiting by now
+  Timed calls([&] {
+    int32_t w = 0, h = 0;
+    control->getScreenSize(&w, &h);
+    control->setPointerShape(4);
+  });
+  const bool callsInTime = calls.finished(1000);
+  Timed stop([&] { graph.as<IMediaControl>()->Stop(); });
+  const bool stopInTime = stop.finished(1000);
+  kill(server, SIGCONT);
+  calls.join();
+  stop.join();
+  EXPECT_TRUE(callsInTime);
+  EXPECT_TRUE(stopInTime);
+  const size_t n = records.size();
+  ASSERT_EQ(run(), S_OK);
+  EXPECT_GE(records.waitFor(n, [&](const POINTER_INFO& r) { return r.shape == 4 && r.screenWidth == width_; }), 0);
+}

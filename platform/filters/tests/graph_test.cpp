@@ -16,6 +16,7 @@
 
 #include "platform/com/runtime.h"
 #include "platform/filters/null_renderer.h"
+#include "platform/filters/outside/tests/private_registry.h"
 #include "platform/filters/tests/graph_helpers.h"
 #include "platform/media/device_enum.h"
 #include "platform/media/graph_registry.h"
@@ -78,24 +79,9 @@ class Graph : public ::testing::Test {
  protected:
   ComSession com;
   ComPtr<IGraphBuilder> graph;
-  void SetUp() override {
-    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                               graph.putVoid()),
-              S_OK);
-  }
-  ComPtr<IBaseFilter> add(REFCLSID clsid, const char16_t* name) {
-    ComPtr<IBaseFilter> f = createFilter(clsid);
-    EXPECT_TRUE(f);
-    if (f) {
-      EXPECT_EQ(graph->AddFilter(f.get(), name), S_OK);
-    }
-    return f;
-  }
-  OAFilterState state() {
-    OAFilterState s = -1;
-    graph.as<IMediaControl>()->GetState(1000, &s);
-    return s;
-  }
+  void SetUp() override { ASSERT_TRUE(graph = newGraph()); }
+  ComPtr<IBaseFilter> add(REFCLSID clsid, const char16_t* name) { return addNew(graph.get(), clsid, name); }
+  OAFilterState state() { return stateOf(graph.get()); }
 };
 
 TEST_F(Graph, SourceThroughInfiniteTeeToTwoRenderersRunsStopsAndRunsAgain) {
@@ -397,109 +383,41 @@ TEST_F(Graph, DescriptionsAsTextAndGraphviz) {
   EXPECT_TRUE(describeRegisteredGraphs(false).empty());
 }
 
-// A class registry of the test's own for the rest of a scope, holding only
-// the named modules of the build, so that the enumerator and the mapper see
-// exactly the test's devices and filters whatever else the build registers.
-class ScopedTestRegistry {
- public:
-  explicit ScopedTestRegistry(std::initializer_list<const char*> modules) {
-    const char* build = std::getenv("PROJECT_BINARY_DIR");
-    if (const char* old = std::getenv("POINTSHARE_CLASS_REGISTRY")) saved_ = old;
-    char dir[] = "/tmp/graph_test_registry_XXXXXX";
-    if (mkdtemp(dir)) dir_ = dir;
-    path_ = dir_ + "/class_registry.txt";
-    setenv("POINTSHARE_CLASS_REGISTRY", path_.c_str(), 1);
-    for (const char* m : modules) {
-      const std::string module = std::string(build ? build : ".") + "/lib/" + m;
-      ok_ = SUCCEEDED(registerServerModule(module.c_str())) && ok_;
-    }
-  }
-  ~ScopedTestRegistry() {
-    if (saved_.empty())
-      unsetenv("POINTSHARE_CLASS_REGISTRY");
-    else
-      setenv("POINTSHARE_CLASS_REGISTRY", saved_.c_str(), 1);
-    std::remove(path_.c_str());
-    std::remove((path_ + ".lock").c_str());
-    rmdir(dir_.c_str());
-  }
-  bool ok() const { return ok_; }
-
- private:
-  std::string saved_, dir_, path_;
-  bool ok_ = true;
-};
-
 TEST(Devices, EnumeratorAndMapper) {
-  ScopedTestRegistry registry({"media_test_plugin.so", "platform_filters.so"});
-  ASSERT_TRUE(registry.ok()) << "the test modules register into a registry of the test's own";
+  // A registry of the test's own holding only these modules, so that the
+  // enumerator and the mapper see exactly the test's devices and filters.
+  PrivateRegistry registry;
+  const std::string lib = std::string(std::getenv("PROJECT_BINARY_DIR") ? std::getenv("PROJECT_BINARY_DIR") : ".") + "/lib/";
+  for (const char* m : {"media_test_plugin.so", "platform_filters.so"}) ASSERT_TRUE(registry.add((lib + m).c_str())) << m;
   ComSession com;
+  registerDevice({CLSID_VideoInputDeviceCategory, CLSID_TestSource, "Test Camera 2", "/dev/fake0", 0});
+  std::vector<Listed> video = listCategory(CLSID_VideoInputDeviceCategory);
+  EXPECT_EQ(namesOf(video), (std::vector<std::string>{"Test Source", "Test Camera 2"}));
+  for (const Listed& l : video) EXPECT_TRUE(l.bind()) << l.name;
+  ComPtr<IPropertyBag> bag;
+  ASSERT_EQ(video.at(0).moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.putVoid()), S_OK);
+  char name[64];
+  EXPECT_EQ(bag->Read("Nothing", name, sizeof name), E_INVALIDARG);
+  unregisterDevice(CLSID_VideoInputDeviceCategory, CLSID_TestSource, "/dev/fake0");
+
+  // Devices a module finds at run time. (Other modules of the build add
+  // devices of their own to this category.)
+  std::vector<Listed> audio = listCategory(CLSID_AudioInputDeviceCategory);
+  std::erase_if(audio, [](const Listed& l) { return l.name.rfind("Test Device", 0) != 0; });
+  ASSERT_EQ(namesOf(audio), (std::vector<std::string>{"Test Device A", "Test Device B"}));
+  char path[64];
+  audio[1].bind().as<ITestSource>()->GetDevicePath(path, sizeof path);
+  EXPECT_STREQ(path, "/dev/test-b");
+
   ComPtr<ICreateDevEnum> devEnum;
   ASSERT_EQ(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
                              devEnum.putVoid()),
             S_OK);
-  registerDevice({CLSID_VideoInputDeviceCategory, CLSID_TestSource, "Test Camera 2", "/dev/fake0", 0});
-  ComPtr<IEnumMoniker> e;
-  ASSERT_EQ(devEnum->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, e.put(), 0), S_OK);
-  std::vector<std::string> names;
-  ComPtr<IMoniker> m;
-  while (e->Next(1, m.put(), nullptr) == S_OK) {
-    ComPtr<IPropertyBag> bag;
-    ASSERT_EQ(m->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.putVoid()), S_OK);
-    char name[64];
-    ASSERT_EQ(bag->Read("FriendlyName", name, sizeof name), S_OK);
-    names.push_back(name);
-    EXPECT_EQ(bag->Read("Nothing", name, sizeof name), E_INVALIDARG);
-    ComPtr<IBaseFilter> f;
-    EXPECT_EQ(m->BindToObject(nullptr, nullptr, IID_IBaseFilter, f.putVoid()), S_OK);
-  }
-  EXPECT_EQ(names, (std::vector<std::string>{"Test Source", "Test Camera 2"}));
-  e->Reset();
-  ASSERT_EQ(e->Next(1, m.put(), nullptr), S_OK);
-  unregisterDevice(CLSID_VideoInputDeviceCategory, CLSID_TestSource, "/dev/fake0");
-
-  // Devices a module finds at run time.
-  ComPtr<IEnumMoniker> audio;
-  ASSERT_EQ(devEnum->CreateClassEnumerator(CLSID_AudioInputDeviceCategory, audio.put(), 0), S_OK);
-  names.clear();
-  while (audio->Next(1, m.put(), nullptr) == S_OK) {
-    ComPtr<IPropertyBag> bag;
-    m->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.putVoid());
-    char name[64];
-    bag->Read("FriendlyName", name, sizeof name);
-    names.push_back(name);
-    if (names.back() == "Test Device B") {
-      ComPtr<IBaseFilter> f;
-      ASSERT_EQ(m->BindToObject(nullptr, nullptr, IID_IBaseFilter, f.putVoid()), S_OK);
-      char path[64];
-      f.as<ITestSource>()->GetDevicePath(path, sizeof path);
-      EXPECT_STREQ(path, "/dev/test-b");
-    }
-  }
-  // (Other modules of the build add devices of their own to this category.)
-  std::erase_if(names, [](const std::string& n) { return n.rfind("Test Device", 0) != 0; });
-  EXPECT_EQ(names, (std::vector<std::string>{"Test Device A", "Test Device B"}));
-
   ComPtr<IEnumMoniker> none;
   EXPECT_EQ(devEnum->CreateClassEnumerator(CLSID_AudioRendererCategory, none.put(), 0), S_FALSE);
   EXPECT_FALSE(none);
 
-  ComPtr<IFilterMapper2> mapper;
-  ASSERT_EQ(CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
-                             mapper.putVoid()),
-            S_OK);
-  ComPtr<IEnumMoniker> found;
-  ASSERT_EQ(
-      mapper->EnumMatchingFilters(found.put(), 0, FALSE, 0x100001, TRUE, 0, nullptr, FALSE, TRUE, 0, nullptr),
-      S_OK);
-  names.clear();
-  while (found->Next(1, m.put(), nullptr) == S_OK) {
-    ComPtr<IPropertyBag> bag;
-    m->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.putVoid());
-    char name[64];
-    bag->Read("FriendlyName", name, sizeof name);
-    names.push_back(name);
-  }
+  std::vector<std::string> names = namesOf(listMatching(0x100001));
   ASSERT_FALSE(names.empty());
   auto at = [&](const char* n) { return std::find(names.begin(), names.end(), n) - names.begin(); };
   EXPECT_LT(at("Test In Place"), at("Test Copy"));                        // highest merit first
@@ -508,10 +426,7 @@ TEST(Devices, EnumeratorAndMapper) {
   EXPECT_EQ(std::count(names.begin(), names.end(), "Test Source"), 0);    // no input pin
   // By input type: audio finds no video filter.
   const GUID audioPcm[2] = {MEDIATYPE_Audio, MEDIASUBTYPE_PCM};
-  ASSERT_EQ(
-      mapper->EnumMatchingFilters(found.put(), 0, TRUE, 0x300000, TRUE, 1, audioPcm, FALSE, TRUE, 0, nullptr),
-      S_OK);
-  EXPECT_EQ(found->Next(1, m.put(), nullptr), S_FALSE);
+  EXPECT_TRUE(listMatching(0x300000, audioPcm, true).empty());
 }
 
 }  // namespace

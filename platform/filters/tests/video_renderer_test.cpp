@@ -42,13 +42,11 @@ Rgb pixelAt(Display* d, Window w, int x, int y) {
 }
 
 bool waitFrames(IVideoFrameSnapshot* snap, uint64_t n) {
-  for (int i = 0; i < 500; ++i) {
+  return pollUntil([&] {
     uint64_t count = 0;
     snap->GetFrameCount(&count);
-    if (count >= n) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return false;
+    return count >= n;
+  });
 }
 
 class VideoRendererTest : public ::testing::Test {
@@ -57,9 +55,7 @@ class VideoRendererTest : public ::testing::Test {
   ComPtr<IGraphBuilder> graph;
   ComPtr<IBaseFilter> source, renderer;
   void SetUp() override {
-    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                               graph.putVoid()),
-              S_OK);
+    ASSERT_TRUE(graph = newGraph());
     source = createFilter(CLSID_TestSource);
     renderer = createFilter(CLSID_VideoRenderer);
     ASSERT_TRUE(source && renderer);
@@ -139,13 +135,10 @@ TEST_F(VideoRendererTest, PixelsReachTheOwnersChildWindow) {
   EXPECT_EQ(pixelAt(d, cover, 150, 150).g, 255);
   XDestroyWindow(d, cover);
   XSync(d, False);
-  bool repainted = false;
-  for (int i = 0; i < 200 && !repainted; ++i) {
+  EXPECT_TRUE(pollUntil([&] {
     c = pixelAt(d, static_cast<Window>(child), 150, 150);
-    repainted = c.b == 255 && c.r == 0 && c.g == 0;
-    if (!repainted) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  EXPECT_TRUE(repainted) << "after exposure: " << int(c.r) << "," << int(c.g) << "," << int(c.b);
+    return c.b == 255 && c.r == 0 && c.g == 0;
+  }, 2000)) << "after exposure: " << int(c.r) << "," << int(c.g) << "," << int(c.b);
 
   vw->put_Visible(OAFALSE);
   vw->put_Owner(0);

@@ -44,6 +44,9 @@ TEST(Framecast, BadOptionsExitNonZero) {
   EXPECT_EQ(run(t + " receive --group 234.5.6.7"), 2);
   EXPECT_EQ(run(t + " receive --group 234.5.6.7 --port 9000 --bogus 1"), 2);
   EXPECT_EQ(run(t + " receive --group 234.5.6.7 --port 9000 --repeat 2"), 2);
+  EXPECT_EQ(run(t + " receive --group 234.5.6.7 --port 9000 --max-frame 0"), 2);
+  EXPECT_EQ(run(t + " receive --group 234.5.6.7 --port 9000 --max-frame 1073741825"), 2);
+  EXPECT_EQ(run(t + " receive --group 234.5.6.7 --port 9000 --max-frame 4294967295"), 2);
   EXPECT_EQ(run(t + " send --group ff15::1 --port 9000"), 2);  // no file
   EXPECT_EQ(run(t + " send --group ff15::1 --port 9000 --ttl 300 x"), 2);
   EXPECT_EQ(run(t + " send --group ff15::1 --port 9000 /nonexistent/file"), 1);

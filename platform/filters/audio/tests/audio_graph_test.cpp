@@ -21,6 +21,7 @@
 #include "platform/filters/audio/tests/tone_analysis.h"
 #include "platform/filters/null_renderer.h"
 #include "platform/filters/tests/graph_helpers.h"
+#include "platform/filters/tests/log_capture.h"
 #include "platform/media/device_interfaces.h"
 #include "platform/media/guids.h"
 #include "platform/media/records.h"
@@ -29,38 +30,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr const char* kSystemAlsaConf = "/usr/share/alsa/alsa.conf";
-
-// ---------------------------------------------------------------- log lines
-
-std::mutex g_logLock;
-std::vector<std::string> g_log;
-
-void collectLog(PlatformLogLevel, const char* line) {
-  std::lock_guard<std::mutex> g(g_logLock);
-  g_log.emplace_back(line);
-}
-
-struct LogCapture {
-  PlatformLogSink previous;
-  LogCapture() {
-    std::lock_guard<std::mutex> g(g_logLock);
-    g_log.clear();
-    previous = setPlatformLogSink(collectLog);
-  }
-  ~LogCapture() { setPlatformLogSink(previous); }
-  int count(const std::string& needle) const {
-    std::lock_guard<std::mutex> g(g_logLock);
-    int n = 0;
-    for (const auto& l : g_log) n += l.find(needle) != std::string::npos;
-    return n;
-  }
-  std::string all() const {
-    std::lock_guard<std::mutex> g(g_logLock);
-    std::string s;
-    for (const auto& l : g_log) s += l + "\n";
-    return s;
-  }
-};
 
 // ---------------------------------------------------------------- ALSA set-up
 
@@ -134,9 +103,7 @@ class AudioGraph : public ::testing::Test {
 
   void SetUp() override {
     if (access(kSystemAlsaConf, R_OK) != 0) GTEST_SKIP() << "no " << kSystemAlsaConf;
-    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                               graph.putVoid()),
-              S_OK);
+    ASSERT_TRUE(graph = newGraph());
     control = graph.as<IMediaControl>();
     ASSERT_TRUE(control);
   }
@@ -144,13 +111,7 @@ class AudioGraph : public ::testing::Test {
     OAFilterState s = State_Stopped;
     if (control && SUCCEEDED(control->GetState(0, &s)) && s != State_Stopped) control->Stop();
   }
-  ComPtr<IBaseFilter> add(REFCLSID clsid, const char16_t* name) {
-    ComPtr<IBaseFilter> f = createFilter(clsid);
-    if (f) {
-      EXPECT_EQ(graph->AddFilter(f.get(), name), S_OK);
-    }
-    return f;
-  }
+  ComPtr<IBaseFilter> add(REFCLSID clsid, const char16_t* name) { return addNew(graph.get(), clsid, name); }
   ComPtr<IBaseFilter> collector(Collected& into, bool syncToClock) {
     ComPtr<IBaseFilter> f = add(CLSID_NullRenderer, u"Collector");
     auto ctl = f.as<INullRendererControl>();
@@ -167,13 +128,8 @@ class AudioGraph : public ::testing::Test {
     ComPtr<IBaseFilter>(renderer).as<IAudioRendererInfo>()->GetFramesPlayed(&n);
     return n;
   }
-  static bool waitPlayed(IBaseFilter* renderer, uint64_t frames, int seconds = 15) {
-    auto end = Clock::now() + std::chrono::seconds(seconds);
-    while (framesPlayed(renderer) < frames) {
-      if (Clock::now() > end) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
+  static bool waitPlayed(IBaseFilter* renderer, uint64_t frames) {
+    return pollUntil([&] { return framesPlayed(renderer) >= frames; }, 15000);
   }
   static AudioOutputKind outputOf(IBaseFilter* renderer) {
     AudioOutputKind k = AudioOutput_None;
@@ -181,63 +137,6 @@ class AudioGraph : public ::testing::Test {
     return k;
   }
 };
-
-struct Listed {
-  std::string name, path;
-  bool operator==(const Listed&) const = default;
-};
-
-std::vector<Listed> listCategory(REFCLSID category, std::vector<ComPtr<IMoniker>>* monikers = nullptr) {
-  ComPtr<ICreateDevEnum> devEnum;
-  EXPECT_EQ(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
-                             devEnum.putVoid()),
-            S_OK);
-  std::vector<Listed> out;
-  ComPtr<IEnumMoniker> e;
-  if (!devEnum || devEnum->CreateClassEnumerator(category, e.put(), 0) != S_OK) return out;
-  for (int pass = 0; pass < 2; ++pass) {
-    // The second pass after Reset must give the same list.
-    std::vector<Listed> list;
-    ComPtr<IMoniker> m;
-    while (e->Next(1, m.put(), nullptr) == S_OK) {
-      ComPtr<IPropertyBag> bag;
-      m->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.putVoid());
-      char name[256] = "", path[256] = "";
-      bag->Read("FriendlyName", name, sizeof name);
-      bag->Read("DevicePath", path, sizeof path);
-      list.push_back({name, path});
-      if (monikers && pass == 0) monikers->push_back(m);
-    }
-    if (pass == 0)
-      out = list;
-    else
-      EXPECT_EQ(list, out) << "a second listing after Reset differs";
-    e->Reset();
-  }
-  return out;
-}
-
-std::vector<std::string> mapperNames(bool mp3InputOnly) {
-  ComPtr<IFilterMapper2> mapper;
-  EXPECT_EQ(CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
-                             mapper.putVoid()),
-            S_OK);
-  const GUID types[2] = {MEDIATYPE_Audio, MEDIASUBTYPE_MP3};
-  ComPtr<IEnumMoniker> e;
-  EXPECT_EQ(mapper->EnumMatchingFilters(e.put(), 0, FALSE, 0x100001, TRUE, mp3InputOnly ? 1 : 0,
-                                        mp3InputOnly ? types : nullptr, FALSE, TRUE, 0, nullptr),
-            S_OK);
-  std::vector<std::string> names;
-  ComPtr<IMoniker> m;
-  while (e && e->Next(1, m.put(), nullptr) == S_OK) {
-    ComPtr<IPropertyBag> bag;
-    m->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.putVoid());
-    char name[256] = "";
-    bag->Read("FriendlyName", name, sizeof name);
-    names.push_back(name);
-  }
-  return names;
-}
 
 int countOf(const std::vector<std::string>& v, const std::string& s) {
   return static_cast<int>(std::count(v.begin(), v.end(), s));
@@ -247,32 +146,21 @@ int countOf(const std::vector<std::string>& v, const std::string& s) {
 
 TEST_F(AudioGraph, EnumeratorsFindTheToneMicrophoneAndTheMp3Codecs) {
   // No sound card is needed: the built-in microphone is always listed.
-  std::vector<ComPtr<IMoniker>> monikers;
-  std::vector<Listed> inputs = listCategory(CLSID_AudioInputDeviceCategory, &monikers);
-  int tones = 0;
-  size_t toneIndex = 0;
-  for (size_t i = 0; i < inputs.size(); ++i)
-    if (inputs[i].name == kTestToneMicrophoneName) {
-      ++tones;
-      toneIndex = i;
-      EXPECT_EQ(inputs[i].path, "tone");
+  std::vector<Listed> inputs = listCategory(CLSID_AudioInputDeviceCategory);
+  ComPtr<IBaseFilter> mic;
+  for (const Listed& l : inputs)
+    if (l.name == kTestToneMicrophoneName) {
+      ASSERT_FALSE(mic) << "listed twice";
+      EXPECT_EQ(l.path, "tone");
+      mic = l.bind();
     }
-  ASSERT_EQ(tones, 1);
+  ASSERT_TRUE(mic);
 
   // The device's capture pin: category capture, buffer negotiation, PCM types.
-  ComPtr<IBaseFilter> mic;
-  ASSERT_EQ(monikers[toneIndex]->BindToObject(nullptr, nullptr, IID_IBaseFilter, mic.putVoid()), S_OK);
   ASSERT_EQ(pinCount(mic.get(), PINDIR_OUTPUT), 1);
   ASSERT_EQ(pinCount(mic.get(), PINDIR_INPUT), 0);
   ComPtr<IPin> pin = pinOf(mic.get(), PINDIR_OUTPUT, 0);
-  auto props = pin.as<IKsPropertySet>();
-  ASSERT_TRUE(props);
-  GUID category{};
-  DWORD returned = 0;
-  ASSERT_EQ(props->Get(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, nullptr, 0, &category, sizeof category, &returned),
-            S_OK);
-  EXPECT_EQ(category, PIN_CATEGORY_CAPTURE);
-  EXPECT_EQ(returned, sizeof(GUID));
+  EXPECT_EQ(pinCategory(pin.get()), PIN_CATEGORY_CAPTURE);
   EXPECT_TRUE(pin.as<IAMBufferNegotiation>());
   ComPtr<IEnumMediaTypes> types;
   ASSERT_EQ(pin->EnumMediaTypes(types.put()), S_OK);
@@ -291,39 +179,26 @@ TEST_F(AudioGraph, EnumeratorsFindTheToneMicrophoneAndTheMp3Codecs) {
                                             }),
                                             rate == 44100 ? 5 : 4);
 
-  std::vector<std::string> compressors;
-  for (const Listed& l : listCategory(CLSID_AudioCompressorCategory)) compressors.push_back(l.name);
+  std::vector<std::string> compressors = namesOf(listCategory(CLSID_AudioCompressorCategory));
   EXPECT_EQ(countOf(compressors, kMp3EncoderName), 1);
   EXPECT_EQ(countOf(compressors, kMp3DecoderName), 0);
 
   // Decoders through the filter mapper: by merit and pins, and by input type.
+  const GUID mp3[2] = {MEDIATYPE_Audio, MEDIASUBTYPE_MP3};
   for (bool byType : {false, true}) {
-    std::vector<std::string> names = mapperNames(byType);
+    std::vector<std::string> names = namesOf(listMatching(0x100001, byType ? mp3 : nullptr));
     EXPECT_EQ(countOf(names, kMp3DecoderName), 1) << "by type " << byType;
     EXPECT_EQ(countOf(names, kMp3EncoderName), 0) << "by type " << byType;
   }
 }
 
 TEST_F(AudioGraph, SoundCardCaptureDevicesAreListedByCardAndDeviceName) {
-  ComPtr<ICreateDevEnum> devEnum;
-  ASSERT_EQ(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
-                             devEnum.putVoid()),
-            S_OK);
-  ComPtr<IEnumMoniker> e;
-  ASSERT_EQ(devEnum->CreateClassEnumerator(CLSID_AudioInputDeviceCategory, e.put(), 0), S_OK);
   int cards = 0;
-  ComPtr<IMoniker> m;
-  while (e->Next(1, m.put(), nullptr) == S_OK) {
-    ComPtr<IPropertyBag> bag;
-    m->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.putVoid());
-    char name[256] = "", path[256] = "", clsid[64] = "";
-    bag->Read("FriendlyName", name, sizeof name);
-    bag->Read("DevicePath", path, sizeof path);
-    bag->Read("CLSID", clsid, sizeof clsid);
-    if (std::string(clsid) != guidToString(CLSID_AlsaAudioCapture)) continue;
+  for (const Listed& l : listCategory(CLSID_AudioInputDeviceCategory)) {
+    if (l.clsid != guidToString(CLSID_AlsaAudioCapture)) continue;
     ++cards;
-    EXPECT_EQ(std::string(path).rfind("plughw:", 0), 0u) << path;
-    EXPECT_NE(std::string(name).find(": "), std::string::npos) << name;
+    EXPECT_EQ(l.path.rfind("plughw:", 0), 0u) << l.path;
+    EXPECT_NE(l.name.find(": "), std::string::npos) << l.name;
   }
   if (cards == 0) GTEST_SKIP() << "this machine has no sound card with a capture device";
 }
@@ -354,10 +229,7 @@ TEST_F(AudioGraph, ToneThroughMp3EncoderAndDecoderKeepsFrequencyAndLevel) {
   EXPECT_EQ(agreed.cbBuffer, 8820);
 
   // The encoder's output as the multicast server will classify it.
-  AM_MEDIA_TYPE mt{};
-  ASSERT_EQ(pinOf(enc.get(), PINDIR_OUTPUT, 0)->ConnectionMediaType(&mt), S_OK);
-  MediaType encoded(mt);
-  FreeMediaType(mt);
+  MediaType encoded = connectionType(pinOf(enc.get(), PINDIR_OUTPUT, 0).get());
   EXPECT_EQ(encoded.subtype(), MEDIASUBTYPE_MP3);
   EXPECT_TRUE(encoded.fixedSizeSamples());
   EXPECT_FALSE(encoded.temporalCompression());
@@ -543,9 +415,7 @@ TEST_F(AudioGraph, MissingCaptureDeviceEndsTheStreamWithAMessage) {
   ComPtr<IBaseFilter> sink = collector(pcm, false);
   ASSERT_EQ(connect(graph.get(), capture.get(), 0, sink.get(), 0), S_OK);
   ASSERT_EQ(control->Run(), S_OK);
-  auto end = Clock::now() + std::chrono::seconds(10);
-  while (log.count("cannot open ALSA device \"default\"") == 0 && Clock::now() < end)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  pollUntil([&] { return log.count("cannot open ALSA device \"default\"") > 0; }, 10000);
   EXPECT_EQ(log.count("cannot open ALSA device \"default\""), 1) << log.all();
   EXPECT_TRUE(running());
   ASSERT_EQ(control->Stop(), S_OK);

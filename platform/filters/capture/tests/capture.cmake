@@ -27,10 +27,3 @@ project_add_test(NAME platform_capture_screen_test
   X11
   TIMEOUT 120)
 add_dependencies(platform_capture_screen_test platform_capture platform_filters)
-# The engines' view: the capture enumerator and wrapper of the graph control library.
-project_add_test(NAME platform_capture_wrapper_test
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/capture_wrapper_test.cpp
-  LIBS gravet
-  LABELS unit
-  TIMEOUT 120)
-add_dependencies(platform_capture_wrapper_test platform_capture)

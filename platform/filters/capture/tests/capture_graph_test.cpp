@@ -19,6 +19,8 @@
 #include "platform/filters/capture/test_pattern_image.h"
 #include "platform/filters/null_renderer.h"
 #include "platform/filters/tests/graph_helpers.h"
+#include "platform/filters/tests/log_capture.h"
+#include "platform/media/tests/property_pages.h"
 #include "platform/media/device_interfaces.h"
 #include "platform/media/guids.h"
 #include "platform/media/property_page.h"
@@ -102,18 +104,8 @@ class CaptureGraph : public ::testing::Test {
  protected:
   ComSession com;
   ComPtr<IGraphBuilder> graph;
-  void SetUp() override {
-    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                               graph.putVoid()),
-              S_OK);
-  }
-  ComPtr<IBaseFilter> add(REFCLSID clsid, const char16_t* name) {
-    ComPtr<IBaseFilter> f = createFilter(clsid);
-    if (f) {
-      EXPECT_EQ(graph->AddFilter(f.get(), name), S_OK);
-    }
-    return f;
-  }
+  void SetUp() override { ASSERT_TRUE(graph = newGraph()); }
+  ComPtr<IBaseFilter> add(REFCLSID clsid, const char16_t* name) { return addNew(graph.get(), clsid, name); }
   ComPtr<IBaseFilter> renderer(const char16_t* name, Received* into) {
     auto r = add(CLSID_NullRenderer, name);
     auto c = r.as<INullRendererControl>();
@@ -211,15 +203,12 @@ TEST_F(CaptureGraph, PinCategoriesBufferNegotiationAnalogDecoderFormatsAndPage) 
   ASSERT_EQ(pinCount(camera.get(), PINDIR_OUTPUT), 2);
   const GUID* want[] = {&PIN_CATEGORY_CAPTURE, &PIN_CATEGORY_PREVIEW};
   for (int i = 0; i < 2; ++i) {
-    auto ks = pinOf(camera.get(), PINDIR_OUTPUT, i).as<IKsPropertySet>();
+    ComPtr<IPin> pin = pinOf(camera.get(), PINDIR_OUTPUT, i);
+    EXPECT_EQ(pinCategory(pin.get()), *want[i]);
+    auto ks = pin.as<IKsPropertySet>();
     ASSERT_TRUE(ks);
     GUID category{};
     DWORD returned = 0;
-    ASSERT_EQ(
-        ks->Get(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, nullptr, 0, &category, sizeof category, &returned),
-        S_OK);
-    EXPECT_EQ(category, *want[i]);
-    EXPECT_EQ(returned, sizeof(GUID));
     EXPECT_TRUE(
         FAILED(ks->Get(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, nullptr, 0, &category, 4, &returned)));
     EXPECT_TRUE(FAILED(ks->Get(PIN_CATEGORY_CAPTURE, 0, nullptr, 0, &category, sizeof category, &returned)));
@@ -297,27 +286,12 @@ TEST_F(CaptureGraph, PinCategoriesBufferNegotiationAnalogDecoderFormatsAndPage) 
 
   // The property page shows the device, the format and the statistics,
   // and sets the frame rate.
-  auto pages = camera.as<ISpecifyPropertyPages>();
-  ASSERT_TRUE(pages);
-  CAUUID ids{};
-  ASSERT_EQ(pages->GetPages(&ids), S_OK);
-  ASSERT_EQ(ids.cElems, 1u);
-  CLSID pageId = ids.pElems[0];
-  CoTaskMemFree(ids.pElems);
-  EXPECT_EQ(pageId, CLSID_CapturePropertyPage);
-  ComPtr<IPropertyPage> page;
-  ASSERT_EQ(CoCreateInstance(pageId, nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage, page.putVoid()), S_OK);
-  IUnknown* objects[] = {camera.get()};
-  ASSERT_EQ(page->SetObjects(1, objects), S_OK);
+  auto pages = openPropertyPages(camera.get(), {CLSID_CapturePropertyPage}, {"Capture"});
+  ASSERT_EQ(pages.size(), 1u);
+  IPropertyPage* page = pages[0].get();
   auto fieldValue = [&](LONG id) {
-    ULONG n = 0;
-    page->GetFieldCount(&n);
-    for (ULONG i = 0; i < n; ++i) {
-      PROPPAGEFIELD f{};
-      page->GetField(i, &f);
-      if (f.id == id) return std::string(f.value);
-    }
-    return std::string("<missing>");
+    const char* v = findPageField(page, id).value;
+    return std::string(v ? v : "<missing>");
   };
   EXPECT_EQ(fieldValue(1), kTestPatternCameraName);
   EXPECT_EQ(fieldValue(2), "352x288 YUY2");
@@ -332,41 +306,15 @@ TEST_F(CaptureGraph, PinCategoriesBufferNegotiationAnalogDecoderFormatsAndPage) 
 }
 
 TEST_F(CaptureGraph, VideoInputCategoryListsTheBuiltInDevicesInAStableOrder) {
-  ComPtr<ICreateDevEnum> devices;
-  ASSERT_EQ(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
-                             devices.putVoid()),
-            S_OK);
-  auto list = [&] {
-    std::vector<std::string> names;
-    ComPtr<IEnumMoniker> e;
-    EXPECT_EQ(devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, e.put(), 0), S_OK);
-    if (!e) return names;
-    for (int pass = 0; pass < 2; ++pass) {
-      ComPtr<IMoniker> m;
-      while (e->Next(1, m.put(), nullptr) == S_OK) {
-        ComPtr<IPropertyBag> bag;
-        m->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.putVoid());
-        char name[256] = {};
-        bag->Read("FriendlyName", name, sizeof name);
-        names.push_back(name);
-        // Every device binds to a filter with a capture pin.
-        ComPtr<IBaseFilter> f;
-        EXPECT_EQ(m->BindToObject(nullptr, nullptr, IID_IBaseFilter, f.putVoid()), S_OK) << name;
-      }
-      names.push_back("--reset--");
-      e->Reset();
-    }
-    return names;
-  };
-  std::vector<std::string> a = list(), b = list();
-  EXPECT_EQ(a, b);
+  // Two listings (each also repeated after Reset) in the same order.
+  std::vector<Listed> list = listCategory(CLSID_VideoInputDeviceCategory);
+  std::vector<std::string> a = namesOf(list);
+  EXPECT_EQ(namesOf(listCategory(CLSID_VideoInputDeviceCategory)), a);
+  for (const Listed& l : list) EXPECT_TRUE(l.bind()) << l.name;  // every device binds to a filter
   auto at = [&](const char* name) { return std::find(a.begin(), a.end(), name) - a.begin(); };
-  size_t half = a.size() / 2;
-  ASSERT_LT(size_t(at(kTestPatternCameraName)), half);
+  ASSERT_LT(size_t(at(kTestPatternCameraName)), a.size());
   // The built-in devices of this module come in table order, side by side.
   EXPECT_EQ(at(kScreenCaptureName), at(kTestPatternCameraName) + 1);
-  // The list after reset repeats the first.
-  EXPECT_TRUE(std::equal(a.begin(), a.begin() + half, a.begin() + half));
 }
 
 // A device that fails on purpose: it refuses to start, or delivers a few
@@ -398,21 +346,10 @@ class FailingDevice final : public CaptureDevice {
   uint64_t grabs_ = 0;
 };
 
-std::mutex g_logLock;
-std::vector<std::string> g_log;
-void keepLog(PlatformLogLevel level, const char* line) {
-  std::lock_guard<std::mutex> g(g_logLock);
-  g_log.push_back(std::string(platformLogTag(level)) + " " + line);
-}
-
 TEST_F(CaptureGraph, DeviceThatRefusesOrDisappearsEndsItsStreamWhileTheGraphRuns) {
   for (bool refuse : {false, true}) {
     SCOPED_TRACE(refuse ? "refuses to start" : "disappears after 5 frames");
-    {
-      std::lock_guard<std::mutex> g(g_logLock);
-      g_log.clear();
-    }
-    PlatformLogSink old = setPlatformLogSink(keepLog);
+    LogCapture log;
     auto* failing =
         new CaptureFilter(CLSID_V4l2Camera, std::make_unique<FailingDevice>(refuse, 5), "Failing Camera");
     ComPtr<IBaseFilter> bad(static_cast<IBaseFilter*>(failing));
@@ -429,23 +366,15 @@ TEST_F(CaptureGraph, DeviceThatRefusesOrDisappearsEndsItsStreamWhileTheGraphRuns
     ASSERT_EQ(connect(graph.get(), good.get(), 0, r2.get(), 0), S_OK);
     ASSERT_EQ(control()->Run(), S_OK);
     // The good camera goes on after the bad one has stopped.
-    BOOL lost = FALSE;
-    for (int i = 0; i < 400 && !lost; ++i) {
-      failing->IsDeviceLost(&lost);
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    EXPECT_TRUE(lost);
+    EXPECT_TRUE(pollUntil([&] { return deviceLost(failing); }, 4000));
     size_t before;
     {
       std::lock_guard<std::mutex> g(fromGood.lock);
       before = fromGood.numbers.size();
     }
     ASSERT_TRUE(fromGood.waitFor(before + 10));
-    OAFilterState state = -1;
-    control()->GetState(1000, &state);
-    EXPECT_EQ(state, State_Running);
+    EXPECT_EQ(stateOf(graph.get()), State_Running);
     ASSERT_EQ(control()->Stop(), S_OK);
-    setPlatformLogSink(old);
     {
       std::lock_guard<std::mutex> g(fromBad.lock);
       // Up to five frames (a busy machine may drop some), the last one included.
@@ -458,15 +387,11 @@ TEST_F(CaptureGraph, DeviceThatRefusesOrDisappearsEndsItsStreamWhileTheGraphRuns
       EXPECT_EQ(fromBad.unreadable, 0);
     }
     fromGood.expectConsistent(kFastInterval);
-    std::lock_guard<std::mutex> g(g_logLock);
-    int errors = 0;
-    for (const std::string& line : g_log)
-      if (line.find("[Error]") == 0 && line.find("\"Failing Camera\"") != std::string::npos) {
-        ++errors;
-        EXPECT_NE(line.find(refuse ? "format refused" : "device disappeared"), std::string::npos) << line;
-        EXPECT_NE(line.find("capture stopped"), std::string::npos) << line;
-      }
-    EXPECT_EQ(errors, 1);
+    std::vector<std::string> errors = log.matching("\"Failing Camera\"");
+    ASSERT_EQ(errors.size(), 1u) << log.all();
+    EXPECT_EQ(errors[0].find("[Error]"), 0u) << errors[0];
+    EXPECT_NE(errors[0].find(refuse ? "format refused" : "device disappeared"), std::string::npos) << errors[0];
+    EXPECT_NE(errors[0].find("capture stopped"), std::string::npos) << errors[0];
     for (auto* f : {bad.get(), good.get(), r1.get(), r2.get()}) graph->RemoveFilter(f);
   }
 }

@@ -17,6 +17,7 @@
 #include "platform/filters/capture/video_format.h"
 #include "platform/filters/null_renderer.h"
 #include "platform/filters/tests/graph_helpers.h"
+#include "platform/filters/tests/log_capture.h"
 #include "platform/media/guids.h"
 #include "platform/media/records.h"
 
@@ -223,52 +224,26 @@ TEST_F(ScreenCaptureTest, WindowPixelsExactlyAndDesktopAtNativeAndChosenSize) {
   }
 }
 
-std::mutex g_logLock;
-std::vector<std::string> g_log;
-void keepLog(PlatformLogLevel level, const char* line) {
-  std::lock_guard<std::mutex> g(g_logLock);
-  g_log.push_back(std::string(platformLogTag(level)) + " " + line);
-}
-
 TEST_F(ScreenCaptureTest, DestroyedWindowEndsTheStreamWithAMessage) {
   XWindow win;
   ASSERT_TRUE(win.display());
   Capture c;
   ASSERT_TRUE(c.build(OAHWND(win.window()), {160, 120, MEDIASUBTYPE_RGB24}));
-  PlatformLogSink old = setPlatformLogSink(keepLog);
+  LogCapture log;
   ASSERT_EQ(c.run(), S_OK);
   ASSERT_TRUE(c.last.waitFor(2));
   win.destroy();
-  BOOL lost = FALSE;
-  auto cc = c.source.as<IVideoCaptureControl>();
-  for (int i = 0; i < 300 && !lost; ++i) {
-    cc->IsDeviceLost(&lost);
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  EXPECT_TRUE(lost);
-  OAFilterState state = -1;
-  c.graph.as<IMediaControl>()->GetState(1000, &state);
-  EXPECT_EQ(state, State_Running);
+  EXPECT_TRUE(pollUntil([&] { return deviceLost(c.source.as<IVideoCaptureControl>()); }, 3000));
+  EXPECT_EQ(stateOf(c.graph.get()), State_Running);
   EXPECT_EQ(c.stop(), S_OK);
-  setPlatformLogSink(old);
-  std::lock_guard<std::mutex> g(g_logLock);
-  int errors = 0;
-  for (const std::string& line : g_log)
-    if (line.find("\"Screen Capture\"") != std::string::npos) {
-      ++errors;
-      EXPECT_NE(line.find("disappeared"), std::string::npos) << line;
-    }
-  EXPECT_EQ(errors, 1);
+  std::vector<std::string> errors = log.matching("\"Screen Capture\"");
+  ASSERT_EQ(errors.size(), 1u) << log.all();
+  EXPECT_NE(errors[0].find("disappeared"), std::string::npos) << errors[0];
   // A window id that never existed fails at start the same way.
   Capture none;
   ASSERT_TRUE(none.build(OAHWND(0x7FFFFFF0), {160, 120, MEDIASUBTYPE_RGB24}));
   ASSERT_EQ(none.run(), S_OK);
-  lost = FALSE;
-  for (int i = 0; i < 300 && !lost; ++i) {
-    none.source.as<IVideoCaptureControl>()->IsDeviceLost(&lost);
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  EXPECT_TRUE(lost);
+  EXPECT_TRUE(pollUntil([&] { return deviceLost(none.source.as<IVideoCaptureControl>()); }, 3000));
   EXPECT_EQ(none.stop(), S_OK);
   EXPECT_EQ(none.last.frames, 0);
 }

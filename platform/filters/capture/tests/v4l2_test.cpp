@@ -20,36 +20,11 @@
 #include "platform/filters/capture/v4l2_camera.h"
 #include "platform/filters/null_renderer.h"
 #include "platform/filters/tests/graph_helpers.h"
+#include "platform/filters/tests/log_capture.h"
 #include "platform/media/device_enum.h"
 #include "platform/media/guids.h"
 
 namespace {
-
-std::mutex g_logLock;
-std::vector<std::string> g_log;
-void keepLog(PlatformLogLevel level, const char* line) {
-  std::lock_guard<std::mutex> g(g_logLock);
-  g_log.push_back(std::string(platformLogTag(level)) + " " + line);
-}
-
-std::vector<std::string> videoInputNames() {
-  std::vector<std::string> names;
-  ComPtr<ICreateDevEnum> devices;
-  CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
-                   devices.putVoid());
-  ComPtr<IEnumMoniker> e;
-  if (!devices || devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, e.put(), 0) != S_OK)
-    return names;
-  ComPtr<IMoniker> m;
-  while (e->Next(1, m.put(), nullptr) == S_OK) {
-    ComPtr<IPropertyBag> bag;
-    m->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.putVoid());
-    char name[256] = {};
-    bag->Read("FriendlyName", name, sizeof name);
-    names.push_back(name);
-  }
-  return names;
-}
 
 TEST(V4l2Cameras, ListingSkipsNodesThatAreNotCamerasAndTheEnumeratorListsCamerasFirst) {
   namespace fs = std::filesystem;
@@ -68,7 +43,7 @@ TEST(V4l2Cameras, ListingSkipsNodesThatAreNotCamerasAndTheEnumeratorListsCameras
   ComSession com;
   std::vector<V4l2CameraInfo> cameras = listV4l2Cameras();
   if (cameras.empty()) std::printf("no V4L2 camera on this machine: only the empty listing is checked\n");
-  std::vector<std::string> names = videoInputNames();
+  std::vector<std::string> names = namesOf(listCategory(CLSID_VideoInputDeviceCategory));
   auto pattern = std::find(names.begin(), names.end(), kTestPatternCameraName);
   ASSERT_NE(pattern, names.end());
   for (size_t i = 0; i < cameras.size(); ++i) {
@@ -95,14 +70,7 @@ TEST(V4l2Cameras, MissingOrNonCameraDeviceFailsCleanlyWhileTheGraphRuns) {
                {"", "no device path"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
-    {
-      std::lock_guard<std::mutex> g(g_logLock);
-      g_log.clear();
-    }
-    ComPtr<IGraphBuilder> graph;
-    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                               graph.putVoid()),
-              S_OK);
+    ComPtr<IGraphBuilder> graph = newGraph();
     ComPtr<IMoniker> moniker = ComPtr<IMoniker>::adopt(
         createDeviceMoniker({CLSID_VideoInputDeviceCategory, CLSID_V4l2Camera, "Missing Camera", c.path, 0}));
     ComPtr<IBaseFilter> camera;
@@ -122,30 +90,17 @@ TEST(V4l2Cameras, MissingOrNonCameraDeviceFailsCleanlyWhileTheGraphRuns) {
     graph->AddFilter(camera.get(), u"Camera");
     graph->AddFilter(renderer.get(), u"Renderer");
     ASSERT_EQ(connect(graph.get(), camera.get(), 1, renderer.get(), 0), S_OK);
-    PlatformLogSink old = setPlatformLogSink(keepLog);
+    LogCapture log;
     auto control = graph.as<IMediaControl>();
     ASSERT_EQ(control->Run(), S_OK);
-    BOOL lost = FALSE;
-    for (int i = 0; i < 300 && !lost; ++i) {
-      cc->IsDeviceLost(&lost);
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    EXPECT_TRUE(lost);
-    OAFilterState state = -1;
-    control->GetState(1000, &state);
-    EXPECT_EQ(state, State_Running);
+    EXPECT_TRUE(pollUntil([&] { return deviceLost(cc); }, 3000));
+    EXPECT_EQ(stateOf(graph.get()), State_Running);
     EXPECT_EQ(control->Stop(), S_OK);
-    setPlatformLogSink(old);
     EXPECT_EQ(counter.samples.load(), 0);
-    std::lock_guard<std::mutex> g(g_logLock);
-    int errors = 0;
-    for (const std::string& line : g_log)
-      if (line.find("\"Missing Camera\"") != std::string::npos) {
-        ++errors;
-        EXPECT_EQ(line.find("[Error]"), 0u) << line;
-        EXPECT_NE(line.find(c.expect), std::string::npos) << line;
-      }
-    EXPECT_EQ(errors, 1);
+    std::vector<std::string> errors = log.matching("\"Missing Camera\"");
+    ASSERT_EQ(errors.size(), 1u) << log.all();
+    EXPECT_EQ(errors[0].find("[Error]"), 0u) << errors[0];
+    EXPECT_NE(errors[0].find(c.expect), std::string::npos) << errors[0];
   }
 }
 
@@ -153,10 +108,7 @@ TEST(V4l2Cameras, RealCameraDeliversFrames) {
   std::vector<V4l2CameraInfo> cameras = listV4l2Cameras();
   if (cameras.empty()) GTEST_SKIP() << "no V4L2 camera on this machine";
   ComSession com;
-  ComPtr<IGraphBuilder> graph;
-  ASSERT_EQ(
-      CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph.putVoid()),
-      S_OK);
+  ComPtr<IGraphBuilder> graph = newGraph();
   ComPtr<IMoniker> moniker = ComPtr<IMoniker>::adopt(createDeviceMoniker(
       {CLSID_VideoInputDeviceCategory, CLSID_V4l2Camera, cameras[0].name, cameras[0].path, 0}));
   ComPtr<IBaseFilter> camera;

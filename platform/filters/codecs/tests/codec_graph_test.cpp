@@ -18,7 +18,7 @@
 #include "platform/filters/codecs/tests/codec_test_support.h"
 #include "platform/filters/codecs/tests/pattern_source.h"
 #include "platform/media/device_interfaces.h"
-#include "platform/media/memory_stream.h"
+#include "platform/media/tests/settings_bytes.h"
 #include "platform/media/records.h"
 #include "platform/media/results.h"
 #include "platform/media/transform_filter.h"
@@ -50,25 +50,16 @@ class CodecGraph : public ::testing::Test {
  protected:
   ComSession com;
   ComPtr<IGraphBuilder> graph;
-  void SetUp() override {
-    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                               graph.putVoid()),
-              S_OK);
+  void SetUp() override { ASSERT_TRUE(graph = newGraph()); }
+  template <class F>
+  F* own(F* f, const char16_t* name) {
+    f->AddRef();
+    addOwnFilter(graph.get(), f, name);
+    owned_.push_back(ComPtr<IBaseFilter>::adopt(f));
+    return f;
   }
-  PatternSource* addSource(int w, int h, uint32_t frames) {
-    auto* s = new PatternSource(w, h, frames);
-    s->AddRef();
-    addOwnFilter(graph.get(), s, u"Source");
-    owned_.push_back(ComPtr<IBaseFilter>::adopt(s));
-    return s;
-  }
-  IBaseFilter* addTamper(Tamper::Action action) {
-    auto* t = new Tamper(std::move(action));
-    t->AddRef();
-    addOwnFilter(graph.get(), t, u"Tamper");
-    owned_.push_back(ComPtr<IBaseFilter>::adopt(t));
-    return t;
-  }
+  PatternSource* addSource(int w, int h, uint32_t frames) { return own(new PatternSource(w, h, frames), u"Source"); }
+  IBaseFilter* addTamper(Tamper::Action action) { return own(new Tamper(std::move(action)), u"Tamper"); }
   // Runs the graph until the end of the stream reaches the tap.
   void run(Collected& tap) {
     auto control = graph.as<IMediaControl>();
@@ -82,13 +73,7 @@ class CodecGraph : public ::testing::Test {
     EXPECT_TRUE(tap.waitForCount(count)) << count << " samples never arrived";
     ASSERT_EQ(control->Stop(), S_OK);
   }
-  MediaType connectionType(IBaseFilter* f, PIN_DIRECTION dir) {
-    AM_MEDIA_TYPE mt{};
-    EXPECT_EQ(pinOf(f, dir, 0)->ConnectionMediaType(&mt), S_OK);
-    MediaType out(mt);
-    FreeMediaType(mt);
-    return out;
-  }
+  void cameraRoundTrip(REFCLSID encoderClass, REFCLSID decoderClass, int w, int h, double meanPsnr, double minPsnr);
   std::vector<ComPtr<IBaseFilter>> owned_;
 };
 
@@ -129,13 +114,11 @@ TEST_F(CodecGraph, MP42RoundTripKeepsFrameNumbersAndPicture) {
   tap.height = h;
   auto renderer = addTap(graph.get(), &tap, u"Renderer");
   ASSERT_TRUE(encoder && decoder && renderer);
-  ASSERT_EQ(connect(graph.get(), source, 0, encoder.get(), 0), S_OK);
-  ASSERT_EQ(connect(graph.get(), encoder.get(), 0, decoder.get(), 0), S_OK);
-  ASSERT_EQ(connect(graph.get(), decoder.get(), 0, renderer.get(), 0), S_OK);
+  ASSERT_EQ(chain(graph.get(), {source, encoder.get(), decoder.get(), renderer.get()}), S_OK);
 
   // The coded stream is MP42 at the picture's size: variable-size samples,
   // temporal compression, 24 bits and "MP42" in the bitmap header.
-  MediaType coded = connectionType(decoder.get(), PINDIR_INPUT);
+  MediaType coded = connectionType(pinOf(decoder.get(), PINDIR_INPUT, 0).get());
   EXPECT_EQ(coded.subtype(), MEDIASUBTYPE_MP42);
   EXPECT_FALSE(coded.fixedSizeSamples());
   EXPECT_TRUE(coded.temporalCompression());
@@ -145,7 +128,7 @@ TEST_F(CodecGraph, MP42RoundTripKeepsFrameNumbersAndPicture) {
   EXPECT_EQ(vih.bmi.bitCount, 24);
   EXPECT_EQ(vih.bmi.width, w);
   EXPECT_EQ(vih.bmi.height, h);
-  MediaType decoded = connectionType(renderer.get(), PINDIR_INPUT);
+  MediaType decoded = connectionType(pinOf(renderer.get(), PINDIR_INPUT, 0).get());
   EXPECT_EQ(decoded.subtype(), MEDIASUBTYPE_RGB24);
 
   for (int pass = 0; pass < 2; ++pass) {  // a second run starts cleanly again
@@ -158,26 +141,19 @@ TEST_F(CodecGraph, MP42RoundTripKeepsFrameNumbersAndPicture) {
 }
 
 TEST_F(CodecGraph, MP42SettingsShowInTheCodedStream) {
+  // Each encoding in a graph of its own.
   auto encode = [&](std::function<void(IVideoCompression*)> configure, std::vector<Collected::Sample>* out) {
-    ComPtr<IGraphBuilder> g;
-    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, g.putVoid()), S_OK);
-    auto* s = new PatternSource(352, 288, 90);
-    s->AddRef();
-    auto source = ComPtr<IBaseFilter>::adopt(s);
-    addOwnFilter(g.get(), s, u"Source");
-    auto encoder = addFilter(g.get(), CLSID_MP42Encoder, u"Encoder");
+    graph = newGraph();
+    PatternSource* s = addSource(352, 288, 90);
+    auto encoder = addFilter(graph.get(), CLSID_MP42Encoder, u"Encoder");
     Collected tap;
-    auto renderer = addTap(g.get(), &tap, u"Renderer");
-    auto compression = encoder.as<IVideoCompression>();
-    ASSERT_TRUE(compression);
-    configure(compression.get());
-    ASSERT_EQ(connect(g.get(), s, 0, encoder.get(), 0), S_OK);
-    ASSERT_EQ(connect(g.get(), encoder.get(), 0, renderer.get(), 0), S_OK);
-    auto control = g.as<IMediaControl>();
-    ASSERT_EQ(control->Run(), S_OK);
-    EXPECT_TRUE(tap.waitForEnd());
-    control->Stop();
+    auto renderer = addTap(graph.get(), &tap, u"Renderer");
+    ASSERT_TRUE(encoder.as<IVideoCompression>());
+    configure(encoder.as<IVideoCompression>().get());
+    ASSERT_EQ(chain(graph.get(), {s, encoder.get(), renderer.get()}), S_OK);
+    run(tap);
     *out = tap.take();
+    graph = nullptr;
   };
   auto bytes = [](const std::vector<Collected::Sample>& v) {
     size_t n = 0;
@@ -226,9 +202,7 @@ TEST_F(CodecGraph, MP42SettingsChangedWhileStreamingTakeEffectAtOnce) {
   });
   Collected tap;
   auto renderer = addTap(graph.get(), &tap, u"Renderer");
-  ASSERT_EQ(connect(graph.get(), source, 0, before, 0), S_OK);
-  ASSERT_EQ(connect(graph.get(), before, 0, encoder.get(), 0), S_OK);
-  ASSERT_EQ(connect(graph.get(), encoder.get(), 0, renderer.get(), 0), S_OK);
+  ASSERT_EQ(chain(graph.get(), {source, before, encoder.get(), renderer.get()}), S_OK);
   run(tap);
   auto got = tap.take();
   ASSERT_EQ(got.size(), frames);
@@ -270,13 +244,8 @@ TEST_F(CodecGraph, MP42SettingsClampAndPersist) {
   c->SetBitRate(800000);
   c->SetKeyFrameInterval(15);
   c->SetQuality(0.25);
-  auto persist = encoder.as<IPersistStream>();
-  ASSERT_TRUE(persist);
-  auto stream = ComPtr<MemoryStream>::adopt(MemoryStream::create());
-  ASSERT_EQ(persist->Save(stream.get(), TRUE), S_OK);
   auto other = createFilter(CLSID_MP42Encoder);
-  auto saved = ComPtr<MemoryStream>::adopt(MemoryStream::create(stream->bytes()));
-  ASSERT_EQ(other.as<IPersistStream>()->Load(saved.get()), S_OK);
+  ASSERT_EQ(loadSettings(other.get(), saveSettings(encoder.get())), S_OK);
   auto c2 = other.as<IVideoCompression>();
   c2->GetBitRate(&rate);
   c2->GetKeyFrameInterval(&interval);
@@ -319,10 +288,7 @@ TEST_F(CodecGraph, MP42DecoderSkipsDamagedAndLostSamplesUntilTheNextKeyFrame) {
   tap.width = w;
   tap.height = h;
   auto renderer = addTap(graph.get(), &tap, u"Renderer");
-  ASSERT_EQ(connect(graph.get(), source, 0, encoder.get(), 0), S_OK);
-  ASSERT_EQ(connect(graph.get(), encoder.get(), 0, tamper, 0), S_OK);
-  ASSERT_EQ(connect(graph.get(), tamper, 0, decoder.get(), 0), S_OK);
-  ASSERT_EQ(connect(graph.get(), decoder.get(), 0, renderer.get(), 0), S_OK);
+  ASSERT_EQ(chain(graph.get(), {source, encoder.get(), tamper, decoder.get(), renderer.get()}), S_OK);
   run(tap);
   std::vector<int32_t> expected = range(0, 13);
   for (int32_t i : range(20, 24)) expected.push_back(i);
@@ -366,12 +332,9 @@ TEST_F(CodecGraph, DVRoundTripKeepsFrameNumbersAndPicture) {
   tap.width = w;
   tap.height = h;
   auto renderer = addTap(graph.get(), &tap, u"Renderer");
-  ASSERT_EQ(connect(graph.get(), source, 0, encoder.get(), 0), S_OK);
-  ASSERT_EQ(connect(graph.get(), encoder.get(), 0, tamper, 0), S_OK);
-  ASSERT_EQ(connect(graph.get(), tamper, 0, decoder.get(), 0), S_OK);
-  ASSERT_EQ(connect(graph.get(), decoder.get(), 0, renderer.get(), 0), S_OK);
+  ASSERT_EQ(chain(graph.get(), {source, encoder.get(), tamper, decoder.get(), renderer.get()}), S_OK);
 
-  MediaType dv = connectionType(decoder.get(), PINDIR_INPUT);
+  MediaType dv = connectionType(pinOf(decoder.get(), PINDIR_INPUT, 0).get());
   EXPECT_EQ(dv.subtype(), MEDIASUBTYPE_dvsd);
   EXPECT_TRUE(dv.fixedSizeSamples());
   EXPECT_FALSE(dv.temporalCompression());
@@ -414,35 +377,24 @@ TEST_F(CodecGraph, DVDecoderDisplaySizes) {
   } cases[] = {{DVRESOLUTION_HALF, 360, 240}, {DVRESOLUTION_QUARTER, 180, 120}, {DVRESOLUTION_DC, 90, 60},
                {DVRESOLUTION_FULL, 720, 480}};
   for (const Case& c : cases) {
-    ComPtr<IGraphBuilder> g;
-    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, g.putVoid()), S_OK);
-    auto* s = new PatternSource(720, 480, 5);
-    s->AddRef();
-    auto source = ComPtr<IBaseFilter>::adopt(s);
-    addOwnFilter(g.get(), s, u"Source");
-    auto encoder = addFilter(g.get(), CLSID_DVEncoder, u"Encoder");
-    auto dec = addFilter(g.get(), CLSID_DVDecoder, u"Decoder");
+    graph = newGraph();
+    PatternSource* s = addSource(720, 480, 5);
+    auto encoder = addFilter(graph.get(), CLSID_DVEncoder, u"Encoder");
+    auto dec = addFilter(graph.get(), CLSID_DVDecoder, u"Decoder");
     ASSERT_EQ(dec.as<IIPDVDec>()->put_IPDisplay(c.display), S_OK);
     Collected tap;
-    auto renderer = addTap(g.get(), &tap, u"Renderer");
-    ASSERT_EQ(connect(g.get(), s, 0, encoder.get(), 0), S_OK);
-    ASSERT_EQ(connect(g.get(), encoder.get(), 0, dec.get(), 0), S_OK);
-    ASSERT_EQ(connect(g.get(), dec.get(), 0, renderer.get(), 0), S_OK);
+    auto renderer = addTap(graph.get(), &tap, u"Renderer");
+    ASSERT_EQ(chain(graph.get(), {s, encoder.get(), dec.get(), renderer.get()}), S_OK);
     // The size is fixed while the output is connected.
     int other = c.display == DVRESOLUTION_FULL ? DVRESOLUTION_HALF : DVRESOLUTION_FULL;
     EXPECT_EQ(dec.as<IIPDVDec>()->put_IPDisplay(other), VFW_E_ALREADY_CONNECTED);
-    AM_MEDIA_TYPE mt{};
-    ASSERT_EQ(pinOf(renderer.get(), PINDIR_INPUT, 0)->ConnectionMediaType(&mt), S_OK);
     VideoInfoHeader vih;
-    ASSERT_TRUE(videoInfoOf(mt, vih));
-    FreeMediaType(mt);
+    ASSERT_TRUE(videoInfoOf(connectionType(pinOf(renderer.get(), PINDIR_INPUT, 0).get()).get(), vih));
     EXPECT_EQ(vih.bmi.width, c.width);
     EXPECT_EQ(vih.bmi.height, c.height);
-    auto control = g.as<IMediaControl>();
-    ASSERT_EQ(control->Run(), S_OK);
-    EXPECT_TRUE(tap.waitForCount(5));
-    control->Stop();
+    runCount(tap, 5);
     auto got = tap.take();
+    graph = nullptr;
     ASSERT_EQ(got.size(), 5u);
     size_t bytes = size_t((c.width * 3 + 3) & ~3) * c.height;
     EXPECT_EQ(got[0].data.size(), bytes);
@@ -465,23 +417,9 @@ TEST_F(CodecGraph, DVDecoderDisplaySizes) {
 
 TEST_F(CodecGraph, BuiltInDVCameraDeliversRealDVFrames) {
   // Found in the video input category under its friendly name.
-  auto devices = ComPtr<ICreateDevEnum>();
-  ASSERT_EQ(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
-                             devices.putVoid()),
-            S_OK);
-  ComPtr<IEnumMoniker> e;
-  ASSERT_EQ(devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, e.put(), 0), S_OK);
   ComPtr<IBaseFilter> camera;
-  ComPtr<IMoniker> m;
-  while (!camera && e->Next(1, m.put(), nullptr) == S_OK) {
-    ComPtr<IPropertyBag> bag;
-    ASSERT_EQ(m->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.putVoid()), S_OK);
-    char name[256] = {};
-    bag->Read("FriendlyName", name, sizeof name);
-    if (std::string(name) == kDVCameraName) {
-      ASSERT_EQ(m->BindToObject(nullptr, nullptr, IID_IBaseFilter, camera.putVoid()), S_OK);
-    }
-  }
+  for (const Listed& l : listCategory(CLSID_VideoInputDeviceCategory))
+    if (l.name == kDVCameraName) camera = l.bind();
   ASSERT_TRUE(camera) << "no \"" << kDVCameraName << "\" among the video input devices";
 
   // A DV camera: no analog decoder, one capture pin (no preview pin) that
@@ -489,13 +427,7 @@ TEST_F(CodecGraph, BuiltInDVCameraDeliversRealDVFrames) {
   EXPECT_FALSE(camera.as<IAMAnalogVideoDecoder>());
   EXPECT_EQ(pinCount(camera.get(), PINDIR_OUTPUT), 1);
   ComPtr<IPin> out = pinOf(camera.get(), PINDIR_OUTPUT, 0);
-  auto props = out.as<IKsPropertySet>();
-  ASSERT_TRUE(props);
-  GUID category{};
-  DWORD returned = 0;
-  ASSERT_EQ(props->Get(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, nullptr, 0, &category, sizeof category, &returned), S_OK);
-  EXPECT_EQ(category, PIN_CATEGORY_CAPTURE);
-  EXPECT_EQ(returned, sizeof(GUID));
+  EXPECT_EQ(pinCategory(out.get()), PIN_CATEGORY_CAPTURE);
   auto negotiation = out.as<IAMBufferNegotiation>();
   ASSERT_TRUE(negotiation);
   ALLOCATOR_PROPERTIES suggest{6, -1, -1, -1};
@@ -514,9 +446,7 @@ TEST_F(CodecGraph, BuiltInDVCameraDeliversRealDVFrames) {
   auto decoder = addFilter(graph.get(), CLSID_DVDecoder, u"Decoder");
   Collected pictures;
   auto renderer = addTap(graph.get(), &pictures, u"Renderer");
-  ASSERT_EQ(connect(graph.get(), camera.get(), 0, tap, 0), S_OK);
-  ASSERT_EQ(connect(graph.get(), tap, 0, decoder.get(), 0), S_OK);
-  ASSERT_EQ(connect(graph.get(), decoder.get(), 0, renderer.get(), 0), S_OK);
+  ASSERT_EQ(chain(graph.get(), {camera.get(), tap, decoder.get(), renderer.get()}), S_OK);
   ALLOCATOR_PROPERTIES agreed{};
   EXPECT_EQ(negotiation->GetAllocatorProperties(&agreed), S_OK);
   EXPECT_EQ(agreed.cBuffers, 6);
@@ -553,8 +483,8 @@ TEST_F(CodecGraph, BuiltInDVCameraDeliversRealDVFrames) {
 // code) through an encoder and its decoder: every picture that comes out
 // carries a frame number the camera sent, in order, and is close to the
 // picture the camera sent under that number.
-void cameraRoundTrip(IGraphBuilder* graph, REFCLSID encoderClass, REFCLSID decoderClass, int w, int h,
-                     double meanPsnr, double minPsnr) {
+void CodecGraph::cameraRoundTrip(REFCLSID encoderClass, REFCLSID decoderClass, int w, int h, double meanPsnr,
+                                 double minPsnr) {
   ComPtr<IBaseFilter> camera = createFilter(CLSID_TestPatternCamera);
   ASSERT_TRUE(camera);
   auto control = camera.as<IVideoCaptureControl>();
@@ -575,7 +505,7 @@ void cameraRoundTrip(IGraphBuilder* graph, REFCLSID encoderClass, REFCLSID decod
 
   std::mutex lock;
   std::map<uint32_t, std::vector<uint8_t>> sent;  // frame number -> top-down BGR24 picture
-  auto* t = new Tamper([&](uint64_t, IMediaSample* s) {
+  IBaseFilter* originals = addTamper([&](uint64_t, IMediaSample* s) {
     uint8_t* p = nullptr;
     s->GetPointer(&p);
     uint32_t n = 0;
@@ -586,22 +516,12 @@ void cameraRoundTrip(IGraphBuilder* graph, REFCLSID encoderClass, REFCLSID decod
     sent[n] = std::move(picture);
     return true;
   });
-  t->AddRef();
-  auto tamper = ComPtr<IBaseFilter>::adopt(t);
-  ASSERT_EQ(graph->AddFilter(t, u"Originals"), S_OK);
-  auto encoder = addFilter(graph, encoderClass, u"Encoder");
-  auto decoder = addFilter(graph, decoderClass, u"Decoder");
+  auto encoder = addFilter(graph.get(), encoderClass, u"Encoder");
+  auto decoder = addFilter(graph.get(), decoderClass, u"Decoder");
   Collected tap;
-  auto renderer = addTap(graph, &tap, u"Renderer");
-  ASSERT_EQ(connect(graph, camera.get(), 0, t, 0), S_OK);
-  ASSERT_EQ(connect(graph, t, 0, encoder.get(), 0), S_OK);
-  ASSERT_EQ(connect(graph, encoder.get(), 0, decoder.get(), 0), S_OK);
-  ASSERT_EQ(connect(graph, decoder.get(), 0, renderer.get(), 0), S_OK);
-  auto media = ComPtr<IMediaControl>();
-  ASSERT_EQ(graph->QueryInterface(IID_IMediaControl, media.putVoid()), S_OK);
-  ASSERT_EQ(media->Run(), S_OK);
-  EXPECT_TRUE(tap.waitForCount(20));
-  ASSERT_EQ(media->Stop(), S_OK);
+  auto renderer = addTap(graph.get(), &tap, u"Renderer");
+  ASSERT_EQ(chain(graph.get(), {camera.get(), originals, encoder.get(), decoder.get(), renderer.get()}), S_OK);
+  runCount(tap, 20);
   auto got = tap.take();
   ASSERT_GE(got.size(), 20u);
   std::lock_guard<std::mutex> g(lock);
@@ -632,74 +552,42 @@ void cameraRoundTrip(IGraphBuilder* graph, REFCLSID encoderClass, REFCLSID decod
 // live camera skip frames (about 19 dB under ThreadSanitizer); DV,
 // intra-only at 25 Mbit/s, stays above 40.
 TEST_F(CodecGraph, TestPatternCameraThroughMP42) {
-  cameraRoundTrip(graph.get(), CLSID_MP42Encoder, CLSID_MP42Decoder, 352, 288, 26.0, 16.0);
+  cameraRoundTrip(CLSID_MP42Encoder, CLSID_MP42Decoder, 352, 288, 26.0, 16.0);
 }
 
 TEST_F(CodecGraph, TestPatternCameraThroughDV) {
-  cameraRoundTrip(graph.get(), CLSID_DVEncoder, CLSID_DVDecoder, 720, 480, 42.0, 40.0);
+  cameraRoundTrip(CLSID_DVEncoder, CLSID_DVDecoder, 720, 480, 42.0, 40.0);
 }
 
 TEST_F(CodecGraph, EnumeratorsAndFilterMapperFindTheCodecs) {
-  auto devices = ComPtr<ICreateDevEnum>();
-  ASSERT_EQ(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
-                             devices.putVoid()),
-            S_OK);
-  auto names = [&](IEnumMoniker* e) {
-    std::vector<std::string> out;
-    ComPtr<IMoniker> m;
-    while (e && e->Next(1, m.put(), nullptr) == S_OK) {
-      ComPtr<IPropertyBag> bag;
-      m->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.putVoid());
-      char name[256] = {};
-      bag->Read("FriendlyName", name, sizeof name);
-      out.push_back(name);
-      // Every listed codec can be made.
-      ComPtr<IBaseFilter> f;
-      EXPECT_EQ(m->BindToObject(nullptr, nullptr, IID_IBaseFilter, f.putVoid()), S_OK) << name;
-    }
-    return out;
+  auto count = [](const std::vector<Listed>& list, const char* name) {
+    return std::count_if(list.begin(), list.end(), [&](const Listed& l) { return l.name == name; });
   };
-  ComPtr<IEnumMoniker> e;
-  ASSERT_EQ(devices->CreateClassEnumerator(CLSID_VideoCompressorCategory, e.put(), 0), S_OK);
-  auto compressors = names(e.get());
-  EXPECT_EQ(std::count(compressors.begin(), compressors.end(), kMP42EncoderName), 1);
-  EXPECT_EQ(std::count(compressors.begin(), compressors.end(), kDVEncoderName), 1);
-  ComPtr<IEnumMoniker> audio;
-  devices->CreateClassEnumerator(CLSID_AudioCompressorCategory, audio.put(), 0);
-  auto audioCompressors = names(audio.get());
-  EXPECT_EQ(std::count(audioCompressors.begin(), audioCompressors.end(), kDVEncoderName), 0);
-
-  ComPtr<IFilterMapper2> mapper;
-  ASSERT_EQ(CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2, mapper.putVoid()), S_OK);
   // Decoders as the codec enumerator lists them: merit above "do not use",
   // an input and an output pin, any type.
-  ComPtr<IEnumMoniker> all;
-  ASSERT_EQ(mapper->EnumMatchingFilters(all.put(), 0, FALSE, 0x100001, TRUE, 0, nullptr, FALSE, TRUE, 0, nullptr), S_OK);
-  auto decoders = names(all.get());
-  EXPECT_EQ(std::count(decoders.begin(), decoders.end(), kMP42DecoderName), 1);
-  EXPECT_EQ(std::count(decoders.begin(), decoders.end(), kDVDecoderName), 1);
+  auto compressors = listCategory(CLSID_VideoCompressorCategory), audio = listCategory(CLSID_AudioCompressorCategory),
+       decoders = listMatching(0x100001);
+  for (const auto* list : {&compressors, &audio, &decoders})
+    for (const Listed& l : *list) EXPECT_TRUE(l.bind()) << l.name;  // every listed codec can be made
+  EXPECT_EQ(count(compressors, kMP42EncoderName), 1);
+  EXPECT_EQ(count(compressors, kDVEncoderName), 1);
+  EXPECT_EQ(count(audio, kDVEncoderName), 0);
+  EXPECT_EQ(count(decoders, kMP42DecoderName), 1);
+  EXPECT_EQ(count(decoders, kDVDecoderName), 1);
   // By input type, the matching decoder comes first.
-  GUID mp42[] = {MEDIATYPE_Video, MEDIASUBTYPE_MP42};
-  ComPtr<IEnumMoniker> forMP42;
-  ASSERT_EQ(mapper->EnumMatchingFilters(forMP42.put(), 0, TRUE, MERIT_DO_NOT_USE + 1, TRUE, 1, mp42, FALSE, TRUE, 0, nullptr), S_OK);
-  auto mp42Decoders = names(forMP42.get());
+  const GUID mp42[] = {MEDIATYPE_Video, MEDIASUBTYPE_MP42}, dvsd[] = {MEDIATYPE_Video, MEDIASUBTYPE_dvsd};
+  auto mp42Decoders = listMatching(MERIT_DO_NOT_USE + 1, mp42, true);
   ASSERT_FALSE(mp42Decoders.empty());
-  EXPECT_EQ(mp42Decoders[0], kMP42DecoderName);
-  EXPECT_EQ(std::count(mp42Decoders.begin(), mp42Decoders.end(), kDVDecoderName), 0);
-  GUID dvsd[] = {MEDIATYPE_Video, MEDIASUBTYPE_dvsd};
-  ComPtr<IEnumMoniker> forDV;
-  ASSERT_EQ(mapper->EnumMatchingFilters(forDV.put(), 0, TRUE, MERIT_DO_NOT_USE + 1, TRUE, 1, dvsd, FALSE, TRUE, 0, nullptr), S_OK);
-  auto dvDecoders = names(forDV.get());
+  EXPECT_EQ(mp42Decoders[0].name, kMP42DecoderName);
+  EXPECT_EQ(count(mp42Decoders, kDVDecoderName), 0);
+  auto dvDecoders = listMatching(MERIT_DO_NOT_USE + 1, dvsd, true);
   ASSERT_FALSE(dvDecoders.empty());
-  EXPECT_EQ(dvDecoders[0], kDVDecoderName);
+  EXPECT_EQ(dvDecoders[0].name, kDVDecoderName);
 }
 
 TEST_F(CodecGraph, TypesTheCodecsRefuse) {
   // The DV encoder takes only DV frame sizes; the decoders only their own stream.
-  auto* s = new PatternSource(352, 288, 1);
-  s->AddRef();
-  auto source = ComPtr<IBaseFilter>::adopt(s);
-  addOwnFilter(graph.get(), s, u"Source");
+  PatternSource* s = addSource(352, 288, 1);
   auto dvEncoder = addFilter(graph.get(), CLSID_DVEncoder, u"DV");
   EXPECT_TRUE(FAILED(connect(graph.get(), s, 0, dvEncoder.get(), 0)));
   auto mp42Decoder = addFilter(graph.get(), CLSID_MP42Decoder, u"MP42 decoder");
