@@ -14,9 +14,14 @@ FrameSink::~FrameSink() {
   join();
 }
 
-void FrameSink::readPipe(int fd) {
-  const size_t bytes = size_t(width_) * size_t(height_) * 3 / 2;
-  reader_ = std::thread([this, fd, bytes] {
+size_t FrameSink::pictureBytes(Layout layout) const {
+  if (layout == Layout::Rgb24) return ((size_t(width_) * 3 + 3) & ~size_t(3)) * size_t(height_);
+  return size_t(width_) * size_t(height_) * 3 / 2;
+}
+
+void FrameSink::readPipe(int fd, Layout layout) {
+  const size_t bytes = pictureBytes(layout);
+  reader_ = std::thread([this, fd, bytes, layout] {
     std::vector<uint8_t> picture(bytes);
     for (;;) {
       size_t got = 0;
@@ -26,15 +31,18 @@ void FrameSink::readPipe(int fd) {
         if (n <= 0) return;
         got += static_cast<size_t>(n);
       }
-      notePicture(picture.data(), width_, monotonicNs());
+      notePicture(picture.data(), layout, monotonicNs());
     }
   });
 }
 
-void FrameSink::notePicture(const uint8_t* luma, ptrdiff_t stride, int64_t when) {
+void FrameSink::notePicture(const uint8_t* picture, Layout layout, int64_t when) {
   ++pictures_;
   uint32_t frame = 0;
-  if (!test_pattern::readFrameNumberLuma(luma, width_, height_, stride, &frame)) {
+  const bool read = layout == Layout::Rgb24
+                        ? test_pattern::readFrameNumberRgb24(picture, width_, height_, &frame)
+                        : test_pattern::readFrameNumberLuma(picture, width_, height_, width_, &frame);
+  if (!read) {
     ++unreadable_;
     return;
   }

@@ -12,15 +12,21 @@
 
 class FrameSink {
  public:
+  // How the pictures on a pipe are laid out: I420 planes, or RGB24 rows
+  // padded to 4 bytes and bottom-up (the platform's renderers' layout).
+  enum class Layout { I420, Rgb24 };
+
   FrameSink(int width, int height, size_t frames);
   ~FrameSink();
   FrameSink(const FrameSink&) = delete;
   FrameSink& operator=(const FrameSink&) = delete;
 
-  // Reads I420 pictures of our size from fd on a thread until its end.
-  void readPipe(int fd);
-  // A decoded picture given by its luma plane, top-down.
-  void notePicture(const uint8_t* luma, ptrdiff_t stride, int64_t when);
+  // Reads pictures of our size from fd on a thread until its end.
+  void readPipe(int fd, Layout layout = Layout::I420);
+  // Bytes of one picture in the layout.
+  size_t pictureBytes(Layout layout) const;
+  // A decoded picture, whole, in the layout.
+  void notePicture(const uint8_t* picture, Layout layout, int64_t when);
   // For a receiving side that reads the frame numbers itself.
   void noteArrival(uint32_t frame, int64_t when);
   // Waits for the reading thread (its pipe must be closed or at its end).

@@ -19,8 +19,9 @@
 //   - leave pictureFd at -1 and capture pictures itself (its own
 //     test-pattern camera), then report each frame's capture time
 //     (CLOCK_MONOTONIC) through captureTimes();
-//   - hand decoded pictures to FrameSink::notePicture, or frame numbers it
-//     read from its pictures to FrameSink::noteArrival.
+//   - hand its receiver's output to FrameSink::readPipe (I420 or bottom-up
+//     RGB24 pictures), single pictures to FrameSink::notePicture, or, last
+//     resort, frame numbers it read itself to FrameSink::noteArrival.
 #pragma once
 #include <cstddef>
 #include <cstdint>

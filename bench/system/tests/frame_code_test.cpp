@@ -1,13 +1,17 @@
 // The benchmark's picture source and sink, back to back through a pipe:
-// every frame number written in the pictures is read back, in order.
+// every frame number written in the pictures is read back, in order; and
+// RGB24 pictures as the platform's renderers lay them out.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <thread>
+#include <vector>
 
 #include "bench/system/frame_sink.h"
 #include "bench/system/frame_source.h"
+#include "platform/filters/capture/test_pattern_image.h"
+#include "platform/media/guids.h"
 
 TEST(FrameCode, SinkReadsEveryFrameNumberTheSourceSent) {
   constexpr size_t kFrames = 12;
@@ -32,4 +36,14 @@ TEST(FrameCode, SinkReadsEveryFrameNumberTheSourceSent) {
       EXPECT_GT(sent[i], sent[i - 1]) << i;
     }
   }
+}
+
+TEST(FrameCode, SinkReadsBottomUpRgb24Pictures) {
+  FrameSink sink(176, 144, 8);
+  std::vector<uint8_t> picture(sink.pictureBytes(FrameSink::Layout::Rgb24));
+  ASSERT_TRUE(
+      renderTestPattern(5, VideoFormat{176, 144, MEDIASUBTYPE_RGB24}, picture.data(), picture.size()));
+  sink.notePicture(picture.data(), FrameSink::Layout::Rgb24, 1234);
+  EXPECT_EQ(sink.unreadable(), 0u);
+  EXPECT_EQ(sink.arrivals()[5], 1234);
 }
