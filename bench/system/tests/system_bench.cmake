@@ -4,7 +4,7 @@ project_add_test(NAME system_bench_frame_code_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/frame_code_test.cpp ${_system_bench_dir}/frame_source.cpp
           ${_system_bench_dir}/frame_sink.cpp ${_capture_dir}/test_pattern_image.cpp ${_capture_dir}/video_format.cpp
   LIBS platform_media
-  LABELS unit)
+  LABELS unit thread)
 foreach(_variant latency loss)
   set(_netem)
   if(_variant STREQUAL loss)
