@@ -26,6 +26,12 @@ inline constexpr CLSID CLSID_ScreenCapture = makeGuid("{53A56287-BD4E-4F54-9A5F-
 inline constexpr CLSID CLSID_CapturePropertyPage = makeGuid("{14E64628-1CB2-4280-88FE-FCBD8C8E6E4C}");
 
 inline constexpr const char* kTestPatternCameraName = "Test Pattern Camera";
+// The test-pattern camera with its capture pin alone, as an analog device
+// without a preview pin looks. Its class is registered, but it is not a
+// member of the video input category: tests that need such a device add
+// the membership to a registry of their own.
+inline constexpr CLSID CLSID_TestPatternCaptureOnly = makeGuid("{076F5212-4054-409A-875E-B71060FC1D11}");
+inline constexpr const char* kTestPatternCaptureOnlyName = "Test Pattern Camera (Capture Only)";
 inline constexpr const char* kScreenCaptureName = "Screen Capture";
 
 inline constexpr IID IID_IVideoCaptureControl = makeGuid("{A151E657-823F-4F44-B9E2-4B3F5AE08241}");

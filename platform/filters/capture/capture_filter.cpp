@@ -110,12 +110,13 @@ HRESULT CapturePin::QuerySupported(REFGUID set, DWORD id, DWORD* support) {
 
 // ------------------------------------------------------------- CaptureFilter
 
-CaptureFilter::CaptureFilter(const CLSID& clsid, std::unique_ptr<CaptureDevice> device, std::string name)
+CaptureFilter::CaptureFilter(const CLSID& clsid, std::unique_ptr<CaptureDevice> device, std::string name,
+                             bool withPreview)
     : SourceFilter(clsid), device_(std::move(device)), name_(std::move(name)) {
   capturePin_ = new CapturePin(this, u"Capture", PIN_CATEGORY_CAPTURE);
-  previewPin_ = new CapturePin(this, u"Preview", PIN_CATEGORY_PREVIEW);
+  previewPin_ = withPreview ? new CapturePin(this, u"Preview", PIN_CATEGORY_PREVIEW) : nullptr;
   addStream(capturePin_);
-  addStream(previewPin_);
+  if (previewPin_) addStream(previewPin_);
 }
 
 CaptureFilter::~CaptureFilter() {
@@ -150,7 +151,7 @@ HRESULT CaptureFilter::Pause() {
   std::lock_guard<std::recursive_mutex> g(lock_);
   if (state_ == State_Stopped) {
     VideoFormat primary;
-    bool any = capturePin_->format(&primary) || previewPin_->format(&primary);
+    bool any = capturePin_->format(&primary) || (previewPin_ && previewPin_->format(&primary));
     stopProducer();
     {
       std::lock_guard<std::mutex> s(shelfLock_);

@@ -62,7 +62,9 @@ class CapturePin final : public SourceStream, public IKsPropertySet {
 
 class CaptureFilter : public SourceFilter, public IVideoCaptureControl, public IAMAnalogVideoDecoder {
  public:
-  CaptureFilter(const CLSID& clsid, std::unique_ptr<CaptureDevice> device, std::string name);
+  // withPreview false: the "Capture" pin alone (a device without a preview pin).
+  CaptureFilter(const CLSID& clsid, std::unique_ptr<CaptureDevice> device, std::string name,
+                bool withPreview = true);
   ~CaptureFilter() override;
   HRESULT QueryInterface(REFIID iid, void** object) override {
     return SourceFilter::QueryInterface(iid, object);
@@ -117,7 +119,7 @@ class CaptureFilter : public SourceFilter, public IVideoCaptureControl, public I
   std::unique_ptr<CaptureDevice> device_;
   std::string name_;
   CapturePin* capturePin_;
-  CapturePin* previewPin_;
+  CapturePin* previewPin_;  // null without a preview pin
   std::atomic<REFERENCE_TIME> interval_{kDefaultFrameInterval};
   std::mutex formatsLock_;
   std::vector<VideoFormat> formats_;  // cached from the device

@@ -1,6 +1,7 @@
 // The capture sources module: V4L2 cameras, the test-pattern camera and the
-// screen capture in the video input category (in this order), and their
-// property page.
+// screen capture in the video input category (in this order), the
+// test-pattern camera without a preview pin (for tests), and their property
+// page.
 #include "platform/com/module_server.h"
 #include "platform/filters/capture/capture_page.h"
 #include "platform/filters/capture/screen_capture.h"
@@ -14,6 +15,7 @@ const ServerPinType kCaptureTypes[] = {{&MEDIATYPE_Video, &MEDIASUBTYPE_RGB24},
                                        {&MEDIATYPE_Video, &MEDIASUBTYPE_YUY2},
                                        {&MEDIATYPE_Video, &MEDIASUBTYPE_I420}};
 const ServerPin kCapturePins[] = {{true, 3, kCaptureTypes}, {true, 3, kCaptureTypes}};
+const ServerPin kCaptureOnlyPins[] = {{true, 3, kCaptureTypes}};
 
 const ServerClass kClasses[] = {
     {&CLSID_V4l2Camera, "V4L2 Camera", MERIT_DO_NOT_USE, &CLSID_VideoInputDeviceCategory, 2, kCapturePins,
@@ -22,6 +24,9 @@ const ServerClass kClasses[] = {
      kCapturePins, createObject<TestPatternCamera>},
     {&CLSID_ScreenCapture, kScreenCaptureName, MERIT_DO_NOT_USE, &CLSID_VideoInputDeviceCategory, 2,
      kCapturePins, createObject<ScreenCapture>},
+    // Not a listed device: only tests make it one (capture_control.h).
+    {&CLSID_TestPatternCaptureOnly, kTestPatternCaptureOnlyName, MERIT_DO_NOT_USE, nullptr, 1,
+     kCaptureOnlyPins, createObject<TestPatternCaptureOnly>},
     {&CLSID_CapturePropertyPage, "Capture Property Page", 0, nullptr, 0, nullptr,
      createObject<CapturePropertyPage>},
 };

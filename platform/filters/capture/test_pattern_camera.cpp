@@ -26,3 +26,7 @@ bool TestPatternDevice::copyFrame(uint64_t frame, const VideoFormat& f, uint8_t*
 
 TestPatternCamera::TestPatternCamera()
     : CaptureFilter(CLSID_TestPatternCamera, std::make_unique<TestPatternDevice>(), kTestPatternCameraName) {}
+
+TestPatternCaptureOnly::TestPatternCaptureOnly()
+    : CaptureFilter(CLSID_TestPatternCaptureOnly, std::make_unique<TestPatternDevice>(),
+                    kTestPatternCaptureOnlyName, false) {}

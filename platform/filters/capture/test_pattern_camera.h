@@ -20,3 +20,9 @@ class TestPatternCamera final : public CaptureFilter {
  public:
   TestPatternCamera();
 };
+
+// The same camera without a preview pin.
+class TestPatternCaptureOnly final : public CaptureFilter {
+ public:
+  TestPatternCaptureOnly();
+};

@@ -1,5 +1,6 @@
 #include "platform/filters/capture/test_pattern_image.h"
 
+#include <cstring>
 #include <vector>
 
 #include "platform/filters/capture/test_pattern_code.h"
@@ -52,6 +53,17 @@ struct Layout {
     for (int i = kDigitCount - 1; i >= 0; --i, v /= 10) digits[i] = static_cast<char>(v % 10);
   }
 
+  // Rows with the same key are the same pixels: the rows of one code row in
+  // the band, and below it the bar rows with and without the square. Rows
+  // that cross the frame counter are all different (-1).
+  int rowKey(int y) const {
+    if (y < band) return 2 + y / test_pattern::codeRowHeight(height);
+    if (y >= textY && y < textY + textH) return -1;
+    return y >= boxY && y < boxY + boxSize ? 1 : 0;
+  }
+  // Whether row y may be copied from row `from` (an earlier row).
+  bool sameRow(int y, int from) const { return from >= 0 && rowKey(y) >= 0 && rowKey(y) == rowKey(from); }
+
   Rgb pixel(int x, int y) const {
     if (y < band) {
       int row = y / test_pattern::codeRowHeight(height);
@@ -103,8 +115,12 @@ bool renderTestPattern(uint64_t frame, const VideoFormat& f, uint8_t* dst, size_
   if (f.subtype == MEDIASUBTYPE_RGB24) {
     size_t stride = rgb24Stride(w);
     for (int y = 0; y < h; ++y) {
-      fillRow(y);
       uint8_t* p = dst + stride * size_t(h - 1 - y);
+      if (layout.sameRow(y, y - 1)) {
+        std::memcpy(p, p + stride, stride);  // bottom-up: row y - 1 lies one stride above
+        continue;
+      }
+      fillRow(y);
       for (int x = 0; x < w; ++x, p += 3) {
         p[0] = row[size_t(x)].b;
         p[1] = row[size_t(x)].g;
@@ -116,8 +132,12 @@ bool renderTestPattern(uint64_t frame, const VideoFormat& f, uint8_t* dst, size_
   }
   if (f.subtype == MEDIASUBTYPE_YUY2) {
     for (int y = 0; y < h; ++y) {
-      fillRow(y);
       uint8_t* p = dst + size_t(y) * size_t(w) * 2;
+      if (layout.sameRow(y, y - 1)) {
+        std::memcpy(p, p - size_t(w) * 2, size_t(w) * 2);
+        continue;
+      }
+      fillRow(y);
       for (int x = 0; x < w; x += 2, p += 4) {
         uint8_t y0, y1, u, v, u1, v1;
         rgbToYuv(row[size_t(x)], &y0, &u, &v);
@@ -135,6 +155,16 @@ bool renderTestPattern(uint64_t frame, const VideoFormat& f, uint8_t* dst, size_
   uint8_t* uPlane = dst + size_t(w) * size_t(h);
   uint8_t* vPlane = uPlane + size_t(w / 2) * size_t(h / 2);
   for (int y = 0; y < h; ++y) {
+    // A copied row also copies its chroma row when the one before it was
+    // of the same kind.
+    if (layout.sameRow(y, y - 1) && (y & 1 ? true : layout.sameRow(y, y - 2))) {
+      std::memcpy(yPlane + size_t(y) * size_t(w), yPlane + size_t(y - 1) * size_t(w), size_t(w));
+      if (!(y & 1))
+        for (uint8_t* plane : {uPlane, vPlane})
+          std::memcpy(plane + size_t(y / 2) * size_t(w / 2), plane + size_t(y / 2 - 1) * size_t(w / 2),
+                      size_t(w / 2));
+      continue;
+    }
     fillRow(y);
     for (int x = 0; x < w; ++x) {
       uint8_t yy, u, v;

@@ -28,6 +28,12 @@ inline constexpr const char* kMP42DecoderName = "Mpeg4 Decoder DMO";
 inline constexpr const char* kDVEncoderName = "DV Video Encoder";
 inline constexpr const char* kDVDecoderName = "DV Video Decoder";
 inline constexpr const char* kDVCameraName = "Built-in DV Camera";
+// The DV camera with a second, preview pin, as some DV devices have. Its
+// class is registered, but it is not a member of the video input category:
+// tests that need such a device add the membership to a registry of their
+// own.
+inline constexpr CLSID CLSID_DVCameraWithPreview = makeGuid("{8A41D4A2-5C3B-4E1F-9B70-2D6C1E8F4A06}");
+inline constexpr const char* kDVCameraWithPreviewName = "Built-in DV Camera (With Preview)";
 
 // Merits: the decoders are found by the filter mapper (above "do not use");
 // the encoders and the camera are found through their categories only.

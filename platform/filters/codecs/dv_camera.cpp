@@ -11,11 +11,15 @@
 #include "platform/media/pin_category.h"
 #include "platform/media/results.h"
 
-DVCamera::DVCamera() : SourceFilter(CLSID_DVCamera) {
-  addStream(new DVCameraStream(this));
+DVCamera::DVCamera() : DVCamera(CLSID_DVCamera, false) {}
+
+DVCamera::DVCamera(const CLSID& clsid, bool withPreview) : SourceFilter(clsid) {
+  addStream(new DVCameraStream(this, u"Capture", PIN_CATEGORY_CAPTURE));
+  if (withPreview) addStream(new DVCameraStream(this, u"Preview", PIN_CATEGORY_PREVIEW));
 }
 
-DVCameraStream::DVCameraStream(DVCamera* camera) : SourceStream(camera, u"Capture") {}
+DVCameraStream::DVCameraStream(DVCamera* camera, const char16_t* name, const GUID& category)
+    : SourceStream(camera, name), category_(category) {}
 
 HRESULT DVCameraStream::checkMediaType(const MediaType& mt) {
   int w = 0, h = 0;
@@ -108,7 +112,7 @@ HRESULT DVCameraStream::Set(REFGUID set, DWORD, void*, DWORD, void*, DWORD) {
 }
 
 HRESULT DVCameraStream::Get(REFGUID set, DWORD id, void*, DWORD, void* data, DWORD dataLength, DWORD* returned) {
-  return pinCategoryGet(PIN_CATEGORY_CAPTURE, set, id, data, dataLength, returned);
+  return pinCategoryGet(category_, set, id, data, dataLength, returned);
 }
 
 HRESULT DVCameraStream::QuerySupported(REFGUID set, DWORD id, DWORD* support) {

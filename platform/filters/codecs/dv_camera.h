@@ -6,6 +6,8 @@
 // its frame number in the pixels (capture/test_pattern_code.h, counted from
 // 0 at each start), made with the DV encoder.
 // Like a DV camera it offers no analog-decoder interface.
+// "Built-in DV Camera (With Preview)" adds a "Preview" pin (preview
+// category) with the same pictures, as some DV devices have.
 #pragma once
 #include <chrono>
 #include <vector>
@@ -18,7 +20,7 @@ class DVCamera;
 
 class DVCameraStream final : public SourceStream, public IKsPropertySet {
  public:
-  explicit DVCameraStream(DVCamera* camera);
+  DVCameraStream(DVCamera* camera, const char16_t* name, const GUID& category);
   HRESULT QueryInterface(REFIID iid, void** object) override { return SourceStream::QueryInterface(iid, object); }
   ULONG AddRef() override { return SourceStream::AddRef(); }
   ULONG Release() override { return SourceStream::Release(); }
@@ -39,16 +41,27 @@ class DVCameraStream final : public SourceStream, public IKsPropertySet {
   HRESULT QuerySupported(REFGUID set, DWORD id, DWORD* support) override;
 
  private:
+  GUID category_;
   VideoEncoderCore encoder_;
   std::vector<uint8_t> picture_;
   uint32_t frame_ = 0;
   std::chrono::steady_clock::time_point start_;
 };
 
-class DVCamera final : public SourceFilter {
+class DVCamera : public SourceFilter {
  public:
   static constexpr int kWidth = 720, kHeight = 480;
   static constexpr REFERENCE_TIME kFrameDuration = 333667;  // 29.97 frames per second
 
   DVCamera();
+
+ protected:
+  // withPreview: a "Preview" pin after the "Capture" pin, each with its own
+  // encoder and the same pictures.
+  DVCamera(const CLSID& clsid, bool withPreview);
+};
+
+class DVCameraWithPreview final : public DVCamera {
+ public:
+  DVCameraWithPreview() : DVCamera(CLSID_DVCameraWithPreview, true) {}
 };

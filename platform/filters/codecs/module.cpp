@@ -24,6 +24,7 @@ const ServerPin kMP42DecoderPins[] = {{false, 1, kVideoMP42}, {true, 2, kVideoRg
 const ServerPin kDVEncoderPins[] = {{false, 1, kVideoAny}, {true, 1, kVideoDV}};
 const ServerPin kDVDecoderPins[] = {{false, 1, kVideoDV}, {true, 2, kVideoRgb}};
 const ServerPin kDVCameraPins[] = {{true, 1, kVideoDV}};
+const ServerPin kDVCameraWithPreviewPins[] = {{true, 1, kVideoDV}, {true, 1, kVideoDV}};
 
 const ServerClass kClasses[] = {
     {&CLSID_MP42Encoder, kMP42EncoderName, kEncoderMerit, &CLSID_VideoCompressorCategory, 2, kMP42EncoderPins,
@@ -35,6 +36,9 @@ const ServerClass kClasses[] = {
     {&CLSID_DVDecoder, kDVDecoderName, kDecoderMerit, nullptr, 2, kDVDecoderPins, createObject<DVDecoderFilter>},
     {&CLSID_DVCamera, kDVCameraName, MERIT_DO_NOT_USE, &CLSID_VideoInputDeviceCategory, 1, kDVCameraPins,
      createObject<DVCamera>},
+    // Not a listed device: only tests make it one (codecs.h).
+    {&CLSID_DVCameraWithPreview, kDVCameraWithPreviewName, MERIT_DO_NOT_USE, nullptr, 2, kDVCameraWithPreviewPins,
+     createObject<DVCameraWithPreview>},
 };
 
 // libavcodec and the libraries it pulls in keep global state that is lost,

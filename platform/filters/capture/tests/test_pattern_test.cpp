@@ -109,6 +109,30 @@ TEST(TestPatternImage, PixelsLayoutAndEveryFormatReadsBack) {
       }
     }
 
+  // Rows drawn once and copied are the pixels testPatternPixel gives, in
+  // every colour format, for frames where the square and the bars move.
+  for (PictureSize size : {PictureSize{640, 480}, PictureSize{176, 144}, PictureSize{128, 96}})
+    for (uint64_t n : {0ull, 37ull, 1001ull}) {
+      const int w = size.width, h = size.height;
+      auto rgbPic = render(n, {w, h, MEDIASUBTYPE_RGB24});
+      auto yuyPic = render(n, {w, h, MEDIASUBTYPE_YUY2});
+      auto i420Pic = render(n, {w, h, MEDIASUBTYPE_I420});
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+          const Rgb want = testPatternPixel(n, w, h, x, y);
+          ASSERT_EQ(rgbAt(rgbPic, w, h, x, y), want)
+              << w << "x" << h << " frame " << n << " at " << x << "," << y;
+          uint8_t yy, u, v;
+          rgbToYuv(want, &yy, &u, &v);
+          ASSERT_EQ(yuyPic[(size_t(y) * w + x) * 2], yy);
+          ASSERT_EQ(i420Pic[size_t(y) * w + x], yy);
+          if (y % 2 == 0 && x % 2 == 0) {
+            ASSERT_EQ(i420Pic[size_t(w) * h + size_t(y / 2) * (w / 2) + x / 2], u);
+            ASSERT_EQ(i420Pic[size_t(w) * h + size_t(w / 2) * (h / 2) + size_t(y / 2) * (w / 2) + x / 2], v);
+          }
+        }
+    }
+
   // Unknown formats and short buffers are refused.
   std::vector<uint8_t> small(100);
   EXPECT_FALSE(renderTestPattern(0, rgb, small.data(), small.size()));

@@ -1,0 +1,305 @@
+// morvane_bench: the receiver engine's figures, between two stations of the
+// network lab (the sending station in st1, the receiver in st2):
+//
+//   tools/netlab/netlab --stations 2 -- build/bin/morvane_bench [rebuild] [latency] [cpu]
+//
+// rebuild  time from the sender's status announcing focus display Loupex
+//          (after None) to the first Loupex picture rendered at the
+//          receiver; median and p99 over 20 changes (the sender's own
+//          rebuild before it broadcasts is reported apart).
+// latency  capture to rendered picture, MPEG-4 CIF at 30 fps: the camera's
+//          frame numbers read by a probe behind the camera and from the
+//          receiver's rendered pictures; median and p99.
+// cpu      a morvane-receive process in Loupex mode (CIF) drawing three
+//          remote pointers: its CPU time per rendered frame.
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "morvane/MorvaneEngine.h"
+#include "morvane/e2e/lab_sender.h"
+#include "morvane/e2e/receiver_process.h"
+#include "morvane/tests/test_status_sender.h"
+#include "netlab.h"
+#include "platform/com/com_ptr.h"
+#include "platform/com/runtime.h"
+#include "platform/com/wide_text.h"
+#include "platform/filters/capture/test_pattern_code.h"
+#include "platform/filters/video_renderer.h"
+#include "platform/media/graph_registry.h"
+#include "station_worker.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+double ms(Clock::duration d) {
+  return std::chrono::duration<double, std::milli>(d).count();
+}
+
+double percentile(std::vector<double> v, double p) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  const size_t i = std::min(v.size() - 1, size_t(p / 100.0 * double(v.size() - 1) + 0.5));
+  return v[i];
+}
+
+ComPtr<IVideoFrameSnapshot> renderer() {
+  ComPtr<IVideoFrameSnapshot> found;
+  for (RegisteredGraph& g : registeredGraphs()) {
+    ComPtr<IGraphBuilder> graph;
+    g.graph->QueryInterface(IID_IGraphBuilder, graph.putVoid());
+    g.graph->Release();
+    ComPtr<IBaseFilter> f;
+    if (!found && graph && SUCCEEDED(graph->FindFilterByName(utf8ToUtf16("VideoRender").c_str(), f.put())) &&
+        f)
+      f->QueryInterface(IID_IVideoFrameSnapshot, found.putVoid());
+  }
+  return found;
+}
+
+// The sending station and the receiver engine of this process.
+struct Lab {
+  netlab::StationWorker tx, rx;
+  mxObjectPtr<LabSender> sender;
+  mxObjectPtr<TestStatusSender> channel;
+  mxObjectPtr<Morvane> engine;
+
+  Lab(const std::string& st1, const std::string& st2)
+      : tx(
+            st1, [] { CoInitialize(nullptr); }, [] { CoUninitialize(); }),
+        rx(st2) {}
+  ~Lab() {
+    rx.run([&] {
+      if (!engine.isNull()) engine->shutdown();
+      engine = nullptr;
+    });
+    tx.run([&] {
+      if (!sender.isNull()) {
+        sender->stop();
+        sender->destroyGraph();
+        sender->shutdown();
+      }
+      sender = nullptr;
+      channel = nullptr;
+    });
+  }
+  bool start(const LabSenderConfig& c) {
+    if (!rx.call<bool>([&] {
+          engine = new Morvane();
+          return engine->initialize(0);
+        }))
+      return false;
+    return tx.call<bool>([&] {
+      sender = new LabSender();
+      channel = new TestStatusSender();
+      return sender->initialize() && channel->open() && sender->reconfigure(c);
+    });
+  }
+  void send() {
+    tx.run([&] { channel->send(sender->status().bytes()); });
+  }
+};
+
+void benchRebuild(Lab& lab) {
+  LabSenderConfig none;
+  none.zoomFormat = 4;  // Loupex pictures: 320x240, None: 352x288
+  LabSenderConfig loupex = none;
+  loupex.focusDisplay = 1;
+  lab.send();
+  std::this_thread::sleep_for(2500ms);
+  std::vector<double> follow, senderRebuild;
+  for (int i = 0; i < 20; ++i) {
+    for (const LabSenderConfig* c : {&none, &loupex}) {
+      const auto t0 = Clock::now();
+      lab.tx.run([&] { lab.sender->reconfigure(*c); });
+      const auto sent = Clock::now();
+      uint64_t before = 0;
+      if (auto r = renderer()) r->GetFrameCount(&before);
+      lab.send();
+      const LONG wantW = c->focusDisplay == 1 ? 320 : 352;
+      bool seen = false;
+      while (Clock::now() - sent < 10s && !seen) {
+        std::this_thread::sleep_for(2ms);
+        auto r = renderer();
+        LONG w = 0, h = 0;
+        uint64_t n = 0;
+        if (r && SUCCEEDED(r->GetFrameSize(&w, &h)) && SUCCEEDED(r->GetFrameCount(&n)) && w == wantW &&
+            n > before)
+          seen = true;
+      }
+      if (c->focusDisplay == 1) {
+        senderRebuild.push_back(ms(sent - t0));
+        if (seen) follow.push_back(ms(Clock::now() - sent));
+      }
+      std::this_thread::sleep_for(300ms);
+    }
+  }
+  std::printf(
+      "rebuild: None -> Loupex, status sent -> first Loupex picture rendered: median %.0f ms, p99 %.0f ms "
+      "(%zu of 20 changes seen; goal median <= 1500 ms)\n",
+      percentile(follow, 50), percentile(follow, 99), follow.size());
+  std::printf("rebuild: the sender's own rebuild before its broadcast: median %.0f ms\n",
+              percentile(senderRebuild, 50));
+}
+
+void benchLatency(Lab& lab) {
+  LabSenderConfig c;
+  c.probe = true;
+  lab.tx.run([&] { lab.sender->reconfigure(c); });
+  lab.send();
+  std::this_thread::sleep_for(3s);
+  std::map<uint32_t, Clock::time_point> shown;
+  uint64_t last = 0;
+  std::vector<uint8_t> rgb;
+  const auto end = Clock::now() + 10s;
+  while (Clock::now() < end) {
+    std::this_thread::sleep_for(1ms);
+    auto r = renderer();
+    uint64_t n = 0;
+    LONG w = 0, h = 0;
+    if (!r || FAILED(r->GetFrameCount(&n)) || n == last || FAILED(r->GetFrameSize(&w, &h))) continue;
+    const auto at = Clock::now();
+    last = n;
+    rgb.resize(size_t(w) * size_t(h) * 3);
+    if (FAILED(r->GetFrame(rgb.data(), ULONG(rgb.size())))) continue;
+    uint32_t frame = 0;
+    if (test_pattern::readFrameNumber(
+            int(w), int(h),
+            [&](int x, int y) {
+              const uint8_t* p = &rgb[(size_t(y) * size_t(w) + size_t(x)) * 3];
+              return (77 * p[0] + 150 * p[1] + 29 * p[2]) >> 8;
+            },
+            &frame))
+      shown.emplace(frame, at);
+  }
+  const auto captured = lab.tx.call<std::vector<ProbeReading>>([&] { return lab.sender->captured(); });
+  std::vector<double> latency;
+  for (const ProbeReading& p : captured) {
+    auto it = shown.find(p.frame);
+    if (it != shown.end() && it->second >= p.at) latency.push_back(ms(it->second - p.at));
+  }
+  std::printf(
+      "latency: capture -> rendered, MPEG-4 CIF 30 fps: median %.1f ms, p99 %.1f ms over %zu frames "
+      "(goal median < 40 ms; includes up to 1 ms of polling)\n",
+      percentile(latency, 50), percentile(latency, 99), latency.size());
+}
+
+unsigned long cpuTicks(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(in)), {});
+  const size_t close = text.rfind(')');
+  if (close == std::string::npos) return 0;
+  std::istringstream rest(text.substr(close + 2));
+  std::string field;
+  unsigned long utime = 0, stime = 0;
+  for (int i = 3; i <= 15 && rest >> field; ++i) {
+    if (i == 14) utime = std::stoul(field);
+    if (i == 15) stime = std::stoul(field);
+  }
+  return utime + stime;
+}
+
+void benchCpu(const std::string& st1, const std::string& st2) {
+  Lab lab(st1, st2);
+  // The sender only (no engine in this process).
+  LabSenderConfig c;
+  c.focusDisplay = 1;
+  c.extraPointers = 3;
+  if (!lab.tx.call<bool>([&] {
+        lab.sender = new LabSender();
+        lab.channel = new TestStatusSender();
+        return lab.sender->initialize() && lab.channel->open() && lab.sender->reconfigure(c);
+      })) {
+    std::printf("cpu: the sending station cannot start\n");
+    return;
+  }
+  char dir[] = "/tmp/morvane_bench_XXXXXX";
+  if (!mkdtemp(dir)) return;
+  const std::string ini = std::string(dir) + "/r.ini";
+  std::ofstream(ini) << "[PointerServer]\nPort=8210\n";  // its own pointer elsewhere: P1..P3 are the three
+  ReceiverProcess r(st2, MORVANE_RECEIVE, {"--ini", ini, "--snapshot", dir, "--every", "1", "--quiet"});
+  for (int i = 0; i < 4; ++i) {
+    lab.send();
+    std::this_thread::sleep_for(500ms);
+  }
+  static const std::regex re(R"(^morvane-receive: snapshot \S+ (\d+)x(\d+) rendered (\d+).*$)");
+  auto nextShot = [&](size_t& at, unsigned long& rendered) {
+    std::smatch m;
+    const long i = r.waitLine(
+        at, [&](const std::string& l) { return std::regex_match(l, m, re); }, 10s);
+    if (i < 0) return false;
+    const std::string l = r.line(size_t(i));
+    std::regex_match(l, m, re);
+    rendered = std::stoul(m[3]);
+    at = size_t(i) + 1;
+    return true;
+  };
+  size_t at = 0;
+  unsigned long f0 = 0, f1 = 0;
+  for (int i = 0; i < 4; ++i) nextShot(at, f0);  // settle
+  // The receiver is the child of `ip netns exec`, which execs it: same pid.
+  pid_t pid = 0;
+  {
+    std::ifstream cmd;
+    for (const auto& e : std::filesystem::directory_iterator("/proc")) {
+      std::ifstream c(e.path() / "cmdline");
+      std::string line;
+      std::getline(c, line, '\0');
+      if (line.find("morvane-receive") != std::string::npos)
+        pid = pid_t(std::stol(e.path().filename().string()));
+    }
+  }
+  const unsigned long t0 = cpuTicks(pid);
+  for (int i = 0; i < 10; ++i) nextShot(at, f1);
+  const unsigned long t1 = cpuTicks(pid);
+  const double cpuMs = double(t1 - t0) * 1000.0 / double(sysconf(_SC_CLK_TCK));
+  const unsigned long frames = f1 - f0;
+  std::printf(
+      "cpu: morvane-receive, Loupex CIF -> 320x240 with three remote pointers: %.0f ms CPU for %lu frames "
+      "= %.2f ms per frame (%.0f%% of one core at %.0f fps)\n",
+      cpuMs, frames, frames ? cpuMs / double(frames) : 0.0, cpuMs / 100.0, double(frames) / 10.0);
+  r.stop();
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (!netlab::insideLab() || netlab::stations().size() < 2) {
+    std::fprintf(stderr, "morvane_bench: run it in the lab: tools/netlab/netlab --stations 2 -- %s\n",
+                 argv[0]);
+    return 2;
+  }
+  std::vector<std::string> parts(argv + 1, argv + argc);
+  if (parts.empty()) parts = {"rebuild", "latency", "cpu"};
+  const auto st = netlab::stations();
+  bool engineParts = std::find(parts.begin(), parts.end(), "rebuild") != parts.end() ||
+                     std::find(parts.begin(), parts.end(), "latency") != parts.end();
+  if (engineParts) {
+    Lab lab(st[0], st[1]);
+    LabSenderConfig c;
+    if (!lab.start(c)) {
+      std::fprintf(stderr, "morvane_bench: the lab cannot start\n");
+      return 1;
+    }
+    for (const auto& p : parts) {
+      if (p == "rebuild") benchRebuild(lab);
+      if (p == "latency") benchLatency(lab);
+    }
+  }
+  if (std::find(parts.begin(), parts.end(), "cpu") != parts.end()) benchCpu(st[0], st[1]);
+  return 0;
+}

@@ -1,0 +1,171 @@
+// What the end-to-end tests share: pictures read back from PNG files,
+// morvane-receive's output lines, and the fixture that starts receivers in
+// stations of the lab, each under an X server of its own, and checks that
+// they follow a sender.
+#pragma once
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "morvane/e2e/receiver_process.h"
+#include "morvane/e2e/xvfb_server.h"
+#include "netlab.h"
+#include "platform/filters/capture/test_pattern_code.h"
+
+namespace e2e {
+
+using namespace std::chrono_literals;
+
+struct Picture {
+  unsigned width = 0, height = 0;
+  bool frameRead = false;
+  uint32_t frame = 0;
+};
+
+inline bool readPicture(const std::string& path, Picture& p) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+  image.format = PNG_FORMAT_RGB;
+  std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
+  const bool ok = png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr) != 0;
+  p.width = image.width;
+  p.height = image.height;
+  png_image_free(&image);
+  if (!ok) return false;
+  p.frameRead = test_pattern::readFrameNumber(
+      int(p.width), int(p.height),
+      [&](int x, int y) {
+        const uint8_t* px = &rgb[(size_t(y) * p.width + size_t(x)) * 3];
+        return (77 * px[0] + 150 * px[1] + 29 * px[2]) >> 8;
+      },
+      &p.frame);
+  return true;
+}
+
+// "morvane-receive: snapshot PATH WxH rendered R frame F"
+struct SnapshotLine {
+  std::string path;
+  unsigned width = 0, height = 0;
+  uint32_t frame = 0;
+};
+inline bool parseSnapshot(const std::string& line, SnapshotLine& s) {
+  static const std::regex re(R"(^morvane-receive: snapshot (\S+) (\d+)x(\d+) rendered \d+ frame (\d+)$)");
+  std::smatch m;
+  if (!std::regex_match(line, m, re)) return false;
+  s.path = m[1];
+  s.width = unsigned(std::stoul(m[2]));
+  s.height = unsigned(std::stoul(m[3]));
+  s.frame = uint32_t(std::stoul(m[4]));
+  return true;
+}
+
+inline bool isStatusChange(const std::string& line) {
+  return line.find("Morvane: status change") != std::string::npos;
+}
+
+class EndToEndFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    NETLAB_REQUIRE();
+    stations_ = netlab::stations();
+    if (stations_.size() < 3) GTEST_SKIP() << "needs a lab with three stations";
+    char tmpl[] = "/tmp/morvane_e2e_XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    dir_ = tmpl;
+  }
+  void TearDown() override {
+    if (!dir_.empty() && !HasFailure())
+      std::filesystem::remove_all(dir_);
+    else if (!dir_.empty())
+      std::printf("pictures kept in %s\n", dir_.c_str());
+  }
+
+  // A receiver in station i, under an X server of its own (its pointer,
+  // which the others draw, stays where that server puts it: in the middle
+  // of the screen, outside every picture).
+  std::unique_ptr<ReceiverProcess> startReceiver(int i, std::vector<std::string> extra = {}) {
+    const std::string out = dir_ + "/receiver" + std::to_string(i);
+    std::vector<std::string> args = {"--snapshot", out, "--every", "0.4", "--quiet"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    displays_.push_back(std::make_unique<XvfbServer>());
+    if (displays_.back()->display().empty()) ADD_FAILURE() << "no Xvfb for receiver " << i;
+    return std::make_unique<ReceiverProcess>(
+        stations_[size_t(i)], MORVANE_RECEIVE, args,
+        std::vector<std::string>{"DISPLAY=" + displays_.back()->display()});
+  }
+
+  // After line `from`: a status change, then `count` snapshots whose frame
+  // numbers (read from the pixels) rise. Returns the index after the last.
+  // A picture squeezed by the zoom may not show its frame number: then
+  // only pictures of the expected size that keep coming are asked for.
+  static size_t expectFollowing(ReceiverProcess& r, size_t from, const char* what, bool readable = true,
+                                unsigned width = 0, unsigned height = 0, int count = 4) {
+    long change = r.waitLine(from, isStatusChange, 15s);
+    EXPECT_GE(change, 0) << what << ": no status change handled\n" << r.output();
+    if (change < 0) return from;
+    size_t at = size_t(change) + 1;
+    if (!readable) {
+      static const std::regex re(
+          R"(^morvane-receive: snapshot \S+ (\d+)x(\d+) rendered (\d+)( frame \d+)?$)");
+      unsigned long lastRendered = 0;
+      for (int n = 0; n < count; ++n) {
+        std::smatch m;
+        const long i = r.waitLine(
+            at, [&](const std::string& l) { return std::regex_match(l, m, re); }, 15s);
+        if (i < 0) {
+          ADD_FAILURE() << what << ": pictures stopped coming\n" << r.output();
+          return at;
+        }
+        const std::string l = r.line(size_t(i));
+        std::regex_match(l, m, re);
+        if (width) {
+          EXPECT_EQ(std::stoul(m[1]), width) << what;
+        }
+        if (height) {
+          EXPECT_EQ(std::stoul(m[2]), height) << what;
+        }
+        EXPECT_GT(std::stoul(m[3]), lastRendered) << what;
+        lastRendered = std::stoul(m[3]);
+        at = size_t(i) + 1;
+      }
+      return at;
+    }
+    std::vector<SnapshotLine> shots;
+    while (int(shots.size()) < count) {
+      SnapshotLine s;
+      const long i = r.waitLine(
+          at, [&](const std::string& l) { return parseSnapshot(l, s); }, 15s);
+      if (i < 0) {
+        ADD_FAILURE() << what << ": only " << shots.size() << " pictures with frame numbers\n" << r.output();
+        return at;
+      }
+      at = size_t(i) + 1;
+      // A snapshot taken right after the rebuild may still show the last
+      // picture of before; count from the first one that moved on.
+      if (!shots.empty() && s.frame == shots.back().frame) continue;
+      shots.push_back(s);
+    }
+    for (size_t k = 1; k < shots.size(); ++k)
+      EXPECT_GT(shots[k].frame, shots[k - 1].frame) << what << ": frames out of order";
+    // The last picture as saved: its pixels carry a frame number too.
+    Picture p;
+    EXPECT_TRUE(readPicture(shots.back().path, p)) << shots.back().path;
+    EXPECT_EQ(p.width, shots.back().width);
+    EXPECT_EQ(p.height, shots.back().height);
+    EXPECT_TRUE(p.frameRead) << what << ": " << shots.back().path;
+    return at;
+  }
+
+  std::vector<std::string> stations_;
+  std::string dir_;
+  std::vector<std::unique_ptr<XvfbServer>> displays_;  // one per receiver, outliving it
+};
+
+}  // namespace e2e

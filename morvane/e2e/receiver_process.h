@@ -1,0 +1,114 @@
+// A morvane-receive process in one station of the lab (through
+// `ip netns exec`), with its output collected line by line.
+#pragma once
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+class ReceiverProcess {
+ public:
+  ReceiverProcess(const std::string& station, const std::string& program,
+                  const std::vector<std::string>& args, const std::vector<std::string>& environment = {}) {
+    int out[2];
+    if (pipe2(out, O_CLOEXEC) != 0) return;
+    std::vector<std::string> argv = {"ip", "netns", "exec", station, program};
+    argv.insert(argv.end(), args.begin(), args.end());
+    pid_ = fork();
+    if (pid_ == 0) {
+      dup2(out[1], 1);
+      dup2(out[1], 2);
+      for (const std::string& e : environment) putenv(const_cast<char*>(e.c_str()));
+      std::vector<char*> a;
+      for (auto& s : argv) a.push_back(const_cast<char*>(s.c_str()));
+      a.push_back(nullptr);
+      execvp(a[0], a.data());
+      _exit(127);
+    }
+    close(out[1]);
+    reader_ = std::thread([this, fd = out[0]] {
+      FILE* in = fdopen(fd, "r");
+      char line[4096];
+      while (in && std::fgets(line, sizeof line, in)) {
+        std::string l(line);
+        if (!l.empty() && l.back() == '\n') l.pop_back();
+        std::lock_guard<std::mutex> g(lock_);
+        lines_.push_back(l);
+        changed_.notify_all();
+      }
+      if (in) std::fclose(in);
+    });
+  }
+  ~ReceiverProcess() { stop(); }
+  ReceiverProcess(const ReceiverProcess&) = delete;
+  ReceiverProcess& operator=(const ReceiverProcess&) = delete;
+
+  bool started() const { return pid_ > 0; }
+
+  // The index of the first line from `from` on that satisfies the
+  // condition, waiting up to the limit; -1 when none came.
+  long waitLine(size_t from, const std::function<bool(const std::string&)>& condition,
+                std::chrono::milliseconds limit) {
+    std::unique_lock<std::mutex> g(lock_);
+    const auto end = std::chrono::steady_clock::now() + limit;
+    for (size_t i = from;;) {
+      for (; i < lines_.size(); ++i)
+        if (condition(lines_[i])) return long(i);
+      if (changed_.wait_until(g, end) == std::cv_status::timeout && i == lines_.size()) return -1;
+    }
+  }
+  size_t lineCount() {
+    std::lock_guard<std::mutex> g(lock_);
+    return lines_.size();
+  }
+  std::string line(size_t i) {
+    std::lock_guard<std::mutex> g(lock_);
+    return i < lines_.size() ? lines_[i] : std::string();
+  }
+  std::string output() {
+    std::lock_guard<std::mutex> g(lock_);
+    std::string all;
+    for (const auto& l : lines_) all += l + "\n";
+    return all;
+  }
+
+  // SIGTERM, then the exit status (-1 when it did not end by itself within
+  // 15 s and had to be killed).
+  int stop() {
+    if (pid_ <= 0) return exit_;
+    kill(pid_, SIGTERM);
+    int status = 0;
+    for (int i = 0; i < 1500; ++i) {
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        exit_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (exit_ == -2) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, &status, 0);
+      exit_ = -1;
+    }
+    pid_ = -1;
+    if (reader_.joinable()) reader_.join();
+    return exit_;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int exit_ = -2;
+  std::thread reader_;
+  std::mutex lock_;
+  std::condition_variable changed_;
+  std::vector<std::string> lines_;
+};

@@ -1,0 +1,56 @@
+#include "morvane/receive/receive_snapshot.h"
+
+#include <vector>
+
+#include "platform/com/com_ptr.h"
+#include "platform/com/wide_text.h"
+#include "platform/filters/capture/test_pattern_code.h"
+#include "platform/filters/video_renderer.h"
+#include "platform/media/graph_registry.h"
+
+namespace {
+
+ComPtr<IVideoFrameSnapshot> findRenderer() {
+  ComPtr<IVideoFrameSnapshot> found;
+  for (RegisteredGraph& g : registeredGraphs()) {
+    ComPtr<IGraphBuilder> graph;
+    g.graph->QueryInterface(IID_IGraphBuilder, graph.putVoid());
+    g.graph->Release();
+    ComPtr<IBaseFilter> filter;
+    if (!found && graph &&
+        SUCCEEDED(graph->FindFilterByName(utf8ToUtf16("VideoRender").c_str(), filter.put())) && filter)
+      filter->QueryInterface(IID_IVideoFrameSnapshot, found.putVoid());
+  }
+  return found;
+}
+
+}  // namespace
+
+Snapshot saveRenderedPicture(const std::string& path) {
+  Snapshot s;
+  ComPtr<IVideoFrameSnapshot> renderer = findRenderer();
+  if (!renderer) {
+    s.error = "no \"VideoRender\" in the graph (no sender running?)";
+    return s;
+  }
+  LONG w = 0, h = 0;
+  if (FAILED(renderer->GetFrameCount(&s.rendered)) || s.rendered == 0 ||
+      FAILED(renderer->GetFrameSize(&w, &h)) || w <= 0 || h <= 0) {
+    s.error = "no picture rendered yet";
+    return s;
+  }
+  s.width = w;
+  s.height = h;
+  std::vector<uint8_t> rgb(size_t(w) * size_t(h) * 3);
+  if (SUCCEEDED(renderer->GetFrame(rgb.data(), ULONG(rgb.size()))))
+    s.frameRead = test_pattern::readFrameNumber(
+        int(w), int(h),
+        [&](int x, int y) {
+          const uint8_t* px = &rgb[(size_t(y) * size_t(w) + size_t(x)) * 3];
+          return (77 * px[0] + 150 * px[1] + 29 * px[2]) >> 8;
+        },
+        &s.frame);
+  s.saved = SUCCEEDED(renderer->SaveFramePng(path.c_str()));
+  if (!s.saved) s.error = "cannot write " + path;
+  return s;
+}

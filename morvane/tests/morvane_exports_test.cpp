@@ -1,0 +1,104 @@
+// The library's face: its dynamic symbol table holds exactly the control
+// functions the header declares, and every one of them answers with its
+// default while no engine exists.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <regex>
+#include <set>
+#include <string>
+#include <type_traits>
+
+#include "morvane/Morvane.h"
+
+static_assert(std::is_same_v<MorvaneCallbackFunction, int (*)(const char*, int32_t, void*)>);
+static_assert(sizeof(bool) == 1);
+
+namespace {
+
+std::set<std::string> declaredFunctions() {
+  std::ifstream header(MORVANE_HEADER);
+  std::set<std::string> names;
+  const std::regex declaration(R"(^MORVANE_API [^(]*\b(Morvane\w+)\()");
+  std::smatch m;
+  for (std::string line; std::getline(header, line);)
+    if (std::regex_search(line, m, declaration)) names.insert(m[1]);
+  return names;
+}
+
+// Every symbol the library defines in its dynamic symbol table.
+std::set<std::string> exportedSymbols() {
+  std::set<std::string> names;
+  FILE* nm = popen("nm -D --defined-only " MORVANE_LIBRARY, "r");
+  if (!nm) return names;
+  char line[512];
+  while (std::fgets(line, sizeof line, nm)) {
+    char type = 0;
+    char name[400];
+    // "0000000000012340 T MorvaneInitialize" (no value for absolute symbols)
+    if (std::sscanf(line, "%*s %c %399s", &type, name) == 2 ||
+        std::sscanf(line, "%c %399s", &type, name) == 2)
+      names.insert(name);
+  }
+  pclose(nm);
+  return names;
+}
+
+}  // namespace
+
+TEST(MorvaneExports, ExactlyTheSixtyNineControlFunctions) {
+  const auto declared = declaredFunctions();
+  ASSERT_EQ(declared.size(), 69u);
+  EXPECT_EQ(exportedSymbols(), declared);
+}
+
+int32_t calls = 0;
+int countingCallback(const char*, int32_t, void*) {
+  return ++calls;
+}
+
+TEST(MorvaneExports, WithoutAnEngineEveryFunctionReturnsItsDefault) {
+  ASSERT_FALSE(MorvaneIsInitialized());
+  struct Case {
+    const char* name;
+    long long got, want;
+  };
+  const Case cases[] = {
+      {"ReceiveSenderData", MorvaneReceiveSenderData(), 0},
+      {"ReadIniFile", MorvaneReadIniFile("/tmp/x.ini"), 0},
+      {"WriteIniFile", MorvaneWriteIniFile("/tmp/morvane-never-written.ini"), 0},
+      {"SetCallbackFunction", MorvaneSetCallbackFunction(countingCallback, nullptr), 1},
+      {"VideoClientMainReceiveRate", MorvaneGetVideoClientMainReceiveRate(), 0},
+      {"AudioClientNumDropFrames", MorvaneGetAudioClientNumDropFrames(), 0},
+      {"VideoClientSubPacketSize", MorvaneGetVideoClientSubPacketSize(), 0},
+      {"PointerP2ClientPort", MorvaneGetPointerP2ClientPort(), 0},
+      {"PointerP3ClientTimeToLive", MorvaneGetPointerP3ClientTimeToLive(), 0},
+      {"PointerServerPacketSize", MorvaneGetPointerServerPacketSize(), 0},
+      {"BlendorPointerColor", MorvaneGetBlendorPointerColor(0), 0},
+      {"TracionPointerShape", MorvaneGetTracionPointerShape(), 0},
+      {"SetStatusReceiverPort", MorvaneSetStatusReceiverPort(8930), 0},
+      {"SetStatusReceiverAddress", MorvaneSetStatusReceiverAddress("234.5.6.7"), 0},
+      {"StatusReceiverPort", MorvaneGetStatusReceiverPort(), 0},
+      {"StatusReceiverIPv6InterfaceId", MorvaneGetStatusReceiverIPv6InterfaceId(), 0},
+      {"Shutdown", MorvaneShutdown(), 1},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.got, c.want) << c.name;
+  MorvaneSetPointerP1ClientAddress("239.1.1.1");
+  MorvaneSetBlendorPointerColor(1, 3);
+  MorvaneSetVideoWindowSize(640, 480);
+  MorvaneTimerProcess();
+  EXPECT_STREQ(MorvaneGetPointerP1ClientAddress(), "");
+  EXPECT_STREQ(MorvaneGetStatusReceiverAddress(), "");
+  int32_t x = 5, y = 5;
+  uint32_t w = 5, h = 5;
+  MorvaneGetVideoWindowPosition(&x, &y);
+  MorvaneGetVideoWindowSize(&w, &h);
+  MorvaneGetVideoWindowSize(nullptr, nullptr);
+  EXPECT_EQ(x, 0);
+  EXPECT_EQ(y, 0);
+  EXPECT_EQ(w, 1u);
+  EXPECT_EQ(h, 1u);
+  EXPECT_EQ(calls, 0);
+  EXPECT_FALSE(std::ifstream("/tmp/morvane-never-written.ini").good());
+}

@@ -1,0 +1,38 @@
+// The pointer geometry of MorvaneTimerProcess under a real X server: the
+// station's pointer is measured from the video window's place on the
+// desktop (the owner window's place plus the video window's place in it),
+// and the mixer draws over the video window's size.
+#include <gtest/gtest.h>
+
+#include "morvane/MorvaneEngine.h"
+#include "morvane/tests/x_window.h"
+#include "netlab.h"
+
+TEST(MorvaneGeometry, PointerOriginIsTheVideoWindowOnTheDesktop) {
+  NETLAB_REQUIRE();
+  TestWindow owner;
+  ASSERT_TRUE(owner.open(100, 50, 640, 480)) << "no X display";
+  mxObjectPtr<Morvane> engine = new Morvane();
+  ASSERT_TRUE(engine->initialize(owner.id()));
+  engine->setVideoWindowPosition(10, 20);
+  engine->setVideoWindowSize(352, 288);
+  engine->timerProcess();
+
+  MorvaneGraphManager& m = *engine->getGraphManager();
+  float ox = 0, oy = 0, sw = 0, sh = 0, bx = -1, by = -1, bw = 0, bh = 0;
+  m.tracion()->getNormalizedOrigin(ox, oy);
+  m.tracion()->getNormalizedSize(sw, sh);
+  m.blendor()->getWindowPosition(bx, by);
+  m.blendor()->getWindowSize(bw, bh);
+  int rootX = 0, rootY = 0;
+  ASSERT_TRUE(owner.rootPosition(rootX, rootY));
+  EXPECT_EQ(ox, -float(rootX + 10));
+  EXPECT_EQ(oy, -float(rootY + 20));
+  EXPECT_EQ(sw, 1280.0f);  // the Xvfb desktop
+  EXPECT_EQ(sh, 1024.0f);
+  EXPECT_EQ(bx, 0.0f);
+  EXPECT_EQ(by, 0.0f);
+  EXPECT_EQ(bw, 352.0f);
+  EXPECT_EQ(bh, 288.0f);
+  engine->shutdown();
+}

@@ -1,0 +1,198 @@
+// talvex-send: its command line, and the program itself in a lab station,
+// watched from another one (its monitor, its status, a clean stop on
+// SIGTERM, its settings file).
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "netlab.h"
+#include "talvex/send/send_options.h"
+#include "talvex/tests/wire_status.h"
+#include "tools/netlab/station_worker.h"
+
+using namespace std::chrono;
+
+TEST(TalvexSendOptions, CommandLines) {
+  struct Case {
+    std::vector<const char*> args;
+    bool ok;
+    std::function<bool(const SendOptions&)> check;
+  };
+  const Case cases[] = {
+      {{},
+       true,
+       [](const SendOptions& o) { return o.seconds == 0 && o.encoder < 0 && o.mode < 0 && !o.window; }},
+      {{"--ini", "a.ini", "--save", "--seconds", "2.5", "--window"},
+       true,
+       [](const SendOptions& o) { return o.ini == "a.ini" && o.save && o.seconds == 2.5 && o.window; }},
+      {{"--video-device", "Test Pattern Camera", "--audio-device", "none", "--encoder", "mpeg4", "--mode",
+        "compound", "--group", "234.5.6.20"},
+       true,
+       [](const SendOptions& o) {
+         return o.videoDevice == "Test Pattern Camera" && o.audioDevice == "none" && o.encoder == 1 &&
+                o.mode == 2 && o.group == "234.5.6.20";
+       }},
+      {{"--encoder", "none", "--mode", "loupex", "--list-devices"},
+       true,
+       [](const SendOptions& o) { return o.encoder == 0 && o.mode == 1 && o.listDevices; }},
+      {{"--save"}, false, {}},  // nothing to save to
+      {{"--encoder", "h264"}, false, {}},
+      {{"--mode"}, false, {}},
+      {{"--seconds", "-1"}, false, {}},
+      {{"--seconds", "3x"}, false, {}},
+      {{"--seconds", "nan"}, false, {}},
+      {{"--video-device", ""}, false, {}},
+      {{"--frobnicate"}, false, {}},
+  };
+  for (const Case& c : cases) {
+    std::vector<const char*> argv{"talvex-send"};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    SendOptions o;
+    std::string error;
+    const bool ok = parseSendOptions(int(argv.size()), argv.data(), o, error);
+    EXPECT_EQ(ok, c.ok) << (c.args.empty() ? "" : c.args.front()) << ": " << error;
+    if (ok && c.check) {
+      EXPECT_TRUE(c.check(o)) << c.args.front();
+    }
+    EXPECT_EQ(error.empty(), ok);
+  }
+}
+
+namespace {
+
+// The program running in a station, its output in a file.
+class SendProcess {
+ public:
+  SendProcess(const std::string& station, std::vector<std::string> args) {
+    char pattern[] = "/tmp/talvex_send_out_XXXXXX";
+    const int fd = mkstemp(pattern);
+    output_ = pattern;
+    pid_ = fork();
+    if (pid_ == 0) {
+      dup2(fd, 1);
+      dup2(fd, 2);
+      if (!netlab::enterStation(station)) _exit(99);
+      std::vector<char*> argv{const_cast<char*>(TALVEX_SEND_PROGRAM)};
+      for (std::string& a : args) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      execv(TALVEX_SEND_PROGRAM, argv.data());
+      _exit(98);
+    }
+    close(fd);
+  }
+  ~SendProcess() {
+    if (pid_ > 0 && !waited_) {
+      kill(pid_, SIGKILL);
+      wait();
+    }
+    unlink(output_.c_str());
+  }
+  void signal(int s) { kill(pid_, s); }
+  // The exit status (or 128 + signal), waiting at most `limit`.
+  int wait(seconds limit = seconds(60)) {
+    const auto end = steady_clock::now() + limit;
+    int status = 0;
+    while (waitpid(pid_, &status, WNOHANG) == 0) {
+      if (steady_clock::now() > end) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, &status, 0);
+        break;
+      }
+      std::this_thread::sleep_for(milliseconds(20));
+    }
+    waited_ = true;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+  std::string output() const {
+    std::ifstream in(output_);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+
+ private:
+  pid_t pid_ = -1;
+  bool waited_ = false;
+  std::string output_;
+};
+
+// Frames per second of VideoServer(Main) on each monitor line.
+std::vector<unsigned> mainFrameRates(const std::string& output) {
+  std::vector<unsigned> rates;
+  std::istringstream in(output);
+  for (std::string line; std::getline(in, line);) {
+    const size_t at = line.find("| VideoServer(Main) ");
+    if (at == std::string::npos) continue;
+    const size_t fps = line.find(" fps", at);
+    const size_t start = line.rfind(' ', fps - 1) + 1;
+    rates.push_back(unsigned(std::stoul(line.substr(start, fps - start))));
+  }
+  return rates;
+}
+
+}  // namespace
+
+TEST(TalvexSend, RunsInAStationAndStopsCleanly) {
+  NETLAB_REQUIRE();
+  const auto stations = netlab::stations();
+  ASSERT_GE(stations.size(), 2u);
+  netlab::StationWorker watcher(stations[1]);
+  ASSERT_TRUE(watcher.entered());
+
+  // Bad command lines and missing devices.
+  EXPECT_EQ(SendProcess(stations[0], {"--mode", "sideways"}).wait(), 2);
+  {
+    SendProcess list(stations[0], {"--list-devices"});
+    EXPECT_EQ(list.wait(), 0);
+    EXPECT_NE(list.output().find("Test Pattern Camera"), std::string::npos) << list.output();
+  }
+  EXPECT_EQ(SendProcess(stations[0], {"--video-device", "No Such Camera", "--seconds", "1"}).wait(), 1);
+
+  // A run with a settings file: the status follows it, the monitor shows
+  // pictures leaving, SIGTERM stops it with a last status that says so, and
+  // --save writes the file back.
+  char dir[] = "/tmp/talvex_send_XXXXXX";
+  ASSERT_TRUE(mkdtemp(dir));
+  const std::string ini = std::string(dir) + "/sender.ini";
+  std::ofstream(ini) << "[FocusDisplay]\nFocusDisplay=Loupex\nLoupexMaskWidth=222\n";
+  mxObjectPtr<StatusListener> listener = new StatusListener;
+  ASSERT_TRUE(watcher.call<bool>([&] { return listener->open(); }));
+  SendProcess run(stations[0], {"--ini", ini, "--save", "--video-device", "Test Pattern Camera",
+                                "--audio-device", "none", "--encoder", "mpeg4", "--group", "234.5.6.7"});
+  ASSERT_TRUE(listener->waitFor(1, milliseconds(15000))) << run.output();
+  std::this_thread::sleep_for(milliseconds(3500));
+  run.signal(SIGTERM);
+  EXPECT_EQ(run.wait(), 0) << run.output();
+  const std::string output = run.output();
+  const std::vector<unsigned> rates = mainFrameRates(output);
+  ASSERT_GE(rates.size(), 3u) << output;
+  EXPECT_GT(rates.back(), 0u) << output;  // pictures leave (their rate is the benchmark's business)
+  EXPECT_NE(output.find("talvex-send: stopped"), std::string::npos);
+
+  const size_t n = listener->count();
+  ASSERT_GE(n, 3u);  // initialisation, the settings, the ticks, the last one
+  const WireStatus last = listener->status(n - 1), before = listener->status(n - 2);
+  EXPECT_EQ(last.running, 0);
+  EXPECT_EQ(before.running, 1);
+  EXPECT_EQ(before.focusDisplay, 1);
+  EXPECT_EQ(before.loupexWidth, 222);
+  watcher.run([&] { listener->close(); });
+
+  std::ifstream saved(ini);
+  std::stringstream text;
+  text << saved.rdbuf();
+  EXPECT_NE(text.str().find("FocusDisplay=Loupex"), std::string::npos) << text.str();
+  EXPECT_NE(text.str().find("LoupexMaskWidth=222"), std::string::npos);
+  EXPECT_EQ(text.str().find("AudioCapture="), std::string::npos);
+  std::remove(ini.c_str());
+  rmdir(dir);
+}

@@ -1,0 +1,164 @@
+// What the engine's tests share: a class registry of the test's own with
+// the modules the sender creates (and, for the topologies, the two cameras
+// that only tests list: an analog one without a preview pin and a DV one
+// with a preview pin), message boxes caught instead of shown, and the
+// sender's graph read back from the process registry of graphs, where graph
+// viewers find it, not from the engine's own bookkeeping.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/com/class_registry.h"
+#include "platform/com/com_ptr.h"
+#include "platform/com/wide_text.h"
+#include "platform/filters/capture/capture_control.h"
+#include "platform/filters/codecs/codecs.h"
+#include "platform/filters/outside/tests/private_registry.h"
+#include "platform/media/graph_registry.h"
+#include "platform/media/guids.h"
+#include "platform/win/message_box.h"
+
+namespace senderlab {
+
+struct Modules {
+  bool audio = true;        // sound devices, the audio renderer and the MP3 encoder
+  bool codecs = true;       // MPEG-4 V2 and DV codecs, the built-in DV camera
+  bool testCameras = true;  // the two cameras listed only in tests
+};
+
+class SenderRegistry {
+ public:
+  explicit SenderRegistry(Modules m = {}) {
+    const char* always[] = {PLATFORM_FILTERS_MODULE, PLATFORM_CAPTURE_MODULE, OUTSIDE_FILTERS_MODULE,
+                            OSTREL_MODULE,           INGREL_MODULE,           TRACION_MODULE};
+    for (const char* path : always) {
+      EXPECT_TRUE(registry_.add(path)) << path;
+    }
+    if (m.audio) {
+      EXPECT_TRUE(registry_.add(PLATFORM_AUDIO_MODULE));
+    }
+    if (m.codecs) {
+      EXPECT_TRUE(registry_.add(PLATFORM_CODECS_MODULE));
+    }
+    if (m.testCameras) {
+      ClassRegistry r(registry_.path());
+      EXPECT_TRUE(r.addMember({CLSID_VideoInputDeviceCategory, CLSID_TestPatternCaptureOnly,
+                               kTestPatternCaptureOnlyName, MERIT_DO_NOT_USE, ""}));
+      if (m.codecs) {
+        EXPECT_TRUE(r.addMember({CLSID_VideoInputDeviceCategory, CLSID_DVCameraWithPreview,
+                                 kDVCameraWithPreviewName, MERIT_DO_NOT_USE, ""}));
+      }
+    }
+  }
+  const std::string& path() const { return registry_.path(); }
+
+ private:
+  PrivateRegistry registry_;
+};
+
+// Collects the texts of the message boxes shown while it lives.
+class BoxCatcher {
+ public:
+  BoxCatcher() {
+    platform::win::setMessageBoxHook(
+        [this](const std::string&, const std::string& text, platform::win::MessageBoxType) {
+          boxes.push_back(text);
+          return platform::win::MessageBoxResult::Ok;
+        });
+  }
+  ~BoxCatcher() { platform::win::setMessageBoxHook({}); }
+  std::vector<std::string> boxes;
+};
+
+// The sender's graph as the graph registry shows it: filter names, and the
+// connections as "From[i] -> To[j]" with pins numbered per direction, as the
+// graph manager numbers them.
+struct GraphView {
+  std::set<std::string> filters;
+  std::multiset<std::string> connections;
+};
+
+inline std::string nameOf(IBaseFilter* f) {
+  FILTER_INFO info{};
+  if (FAILED(f->QueryFilterInfo(&info))) return "?";
+  if (info.pGraph) info.pGraph->Release();
+  return utf16ToUtf8(info.achName);
+}
+
+inline std::vector<ComPtr<IPin>> pinsOf(IBaseFilter* f, PIN_DIRECTION direction) {
+  std::vector<ComPtr<IPin>> out;
+  ComPtr<IEnumPins> e;
+  if (FAILED(f->EnumPins(e.put())) || !e) return out;
+  ComPtr<IPin> p;
+  while (e->Next(1, p.put(), nullptr) == S_OK) {
+    PIN_DIRECTION d;
+    if (SUCCEEDED(p->QueryDirection(&d)) && d == direction) out.push_back(p);
+  }
+  return out;
+}
+
+// The sender's graph in the process registry of graphs (empty without one).
+inline ComPtr<IFilterGraph> senderGraph() {
+  ComPtr<IFilterGraph> found;
+  for (RegisteredGraph& g : registeredGraphs()) {
+    if (!found && g.name.rfind("FilterGraph ", 0) == 0)
+      g.graph->QueryInterface(IID_IFilterGraph, reinterpret_cast<void**>(found.put()));
+    g.graph->Release();
+  }
+  return found;
+}
+
+// An interface of the filter the sender's graph holds under a name.
+template <class I>
+ComPtr<I> senderFilter(const char* name) {
+  ComPtr<IFilterGraph> graph = senderGraph();
+  ComPtr<IBaseFilter> filter;
+  ComPtr<I> wanted;
+  if (graph && SUCCEEDED(graph->FindFilterByName(utf8ToUtf16(name).c_str(), filter.put())) && filter)
+    filter->QueryInterface(InterfaceId<I>::value(), wanted.putVoid());
+  return wanted;
+}
+
+inline GraphView readSenderGraph() {
+  GraphView view;
+  ComPtr<IFilterGraph> graph = senderGraph();
+  ComPtr<IEnumFilters> filters;
+  if (graph && SUCCEEDED(graph->EnumFilters(filters.put())) && filters) {
+    ComPtr<IBaseFilter> f;
+    while (filters->Next(1, f.put(), nullptr) == S_OK) {
+      view.filters.insert(nameOf(f.get()));
+      const auto outputs = pinsOf(f.get(), PINDIR_OUTPUT);
+      for (size_t i = 0; i < outputs.size(); ++i) {
+        ComPtr<IPin> peer;
+        if (outputs[i]->ConnectedTo(peer.put()) != S_OK || !peer) continue;
+        PIN_INFO info{};
+        peer->QueryPinInfo(&info);
+        ComPtr<IBaseFilter> to = ComPtr<IBaseFilter>::adopt(info.pFilter);
+        const auto inputs = pinsOf(to.get(), PINDIR_INPUT);
+        size_t j = 0;
+        while (j < inputs.size() && inputs[j].get() != peer.get()) ++j;
+        view.connections.insert(nameOf(f.get()) + "[" + std::to_string(i) + "] -> " + nameOf(to.get()) + "[" +
+                                std::to_string(j) + "]");
+      }
+    }
+  }
+  return view;
+}
+
+inline bool waitFor(const std::function<bool()>& condition, int ms = 5000) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (std::chrono::steady_clock::now() < end) {
+    if (condition()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return condition();
+}
+
+}  // namespace senderlab

@@ -1,0 +1,234 @@
+// The sender seen from another station of the lab: the status messages it
+// multicasts (decoded here on their own) and the pictures that leave
+// "VideoServer(Main)", decoded at the receiving station with the codes the
+// status announced and read back frame by frame.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "filters/mediaclass/mediaclass.h"
+#include "gravet/rsFilterEnumerator.h"
+#include "gravet/rsGraphManager.h"
+#include "gravet/rsIngrelFilter.h"
+#include "gravet/rsVideoRenderFilter.h"
+#include "netlab.h"
+#include "platform/com/runtime.h"
+#include "talvex/Talvex.h"
+#include "talvex/tests/sender_lab.h"
+#include "talvex/tests/wire_status.h"
+#include "tarnil/TarnilReceiver.h"
+#include "tools/pipeline_demo/frame_probe.h"
+#include "tools/pipeline_demo/frame_sequence.h"
+#include "tools/pipeline_demo/station_worker.h"
+
+using namespace std::chrono;
+using namespace senderlab;
+
+namespace {
+
+// The receiving station's graph: the main video client with the codes of
+// the status, the MPEG-4 decoder, a probe reading the frame numbers, and an
+// off-screen renderer.
+class PictureReceiver : public rsGraphManager {
+ public:
+  PictureReceiver() : rsGraphManager(0) {}
+  bool setUp(const WireStatus& s) {
+    if (!initialize()) return false;
+    mxObjectPtr<rsCodecEnumerator> decoders = new rsCodecEnumerator(rsCodecEnumerator::VideoDecoder);
+    mxObjectPtr<rsFilter> f;
+    while (decoder.isNull() && decoders->nextFilter(f))
+      if (std::strcmp(f->getName().c_str(), kMP42DecoderName) == 0) decoder = f;
+    client = new rsIngrelFilter("VideoClient(Main)");
+    client->setAddress(s.mainAddress.c_str());
+    client->setPort(s.mainPort);
+    client->setMediaType(MediaKind_Video);
+    client->setVideoFormat(s.mainFormat);
+    client->setVideoResolution(s.mainResolution);
+    probe = new rsFrameProbeFilter("FrameProbe");
+    render = new rsVideoRenderFilter("VideoRender");
+    return !decoder.isNull() && client->isValid() && render->isValid();
+  }
+  bool buildGraph() override {
+    for (rsFilter* f : {static_cast<rsFilter*>(client.get()), decoder.get(),
+                        static_cast<rsFilter*>(probe.get()), static_cast<rsFilter*>(render.get())})
+      addFilter(f);
+    return connectFilter(client.get(), 0, decoder, 0) && connectFilter(decoder, 0, probe.get(), 0) &&
+           connectFilter(probe.get(), 0, render.get(), 0);
+  }
+  bool destroyGraph() override {
+    removeAllFilters();
+    return true;
+  }
+  void tearDown() {
+    destroyGraph();
+    client = nullptr;
+    decoder = nullptr;
+    probe = nullptr;
+    render = nullptr;
+    shutdown();
+  }
+  mxObjectPtr<rsIngrelFilter> client;
+  mxObjectPtr<rsFilter> decoder;
+  mxObjectPtr<rsFrameProbeFilter> probe;
+  mxObjectPtr<rsVideoRenderFilter> render;
+
+ protected:
+  ~PictureReceiver() override = default;
+};
+
+// What the status says right after initialisation: the test-pattern camera
+// at its 640x480, MPEG-4 V2 on the main stream, nothing on the second, the
+// test-tone microphone's PCM on the audio stream.
+WireStatus initialStatus() {
+  WireStatus s;
+  s.running = 1;
+  s.mainAddress = s.subAddress = s.audioAddress = s.pointerAddress = "234.5.6.7";
+  s.mainPort = 8190;
+  s.subPort = 8191;
+  s.audioPort = 8192;
+  s.pointerPort = 8193;
+  s.mainFormat = VideoFormat_MPEG4v2;
+  s.mainResolution = Resolution_640x480;
+  s.subFormat = VideoFormat_Unknown;
+  s.subResolution = Resolution_Unknown;
+  s.audioFormat = AudioFormat_PCM;
+  s.loupexFormat = 4;
+  s.loupexWidth = 160;
+  s.loupexHeight = 120;
+  s.videoFormat = 6;  // the format transform's actual output: 640x480
+  return s;
+}
+
+}  // namespace
+
+TEST(TalvexOnTheWire, StatusMessagesAndPictures) {
+  NETLAB_REQUIRE();
+  const auto stations = netlab::stations();
+  ASSERT_GE(stations.size(), 2u);
+  SenderRegistry registry(Modules{true, true, false});
+  netlab::StationWorker sender(stations[0]);
+  StationWorker receiver(stations[1]);
+  ASSERT_TRUE(sender.entered() && receiver.entered());
+
+  mxObjectPtr<StatusListener> listener = new StatusListener;
+  ASSERT_TRUE(receiver.call<bool>([&] { return listener->open(); }));
+  ASSERT_TRUE(sender.call<bool>([] { return TalvexInitialize(0); }));
+  ASSERT_TRUE(listener->waitFor(1)) << "no status after initialisation";
+  WireStatus expected = initialStatus();
+  EXPECT_EQ(listener->status(0), expected);
+
+  // Each broadcasting setter sends one message with the whole state; the
+  // others send nothing, until the periodic tick repeats the last record.
+  struct Step {
+    const char* what;
+    std::function<void()> call;
+    std::function<void(WireStatus&)> change;  // empty: nothing is broadcast
+  };
+  const Step steps[] = {
+      {"main address", [] { TalvexSetVideoServerMainAddress("234.5.6.11"); },
+       [](WireStatus& s) { s.mainAddress = "234.5.6.11"; }},
+      {"main port", [] { TalvexSetVideoServerMainPort(9190); }, [](WireStatus& s) { s.mainPort = 9190; }},
+      {"main time to live", [] { TalvexSetVideoServerMainTimeToLive(2); }, [](WireStatus&) {}},
+      {"main rate", [] { TalvexSetVideoServerMainMaxTransmittingRate(50000000); }, {}},
+      {"main count", [] { TalvexSetVideoServerMainTransmittingCount(2); }, {}},
+      {"main packet size", [] { TalvexSetVideoServerMainPacketSize(1400); }, {}},
+      {"sub address", [] { TalvexSetVideoServerSubAddress("234.5.6.12"); },
+       [](WireStatus& s) { s.subAddress = "234.5.6.12"; }},
+      {"sub port", [] { TalvexSetVideoServerSubPort(9191); }, [](WireStatus& s) { s.subPort = 9191; }},
+      {"audio address", [] { TalvexSetAudioServerAddress("234.5.6.13"); },
+       [](WireStatus& s) { s.audioAddress = "234.5.6.13"; }},
+      {"audio port", [] { TalvexSetAudioServerPort(9192); }, [](WireStatus& s) { s.audioPort = 9192; }},
+      {"audio packet size", [] { TalvexSetAudioServerPacketSize(2048); }, {}},
+      {"pointer address", [] { TalvexSetPointerServerClientAddress("234.5.6.14"); },
+       [](WireStatus& s) { s.pointerAddress = "234.5.6.14"; }},
+      {"pointer port", [] { TalvexSetPointerServerClientPort(9193); },
+       [](WireStatus& s) { s.pointerPort = 9193; }},
+      {"pointer time to live", [] { TalvexSetPointerServerClientTimeToLive(3); }, [](WireStatus&) {}},
+      {"pointer count", [] { TalvexSetPointerServerTransmittingCount(3); }, {}},
+      {"status time to live", [] { TalvexSetStatusSenderTimeToLive(2); }, {}},
+      {"status packet size", [] { TalvexSetStatusSenderPacketSize(2048); }, {}},
+      {"Loupex format", [] { TalvexSetLoupexVideoFormat(6); }, [](WireStatus& s) { s.loupexFormat = 6; }},
+      {"Loupex mask", [] { TalvexSetLoupexMaskType(1); }, [](WireStatus& s) { s.loupexMask = 1; }},
+      {"Loupex mask size", [] { TalvexSetLoupexMaskSize(200, 100); },
+       [](WireStatus& s) { s.loupexWidth = 200, s.loupexHeight = 100; }},
+      {"compound mask", [] { TalvexSetImageCompoundMaskType(2); }, [](WireStatus& s) { s.compoundMask = 2; }},
+      {"blending", [] { TalvexSetImageCompoundBlendingType(1); },
+       [](WireStatus& s) { s.compoundBlending = 1; }},
+      {"the current encoder", [] { TalvexSetVideoEncoder(1); }, {}},
+      {"the current format", [] { TalvexSetVideoFormat(8); }, {}},
+      {"video format QCIF", [] { TalvexSetVideoFormat(1); },
+       [](WireStatus& s) { s.mainResolution = Resolution_QCIF, s.videoFormat = 1; }},
+      {"the current compound base format", [] { TalvexSetImageCompoundBaseVideoFormat(0); },
+       [](WireStatus&) {}},
+      {"focus display Loupex", [] { TalvexSetFocusDisplay(1); }, [](WireStatus& s) { s.focusDisplay = 1; }},
+      {"no video encoder", [] { TalvexSetVideoEncoder(0); },
+       [](WireStatus& s) { s.mainFormat = VideoFormat_RGB24; }},
+      {"MP3", [] { TalvexSetAudioEncoder(1); }, [](WireStatus& s) { s.audioFormat = AudioFormat_MP3; }},
+      {"MPEG-4 at the capture size", [] { TalvexSetVideoEncoder(1), TalvexSetVideoFormat(8); },
+       [](WireStatus& s) {
+         s.mainFormat = VideoFormat_MPEG4v2, s.mainResolution = Resolution_640x480, s.videoFormat = 6;
+       }},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    const size_t before = listener->count();
+    sender.run(step.call);
+    if (!step.change) {
+      std::this_thread::sleep_for(milliseconds(300));
+      ASSERT_EQ(listener->count(), before) << "a setter that does not broadcast sent the status";
+      sender.run([] { TalvexTimerProcess(); });
+      ASSERT_TRUE(listener->waitFor(before + 1));
+      EXPECT_EQ(listener->raw(before), listener->raw(before - 1))
+          << "the tick does not repeat the last record";
+      continue;
+    }
+    step.change(expected);
+    ASSERT_TRUE(listener->waitFor(before + 1));
+    // "MPEG-4 at the capture size" makes two changes, each with its message.
+    const size_t wanted = std::strcmp(step.what, "MPEG-4 at the capture size") == 0 ? 2 : 1;
+    ASSERT_TRUE(listener->waitFor(before + wanted));
+    std::this_thread::sleep_for(milliseconds(150));
+    ASSERT_EQ(listener->count(), before + wanted);
+    EXPECT_EQ(listener->status(listener->count() - 1), expected);
+  }
+
+  // Pictures leave "VideoServer(Main)": decoded at the receiving station with
+  // the codes of the status, their frame numbers in order.
+  const WireStatus announced = listener->status(listener->count() - 1);
+  mxObjectPtr<PictureReceiver> pictures = new PictureReceiver;
+  ASSERT_TRUE(receiver.call<bool>([&] { return pictures->setUp(announced) && pictures->buildGraph(); }));
+  receiver.run([&] { pictures->start(); });
+  EXPECT_TRUE(waitFor([&] { return pictures->probe->getReadings().size() >= 30; }, 10000))
+      << "pictures read at the receiver: " << pictures->probe->getReadings().size();
+  std::vector<ProbeReading> readings;
+  receiver.run([&] {
+    pictures->stop();
+    readings = pictures->probe->getReadings();
+    pictures->tearDown();
+  });
+  const SequenceSummary sequence = summariseSequence(frameNumbers(readings));
+  EXPECT_GE(sequence.count, 30u);
+  EXPECT_TRUE(sequence.inOrder()) << sequence.backward << " steps backwards";
+  EXPECT_EQ(sequence.repeated, 0u);
+
+  // The last message says the sender no longer runs; its graph is gone, so
+  // no stream has a format any more.
+  const size_t before = listener->count();
+  EXPECT_TRUE(sender.call<bool>([] { return TalvexShutdown(); }));
+  ASSERT_TRUE(listener->waitFor(before + 1));
+  WireStatus last = listener->status(listener->count() - 1);
+  expected.running = 0;
+  expected.mainFormat = expected.subFormat = VideoFormat_Unknown;
+  expected.mainResolution = expected.subResolution = Resolution_Unknown;
+  expected.audioFormat = AudioFormat_Unknown;
+  expected.videoFormat = 8;
+  EXPECT_EQ(last, expected);
+  receiver.run([&] { listener->close(); });
+}
