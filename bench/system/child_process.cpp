@@ -46,14 +46,19 @@ bool ChildProcess::start(const std::vector<std::string>& args, Pipe pipe, const 
   } else {
     posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
   }
-  if (pipe == Pipe::FromStdout) posix_spawn_file_actions_adddup2(&fa, p[1], 1);
+  if (pipe == Pipe::FromStdout) posix_spawn_file_actions_adddup2(&fa, p[1], childFd_);
   if (logPath != "-")
     posix_spawn_file_actions_addopen(&fa, 2, logPath.empty() ? "/dev/null" : logPath.c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (pipe == Pipe::FromStdout && childFd_ != 1) posix_spawn_file_actions_adddup2(&fa, 2, 1);
   std::vector<char*> argv;
   for (const auto& a : args_) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
-  const int rc = posix_spawnp(&pid_, argv[0], &fa, nullptr, argv.data(), environ);
+  std::vector<char*> envp;
+  for (char** e = environ; *e; ++e) envp.push_back(*e);
+  for (auto& e : env_) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  const int rc = posix_spawnp(&pid_, argv[0], &fa, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&fa);
   if (pipe == Pipe::ToStdin) {
     close(p[0]);
@@ -97,6 +102,11 @@ void ChildProcess::finish(int timeoutMs) {
     if (pid_ > 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   kill();
+}
+
+void ChildProcess::terminate(int timeoutMs) {
+  if (pid_ > 0) ::kill(pid_, SIGTERM);
+  finish(timeoutMs);
 }
 
 void ChildProcess::kill() {

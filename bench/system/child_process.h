@@ -21,12 +21,19 @@ class ChildProcess {
   // that thread's network namespace. stderr goes to logPath (dropped when
   // empty, ours when "-").
   bool start(const std::vector<std::string>& args, Pipe pipe, const std::string& logPath);
+  // Where the child sees a FromStdout pipe (another descriptor than 1 puts
+  // its standard output with its diagnostics), and variables added to its
+  // environment ("NAME=value"); both for the next start.
+  void setPipeDescriptor(int childFd) { childFd_ = childFd; }
+  void setEnvironment(std::vector<std::string> more) { env_ = std::move(more); }
   // Our end of the pipe, -1 when there is none.
   int fd() const { return fd_; }
   // Closes our end of the pipe (the child sees the end of its input).
   void closePipe();
   // Waits up to timeoutMs for the child to end by itself, then kills it.
   void finish(int timeoutMs);
+  // Asks the child to end (SIGTERM), kills it after timeoutMs.
+  void terminate(int timeoutMs);
   // Kills the child at once and waits for it (our end of the pipe stays
   // open until closePipe or the destructor, so a reader can drain it).
   void kill();
@@ -44,6 +51,8 @@ class ChildProcess {
   double cpu_ = 0;
   int status_ = 0;
   std::vector<std::string> args_;
+  int childFd_ = 1;
+  std::vector<std::string> env_;
 };
 
 // Whether a program can be found on PATH.

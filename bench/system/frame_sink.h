@@ -12,9 +12,11 @@
 
 class FrameSink {
  public:
-  // How the pictures on a pipe are laid out: I420 planes, or RGB24 rows
-  // padded to 4 bytes and bottom-up (the platform's renderers' layout).
-  enum class Layout { I420, Rgb24 };
+  // How the pictures on a pipe are laid out: I420 planes, RGB24 rows padded
+  // to 4 bytes and bottom-up (the platform's renderers' layout), or each
+  // picture after its width and height (32 bits each, little-endian) in
+  // top-down R G B (pictures of any size).
+  enum class Layout { I420, Rgb24, SizedRgb };
 
   FrameSink(int width, int height, size_t frames);
   ~FrameSink();
@@ -39,6 +41,8 @@ class FrameSink {
   size_t unreadable() const { return unreadable_; }
 
  private:
+  void readSized(int fd);
+
   int width_, height_;
   mutable std::mutex lock_;
   std::vector<int64_t> arrived_;

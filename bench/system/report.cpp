@@ -22,9 +22,10 @@ std::string sizeName(const RunRecord& r) {
 void printTable(const std::vector<RunRecord>& runs, const ReportSetup& setup) {
   std::printf(
       "\nSystem benchmark%s: capture to decoded picture; delivered share and latency of the frames\n"
-      "sent after the first %zu and before the last %zu; CPU in ms per frame sent; load = 1-minute\n"
-      "load average at the start of the run\n",
-      setup.quick ? " (quick)" : "", setup.window.warmupFrames, setup.window.tailFrames);
+      "sent after the first %zu (and %zu after the first picture out) and before the last %zu; CPU\n"
+      "in ms per frame sent; load = 1-minute load average at the start of the run\n",
+      setup.quick ? " (quick)" : "", setup.window.warmupFrames, setup.window.settleFrames,
+      setup.window.tailFrames);
   std::printf("%-18s %-8s %-9s %-5s %6s %9s %9s %9s %9s %9s %6s\n", "system", "phase", "size", "tx", "sent",
               "delivered", "median ms", "p99 ms", "cpu send", "cpu recv", "load");
   for (const RunRecord& r : runs) {
@@ -51,7 +52,9 @@ void printTable(const std::vector<RunRecord>& runs, const ReportSetup& setup) {
 bool writeJson(const std::vector<RunRecord>& runs, const ReportSetup& setup) {
   nlohmann::json out;
   out["quick"] = setup.quick;
-  out["window"] = {{"warmup_frames", setup.window.warmupFrames}, {"tail_frames", setup.window.tailFrames}};
+  out["window"] = {{"warmup_frames", setup.window.warmupFrames},
+                   {"settle_frames", setup.window.settleFrames},
+                   {"tail_frames", setup.window.tailFrames}};
   out["load_average_at_report"] = loadAverage();
   out["chart"] = setup.chartPath;
   nlohmann::json list = nlohmann::json::array();

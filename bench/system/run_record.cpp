@@ -8,7 +8,13 @@ namespace {
 // Frames [first, end) of the window.
 std::pair<size_t, size_t> window(const RunRecord& r, Window w) {
   const size_t end = r.sent > w.tailFrames ? r.sent - w.tailFrames : 0;
-  return {std::min(w.warmupFrames, end), end};
+  size_t first = w.warmupFrames;
+  for (size_t i = 0; i < r.latencyMs.size(); ++i)
+    if (r.latencyMs[i] >= 0) {
+      first = std::max(first, i + w.settleFrames);
+      break;
+    }
+  return {std::min(first, end), end};
 }
 
 }  // namespace

@@ -34,12 +34,15 @@ struct RunSummary {
 
 // Latency figures and the delivered share come from the frames sent in a
 // window that leaves out the first warmupFrames (the programs starting up,
-// a receiver waiting for its first key frame) and the last tailFrames (the
+// a receiver waiting for its first key frame), the frames up to
+// settleFrames after the first one that came out (a receiver that follows
+// the sender's status builds its graph first) and the last tailFrames (the
 // end of the stream, which some receivers hold until more data comes);
 // processor time counts every frame.
 struct Window {
   size_t warmupFrames = 60;
   size_t tailFrames = 10;
+  size_t settleFrames = 30;
 };
 RunSummary summarize(const RunRecord& r, Window w);
 // The delivered latencies of the frames in the window, sorted.

@@ -30,10 +30,11 @@ TEST(RunRecord, SummaryCountsTheWindowOnly) {
     double share, median, p99;
     size_t delivered;
   } cases[] = {
-      {"all in the window", {4, 1, 3, 2}, {0, 0}, 1.0, 3, 4, 4},
-      {"start and end left out", {900, 1, 2, -1, 3, 800}, {1, 1}, 0.75, 2, 3, 5},
-      {"nothing came", {-1, -1, -1}, {0, 0}, 0.0, 0, 0, 0},
-      {"window larger than the run", {1, 2}, {5, 5}, 0.0, 0, 0, 2},
+      {"all in the window", {4, 1, 3, 2}, {0, 0, 0}, 1.0, 3, 4, 4},
+      {"start and end left out", {900, 1, 2, -1, 3, 800}, {1, 1, 0}, 0.75, 2, 3, 5},
+      {"settling after the first picture", {-1, -1, 5, 6, 7, 8}, {0, 0, 2}, 1.0, 8, 8, 4},
+      {"nothing came", {-1, -1, -1}, {0, 0, 0}, 0.0, 0, 0, 0},
+      {"window larger than the run", {1, 2}, {5, 5, 0}, 0.0, 0, 0, 2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
