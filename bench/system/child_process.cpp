@@ -50,7 +50,9 @@ bool ChildProcess::start(const std::vector<std::string>& args, Pipe pipe, const 
   if (logPath != "-")
     posix_spawn_file_actions_addopen(&fa, 2, logPath.empty() ? "/dev/null" : logPath.c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  if (pipe == Pipe::FromStdout && childFd_ != 1) posix_spawn_file_actions_adddup2(&fa, 2, 1);
+  // Standard output that is not our pipe goes with the diagnostics.
+  if (logPath != "-" && (pipe != Pipe::FromStdout || childFd_ != 1))
+    posix_spawn_file_actions_adddup2(&fa, 2, 1);
   std::vector<char*> argv;
   for (const auto& a : args_) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);

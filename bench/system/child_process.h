@@ -19,7 +19,7 @@ class ChildProcess {
 
   // Starts args[0] (looked up on PATH) from the calling thread, so it runs in
   // that thread's network namespace. stderr goes to logPath (dropped when
-  // empty, ours when "-").
+  // empty, ours when "-"), and so does stdout unless it is the pipe.
   bool start(const std::vector<std::string>& args, Pipe pipe, const std::string& logPath);
   // Where the child sees a FromStdout pipe (another descriptor than 1 puts
   // its standard output with its diagnostics), and variables added to its

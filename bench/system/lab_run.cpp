@@ -16,10 +16,10 @@ namespace {
 
 // Time the receiving side gets to start and join the group before the
 // sender starts, and the sender before its first picture.
-constexpr auto kReceiverStart = std::chrono::milliseconds(1000);
+constexpr auto kReceiverStart = std::chrono::milliseconds(600);
 constexpr auto kSenderStart = std::chrono::milliseconds(300);
 // Time after the sender ended for the last pictures to come out.
-constexpr auto kGrace = std::chrono::milliseconds(1500);
+constexpr auto kGrace = std::chrono::milliseconds(1000);
 
 // The IPv4 address of the calling thread's station (not loopback).
 std::string stationAddress() {
