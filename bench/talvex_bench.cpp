@@ -169,6 +169,9 @@ void initialiseToFirstFrame() {
 
 // 3a. The sender's CPU per frame at CIF, MPEG-4 V2; its bit rate for ffmpeg.
 double senderCpuPerFrame(unsigned& bitsPerSecond) {
+  for (unsigned i = 0; i < TalvexGetNumVideoCaptures(); ++i)
+    if (std::strcmp(TalvexGetVideoCaptureFriendlyName(int32_t(i)), "Test Pattern Camera") == 0)
+      TalvexSetVideoCapture(int32_t(i));
   TalvexSetAudioCapture(-1);
   TalvexSetVideoEncoder(1);
   TalvexSetVideoFormat(2);

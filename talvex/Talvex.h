@@ -10,10 +10,10 @@
  * are unsigned 32-bit; texts are zero-terminated UTF-8. A window handle is
  * an X11 window id (0: none).
  *
- * Text results: addresses are copied into one buffer of the engine shared
- * by all text-returning functions (1024 bytes); the pointer stays valid
- * until the next text-returning call. Friendly names and property-page
- * names stay valid while the engine lives.
+ * Text results: addresses and property-page names are copied into one
+ * buffer of the engine shared by all text-returning functions (1024 bytes,
+ * always valid UTF-8); the pointer stays valid until the next
+ * text-returning call. Friendly names stay valid while the engine lives.
  *
  * Codes:
  *   video format   0 SQCIF 128x96, 1 QCIF 176x144, 2 CIF 352x288, 3 160x120,

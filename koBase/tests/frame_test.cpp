@@ -25,18 +25,9 @@ using Bytes = std::vector<uint8_t>;
 // Datagrams built by hand, byte by byte (shared with the lab tests).
 using wire::fragment;
 using wire::header;
-
-void put32(Bytes& b, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-Bytes pattern(size_t n, uint8_t seed = 1) {
-  Bytes b(n);
-  for (size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(seed + i * 7 + (i >> 8));
-  return b;
-}
-
-Bytes slice(const Bytes& b, size_t from, size_t n) { return Bytes(b.begin() + from, b.begin() + from + n); }
+using wire::pattern;
+using wire::put32;
+using wire::slice;
 
 struct Collector {
   std::vector<Bytes> frames;
@@ -57,7 +48,7 @@ struct Feed {
 TEST(FrameFormat, PacketizerMatchesHandBuiltFragments) {
   koPacketizer p;
   EXPECT_EQ(p.getPacketSize(), 1024u);
-  const Bytes f991 = pattern(991);
+  const Bytes f991 = pattern(991, 1);
   ASSERT_EQ(p.packetize(f991.data(), 991), 1u);
   EXPECT_EQ(p.getFrameNumber(), 1u);
   EXPECT_EQ(Bytes(p.getFragment(0), p.getFragment(0) + 1024), fragment(1024, 1, 1, 0, 0, f991, 0));
@@ -95,7 +86,7 @@ TEST(FrameFormat, HeaderBytesAndParsing) {
 
 TEST(FrameFormat, PacketSizeIsClampedAndAChangeFreesTheBuffers) {
   koPacketizer p;
-  const Bytes frame = pattern(5000);
+  const Bytes frame = pattern(5000, 1);
   p.packetize(frame.data(), 5000);
   EXPECT_EQ(p.getBufferCount(), 6u);
   p.setPacketSize(100);
@@ -117,21 +108,13 @@ TEST(FrameFormat, SenderSettingsAreClamped) {
   EXPECT_EQ(s.getMaximumRate(), 1u);
   s.setPacketSize(100);
   EXPECT_EQ(s.getPacketSize(), 512u);
-  EXPECT_EQ(s.getAddress(), "234.5.6.7");
-  EXPECT_EQ(s.getPort(), 8190);
-  EXPECT_EQ(s.getTimeToLive(), 1u);
-  EXPECT_EQ(s.getSystemBufferSize(), 131072u);
-  koMulticastSender fresh;
-  EXPECT_EQ(fresh.getMaximumRate(), 0x40000000u);
-  EXPECT_FALSE(fresh.send("x", 1));  // closed
-  EXPECT_FALSE(fresh.close());
-  EXPECT_GT(fresh.getLimiter().getSleepGranularity(), 0.0);
-  EXPECT_DOUBLE_EQ(fresh.getClockMinimumInterval(), 100e-6);
+  EXPECT_FALSE(s.send("x", 1));  // closed
+  EXPECT_FALSE(s.close());
 }
 
 TEST(Reading, RepeatedFrameIsDeliveredOnceAndRepeatsAreSkipped) {
   Feed feed;
-  const Bytes frame = pattern(3000);
+  const Bytes frame = pattern(3000, 1);
   // 3000 bytes at 1024: 4 fragments; repeat count 3: 1 header + 12 fragments.
   feed(header(1, 3000, 1024, 4));
   for (int run = 0; run < 3; ++run)
@@ -172,7 +155,7 @@ TEST(Reading, RepeatedFrameIsDeliveredOnceAndRepeatsAreSkipped) {
 
 TEST(Reading, RepeatsFillWhatTheFirstRunLost) {
   Feed feed;
-  const Bytes frame = pattern(1500);
+  const Bytes frame = pattern(1500, 1);
   feed(header(5, 1500, 1024, 2));
   feed(fragment(1024, 5, 2, 0, 0, slice(frame, 0, 991), 0));
   // index 1 of run 1 lost; run 2 brings it (index 0 again is a duplicate)
@@ -231,7 +214,7 @@ TEST(Reading, EmptyFrameIsDeliveredAtItsHeader) {
 TEST(Reading, HostileDatagramsAreCountedAndNeverWrittenOutsideTheFrame) {
   Feed feed;
   auto& r = feed.receiver;
-  const Bytes piece = pattern(991);
+  const Bytes piece = pattern(991, 1);
   // Wrong sizes and wrong magic words.
   feed(Bytes(10, 0xFD));
   feed(Bytes(1024, 0));
@@ -273,6 +256,11 @@ TEST(Reading, HostileDatagramsAreCountedAndNeverWrittenOutsideTheFrame) {
   feed(header(10, 400, 1024, 1));
   feed(fragment(512, 10, 1, 0, 0, slice(piece, 0, 400), 1));
   EXPECT_EQ(r.getInvalidDatagrams(), 4u);
+  // The right length at the wrong place.
+  feed(header(11, 1500, 1024, 2));
+  feed(fragment(1024, 11, 2, 0, 0, piece, 0));
+  feed(fragment(1024, 11, 2, 1, 900, slice(piece, 0, 509), 1));
+  EXPECT_EQ(r.getInvalidFragments(), 5u);
   EXPECT_TRUE(feed.got.frames == std::vector<Bytes>{piece});
   EXPECT_EQ(r.getFramesReceived(), 1u);
 }
@@ -308,7 +296,7 @@ TEST(Reading, FramesAboveTheMaximumAreRefusedAndTheBufferStaysSmall) {
   feed.receiver.setMaxFrameLength(10000);
   feed(header(1, 10001, 1024, 11));
   EXPECT_EQ(feed.receiver.getRefusedFrames(), 1u);
-  const Bytes frame = pattern(10000);
+  const Bytes frame = pattern(10000, 1);
   feed(header(2, 10000, 1024, 11));
   for (uint32_t i = 0; i < 11; ++i)
     feed(fragment(1024, 2, 11, i, i * 991, slice(frame, i * 991, i < 10 ? 991 : 90), i == 10));
@@ -360,7 +348,7 @@ TEST(Reading, HeaderlessStartsRefuseWhatAHeaderWouldHaveRefused) {
   Feed feed;
   auto& r = feed.receiver;
   r.setMaxFrameLength(5000);
-  const Bytes piece = pattern(991);
+  const Bytes piece = pattern(991, 1);
   // Six fragments could hold more than 5000 bytes, five always fit.
   feed(fragment(1024, 1, 7, 0, 0, piece, 0));
   EXPECT_EQ(r.getRefusedFrames(), 1u);
@@ -523,7 +511,7 @@ TEST(Reading, AFrameThatDoesNotFitInMemoryIsRefusedAndTheNextIsTaken) {
     const Bytes small = pattern(1500, 3);
     sendFrame(feed, 1, small);
     feed(header(2, 900000000u, 8192, 110308));
-    feed(fragment(8192, 2, 110308, 0, 0, pattern(8159), 0));
+    feed(fragment(8192, 2, 110308, 0, 0, pattern(8159, 1), 0));
     sendFrame(feed, 3, small);
     const auto& r2 = feed.receiver;
     _exit(feed.got.frames.size() == 2 && r2.getRefusedFrames() == 1 && r2.getFramesReceived() == 2 ? 0 : 1);

@@ -6,17 +6,11 @@
 
 #include "koBase/koByteStream.h"
 #include "koBase/koSampleRecord.h"
+#include "wire_helpers.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-void add32(Bytes& b, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-void add64(Bytes& b, int64_t v) {
-  for (int i = 0; i < 8; ++i) b.push_back(static_cast<uint8_t>(static_cast<uint64_t>(v) >> (8 * i)));
-}
 
 struct Example {
   koSampleRecord record;
@@ -42,23 +36,20 @@ struct Example {
     record.data = data.data();
     record.dataLength = 300;
     // The same record built by hand.
-    add32(bytes, 0);
-    add32(bytes, 3);
-    bytes.insert(bytes.end(), {'a', 'b', 'c'});
-    for (int i = 0; i < 72; ++i) bytes.push_back(static_cast<uint8_t>(i));
-    add32(bytes, 88);
-    bytes.insert(bytes.end(), format.begin(), format.end());
-    add64(bytes, -1);
-    add64(bytes, 0x0102030405060708);
-    bytes.insert(bytes.end(), {1, 0});
-    add64(bytes, 333333);
-    add64(bytes, -5);
-    bytes.insert(bytes.end(), {1, 1});
-    add64(bytes, 7);
-    add64(bytes, 8);
-    bytes.insert(bytes.end(), {1, 0, 1});
-    add32(bytes, 300);
-    bytes.insert(bytes.end(), data.begin(), data.end());
+    wire::HandRecord h;
+    h.userData = {'a', 'b', 'c'};
+    h.mediaType.assign(record.mediaType, record.mediaType + 72);
+    h.format = format;
+    h.clock = 0x0102030405060708;
+    h.startValid = true;
+    h.start = 333333;
+    h.stop = -5;
+    h.mediaStartValid = h.mediaStopValid = true;
+    h.mediaStart = 7;
+    h.mediaStop = 8;
+    h.syncPoint = h.preroll = true;
+    h.data = data;
+    bytes = h.bytes();
   }
 };
 

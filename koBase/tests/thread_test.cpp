@@ -62,13 +62,6 @@ TEST(koThread, DestroyingAThreadThatDoesNotEndTerminatesItAfterASecond) {
   EXPECT_LT(took, milliseconds(5000));
 }
 
-TEST(koHandle, CloseEmptiesIt) {
-  koHandle h;
-  EXPECT_EQ(h.getHandle(), -1);
-  h.close();
-  EXPECT_EQ(h.getHandle(), -1);
-}
-
 TEST(koNetwork, StartCountNeverGoesBelowZero) {
   const uint32_t base = koNetworkStartCount();
   EXPECT_TRUE(koNetworkStartup());

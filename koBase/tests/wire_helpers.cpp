@@ -93,11 +93,17 @@ void RawGroup::send(const Bytes& d) {
          static_cast<socklen_t>(address_.size()));
 }
 
-namespace {
+void add32(Bytes& b, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+void add64(Bytes& b, int64_t v) {
+  for (int i = 0; i < 8; ++i) b.push_back(static_cast<uint8_t>(static_cast<uint64_t>(v) >> (8 * i)));
+}
+
 void put32(Bytes& b, size_t at, uint32_t v) {
   for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
 }
-}  // namespace
 
 Bytes header(uint32_t number, uint32_t length, uint32_t packetSize, uint32_t count) {
   Bytes b(1024, 0);
@@ -135,5 +141,27 @@ Bytes pattern(size_t n, uint32_t tag) {
 }
 
 Bytes slice(const Bytes& b, size_t from, size_t n) { return Bytes(b.begin() + from, b.begin() + from + n); }
+
+Bytes HandRecord::bytes() const {
+  Bytes b;
+  add32(b, sampleNumber);
+  add32(b, static_cast<uint32_t>(userData.size()));
+  b.insert(b.end(), userData.begin(), userData.end());
+  b.insert(b.end(), mediaType.begin(), mediaType.end());
+  add32(b, static_cast<uint32_t>(format.size()));
+  b.insert(b.end(), format.begin(), format.end());
+  add64(b, previousClock);
+  add64(b, clock);
+  b.insert(b.end(), {startValid, stopValid});
+  add64(b, start);
+  add64(b, stop);
+  b.insert(b.end(), {mediaStartValid, mediaStopValid});
+  add64(b, mediaStart);
+  add64(b, mediaStop);
+  b.insert(b.end(), {syncPoint, discontinuity, preroll});
+  add32(b, static_cast<uint32_t>(data.size()));
+  b.insert(b.end(), data.begin(), data.end());
+  return b;
+}
 
 }  // namespace wire

@@ -1,5 +1,5 @@
-// Test helpers: plain sockets on a group to capture or forge datagrams, and
-// hand-built frame datagrams.
+// Test helpers: plain sockets on a group to capture or forge datagrams,
+// hand-built frame datagrams and hand-built sample records.
 #pragma once
 
 #include <cstdint>
@@ -28,11 +28,33 @@ class RawGroup {
   std::vector<uint8_t> address_;
 };
 
+// Little-endian fields appended to, or written into, a byte image.
+void add32(Bytes& b, uint32_t v);
+void add64(Bytes& b, int64_t v);
+void put32(Bytes& b, size_t at, uint32_t v);
+
 Bytes header(uint32_t number, uint32_t length, uint32_t packetSize, uint32_t count);
 Bytes fragment(uint32_t packetSize, uint32_t number, uint32_t count, uint32_t index, uint32_t offset,
                const Bytes& piece, uint8_t end);
 // Deterministic content; the first four bytes carry the tag when n >= 4.
 Bytes pattern(size_t n, uint32_t tag);
 Bytes slice(const Bytes& b, size_t from, size_t n);
+
+// A sample record built by hand: the fields in the order they go on the
+// wire, each length in front of what it counts.
+struct HandRecord {
+  uint32_t sampleNumber = 0;
+  Bytes userData;
+  Bytes mediaType;  // the 72-byte type record
+  Bytes format;
+  int64_t previousClock = -1, clock = 0;
+  bool startValid = false, stopValid = false;
+  int64_t start = 0, stop = 0;
+  bool mediaStartValid = false, mediaStopValid = false;
+  int64_t mediaStart = 0, mediaStop = 0;
+  bool syncPoint = false, discontinuity = false, preroll = false;
+  Bytes data;
+  Bytes bytes() const;
+};
 
 }  // namespace wire

@@ -41,9 +41,9 @@ class InTempDir : public ::testing::Test {
   std::string old_;
 };
 
-TEST_F(InTempDir, DefaultOutputIsStandardError) {
+TEST_F(InTempDir, LinesOnStandardErrorAndStandardOutput) {
   EXPECT_TRUE(Pellum::initialize());
-  EXPECT_EQ(mxNotify::getOutput(), mxNotify::DebuggerOutput);
+  EXPECT_EQ(mxNotify::getOutput(), mxNotify::DebuggerOutput);  // standard error
   ::testing::internal::CaptureStdout();
   ::testing::internal::CaptureStderr();
   mxNotify::post(mxNotify::Error, "disk %s", "full");
@@ -52,29 +52,20 @@ TEST_F(InTempDir, DefaultOutputIsStandardError) {
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
   EXPECT_EQ(err, "[Error] : disk full\n[Unknown] : odd\n");
   EXPECT_TRUE(Pellum::shutdown());
-}
 
-TEST_F(InTempDir, StandardOutputLines) {
   mxNotify::setOutput(mxNotify::StandardOutput);
-  EXPECT_EQ(mxNotify::getOutput(), mxNotify::StandardOutput);
+  const std::string big(1000, 'x');
   ::testing::internal::CaptureStdout();
   mxNotify::post(mxNotify::Info, "value=%d %s", 42, "受信");
   mxNotify::post(mxNotify::Warn, mxString("100% as it is"));
   mxNotify::post(mxNotify::Notice, "n");
   mxNotify::post(mxNotify::Fatal, "f");
   mxNotify::post(mxNotify::Debug, "d");
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(),
-            "[Info] : value=42 受信\n[Warn] : 100% as it is\n[Notice] : n\n[Fatal] : f\n[Debug] : d\n");
-}
-
-TEST_F(InTempDir, LongMessagesAreCutNotOverrun) {
-  mxNotify::setOutput(mxNotify::StandardOutput);
-  std::string big(1000, 'x');
-  ::testing::internal::CaptureStdout();
-  mxNotify::post(mxNotify::Info, "%s", big.c_str());
+  mxNotify::post(mxNotify::Info, "%s", big.c_str());      // formatted: cut, not overrun
   mxNotify::post(mxNotify::Info, mxString(big.c_str()));  // unformatted: no limit
-  std::string out = ::testing::internal::GetCapturedStdout();
-  EXPECT_EQ(out, "[Info] : " + std::string(255, 'x') + "\n[Info] : " + big + "\n");
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+            "[Info] : value=42 受信\n[Warn] : 100% as it is\n[Notice] : n\n[Fatal] : f\n[Debug] : d\n"
+            "[Info] : " + std::string(255, 'x') + "\n[Info] : " + big + "\n");
 }
 
 TEST_F(InTempDir, LogFileIsAppendedTo) {

@@ -24,6 +24,7 @@
 #include "platform/media/graph_registry.h"
 #include "platform/media/guids.h"
 #include "platform/win/message_box.h"
+#include "talvex/Talvex.h"
 
 namespace senderlab {
 
@@ -150,6 +151,14 @@ inline GraphView readSenderGraph() {
     }
   }
   return view;
+}
+
+// Selects the test-pattern camera (a machine's own cameras come first in
+// the list): its pictures carry their frame numbers.
+inline void selectTestPattern() {
+  for (unsigned i = 0; i < TalvexGetNumVideoCaptures(); ++i)
+    if (std::string(TalvexGetVideoCaptureFriendlyName(int32_t(i))) == kTestPatternCameraName)
+      TalvexSetVideoCapture(int32_t(i));
 }
 
 inline bool waitFor(const std::function<bool()>& condition, int ms = 5000) {

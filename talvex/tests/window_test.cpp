@@ -45,6 +45,7 @@ TEST(TalvexWindow, PreviewLivesInTheOwnerWindow) {
   XSync(d, False);
 
   ASSERT_TRUE(TalvexInitialize(TalvexWindow(owner)));
+  selectTestPattern();
   TalvexSetVideoWindowSize(400, 300);
   for (int format : {2, 6}) {  // the window survives a rebuild
     SCOPED_TRACE(format);

@@ -121,8 +121,12 @@ TEST(TalvexOnTheWire, StatusMessagesAndPictures) {
   ASSERT_TRUE(receiver.call<bool>([&] { return listener->open(); }));
   ASSERT_TRUE(sender.call<bool>([] { return TalvexInitialize(0); }));
   ASSERT_TRUE(listener->waitFor(1)) << "no status after initialisation";
+  // With a camera of the machine's own first, choosing the test pattern
+  // rebuilds and says so.
+  sender.run(selectTestPattern);
+  std::this_thread::sleep_for(milliseconds(200));
   WireStatus expected = initialStatus();
-  EXPECT_EQ(listener->status(0), expected);
+  EXPECT_EQ(listener->status(listener->count() - 1), expected);
 
   // Each broadcasting setter sends one message with the whole state; the
   // others send nothing, until the periodic tick repeats the last record.

@@ -9,6 +9,7 @@
 
 #include "filters/ingrel/tests/e2e_support.h"
 #include "koBase/koMulticastReceiver.h"
+#include "koBase/tests/wire_helpers.h"
 #include "platform/media/records.h"
 
 using namespace std::chrono;
@@ -31,43 +32,29 @@ struct Capture {
   }
 };
 
-void add32(Bytes& b, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-void add64(Bytes& b, int64_t v) {
-  for (int i = 0; i < 8; ++i) b.push_back(static_cast<uint8_t>(static_cast<uint64_t>(v) >> (8 * i)));
-}
-
 // The record the server must send for pattern frame n of this type.
 Bytes expectedRecord(const MediaType& mt, uint32_t sampleNumber, int64_t previousClock, int64_t clock, uint64_t n,
                      int64_t interval, int timeMode, const Bytes& userData, uint32_t length) {
-  Bytes b;
-  add32(b, sampleNumber);
-  add32(b, static_cast<uint32_t>(userData.size()));
-  b.insert(b.end(), userData.begin(), userData.end());
-  std::vector<uint8_t> typeRecord;
-  ByteWriter w(typeRecord);
+  wire::HandRecord r;
+  r.sampleNumber = sampleNumber;
+  r.userData = userData;
+  ByteWriter w(r.mediaType);
   writeMediaTypeRecord(w, mt.get());
-  b.insert(b.end(), typeRecord.begin(), typeRecord.end());
-  add32(b, mt.formatLength());
-  b.insert(b.end(), mt.format(), mt.format() + mt.formatLength());
-  add64(b, previousClock);
-  add64(b, clock);
+  r.format.assign(mt.format(), mt.format() + mt.formatLength());
+  r.previousClock = previousClock;
+  r.clock = clock;
   const int64_t start = static_cast<int64_t>(n) * interval;
-  b.push_back(timeMode != PatternTimes_None);
-  b.push_back(timeMode == PatternTimes_StartStop);
-  add64(b, timeMode != PatternTimes_None ? start : 0);
-  add64(b, timeMode == PatternTimes_StartStop ? start + interval : 0);
-  b.push_back(1);
-  b.push_back(1);
-  add64(b, static_cast<int64_t>(n));
-  add64(b, static_cast<int64_t>(n) + 1);
-  b.push_back(n % 2 == 0);
-  b.push_back(n == 0);
-  b.push_back(0);
-  add32(b, length);
-  for (uint32_t i = 0; i < length; ++i) b.push_back(patternByte(n, i));
-  return b;
+  r.startValid = timeMode != PatternTimes_None;
+  r.stopValid = timeMode == PatternTimes_StartStop;
+  r.start = r.startValid ? start : 0;
+  r.stop = r.stopValid ? start + interval : 0;
+  r.mediaStartValid = r.mediaStopValid = true;
+  r.mediaStart = static_cast<int64_t>(n);
+  r.mediaStop = static_cast<int64_t>(n) + 1;
+  r.syncPoint = n % 2 == 0;
+  r.discontinuity = n == 0;
+  for (uint32_t i = 0; i < length; ++i) r.data.push_back(patternByte(n, i));
+  return r.bytes();
 }
 
 int64_t read64(const Bytes& b, size_t at) {

@@ -2,6 +2,7 @@
 // network: hand-built records and the refusals.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstring>
 #include <thread>
@@ -9,6 +10,7 @@
 #include "filters/ingrel/ingrel_fillers.h"
 #include "filters/ingrel/ingrel_queue.h"
 #include "filters/ingrel/ingrel_record.h"
+#include "koBase/tests/wire_helpers.h"
 #include "platform/media/guids.h"
 #include "platform/media/records.h"
 // After the project headers: it defines TRUE and FALSE as macros.
@@ -17,13 +19,6 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-void add32(Bytes& b, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-void add64(Bytes& b, int64_t v) {
-  for (int i = 0; i < 8; ++i) b.push_back(static_cast<uint8_t>(static_cast<uint64_t>(v) >> (8 * i)));
-}
 
 MediaClassification build(int kind, int format = VideoFormat_RGB24, int resolution = Resolution_SQCIF) {
   MediaClassification c;
@@ -38,34 +33,22 @@ MediaClassification build(int kind, int format = VideoFormat_RGB24, int resoluti
 
 // A record built by hand, field by field.
 Bytes handRecord(const MediaType& mt, uint32_t number, const Bytes& data, uint32_t formatLength = UINT32_MAX) {
-  Bytes b;
-  add32(b, number);
-  add32(b, 2);
-  b.push_back('u');
-  b.push_back('d');
-  Bytes type;
-  ByteWriter w(type);
+  wire::HandRecord r;
+  r.sampleNumber = number;
+  r.userData = {'u', 'd'};
+  ByteWriter w(r.mediaType);
   writeMediaTypeRecord(w, mt.get());
-  b.insert(b.end(), type.begin(), type.end());
-  const uint32_t f = formatLength == UINT32_MAX ? mt.formatLength() : formatLength;
-  add32(b, f);
-  b.insert(b.end(), mt.format(), mt.format() + f);
-  add64(b, 1000);
-  add64(b, 2000);
-  b.push_back(1);
-  b.push_back(0);
-  add64(b, 55);
-  add64(b, 0);
-  b.push_back(1);
-  b.push_back(1);
-  add64(b, 7);
-  add64(b, 8);
-  b.push_back(1);
-  b.push_back(0);
-  b.push_back(1);
-  add32(b, static_cast<uint32_t>(data.size()));
-  b.insert(b.end(), data.begin(), data.end());
-  return b;
+  r.format.assign(mt.format(), mt.format() + std::min(formatLength, mt.formatLength()));
+  r.previousClock = 1000;
+  r.clock = 2000;
+  r.startValid = true;
+  r.start = 55;
+  r.mediaStartValid = r.mediaStopValid = true;
+  r.mediaStart = 7;
+  r.mediaStop = 8;
+  r.syncPoint = r.preroll = true;
+  r.data = data;
+  return r.bytes();
 }
 
 }  // namespace

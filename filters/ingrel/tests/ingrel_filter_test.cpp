@@ -92,15 +92,12 @@ TEST_F(Client, OffersTheTypeItsCodesBuild) {
   mt = offered();
   EXPECT_EQ(mt.sampleSize(), 71u);
   EXPECT_EQ(out->QueryAccept(offered().ptr()), S_OK);
-  ComPtr<IGraphBuilder> graph;
-  ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                             graph.putVoid()),
-            S_OK);
+  ComPtr<IGraphBuilder> graph = newGraph();
+  ASSERT_TRUE(graph);
   ComPtr<IBaseFilter> renderer = createFilter(CLSID_NullRenderer);
   graph->AddFilter(filter.get(), u"PointerClient");
   graph->AddFilter(renderer.get(), u"Null");
   ASSERT_EQ(connect(graph.get(), filter.get(), 0, renderer.get(), 0), S_OK);
-  auto negotiation = out.as<IAMBufferNegotiation>();
   ComPtr<IMemInputPin> memIn = pinOf(renderer.get(), PINDIR_INPUT, 0).as<IMemInputPin>();
   ComPtr<IMemAllocator> allocator;
   ASSERT_EQ(memIn->GetAllocator(allocator.put()), S_OK);
@@ -109,7 +106,6 @@ TEST_F(Client, OffersTheTypeItsCodesBuild) {
   EXPECT_EQ(props.cBuffers, 1);
   EXPECT_EQ(props.cbBuffer, 71);
   // While paused a live source cannot cue.
-  auto mc = graph.as<IMediaControl>();
   ComPtr<IMediaFilter> mf = filter.as<IMediaFilter>();
   ASSERT_TRUE(SUCCEEDED(mf->Pause()));
   FILTER_STATE state;
@@ -117,8 +113,6 @@ TEST_F(Client, OffersTheTypeItsCodesBuild) {
   mf->Stop();
   graph->RemoveFilter(renderer.get());
   graph->RemoveFilter(filter.get());
-  (void)negotiation;
-  (void)mc;
 
   // Codes that name nothing leave the type as it was.
   control->SetOutputMediaKind(MediaKind_Video);
@@ -141,8 +135,6 @@ TEST_F(Client, ControlInterfaceAnswersAndReopensOnChange) {
   control->GetReceivedTypeText(text);
   EXPECT_STREQ(text, "### TODO ###");
   char address[kIngrelAddressArea];
-  control->GetAddress(address);
-  EXPECT_STREQ(address, "234.5.6.7");
   control->SetAddress("ff15::55");
   control->GetAddress(address);
   EXPECT_STREQ(address, "ff15::55");
@@ -156,15 +148,9 @@ TEST_F(Client, ControlInterfaceAnswersAndReopensOnChange) {
   uint16_t port = 0;
   control->GetPort(&port);
   EXPECT_EQ(port, 9440);
-  BOOL flag = FALSE;
-  control->GetTimestampReset(&flag);
-  EXPECT_TRUE(flag);
-  control->GetAutomaticType(&flag);
-  EXPECT_FALSE(flag);
-  float x = -1, y = -1;
-  control->GetPictureSize(&x, &y);
-  EXPECT_EQ(x, 1.0f);
-  EXPECT_EQ(y, 1.0f);
+  BOOL automatic = TRUE;
+  control->GetAutomaticType(&automatic);
+  EXPECT_FALSE(automatic);
   uint32_t stats[6] = {9, 9, 9, 9, 9, 9};
   control->GetFramesReceived(&stats[0]);
   control->GetDroppedFrames(&stats[1]);

@@ -1,6 +1,6 @@
 find_package(JPEG REQUIRED)
 project_add_test(NAME ingrel_core_test
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/ingrel_core_test.cpp
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/ingrel_core_test.cpp ${PROJECT_SOURCE_DIR}/koBase/tests/wire_helpers.cpp
   LIBS ingrel_core JPEG::JPEG
   LABELS unit thread)
 
@@ -13,7 +13,7 @@ add_dependencies(ingrel_filter_test ingrel platform_filters)
 
 # Two stations: sender graph in one, receiver graph in the other.
 project_add_test(NAME multicast_end_to_end_test
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/end_to_end_test.cpp
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/end_to_end_test.cpp ${PROJECT_SOURCE_DIR}/koBase/tests/wire_helpers.cpp
   LIBS platform_media mediaclass kobase
   LABELS thread STATIONS 2
   TIMEOUT 180)

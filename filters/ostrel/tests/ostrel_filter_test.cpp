@@ -100,10 +100,8 @@ TEST_F(Server, AcceptsWhatItCanClassifyAndRefusesTheRest) {
   EXPECT_EQ(code, 9);
   control->GetInputAudioFrequency(&code);
   EXPECT_EQ(code, 6);
-  ComPtr<IGraphBuilder> graph;
-  ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                             graph.putVoid()),
-            S_OK);
+  ComPtr<IGraphBuilder> graph = newGraph();
+  ASSERT_TRUE(graph);
   ComPtr<IBaseFilter> source = createFilter(CLSID_PatternSource);
   ComPtr<IPatternSource> pattern;
   source->QueryInterface(IID_IPatternSource, pattern.putVoid());
@@ -135,33 +133,26 @@ TEST_F(Server, AcceptsWhatItCanClassifyAndRefusesTheRest) {
 }
 
 TEST_F(Server, ControlInterfaceClampsAndOpensOnlyWhileRunning) {
-  uint32_t v = 0;
   char address[kOstrelAddressArea];
-  control->GetAddress(address);
-  EXPECT_STREQ(address, "234.5.6.7");
-  uint16_t port = 0;
-  control->GetPort(&port);
-  EXPECT_EQ(port, 8190);
-  control->GetUserDataLength(&v);
-  EXPECT_EQ(v, 64u);
-  control->SetUserDataLength(100);
-  control->GetUserDataLength(&v);
-  EXPECT_EQ(v, 64u);
-  control->SetRepeatCount(0);
-  control->GetRepeatCount(&v);
-  EXPECT_EQ(v, 1u);
-  control->SetMaximumRate(0);
-  control->GetMaximumRate(&v);
-  EXPECT_EQ(v, 1u);
-  control->SetSystemBufferSize(0);
-  control->GetSystemBufferSize(&v);
-  EXPECT_EQ(v, 1u);
-  control->SetPacketSize(100);
-  control->GetPacketSize(&v);
-  EXPECT_EQ(v, 512u);
-  control->SetPacketSize(9000);
-  control->GetPacketSize(&v);
-  EXPECT_EQ(v, 8192u);
+  struct Clamp {
+    HRESULT (IOstrelControl::*set)(uint32_t);
+    HRESULT (IOstrelControl::*get)(uint32_t*);
+    uint32_t given, kept;
+  };
+  const Clamp clamps[] = {
+      {&IOstrelControl::SetUserDataLength, &IOstrelControl::GetUserDataLength, 100, 64},
+      {&IOstrelControl::SetRepeatCount, &IOstrelControl::GetRepeatCount, 0, 1},
+      {&IOstrelControl::SetMaximumRate, &IOstrelControl::GetMaximumRate, 0, 1},
+      {&IOstrelControl::SetSystemBufferSize, &IOstrelControl::GetSystemBufferSize, 0, 1},
+      {&IOstrelControl::SetPacketSize, &IOstrelControl::GetPacketSize, 100, 512},
+      {&IOstrelControl::SetPacketSize, &IOstrelControl::GetPacketSize, 9000, 8192},
+  };
+  for (const Clamp& c : clamps) {
+    uint32_t v = 0;
+    (control.get()->*c.set)(c.given);
+    (control.get()->*c.get)(&v);
+    EXPECT_EQ(v, c.kept) << c.given;
+  }
   uint8_t data[64], back[64] = {};
   for (int i = 0; i < 64; ++i) data[i] = static_cast<uint8_t>(i + 1);
   control->SetUserDataLength(5);
@@ -359,9 +350,8 @@ struct Streaming {
   std::atomic<uint64_t> delivered{0};
 
   bool build(IBaseFilter* server, int kind, int videoFormat, int resolution) {
-    if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                                graph.putVoid())))
-      return false;
+    graph = newGraph();
+    if (!graph) return false;
     source = createFilter(CLSID_PatternSource);
     if (!source || FAILED(source->QueryInterface(IID_IPatternSource, pattern.putVoid()))) return false;
     pattern->SetType(kind, videoFormat, resolution, 0, 0, 0, 0);

@@ -12,6 +12,7 @@
 
 #include "filters/pointer/pointer_sampler.h"
 #include "filters/pointer/pointer_sampler_runner.h"
+#include "filters/pointer/tests/record_collector.h"
 #include "filters/pointer/x11_pointer_source.h"
 
 using namespace pointing;
@@ -214,31 +215,22 @@ TEST(PointerSamplerRunner, WithoutDisplaySaysOnceAndKeepsEmitting) {
     lines.push_back(line);
   });
   PointerSampler sampler(std::move(source));
-  std::vector<POINTER_INFO> records;
-  std::atomic<int> count{0};
-  PointerSamplerRunner runner(sampler, [&](const uint8_t* bytes, size_t size) {
-    POINTER_INFO r;
-    ASSERT_TRUE(readPointerInfo(bytes, size, r));
-    std::lock_guard lock(m);
-    records.push_back(r);
-    count = static_cast<int>(records.size());
-  });
+  RecordCollector records;
+  PointerSamplerRunner runner(sampler, [&](const uint8_t* bytes, size_t size) { records.add(bytes, size); });
   runner.start();
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (count < 3 && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  const bool three = records.waitFor(2, [](const POINTER_INFO&) { return true; }) >= 0;
   const auto stopAt = std::chrono::steady_clock::now();
   runner.stop();
   EXPECT_LT(std::chrono::steady_clock::now() - stopAt, std::chrono::seconds(2));
-
-  std::lock_guard lock(m);
-  ASSERT_GE(records.size(), 3u);
-  for (const POINTER_INFO& r : records) {
+  ASSERT_TRUE(three);
+  for (size_t i = 0; i < records.size(); ++i) {
+    const POINTER_INFO r = records.at(i).record;
     EXPECT_EQ(r.valid, 1);
     EXPECT_EQ(r.cursorX, 0);
     EXPECT_EQ(r.screenWidth, 0);
     EXPECT_EQ(r.positionX, 0.0f);
   }
+  std::lock_guard lock(m);
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_NE(lines[0].find("DISPLAY"), std::string::npos) << lines[0];
 }

@@ -19,6 +19,7 @@
 #include "platform/media/memory_stream.h"
 #include "platform/media/property_page.h"
 #include "platform/media/results.h"
+#include "platform/media/tests/settings_bytes.h"
 
 // Last: Xlib defines macros (None, Bool, Status) that clash with other headers.
 #include <X11/Xlib.h>
@@ -47,9 +48,8 @@ class Tracion : public ::testing::Test {
     width_ = DisplayWidth(x_, DefaultScreen(x_));
     height_ = DisplayHeight(x_, DefaultScreen(x_));
     move(0, 0);
-    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                               graph.putVoid()),
-              S_OK);
+    graph = newGraph();
+    ASSERT_TRUE(graph);
     tracion = createFilter(CLSID_TracionFilter);
     ASSERT_TRUE(tracion);
     control = tracion.as<ITracionControl>();
@@ -57,7 +57,7 @@ class Tracion : public ::testing::Test {
     renderer = createFilter(CLSID_NullRenderer);
     ASSERT_TRUE(renderer);
     renderer.as<INullRendererControl>()->SetSyncToClock(FALSE);
-    renderer.as<INullRendererControl>()->SetCallback(&RecordCollector::record, &records);
+    renderer.as<INullRendererControl>()->SetCallback(&collectSample, &records);
     ASSERT_EQ(graph->AddFilter(tracion.get(), u"Tracion"), S_OK);
     ASSERT_EQ(graph->AddFilter(renderer.get(), u"Renderer"), S_OK);
     ASSERT_EQ(connect(graph.get(), tracion.get(), 0, renderer.get(), 0), S_OK);
@@ -241,22 +241,18 @@ TEST_F(Tracion, ControlSettingsPersistenceAndPage) {
   control->setNormalizedSize(2.0f, 0.5f);
   control->setCommand("go");
 
-  auto ps = tracion.as<IPersistStream>();
   uint64_t max = 0;
-  ps->GetSizeMax(&max);
+  tracion.as<IPersistStream>()->GetSizeMax(&max);
   EXPECT_EQ(max, 24u + 44);
-  ComPtr<MemoryStream> stream = ComPtr<MemoryStream>::adopt(MemoryStream::create());
-  ASSERT_EQ(ps->Save(stream.get(), TRUE), S_OK);
-  const std::vector<uint8_t> expect = {2, 0, 0, 0,    45, 0, 0, 0,    0, 0, 0x80, 0x3E, 0,   0,   0x80, 0xBF,
-                                       0, 0, 0, 0x40, 0,  0, 0, 0x3F, 3, 0, 0,    0,    'g', 'o', 0};
-  const std::vector<uint8_t>& bytes = stream->bytes();
-  ASSERT_EQ(bytes.size(), 24u + expect.size());
-  EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 24, bytes.end()), expect);
+  const std::vector<uint8_t> bytes = saveSettings(tracion.get());
+  std::vector<uint8_t> expect = settingsPrefix();
+  expect.insert(expect.end(), {2, 0, 0, 0, 45, 0, 0, 0, 0, 0, 0x80, 0x3E, 0, 0, 0x80, 0xBF,
+                               0, 0, 0, 0x40, 0, 0, 0, 0x3F, 3, 0, 0, 0, 'g', 'o', 0});
+  EXPECT_EQ(bytes, expect);
 
   ComPtr<IBaseFilter> other = createFilter(CLSID_TracionFilter);
   auto oc = other.as<ITracionControl>();
-  ComPtr<MemoryStream> in = ComPtr<MemoryStream>::adopt(MemoryStream::create(bytes));
-  ASSERT_EQ(other.as<IPersistStream>()->Load(in.get()), S_OK);
+  ASSERT_EQ(loadSettings(other.get(), bytes), S_OK);
   oc->getPointerShape(&shape);
   EXPECT_EQ(shape, 2);
   oc->getOutputInterval(&ms);
@@ -270,28 +266,22 @@ TEST_F(Tracion, ControlSettingsPersistenceAndPage) {
   // The longest command (15 characters) fits the announced size and comes
   // back whole.
   control->setCommand("fifteen chars!!");
-  ComPtr<MemoryStream> longest = ComPtr<MemoryStream>::adopt(MemoryStream::create());
-  ASSERT_EQ(ps->Save(longest.get(), TRUE), S_OK);
-  EXPECT_EQ(longest->bytes().size(), max);
-  in = ComPtr<MemoryStream>::adopt(MemoryStream::create(longest->bytes()));
-  ASSERT_EQ(other.as<IPersistStream>()->Load(in.get()), S_OK);
+  const std::vector<uint8_t> longest = saveSettings(tracion.get());
+  EXPECT_EQ(longest.size(), max);
+  ASSERT_EQ(loadSettings(other.get(), longest), S_OK);
   oc->getCommand(text);
   EXPECT_STREQ(text, "fifteen chars!!");
 
   // A text longer than 16 bytes, and a stream cut inside the text, fail.
   std::vector<uint8_t> bad = bytes;
   bad[24 + 24] = 17;
-  in = ComPtr<MemoryStream>::adopt(MemoryStream::create(bad));
-  EXPECT_TRUE(FAILED(other.as<IPersistStream>()->Load(in.get())));
-  std::vector<uint8_t> cut(bytes.begin(), bytes.end() - 2);
-  in = ComPtr<MemoryStream>::adopt(MemoryStream::create(cut));
-  EXPECT_TRUE(FAILED(other.as<IPersistStream>()->Load(in.get())));
+  EXPECT_TRUE(FAILED(loadSettings(other.get(), bad)));
+  EXPECT_TRUE(FAILED(loadSettings(other.get(), std::vector<uint8_t>(bytes.begin(), bytes.end() - 2))));
   // A stored interval outside 1 to 100 is kept within it.
   std::vector<uint8_t> slow = bytes;
   slow[24 + 4] = 0xE8;
   slow[24 + 5] = 0x03;  // 1000 ms
-  in = ComPtr<MemoryStream>::adopt(MemoryStream::create(slow));
-  ASSERT_EQ(other.as<IPersistStream>()->Load(in.get()), S_OK);
+  ASSERT_EQ(loadSettings(other.get(), slow), S_OK);
   oc->getOutputInterval(&ms);
   EXPECT_EQ(ms, 100u);
 
@@ -339,28 +329,6 @@ pid_t serverPid() {
   lock >> pid;
   return pid > 0 ? static_cast<pid_t>(pid) : -1;
 }
-
-// Runs f on a thread of its own; finished() says whether it returned in time.
-class Timed {
- public:
-  explicit Timed(std::function<void()> f) : thread_([this, f] {
-      f();
-      std::lock_guard lock(m_);
-      done_ = true;
-      cv_.notify_all();
-    }) {}
-  bool finished(int ms) {
-    std::unique_lock lock(m_);
-    return cv_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return done_; });
-  }
-  void join() { thread_.join(); }
-
- private:
-  std::mutex m_;
-  std::condition_variable cv_;
-  bool done_ = false;
-  std::thread thread_;
-};
 
 }  // namespace
 

@@ -27,16 +27,14 @@ TEST(TracionWithoutDisplay, KeepsSendingAndSaysOnceWhy) {
   PlatformLogSink old = setPlatformLogSink(&keep);
   {
     ComSession com;
-    ComPtr<IGraphBuilder> graph;
-    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                               graph.putVoid()),
-              S_OK);
+    ComPtr<IGraphBuilder> graph = newGraph();
+    ASSERT_TRUE(graph);
     ComPtr<IBaseFilter> tracion = createFilter(CLSID_TracionFilter),
                         renderer = createFilter(CLSID_NullRenderer);
     ASSERT_TRUE(tracion && renderer);
     RecordCollector records;
     renderer.as<INullRendererControl>()->SetSyncToClock(FALSE);
-    renderer.as<INullRendererControl>()->SetCallback(&RecordCollector::record, &records);
+    renderer.as<INullRendererControl>()->SetCallback(&collectSample, &records);
     graph->AddFilter(tracion.get(), u"Tracion");
     graph->AddFilter(renderer.get(), u"Renderer");
     ASSERT_EQ(connect(graph.get(), tracion.get(), 0, renderer.get(), 0), S_OK);
