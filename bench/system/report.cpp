@@ -10,6 +10,7 @@
 
 #include "bench/system/child_process.h"
 #include "bench/system/lab_run.h"
+#include "bench/system/systems.h"
 
 namespace {
 
@@ -57,6 +58,9 @@ bool writeJson(const std::vector<RunRecord>& runs, const ReportSetup& setup) {
                    {"tail_frames", setup.window.tailFrames}};
   out["load_average_at_report"] = loadAverage();
   out["chart"] = setup.chartPath;
+  nlohmann::json systems = nlohmann::json::object();
+  for (const auto& system : makeSystems()) systems[system->name()] = system->description();
+  out["systems"] = std::move(systems);
   nlohmann::json list = nlohmann::json::array();
   for (const RunRecord& r : runs) {
     nlohmann::json j = r;

@@ -249,6 +249,7 @@ int main(int argc, char** argv) {
     if (!o.records.empty()) return writeRecords(o.records, records) ? 0 : 1;
   }
 
+  std::filesystem::create_directories(o.out);
   ReportSetup report;
   report.quick = o.quick;
   report.jsonPath = o.out + "/system_bench.json";
