@@ -1,7 +1,8 @@
 // morvane-receive: the receiver engine without a GUI.
 //
 //   morvane-receive [--ini FILE [--save]] [--group ADDR] [--port N] [--window]
-//                   [--snapshot DIR [--every SECONDS]] [--seconds N] [--quiet]
+//                   [--snapshot DIR [--every SECONDS]] [--pictures-out FILE]
+//                   [--seconds N] [--quiet]
 //
 // It follows the sender's status like the receiver GUI does: the picture is
 // rendered off-screen (or, with --window, in a top-level window of its
@@ -20,6 +21,7 @@
 #include "morvane/Morvane.h"
 #include "morvane/receive/receive_monitor.h"
 #include "morvane/receive/receive_options.h"
+#include "morvane/receive/receive_pictures.h"
 #include "morvane/receive/receive_snapshot.h"
 #include "morvane/receive/receive_window.h"
 #include "pellum/mxNotify.h"
@@ -92,6 +94,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "morvane-receive: cannot listen on the status group %s\n", o.group.c_str());
   if (o.port > 0 && !MorvaneSetStatusReceiverPort(uint16_t(o.port)))
     std::fprintf(stderr, "morvane-receive: cannot listen on status port %d\n", o.port);
+  PictureStream pictureStream;
+  if (!o.pictures.empty() && !pictureStream.start(o.pictures, &error)) {
+    std::fprintf(stderr, "morvane-receive: --pictures-out: %s\n", error.c_str());
+    MorvaneShutdown();
+    return 1;
+  }
   std::printf("morvane-receive: listening for the sender's status on %s port %u\n",
               MorvaneGetStatusReceiverAddress(), unsigned(MorvaneGetStatusReceiverPort()));
 
@@ -136,6 +144,7 @@ int main(int argc, char** argv) {
     }
   }
   std::printf("morvane-receive: stopping\n");
+  pictureStream.stop();  // lets go of the renderer before the engine goes
   int status = 0;
   if (o.save && !MorvaneWriteIniFile(o.ini.c_str())) {
     std::fprintf(stderr, "morvane-receive: cannot write %s\n", o.ini.c_str());

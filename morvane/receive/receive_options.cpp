@@ -12,6 +12,9 @@ const char* const kReceiveUsage =
     "  --window          show the picture in a window of its own (needs DISPLAY)\n"
     "  --snapshot DIR    save the rendered picture as PNG files in DIR\n"
     "  --every SECONDS   ... every SECONDS (default 1)\n"
+    "  --pictures-out FILE  write every rendered picture to FILE (a pipe): per\n"
+    "                    picture its width and height (32 bits each, little-endian)\n"
+    "                    and its pixels, top-down, R G B\n"
     "  --seconds N       stop after N seconds (default: at Ctrl-C or SIGTERM)\n"
     "  --quiet           no receive monitor table\n"
     "  --help            this text\n";
@@ -47,13 +50,13 @@ bool parseReceiveOptions(int argc, char** argv, ReceiveOptions& o, std::string& 
       o.window = true;
     } else if (a == "--quiet") {
       o.quiet = true;
-    } else if (a == "--ini" || a == "--group" || a == "--snapshot") {
+    } else if (a == "--ini" || a == "--group" || a == "--snapshot" || a == "--pictures-out") {
       if (!value(v)) return false;
       if (!*v) {
         error = a + " needs a value";
         return false;
       }
-      (a == "--ini" ? o.ini : a == "--group" ? o.group : o.snapshot) = v;
+      (a == "--ini" ? o.ini : a == "--group" ? o.group : a == "--snapshot" ? o.snapshot : o.pictures) = v;
     } else if (a == "--port") {
       if (!value(v)) return false;
       if (!number(v, n) || n < 1 || n > 65535 || n != double(int(n))) {

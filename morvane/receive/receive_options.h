@@ -8,6 +8,7 @@ struct ReceiveOptions {
   std::string group;     // --group ADDR: the status group
   int port = -1;         // --port N: the status port
   std::string snapshot;  // --snapshot DIR
+  std::string pictures;  // --pictures-out FILE
   double every = 1.0;    // --every SECONDS
   double seconds = 0;    // --seconds N (0: until Ctrl-C / SIGTERM)
   bool window = false;   // --window: a top-level X11 window of its own

@@ -22,24 +22,26 @@ bool parse(std::vector<std::string> args, ReceiveOptions& o, std::string& error)
 TEST(ReceiveOptions, GoodAndBadCommandLines) {
   ReceiveOptions o;
   std::string error;
-  ASSERT_TRUE(parse({"--ini", "r.ini", "--save", "--group", "239.0.0.1", "--port", "9000", "--snapshot",
-                     "out", "--every", "0.5", "--seconds", "12", "--window", "--quiet"},
-                    o, error))
+  ASSERT_TRUE(
+      parse({"--ini", "r.ini", "--save", "--group", "239.0.0.1", "--port", "9000", "--snapshot", "out",
+             "--every", "0.5", "--seconds", "12", "--window", "--quiet", "--pictures-out", "/dev/fd/3"},
+            o, error))
       << error;
   EXPECT_EQ(o.ini, "r.ini");
   EXPECT_TRUE(o.save);
   EXPECT_EQ(o.group, "239.0.0.1");
   EXPECT_EQ(o.port, 9000);
   EXPECT_EQ(o.snapshot, "out");
+  EXPECT_EQ(o.pictures, "/dev/fd/3");
   EXPECT_DOUBLE_EQ(o.every, 0.5);
   EXPECT_DOUBLE_EQ(o.seconds, 12);
   EXPECT_TRUE(o.window);
   EXPECT_TRUE(o.quiet);
 
   const std::vector<std::vector<std::string>> bad = {
-      {"--bogus"},      {"--ini"},           {"--ini", ""},         {"--save"},
-      {"--port", "0"},  {"--port", "65536"}, {"--port", "80x"},     {"--port", "1.5"},
-      {"--every", "0"}, {"--every", "-1"},   {"--seconds", "soon"}, {"--group"}};
+      {"--bogus"},           {"--ini"},         {"--ini", ""},     {"--save"},       {"--port", "0"},
+      {"--port", "65536"},   {"--port", "80x"}, {"--port", "1.5"}, {"--every", "0"}, {"--every", "-1"},
+      {"--seconds", "soon"}, {"--group"},       {"--pictures-out"}};
   for (const auto& args : bad) {
     ReceiveOptions b;
     error.clear();

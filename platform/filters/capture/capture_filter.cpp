@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "platform/com/log.h"
 #include "platform/media/clock.h"
@@ -232,7 +234,38 @@ void CaptureFilter::endStream(const std::string& why) {
   shelfChanged_.notify_all();
 }
 
+namespace {
+
+// With POINTSHARE_CAPTURE_LOG=FILE set, every grabbed frame is noted there
+// as "<frame number> <CLOCK_MONOTONIC ns>", so that a measurement outside
+// the process can time each picture from its capture on.
+class CaptureLog {
+ public:
+  CaptureLog() {
+    const char* path = std::getenv("POINTSHARE_CAPTURE_LOG");
+    if (path && *path && (file_ = std::fopen(path, "a"))) std::setvbuf(file_, nullptr, _IOLBF, 0);
+  }
+  ~CaptureLog() {
+    if (file_) std::fclose(file_);
+  }
+  CaptureLog(const CaptureLog&) = delete;
+  CaptureLog& operator=(const CaptureLog&) = delete;
+  void note(uint64_t frame) {
+    if (!file_) return;
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    std::fprintf(file_, "%llu %lld\n", static_cast<unsigned long long>(frame),
+                 static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec);
+  }
+
+ private:
+  FILE* file_ = nullptr;
+};
+
+}  // namespace
+
 void CaptureFilter::producerMain(VideoFormat format, REFERENCE_TIME interval) {
+  CaptureLog captureLog;
   std::string error;
   if (!device_->open(format, interval, &error)) {
     endStream("cannot start " + describeVideoFormat(format) + " (" + error + ")");
@@ -280,6 +313,7 @@ void CaptureFilter::producerMain(VideoFormat format, REFERENCE_TIME interval) {
       REFERENCE_TIME start = paced ? REFERENCE_TIME(slot) * interval : now;
       latest_ = {latest_.seq + 1, slot, start, start + interval};
     }
+    captureLog.note(slot);
     captured_.fetch_add(1);
     shelfChanged_.notify_all();
     ++slot;

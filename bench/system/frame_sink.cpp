@@ -1,0 +1,112 @@
+#include "bench/system/frame_sink.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "bench/system/frame_source.h"
+#include "platform/filters/capture/test_pattern_code.h"
+
+FrameSink::FrameSink(int width, int height, size_t frames)
+    : width_(width), height_(height), arrived_(frames, 0) {}
+
+FrameSink::~FrameSink() {
+  join();
+}
+
+size_t FrameSink::pictureBytes(Layout layout) const {
+  if (layout == Layout::Rgb24) return ((size_t(width_) * 3 + 3) & ~size_t(3)) * size_t(height_);
+  return size_t(width_) * size_t(height_) * 3 / 2;
+}
+
+namespace {
+
+bool readAll(int fd, uint8_t* data, size_t size) {
+  while (size > 0) {
+    ssize_t n = read(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+void FrameSink::readSized(int fd) {
+  std::vector<uint8_t> picture;
+  for (;;) {
+    uint8_t head[8];
+    if (!readAll(fd, head, sizeof head)) return;
+    const uint32_t w = head[0] | head[1] << 8 | head[2] << 16 | uint32_t(head[3]) << 24;
+    const uint32_t h = head[4] | head[5] << 8 | head[6] << 16 | uint32_t(head[7]) << 24;
+    if (w == 0 || h == 0 || w > 8192 || h > 8192) return;
+    picture.resize(size_t(w) * h * 3);
+    if (!readAll(fd, picture.data(), picture.size())) return;
+    const int64_t when = monotonicNs();
+    ++pictures_;
+    uint32_t frame = 0;
+    const bool read = test_pattern::readFrameNumber(
+        int(w), int(h),
+        [&](int x, int y) {
+          const uint8_t* p = &picture[(size_t(y) * w + size_t(x)) * 3];
+          return (77 * p[0] + 150 * p[1] + 29 * p[2]) >> 8;
+        },
+        &frame);
+    if (read) {
+      noteArrival(frame, when);
+    } else {
+      ++unreadable_;
+    }
+  }
+}
+
+void FrameSink::readPipe(int fd, Layout layout) {
+  if (layout == Layout::SizedRgb) {
+    reader_ = std::thread([this, fd] { readSized(fd); });
+    return;
+  }
+  const size_t bytes = pictureBytes(layout);
+  reader_ = std::thread([this, fd, bytes, layout] {
+    std::vector<uint8_t> picture(bytes);
+    for (;;) {
+      size_t got = 0;
+      while (got < bytes) {
+        ssize_t n = read(fd, picture.data() + got, bytes - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        got += static_cast<size_t>(n);
+      }
+      notePicture(picture.data(), layout, monotonicNs());
+    }
+  });
+}
+
+void FrameSink::notePicture(const uint8_t* picture, Layout layout, int64_t when) {
+  ++pictures_;
+  uint32_t frame = 0;
+  const bool read = layout == Layout::SizedRgb ? false  // only through readPipe
+                    : layout == Layout::Rgb24
+                        ? test_pattern::readFrameNumberRgb24(picture, width_, height_, &frame)
+                        : test_pattern::readFrameNumberLuma(picture, width_, height_, width_, &frame);
+  if (!read) {
+    ++unreadable_;
+    return;
+  }
+  noteArrival(frame, when);
+}
+
+void FrameSink::noteArrival(uint32_t frame, int64_t when) {
+  std::lock_guard<std::mutex> g(lock_);
+  if (frame < arrived_.size() && !arrived_[frame]) arrived_[frame] = when;
+}
+
+void FrameSink::join() {
+  if (reader_.joinable()) reader_.join();
+}
+
+std::vector<int64_t> FrameSink::arrivals() const {
+  std::lock_guard<std::mutex> g(lock_);
+  return arrived_;
+}

@@ -1,0 +1,85 @@
+#include "bench/system/ours_runner.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include "bench/system/frame_sink.h"
+
+namespace {
+
+// Time the sender gets to send its last status and end after SIGTERM.
+constexpr int kSenderEndMs = 5000;
+
+std::string logFile(const RunSetup& setup, const char* what) {
+  return setup.logPrefix + "-" + what;
+}
+
+std::string formatName(const RunSetup& s) {
+  if (s.width == 352 && s.height == 288) return "CIF";
+  return std::to_string(s.width) + "x" + std::to_string(s.height);
+}
+
+}  // namespace
+
+std::string OursRunner::description() const {
+  return "talvex-send (test-pattern camera, MPEG-4 V2, no sound, focus display None) into morvane-receive";
+}
+
+std::string OursRunner::unavailable() const {
+  for (const char* p : {SYSTEM_BENCH_TALVEX_SEND, SYSTEM_BENCH_MORVANE_RECEIVE})
+    if (access(p, X_OK) != 0) return std::string(p) + " is not built";
+  return {};
+}
+
+bool OursRunner::startReceiver(const RunSetup& setup, FrameSink& sink) {
+  receiver_.setPipeDescriptor(3);
+  if (!receiver_.start(
+          {SYSTEM_BENCH_MORVANE_RECEIVE, "--group", setup.group, "--quiet", "--pictures-out", "/dev/fd/3"},
+          ChildProcess::Pipe::FromStdout, logFile(setup, "receiver.log")))
+    return false;
+  sink_ = &sink;
+  sink.readPipe(receiver_.fd(), FrameSink::Layout::SizedRgb);
+  return true;
+}
+
+bool OursRunner::startSender(const RunSetup& setup, SenderInput* input) {
+  const std::string ini = logFile(setup, "sender.ini");
+  {
+    std::ofstream f(ini);
+    f << "[VideoFormat]\nVideoFormat=" << formatName(setup) << "\n"
+      << "[VideoServer(Main)]\nTransmittingCount=" << setup.transmitCount << "\n";
+    if (!f) return false;
+  }
+  captureLog_ = logFile(setup, "capture.txt");
+  frames_ = setup.frames;
+  std::remove(captureLog_.c_str());
+  sender_.setEnvironment({"POINTSHARE_CAPTURE_LOG=" + captureLog_});
+  input->pictureFd = -1;  // the camera takes its own pictures
+  return sender_.start(
+      {SYSTEM_BENCH_TALVEX_SEND, "--ini", ini, "--video-device", "Test Pattern Camera", "--audio-device",
+       "none", "--encoder", "mpeg4", "--mode", "none", "--group", setup.group},
+      ChildProcess::Pipe::None, logFile(setup, "sender.log"));
+}
+
+void OursRunner::stopSender() {
+  sender_.terminate(kSenderEndMs);
+}
+
+void OursRunner::stopReceiver() {
+  receiver_.terminate(kSenderEndMs);
+  if (sink_) sink_->join();
+  sink_ = nullptr;
+  receiver_.closePipe();
+}
+
+std::vector<int64_t> OursRunner::captureTimes() const {
+  std::vector<int64_t> times(frames_, 0);
+  std::ifstream log(captureLog_);
+  unsigned long long frame = 0;
+  long long when = 0;
+  while (log >> frame >> when)
+    if (frame < times.size()) times[frame] = when;
+  return times;
+}

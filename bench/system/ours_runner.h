@@ -1,0 +1,30 @@
+// Our own system: talvex-send in the sending station with the built-in
+// test-pattern camera (MPEG-4 V2, no sound, focus display None), and
+// morvane-receive in the receiving station following its status. The
+// camera notes each frame's capture time (POINTSHARE_CAPTURE_LOG), the
+// receiver writes every rendered picture to a pipe (--pictures-out), and
+// the benchmark reads the frame numbers from those pictures like it does
+// for the other systems.
+#pragma once
+#include "bench/system/child_process.h"
+#include "bench/system/system_runner.h"
+
+class OursRunner final : public SystemRunner {
+ public:
+  std::string name() const override { return "ours"; }
+  std::string description() const override;
+  std::string unavailable() const override;
+  bool startReceiver(const RunSetup& setup, FrameSink& sink) override;
+  bool startSender(const RunSetup& setup, SenderInput* input) override;
+  void stopSender() override;
+  void stopReceiver() override;
+  CpuUse cpu() const override { return {sender_.cpuSeconds(), receiver_.cpuSeconds()}; }
+  int transmitCountUsed(const RunSetup& setup) const override { return setup.transmitCount; }
+  std::vector<int64_t> captureTimes() const override;
+
+ private:
+  ChildProcess sender_, receiver_;
+  FrameSink* sink_ = nullptr;
+  std::string captureLog_;
+  size_t frames_ = 0;
+};

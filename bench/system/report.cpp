@@ -1,0 +1,136 @@
+#include "bench/system/report.h"
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <nlohmann/json.hpp>
+
+#include "bench/system/child_process.h"
+#include "bench/system/lab_run.h"
+#include "bench/system/systems.h"
+
+namespace {
+
+std::string sizeName(const RunRecord& r) {
+  return std::to_string(r.width) + "x" + std::to_string(r.height);
+}
+
+}  // namespace
+
+void printTable(const std::vector<RunRecord>& runs, const ReportSetup& setup) {
+  std::printf(
+      "\nSystem benchmark%s: capture to decoded picture; delivered share and latency of the frames\n"
+      "sent after the first %zu (and %zu after the first picture out) and before the last %zu; CPU\n"
+      "in ms per frame sent; load = 1-minute load average at the start of the run\n",
+      setup.quick ? " (quick)" : "", setup.window.warmupFrames, setup.window.settleFrames,
+      setup.window.tailFrames);
+  std::printf("%-18s %-8s %-9s %-5s %6s %9s %9s %9s %9s %9s %6s\n", "system", "phase", "size", "tx", "sent",
+              "delivered", "median ms", "p99 ms", "cpu send", "cpu recv", "load");
+  for (const RunRecord& r : runs) {
+    if (!r.error.empty()) {
+      std::printf("%-18s %-8s %-9s not run: %s\n", r.system.c_str(), r.phase.c_str(), sizeName(r).c_str(),
+                  r.error.c_str());
+      continue;
+    }
+    const RunSummary s = summarize(r, setup.window);
+    std::printf("%-18s %-8s %-9s %-5d %6zu %8.2f%% %9.1f %9.1f %9.2f %9.2f %6.2f\n", r.system.c_str(),
+                r.phase.c_str(), sizeName(r).c_str(), r.transmitCount, r.sent, 100 * s.deliveredShare,
+                s.medianMs, s.p99Ms, s.senderCpuMsPerFrame, s.receiverCpuMsPerFrame, r.loadAverage);
+    if (r.rate > 0 && r.rate < 0.95 * r.fps)
+      std::printf("%-18s   the source kept only %.1f of %d frames per second (machine too busy)\n", "",
+                  r.rate, r.fps);
+  }
+  std::printf("(figures from a shared, loaded machine are noisy; the loss phase runs under \"%s\")\n", [&] {
+    for (const RunRecord& r : runs)
+      if (r.phase == "loss" && !r.impairment.empty()) return r.impairment.c_str();
+    return "no loss phase";
+  }());
+}
+
+bool writeJson(const std::vector<RunRecord>& runs, const ReportSetup& setup) {
+  nlohmann::json out;
+  out["quick"] = setup.quick;
+  out["window"] = {{"warmup_frames", setup.window.warmupFrames},
+                   {"settle_frames", setup.window.settleFrames},
+                   {"tail_frames", setup.window.tailFrames}};
+  out["load_average_at_report"] = loadAverage();
+  out["chart"] = setup.chartPath;
+  nlohmann::json systems = nlohmann::json::object();
+  for (const auto& system : makeSystems()) systems[system->name()] = system->description();
+  out["systems"] = std::move(systems);
+  nlohmann::json list = nlohmann::json::array();
+  for (const RunRecord& r : runs) {
+    nlohmann::json j = r;
+    j["size"] = sizeName(r);
+    if (r.error.empty()) {
+      const RunSummary s = summarize(r, setup.window);
+      j["summary"] = {
+          {"frames_delivered", s.delivered},
+          {"delivered_share_all", s.deliveredShareAll},
+          {"frames_measured", s.measured},
+          {"delivered_share", s.deliveredShare},
+          {"latency_ms", {{"median", s.medianMs}, {"p99", s.p99Ms}, {"min", s.minMs}, {"max", s.maxMs}}},
+          {"cpu_ms_per_frame", {{"sender", s.senderCpuMsPerFrame}, {"receiver", s.receiverCpuMsPerFrame}}}};
+    }
+    list.push_back(std::move(j));
+  }
+  out["runs"] = std::move(list);
+  std::ofstream f(setup.jsonPath);
+  f << out.dump(1) << "\n";
+  return bool(f);
+}
+
+std::string drawChart(const std::vector<RunRecord>& runs, const ReportSetup& setup) {
+  if (setup.chartPath.empty()) return "no chart asked for";
+  // One data file block per run: sorted latency, share of frames up to it.
+  std::map<std::string, std::vector<const RunRecord*>> bySize;
+  for (const RunRecord& r : runs)
+    if (r.error.empty() && r.phase == "latency" && !measuredLatencies(r, setup.window).empty())
+      bySize[sizeName(r)].push_back(&r);
+  if (bySize.empty()) return "no latency figures to draw";
+  // One latency axis for every panel.
+  double low = 1e9, high = 0;
+  for (const auto& [size, list] : bySize)
+    for (const RunRecord* r : list) {
+      const std::vector<double> v = measuredLatencies(*r, setup.window);
+      low = std::min(low, v.front());
+      high = std::max(high, v.back());
+    }
+  const std::string data = setup.chartPath + ".dat";
+  const std::string script = setup.chartPath + ".gp";
+  std::ofstream d(data), g(script);
+  g << "set terminal pngcairo size " << 720 * bySize.size() << ",480 noenhanced font ',10'\n"
+    << "set output '" << setup.chartPath << "'\n"
+    << "set multiplot layout 1," << bySize.size() << "\n"
+    << "set logscale x\nset grid\nset key outside right top vertical\n"
+    << "set xrange [" << std::max(0.01, low * 0.8) << ":" << high * 1.25 << "]\n"
+    << "set xlabel 'capture to decoded picture (ms, log scale)'\n"
+    << "set ylabel 'share of frames'\nset yrange [0:1]\n";
+  int block = 0;
+  for (const auto& [size, list] : bySize) {
+    g << "set title 'Latency distribution, " << size << " at " << list.front()->fps << " fps'\nplot ";
+    for (size_t i = 0; i < list.size(); ++i) {
+      const std::vector<double> v = measuredLatencies(*list[i], setup.window);
+      d << "# " << list[i]->system << " " << size << "\n";
+      for (size_t k = 0; k < v.size(); ++k) d << v[k] << " " << double(k + 1) / double(v.size()) << "\n";
+      d << "\n\n";
+      g << (i ? ", " : "") << "'" << data << "' index " << block++ << " using 1:2 with steps lw 2 title '"
+        << list[i]->system << "'";
+    }
+    g << "\n";
+  }
+  g << "unset multiplot\n";
+  d.close();
+  g.close();
+  if (!onPath("gnuplot")) return "gnuplot is not installed (Debian package gnuplot-nox)";
+  ChildProcess p;
+  if (!p.start({"gnuplot", script}, ChildProcess::Pipe::None, setup.chartPath + ".log"))
+    return "gnuplot did not start";
+  p.finish(60000);
+  if (!WIFEXITED(p.status()) || WEXITSTATUS(p.status()) != 0)
+    return "gnuplot failed (see " + setup.chartPath + ".log)";
+  return {};
+}

@@ -1,0 +1,88 @@
+#include "bench/system/run_record.h"
+
+#include <algorithm>
+#include <nlohmann/json.hpp>
+
+namespace {
+
+// Frames [first, end) of the window.
+std::pair<size_t, size_t> window(const RunRecord& r, Window w) {
+  const size_t end = r.sent > w.tailFrames ? r.sent - w.tailFrames : 0;
+  size_t first = w.warmupFrames;
+  for (size_t i = 0; i < r.latencyMs.size(); ++i)
+    if (r.latencyMs[i] >= 0) {
+      first = std::max(first, i + w.settleFrames);
+      break;
+    }
+  return {std::min(first, end), end};
+}
+
+}  // namespace
+
+std::vector<double> measuredLatencies(const RunRecord& r, Window w) {
+  std::vector<double> v;
+  const auto [first, end] = window(r, w);
+  for (size_t i = first; i < end && i < r.latencyMs.size(); ++i)
+    if (r.latencyMs[i] >= 0) v.push_back(r.latencyMs[i]);
+  std::sort(v.begin(), v.end());
+  return v;
+}
+
+RunSummary summarize(const RunRecord& r, Window w) {
+  RunSummary s;
+  for (double l : r.latencyMs)
+    if (l >= 0) ++s.delivered;
+  s.deliveredShareAll = r.sent ? double(s.delivered) / double(r.sent) : 0;
+  const std::vector<double> v = measuredLatencies(r, w);
+  const auto [first, end] = window(r, w);
+  s.measured = end - first;
+  s.deliveredShare = s.measured ? double(v.size()) / double(s.measured) : 0;
+  if (!v.empty()) {
+    s.medianMs = v[v.size() / 2];
+    s.p99Ms = v[std::min(v.size() - 1, v.size() * 99 / 100)];
+    s.minMs = v.front();
+    s.maxMs = v.back();
+  }
+  if (r.sent) {
+    s.senderCpuMsPerFrame = r.senderCpu * 1000 / double(r.sent);
+    s.receiverCpuMsPerFrame = r.receiverCpu * 1000 / double(r.sent);
+  }
+  return s;
+}
+
+void to_json(nlohmann::json& j, const RunRecord& r) {
+  j = {{"system", r.system},
+       {"phase", r.phase},
+       {"impairment", r.impairment},
+       {"width", r.width},
+       {"height", r.height},
+       {"fps", r.fps},
+       {"transmit_count", r.transmitCount},
+       {"frames_sent", r.sent},
+       {"pictures_out", r.pictures},
+       {"pictures_unreadable", r.unreadable},
+       {"cpu_seconds", {{"sender", r.senderCpu}, {"receiver", r.receiverCpu}}},
+       {"source_rate", r.rate},
+       {"load_average", r.loadAverage},
+       {"latency_ms_by_frame", r.latencyMs},
+       {"error", r.error}};
+}
+
+void from_json(const nlohmann::json& j, RunRecord& r) {
+  j.at("system").get_to(r.system);
+  j.at("phase").get_to(r.phase);
+  j.at("impairment").get_to(r.impairment);
+  j.at("width").get_to(r.width);
+  j.at("height").get_to(r.height);
+  j.at("fps").get_to(r.fps);
+  j.at("transmit_count").get_to(r.transmitCount);
+  j.at("frames_sent").get_to(r.sent);
+  j.at("pictures_out").get_to(r.pictures);
+  j.at("pictures_unreadable").get_to(r.unreadable);
+  j.at("cpu_seconds").at("sender").get_to(r.senderCpu);
+  j.at("cpu_seconds").at("receiver").get_to(r.receiverCpu);
+  j.at("source_rate").get_to(r.rate);
+  j.at("load_average").get_to(r.loadAverage);
+  j.at("latency_ms_by_frame").get_to(r.latencyMs);
+  j.at("error").get_to(r.error);
+}

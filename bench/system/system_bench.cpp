@@ -1,0 +1,271 @@
+// The whole system side by side with the programs a user would otherwise
+// pick for the same job (ffmpeg and GStreamer, used only as yardsticks):
+// test-pattern pictures with frame numbers are paced into each system's
+// sender in lab station 1, decoded at its receiver in station 2, and the
+// frame number read back from every picture with the same reader.
+//
+//   build/bin/system_bench [--quick]
+//     makes the labs itself: the latency phase in a clean lab, the loss
+//     phase in one that loses 2 % of what the stations send;
+//   tools/netlab/netlab --stations 2 [--netem "loss 2%"] -- build/bin/system_bench [--quick]
+//     runs the phase that suits the lab it is given.
+// Options: --phase latency|loss|both, --seconds S (per run), --systems a,b,
+// --sizes 352x288,720x480, --out DIR (default build/bench); --from
+// A.records.json,B.records.json reports again on the records earlier runs
+// left in DIR, without running anything.
+// It prints a table, writes DIR/system_bench.json and draws
+// DIR/system_bench_latency.png. The exit status tells whether every
+// available system ran, never how fast it was.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "bench/system/child_process.h"
+#include "bench/system/lab_run.h"
+#include "bench/system/report.h"
+#include "bench/system/systems.h"
+#include "tools/netlab/netlab.h"
+
+namespace {
+
+constexpr const char* kLossImpairment = "loss 2%";
+constexpr int kSkip = 77;
+
+struct Options {
+  bool quick = false;
+  std::string phase;  // "", latency, loss, both
+  double seconds = 0;
+  std::vector<std::string> systems;
+  std::vector<std::pair<int, int>> sizes;
+  std::string out = SYSTEM_BENCH_OUT_DIR;
+  std::string records;            // a lab run's records go here instead of a report
+  std::vector<std::string> from;  // report on records left by earlier runs
+};
+
+std::vector<std::string> split(const std::string& list) {
+  std::vector<std::string> parts;
+  std::istringstream in(list);
+  for (std::string p; std::getline(in, p, ',');)
+    if (!p.empty()) parts.push_back(p);
+  return parts;
+}
+
+void usage(const char* self) {
+  std::fprintf(stderr,
+               "usage: %s [--quick] [--phase latency|loss|both] [--seconds S] [--systems %s]\n"
+               "          [--sizes 352x288,720x480] [--out DIR] [--from RECORDS.json,...]\n",
+               self, systemNames().c_str());
+}
+
+bool parse(int argc, char** argv, Options* o) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    const bool more = i + 1 < argc;
+    if (a == "--quick") {
+      o->quick = true;
+    } else if (a == "--phase" && more) {
+      o->phase = argv[++i];
+      if (o->phase != "latency" && o->phase != "loss" && o->phase != "both") return false;
+    } else if (a == "--seconds" && more) {
+      o->seconds = std::atof(argv[++i]);
+      if (o->seconds <= 0) return false;
+    } else if (a == "--systems" && more) {
+      o->systems = split(argv[++i]);
+    } else if (a == "--sizes" && more) {
+      for (const std::string& s : split(argv[++i])) {
+        int w = 0, h = 0;
+        if (std::sscanf(s.c_str(), "%dx%d", &w, &h) != 2 || w < 16 || h < 12 || w % 2 || h % 2) return false;
+        o->sizes.push_back({w, h});
+      }
+    } else if (a == "--out" && more) {
+      o->out = argv[++i];
+    } else if (a == "--records" && more) {
+      o->records = argv[++i];
+    } else if (a == "--from" && more) {
+      o->from = split(argv[++i]);
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Runs one phase in the lab this process is in.
+std::vector<RunRecord> runPhase(const Options& o, const std::string& phase, const std::string& impairment) {
+  const auto names = netlab::stations();
+  LabRun lab(names[0], names[1]);
+  std::vector<RunRecord> records;
+  if (!lab.ready()) {
+    std::fprintf(stderr, "system_bench: cannot enter the lab's stations\n");
+    return records;
+  }
+  const bool loss = phase == "loss";
+  std::vector<std::pair<int, int>> sizes = o.sizes;
+  if (sizes.empty()) {
+    sizes = {{352, 288}};
+    if (!o.quick && !loss) sizes.push_back({720, 480});
+  }
+  const double seconds = o.seconds > 0 ? o.seconds : o.quick ? 5 : loss ? 30 : 20;
+  const std::string logDir = o.out + "/system_bench_logs";
+  std::filesystem::create_directories(logDir);
+  int port = 9700;
+  for (const auto& system : makeSystems()) {
+    if (!o.systems.empty() &&
+        std::find(o.systems.begin(), o.systems.end(), system->name()) == o.systems.end())
+      continue;
+    for (const auto& [w, h] : sizes) {
+      RunSetup setup;
+      setup.width = w;
+      setup.height = h;
+      setup.frames = static_cast<size_t>(seconds * setup.fps);
+      setup.group = "239.255.77.1";
+      setup.port = port;
+      port += 4;
+      setup.transmitCount = loss ? 2 : 1;
+      setup.logPrefix =
+          logDir + "/" + system->name() + "-" + phase + "-" + std::to_string(w) + "x" + std::to_string(h);
+      std::fprintf(stderr, "system_bench: %s, %s phase, %dx%d, %.0f s\n", system->name().c_str(),
+                   phase.c_str(), w, h, seconds);
+      records.push_back(lab.run(*system, setup, phase, impairment));
+    }
+  }
+  return records;
+}
+
+bool writeRecords(const std::string& path, const std::vector<RunRecord>& records) {
+  std::ofstream f(path);
+  f << nlohmann::json(records).dump() << "\n";
+  return bool(f);
+}
+
+bool readRecords(const std::string& path, std::vector<RunRecord>* records) {
+  std::ifstream f(path);
+  if (!f) return false;
+  try {
+    const std::vector<RunRecord> more = nlohmann::json::parse(f).get<std::vector<RunRecord>>();
+    records->insert(records->end(), more.begin(), more.end());
+    return true;
+  } catch (const nlohmann::json::exception&) {
+    return false;
+  }
+}
+
+// Outside a lab: runs each phase in a lab of its own, this program inside.
+int runInLabs(const Options& o, char** argv, std::vector<RunRecord>* records) {
+  const std::string self = std::filesystem::read_symlink("/proc/self/exe");
+  const std::string impair = std::filesystem::path(self).parent_path() / "netlab-impair";
+  if (access(impair.c_str(), X_OK) == 0) setenv("NETLAB_IMPAIR", impair.c_str(), 0);
+  std::vector<std::string> phases;
+  if (o.phase.empty() || o.phase == "both") {
+    phases = {"latency", "loss"};
+  } else {
+    phases = {o.phase};
+  }
+  std::filesystem::create_directories(o.out);
+  for (const std::string& phase : phases) {
+    const std::string path = o.out + "/system_bench_" + phase + ".records.json";
+    std::filesystem::remove(path);
+    std::vector<std::string> args = {SYSTEM_BENCH_NETLAB, "--stations", "2"};
+    if (phase == "loss") args.insert(args.end(), {"--netem", kLossImpairment});
+    args.insert(args.end(), {"--", self, "--phase", phase, "--records", path, "--out", o.out});
+    for (int i = 1; argv[i]; ++i) {
+      const std::string a = argv[i];
+      if (a == "--phase" || a == "--records" || a == "--out") {
+        ++i;
+        if (!argv[i]) break;
+        continue;
+      }
+      args.push_back(a);
+    }
+    ChildProcess lab;
+    if (!lab.start(args, ChildProcess::Pipe::None, "-")) {
+      std::fprintf(stderr, "system_bench: cannot start %s\n", SYSTEM_BENCH_NETLAB);
+      return 1;
+    }
+    lab.finish(24 * 3600 * 1000);
+    const int status = lab.status();
+    if (WIFEXITED(status) && WEXITSTATUS(status) == kSkip) {
+      std::fprintf(stderr,
+                   "system_bench: SKIP: no private network lab can be made here; nothing is run on the "
+                   "host's network\n");
+      return kSkip;
+    }
+    if (!readRecords(path, records)) {
+      std::fprintf(stderr, "system_bench: the %s phase left no records (%s)\n", phase.c_str(), path.c_str());
+      return 1;
+    }
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
+  signal(SIGPIPE, SIG_IGN);  // a sender that died shows as missing frames
+  Options o;
+  if (!parse(argc, argv, &o)) {
+    usage(argv[0]);
+    return 2;
+  }
+  std::vector<RunRecord> records;
+  if (!o.from.empty()) {
+    for (const std::string& path : o.from)
+      if (!readRecords(path, &records)) {
+        std::fprintf(stderr, "system_bench: cannot read records from %s\n", path.c_str());
+        return 1;
+      }
+  } else if (!netlab::insideLab()) {
+    if (int rc = runInLabs(o, argv, &records)) return rc;
+  } else {
+    if (netlab::stations().size() < 2) {
+      std::fprintf(stderr,
+                   "system_bench: the lab needs two stations: tools/netlab/netlab --stations 2 -- %s\n",
+                   argv[0]);
+      return 2;
+    }
+    const char* netem = std::getenv("NETLAB_NETEM");
+    const std::string impairment = netem ? netem : "";
+    std::string phase = o.phase.empty() ? (impairment.empty() ? "latency" : "loss") : o.phase;
+    if (phase == "both") {
+      std::fprintf(stderr, "system_bench: one lab runs one phase; run it outside a lab for both\n");
+      return 2;
+    }
+    if (phase == "loss" && impairment.empty())
+      std::fprintf(stderr, "system_bench: the loss phase runs in a lab without impairment (--netem \"%s\")\n",
+                   kLossImpairment);
+    std::filesystem::create_directories(o.out);
+    records = runPhase(o, phase, impairment);
+    if (!o.records.empty()) return writeRecords(o.records, records) ? 0 : 1;
+  }
+
+  std::filesystem::create_directories(o.out);
+  ReportSetup report;
+  report.quick = o.quick;
+  report.jsonPath = o.out + "/system_bench.json";
+  report.chartPath = o.out + "/system_bench_latency.png";
+  printTable(records, report);
+  int rc = 0;
+  if (!writeJson(records, report)) {
+    std::fprintf(stderr, "system_bench: cannot write %s\n", report.jsonPath.c_str());
+    rc = 1;
+  }
+  const std::string chart = drawChart(records, report);
+  std::printf("results: %s\nchart:   %s\n", report.jsonPath.c_str(),
+              chart.empty() ? report.chartPath.c_str() : ("not drawn: " + chart).c_str());
+  for (const RunRecord& r : records)
+    if (!r.error.empty() && r.error.find("not installed") == std::string::npos &&
+        r.error.find("is missing") == std::string::npos)
+      rc = 1;
+  return rc;
+}

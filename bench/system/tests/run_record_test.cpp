@@ -1,0 +1,64 @@
+// A run's figures: the window that leaves out the start and the end, the
+// delivered share, median and 99th percentile, CPU per frame; and records
+// surviving their trip through JSON between the lab runs and the report.
+#include "bench/system/run_record.h"
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+namespace {
+
+RunRecord record(std::vector<double> latency) {
+  RunRecord r;
+  r.system = "x";
+  r.phase = "latency";
+  r.sent = latency.size();
+  r.latencyMs = std::move(latency);
+  r.senderCpu = 0.5;
+  r.receiverCpu = 0.25;
+  return r;
+}
+
+}  // namespace
+
+TEST(RunRecord, SummaryCountsTheWindowOnly) {
+  struct Case {
+    const char* what;
+    std::vector<double> latency;
+    Window window;
+    double share, median, p99;
+    size_t delivered;
+  } cases[] = {
+      {"all in the window", {4, 1, 3, 2}, {0, 0, 0}, 1.0, 3, 4, 4},
+      {"start and end left out", {900, 1, 2, -1, 3, 800}, {1, 1, 0}, 0.75, 2, 3, 5},
+      {"settling after the first picture", {-1, -1, 5, 6, 7, 8}, {0, 0, 2}, 1.0, 8, 8, 4},
+      {"nothing came", {-1, -1, -1}, {0, 0, 0}, 0.0, 0, 0, 0},
+      {"window larger than the run", {1, 2}, {5, 5, 0}, 0.0, 0, 0, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const RunSummary s = summarize(record(c.latency), c.window);
+    EXPECT_DOUBLE_EQ(s.deliveredShare, c.share);
+    EXPECT_DOUBLE_EQ(s.medianMs, c.median);
+    EXPECT_DOUBLE_EQ(s.p99Ms, c.p99);
+    EXPECT_EQ(s.delivered, c.delivered);
+    EXPECT_DOUBLE_EQ(s.senderCpuMsPerFrame, 500.0 / double(c.latency.size()));
+  }
+}
+
+TEST(RunRecord, SurvivesJson) {
+  RunRecord r = record({1.5, -1, 2.25});
+  r.impairment = "loss 2%";
+  r.width = 720;
+  r.height = 480;
+  r.transmitCount = 2;
+  r.pictures = 7;
+  r.unreadable = 1;
+  r.rate = 29.9;
+  r.loadAverage = 3.5;
+  r.error = "why";
+  const RunRecord back = nlohmann::json::parse(nlohmann::json(r).dump()).get<RunRecord>();
+  EXPECT_EQ(nlohmann::json(back), nlohmann::json(r));
+  EXPECT_EQ(back.latencyMs, r.latencyMs);
+}

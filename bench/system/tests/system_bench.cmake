@@ -1,0 +1,23 @@
+# The system benchmark's own tests: its parts (picture source and sink back
+# to back, run figures, helper programs), and its quick form in a clean and
+# in a lossy lab.
+project_add_test(NAME system_bench_parts_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/frame_code_test.cpp ${CMAKE_CURRENT_LIST_DIR}/run_record_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/child_process_test.cpp ${_system_bench_dir}/frame_source.cpp
+          ${_system_bench_dir}/frame_sink.cpp ${_system_bench_dir}/run_record.cpp
+          ${_system_bench_dir}/child_process.cpp ${_capture_dir}/test_pattern_image.cpp ${_capture_dir}/video_format.cpp
+  LIBS platform_media nlohmann_json::nlohmann_json
+  LABELS unit thread)
+foreach(_variant latency loss)
+  set(_netem)
+  if(_variant STREQUAL loss)
+    set(_netem NETEM "loss 2%")
+  endif()
+  project_add_test(NAME system_bench_${_variant}_test
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/system_bench_test.cpp
+    LIBS nlohmann_json::nlohmann_json
+    STATIONS 2 ${_netem}
+    TIMEOUT 240)
+  target_compile_definitions(system_bench_${_variant}_test PRIVATE SYSTEM_BENCH_PROGRAM="$<TARGET_FILE:system_bench>")
+  add_dependencies(system_bench_${_variant}_test system_bench)
+endforeach()
