@@ -31,9 +31,17 @@ define_property(GLOBAL PROPERTY PROJECT_ALL_TESTS BRIEF_DOCS "all tests" FULL_DO
 define_property(GLOBAL PROPERTY PROJECT_FUZZERS BRIEF_DOCS "fuzzers" FULL_DOCS "fuzz targets")
 define_property(GLOBAL PROPERTY PROJECT_BENCHMARKS BRIEF_DOCS "benchmarks" FULL_DOCS "benchmark programs")
 
+# Plug-ins made only for tests register here (platform_add_plugin TEST_ONLY);
+# every test and benchmark program names this file to the class registry at
+# start-up, so they see those plug-ins and nothing else does.
+set(PROJECT_TEST_CLASS_REGISTRY ${PROJECT_BINARY_DIR}/test_class_registry.txt)
+add_library(project_test_registry OBJECT ${CMAKE_CURRENT_LIST_DIR}/test_registry_overlay.cpp)
+target_compile_definitions(project_test_registry PRIVATE
+  PROJECT_TEST_CLASS_REGISTRY="${PROJECT_TEST_CLASS_REGISTRY}")
+
 function(project_add_test)
   cmake_parse_arguments(T "NET;X11" "NAME;STATIONS;NETEM;TIMEOUT" "SOURCES;LIBS;LABELS;ARGS" ${ARGN})
-  add_executable(${T_NAME} ${T_SOURCES})
+  add_executable(${T_NAME} ${T_SOURCES} $<TARGET_OBJECTS:project_test_registry>)
   target_link_libraries(${T_NAME} PRIVATE GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads ${T_LIBS})
   target_include_directories(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/tools/netlab)
 
@@ -103,7 +111,7 @@ endfunction()
 
 function(project_add_benchmark)
   cmake_parse_arguments(B "" "NAME" "SOURCES;LIBS" ${ARGN})
-  add_executable(${B_NAME} EXCLUDE_FROM_ALL ${B_SOURCES})
+  add_executable(${B_NAME} EXCLUDE_FROM_ALL ${B_SOURCES} $<TARGET_OBJECTS:project_test_registry>)
   target_link_libraries(${B_NAME} PRIVATE Threads::Threads ${B_LIBS})
   target_include_directories(${B_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/tools/netlab)
   if(benchmark_FOUND)

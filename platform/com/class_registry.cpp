@@ -81,9 +81,7 @@ std::string ClassRegistry::defaultPath() {
 
 ClassRegistry::ClassRegistry(std::string path) : path_(std::move(path)) {}
 
-bool ClassRegistry::parse(const std::string& text) {
-  classes_.clear();
-  members_.clear();
+bool ClassRegistry::parse(const std::string& path, const std::string& text) {
   std::istringstream in(text);
   std::string line;
   int lineNo = 0;
@@ -107,7 +105,7 @@ bool ClassRegistry::parse(const std::string& text) {
       if (ok) members_.push_back(std::move(m));
     }
     if (!ok)
-      platformLog(PlatformLogLevel::Warn, "class registry %s: line %d malformed, skipped", path_.c_str(),
+      platformLog(PlatformLogLevel::Warn, "class registry %s: line %d malformed, skipped", path.c_str(),
                   lineNo);
   }
   return true;
@@ -138,19 +136,35 @@ std::string ClassRegistry::format() const {
   return out.str();
 }
 
-bool ClassRegistry::load() {
-  std::ifstream in(path_, std::ios::binary);
+bool ClassRegistry::readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
   if (!in) {
-    classes_.clear();
-    members_.clear();
     std::error_code ec;
-    if (!std::filesystem::exists(path_, ec)) return true;
-    platformLog(PlatformLogLevel::Error, "class registry %s: cannot be read", path_.c_str());
+    if (!std::filesystem::exists(path, ec)) return true;
+    platformLog(PlatformLogLevel::Error, "class registry %s: cannot be read", path.c_str());
     return false;
   }
   std::stringstream buf;
   buf << in.rdbuf();
-  return parse(buf.str());
+  return parse(path, buf.str());
+}
+
+std::string ClassRegistry::testOverlayPath() const {
+  // The overlay belongs to the build tree's registry only: a registry named
+  // through POINTSHARE_CLASS_REGISTRY (a test's private one, an installed
+  // one) is taken as it stands.
+  if (const char* env = std::getenv("POINTSHARE_CLASS_REGISTRY"); env && *env) return {};
+  if (path_ != PLATFORM_COM_BUILD_REGISTRY) return {};
+  const char* overlay = std::getenv("POINTSHARE_TEST_CLASS_REGISTRY");
+  return overlay && *overlay && path_ != overlay ? overlay : std::string();
+}
+
+bool ClassRegistry::load() {
+  classes_.clear();
+  members_.clear();
+  if (!readFile(path_)) return false;
+  if (const std::string overlay = testOverlayPath(); !overlay.empty()) readFile(overlay);
+  return true;
 }
 
 std::optional<ClassRecord> ClassRegistry::findClass(REFCLSID clsid) const {
@@ -178,7 +192,10 @@ bool ClassRegistry::modify(Edit edit) {
     return false;
   }
   ::flock(lockFd, LOCK_EX);
-  bool ok = load();
+  // Only the file itself is rewritten: never the test overlay's records.
+  classes_.clear();
+  members_.clear();
+  bool ok = readFile(path_);
   if (ok) {
     edit();
     std::string tmp = path_ + ".tmp." + std::to_string(::getpid());

@@ -11,6 +11,11 @@
 //
 // The file named by POINTSHARE_CLASS_REGISTRY is used when that variable is
 // set; otherwise the registry of the build tree this library was built in.
+// Plug-ins made only for tests are registered in a file of their own beside
+// it; the build tree's registry shows them too where
+// POINTSHARE_TEST_CLASS_REGISTRY names that file (the tests and benchmarks
+// set it), so the programs a user runs from the build tree never list a test
+// device.
 // Writers take a lock on "<file>.lock" and replace the file atomically.
 #pragma once
 #include <cstdint>
@@ -74,7 +79,9 @@ class ClassRegistry {
  private:
   template <typename Edit>
   bool modify(Edit edit);
-  bool parse(const std::string& text);
+  bool readFile(const std::string& path);  // adds the file's records
+  std::string testOverlayPath() const;      // empty where no overlay applies
+  bool parse(const std::string& path, const std::string& text);
   std::string format() const;
 
   std::string path_;

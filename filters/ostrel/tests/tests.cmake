@@ -1,5 +1,5 @@
 # The pattern source: a test plug-in module used by the multicast tests.
-platform_add_plugin(NAME multicast_test_plugin
+platform_add_plugin(NAME multicast_test_plugin TEST_ONLY
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/pattern_source.cpp
   LIBS mediaclass platform_media)
 

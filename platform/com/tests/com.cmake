@@ -1,4 +1,4 @@
-platform_add_plugin(NAME com_test_plugin SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_plugin.cpp)
+platform_add_plugin(NAME com_test_plugin TEST_ONLY SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_plugin.cpp)
 project_add_test(NAME platform_com_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/com_test.cpp
   LIBS platform_com)

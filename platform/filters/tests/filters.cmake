@@ -14,4 +14,5 @@ add_dependencies(platform_video_renderer_test platform_filters media_test_plugin
 # The dump program on its demonstration graph.
 add_test(NAME graphdump_runs COMMAND graphdump --dot)
 set_tests_properties(graphdump_runs PROPERTIES LABELS unit
+  ENVIRONMENT "POINTSHARE_TEST_CLASS_REGISTRY=${PROJECT_TEST_CLASS_REGISTRY}"
   PASS_REGULAR_EXPRESSION "f1 -> f2 \\[label=\"Output1 -> In")

@@ -1,4 +1,4 @@
-platform_add_plugin(NAME media_test_plugin
+platform_add_plugin(NAME media_test_plugin TEST_ONLY
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_filters.cpp LIBS platform_media)
 project_add_test(NAME platform_media_records_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/records_test.cpp
