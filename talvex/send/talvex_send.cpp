@@ -21,6 +21,7 @@
 #include <thread>
 
 #include "talvex/Talvex.h"
+#include "talvex/send/device_list.h"
 #include "talvex/send/send_options.h"
 
 namespace {
@@ -96,16 +97,6 @@ int findDevice(const std::string& wanted, unsigned count, const char* (*name)(in
   return -2;
 }
 
-void listDevices() {
-  std::printf("video capture devices:\n");
-  for (unsigned i = 0; i < TalvexGetNumVideoCaptures(); ++i)
-    std::printf("  %u%s %s\n", i, int(i) == TalvexGetVideoCapture() ? "*" : " ",
-                TalvexGetVideoCaptureFriendlyName(int32_t(i)));
-  std::printf("audio capture devices:\n");
-  for (unsigned i = 0; i < TalvexGetNumAudioCaptures(); ++i)
-    std::printf("  %u%s %s\n", i, int(i) == TalvexGetAudioCapture() ? "*" : " ",
-                TalvexGetAudioCaptureFriendlyName(int32_t(i)));
-}
 
 // Applies the options on top of the settings file; false (with a message)
 // for a device that is not there.
@@ -180,6 +171,11 @@ int main(int argc, char** argv) {
     std::printf("%s", kSendUsage);
     return 0;
   }
+  if (options.listDevices) {
+    if (printCaptureDevices()) return 0;
+    std::fprintf(stderr, "talvex-send: the component model could not start\n");
+    return 1;
+  }
   catchSignals();
 
   std::unique_ptr<PreviewWindow> window;
@@ -194,11 +190,6 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (owner) TalvexSetVideoWindowSize(PreviewWindow::kWidth, PreviewWindow::kHeight);
-  if (options.listDevices) {
-    listDevices();
-    TalvexShutdown();
-    return 0;
-  }
   if (!options.ini.empty() && !TalvexReadIniFile(options.ini.c_str()))
     std::fprintf(stderr, "talvex-send: cannot read %s\n", options.ini.c_str());
   if (!applyOptions(options)) {

@@ -163,6 +163,8 @@ TEST(TalvexSend, RunsInAStationAndStopsCleanly) {
     EXPECT_EQ(list.wait(), 0);
     EXPECT_NE(list.output().find("  0* Test Pattern Camera"), std::string::npos) << list.output();
     EXPECT_EQ(list.output().find("Test Source"), std::string::npos) << list.output();
+    // Listing starts no engine: no socket opened, no status announced.
+    EXPECT_EQ(list.output().find("multicast socket"), std::string::npos) << list.output();
   }
   EXPECT_EQ(SendProcess(stations[0], {"--video-device", "No Such Camera", "--seconds", "1"}).wait(), 1);
 
