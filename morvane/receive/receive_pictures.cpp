@@ -8,10 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/com/com_ptr.h"
-#include "platform/com/wide_text.h"
-#include "platform/filters/video_renderer.h"
-#include "platform/media/graph_registry.h"
+#include "morvane/receive/receive_snapshot.h"
 
 namespace {
 
@@ -19,20 +16,6 @@ namespace {
 // renderer is looked for again (the graph may have been rebuilt).
 constexpr auto kPoll = std::chrono::milliseconds(1);
 constexpr auto kFindAgain = std::chrono::milliseconds(500);
-
-ComPtr<IVideoFrameSnapshot> findRenderer() {
-  ComPtr<IVideoFrameSnapshot> found;
-  for (RegisteredGraph& g : registeredGraphs()) {
-    ComPtr<IGraphBuilder> graph;
-    g.graph->QueryInterface(IID_IGraphBuilder, graph.putVoid());
-    g.graph->Release();
-    ComPtr<IBaseFilter> filter;
-    if (!found && graph &&
-        SUCCEEDED(graph->FindFilterByName(utf8ToUtf16("VideoRender").c_str(), filter.put())) && filter)
-      filter->QueryInterface(IID_IVideoFrameSnapshot, found.putVoid());
-  }
-  return found;
-}
 
 bool writeAll(int fd, const uint8_t* data, size_t size) {
   while (size > 0) {

@@ -8,8 +8,6 @@
 #include "platform/filters/video_renderer.h"
 #include "platform/media/graph_registry.h"
 
-namespace {
-
 ComPtr<IVideoFrameSnapshot> findRenderer() {
   ComPtr<IVideoFrameSnapshot> found;
   for (RegisteredGraph& g : registeredGraphs()) {
@@ -23,8 +21,6 @@ ComPtr<IVideoFrameSnapshot> findRenderer() {
   }
   return found;
 }
-
-}  // namespace
 
 Snapshot saveRenderedPicture(const std::string& path) {
   Snapshot s;

@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/com/com_ptr.h"
+#include "platform/filters/video_renderer.h"
+
 struct Snapshot {
   bool saved = false;
   long width = 0, height = 0;
@@ -13,5 +16,9 @@ struct Snapshot {
   uint32_t frame = 0;
   std::string error;
 };
+
+// The receiver's "VideoRender" in this process (null while no graph has
+// one: before the first status, or while the sender is stopped).
+ComPtr<IVideoFrameSnapshot> findRenderer();
 
 Snapshot saveRenderedPicture(const std::string& path);
