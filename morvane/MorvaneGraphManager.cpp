@@ -216,14 +216,20 @@ rsFilter* MorvaneGraphManager::videoDecoder(const std::vector<mxObjectPtr<rsFilt
   return nullptr;
 }
 
-bool MorvaneGraphManager::buildNone(rsFilter* d) {
-  if (d) addFilter(d);
-  addFilter(videoClientMain_.get());
+// The filters every topology ends with, after its own ones: P1-P3 into the
+// mixer, the renderer, and the station's own pointer.
+void MorvaneGraphManager::addCommonTailFilters() {
   for (const auto& c : pointerClients_) addFilter(c.get());
   addFilter(blendor_.get());
   addFilter(videoRender_.get());
   addFilter(tracion_.get());
   addFilter(pointerServer_.get());
+}
+
+bool MorvaneGraphManager::buildNone(rsFilter* d) {
+  if (d) addFilter(d);
+  addFilter(videoClientMain_.get());
+  addCommonTailFilters();
   bool ok;
   if (d) {
     ok = connect(videoClientMain_.get(), 0, d, 0, "VideoClientMain - Decoder");
@@ -239,11 +245,7 @@ bool MorvaneGraphManager::buildLoupex(rsFilter* d) {
   addFilter(videoClientMain_.get());
   addFilter(pointerFocusClient_.get());
   addFilter(loupex_.get());
-  for (const auto& c : pointerClients_) addFilter(c.get());
-  addFilter(blendor_.get());
-  addFilter(videoRender_.get());
-  addFilter(tracion_.get());
-  addFilter(pointerServer_.get());
+  addCommonTailFilters();
   bool ok;
   if (d) {
     ok = connect(videoClientMain_.get(), 0, d, 0, "_videoClientMain - decoder");
@@ -264,11 +266,7 @@ bool MorvaneGraphManager::buildImageCompound(rsFilter* d, rsFilter* d2) {
   addFilter(formatTrans_.get());
   addFilter(pointerFocusClient_.get());
   addFilter(imageCompound_.get());
-  for (const auto& c : pointerClients_) addFilter(c.get());
-  addFilter(blendor_.get());
-  addFilter(videoRender_.get());
-  addFilter(tracion_.get());
-  addFilter(pointerServer_.get());
+  addCommonTailFilters();
   bool ok;
   if (d) {
     ok = connect(videoClientMain_.get(), 0, d, 0, "_videoClientMain - decoderMain");

@@ -102,6 +102,7 @@ class MorvaneGraphManager : public rsGraphManager {
   bool buildNone(rsFilter* decoder);
   bool buildLoupex(rsFilter* decoder);
   bool buildImageCompound(rsFilter* decoder, rsFilter* subDecoder);
+  void addCommonTailFilters();
   bool buildCommonTail();
   bool buildAudio();
   void applyColors();
