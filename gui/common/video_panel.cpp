@@ -1,6 +1,9 @@
 #include "gui/common/video_panel.h"
 
+#include <QLabel>
+#include <QMainWindow>
 #include <QPalette>
+#include <QStatusBar>
 
 namespace gui {
 
@@ -15,6 +18,18 @@ VideoPanel::VideoPanel(QWidget* parent) : QWidget(parent) {
 
 intptr_t VideoPanel::nativeWindow() {
   return static_cast<intptr_t>(winId());
+}
+
+MainWindowParts layOutMainWindow(QMainWindow* window, const QString& objectName, const QString& title) {
+  window->setObjectName(objectName);
+  window->setWindowTitle(title);
+  MainWindowParts parts{new VideoPanel(window), new QLabel(QStringLiteral("状態："), window)};
+  window->setCentralWidget(parts.panel);
+  parts.status->setObjectName(QStringLiteral("StatusPanel"));
+  window->statusBar()->addWidget(parts.status, 1);
+  window->statusBar()->setSizeGripEnabled(false);
+  window->resize(360, 300);
+  return parts;
 }
 
 }  // namespace gui

@@ -6,6 +6,9 @@
 #include <QWidget>
 #include <cstdint>
 
+class QLabel;
+class QMainWindow;
+
 namespace gui {
 
 class VideoPanel : public QWidget {
@@ -15,5 +18,14 @@ class VideoPanel : public QWidget {
   // The X11 window id of the panel (creates the native window if needed).
   intptr_t nativeWindow();
 };
+
+// A program's main window as both programs lay it out: the video panel in
+// the middle, one status label ("状態：") across the status bar, no size
+// grip, 360 x 300 until the window is fitted to the picture.
+struct MainWindowParts {
+  VideoPanel* panel;
+  QLabel* status;
+};
+MainWindowParts layOutMainWindow(QMainWindow* window, const QString& objectName, const QString& title);
 
 }  // namespace gui

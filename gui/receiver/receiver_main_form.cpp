@@ -18,15 +18,10 @@ constexpr int32_t kProblemNumber = 1;
 }  // namespace
 
 ReceiverMainForm::ReceiverMainForm(QWidget* parent) : QMainWindow(parent) {
-  setObjectName(QStringLiteral("ReceiverMainForm"));
-  setWindowTitle(QStringLiteral("着目点の遠隔共有ソフトウェア　（受信）"));
-  panel_ = new gui::VideoPanel(this);
-  setCentralWidget(panel_);
-  status_ = new QLabel(QStringLiteral("状態："), this);
-  status_->setObjectName(QStringLiteral("StatusPanel"));
-  statusBar()->addWidget(status_, 1);
-  statusBar()->setSizeGripEnabled(false);
-  resize(360, 300);
+  const gui::MainWindowParts parts =
+      gui::layOutMainWindow(this, QStringLiteral("ReceiverMainForm"), QStringLiteral("着目点の遠隔共有ソフトウェア　（受信）"));
+  panel_ = parts.panel;
+  status_ = parts.status;
   fitter_ = new gui::WindowFitter(this, panel_,
                                   {[] { return MorvaneIsInitialized(); },
                                    [] {

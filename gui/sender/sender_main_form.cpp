@@ -11,15 +11,10 @@
 namespace sender {
 
 SenderMainForm::SenderMainForm(QWidget* parent) : QMainWindow(parent) {
-  setObjectName(QStringLiteral("SenderMainForm"));
-  setWindowTitle(QStringLiteral("着目点の遠隔共有ソフトウェア　（送信）"));
-  panel_ = new gui::VideoPanel(this);
-  setCentralWidget(panel_);
-  status_ = new QLabel(QStringLiteral("状態："), this);
-  status_->setObjectName(QStringLiteral("StatusPanel"));
-  statusBar()->addWidget(status_, 1);
-  statusBar()->setSizeGripEnabled(false);
-  resize(360, 300);
+  const gui::MainWindowParts parts =
+      gui::layOutMainWindow(this, QStringLiteral("SenderMainForm"), QStringLiteral("着目点の遠隔共有ソフトウェア　（送信）"));
+  panel_ = parts.panel;
+  status_ = parts.status;
   fitter_ = new gui::WindowFitter(this, panel_,
                                   {[] { return TalvexIsInitialized(); },
                                    [] {
