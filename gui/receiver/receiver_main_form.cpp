@@ -2,7 +2,6 @@
 
 #include <QCloseEvent>
 #include <QLabel>
-#include <QStatusBar>
 #include <cstring>
 
 #include "gui/common/video_panel.h"

@@ -2,7 +2,6 @@
 
 #include <QCloseEvent>
 #include <QLabel>
-#include <QStatusBar>
 
 #include "gui/common/video_panel.h"
 #include "gui/common/window_fitter.h"
