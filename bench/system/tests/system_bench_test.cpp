@@ -50,8 +50,12 @@ TEST(SystemBench, QuickFormLeavesResultsWithFramesDelivered) {
     const auto& summary = run.at("summary");
     std::printf("%s: %d frames delivered\n", run.at("system").get<std::string>().c_str(),
                 summary.at("frames_delivered").get<int>());
-    if (summary.at("frames_delivered").get<int>() > 0) {
-      ++delivering;
+    if (summary.at("frames_delivered").get<int>() > 0) ++delivering;
+    // The latency figures cover only the frames of the measuring window
+    // (start-up, settling and the tail left out): a system whose frames all
+    // came before or after it has none, but one that delivered inside it
+    // must have them.
+    if (summary.at("delivered_share").get<double>() > 0) {
       EXPECT_GT(summary.at("latency_ms").at("median").get<double>(), 0);
     }
   }
