@@ -129,6 +129,14 @@ TEST_F(Server, AcceptsWhatItCanClassifyAndRefusesTheRest) {
 
 TEST_F(Server, ControlInterfaceClampsAndOpensOnlyWhileRunning) {
   char address[kOstrelAddressArea];
+  // User data of 5 bytes (so that the 100 below is a change, clamped to 64).
+  uint8_t data[64], back[64] = {};
+  for (int i = 0; i < 64; ++i) data[i] = static_cast<uint8_t>(i + 1);
+  control->SetUserDataLength(5);
+  control->SetUserData(data);
+  control->GetUserData(back);
+  EXPECT_EQ(std::memcmp(back, data, 5), 0);
+  EXPECT_EQ(back[5], 0);
   struct Clamp {
     HRESULT (IOstrelControl::*set)(uint32_t);
     HRESULT (IOstrelControl::*get)(uint32_t*);
@@ -146,13 +154,6 @@ TEST_F(Server, ControlInterfaceClampsAndOpensOnlyWhileRunning) {
     (control.get()->*c.set)(c.given);
     EXPECT_EQ(valueOf(control.get(), c.get), c.kept) << c.given;
   }
-  uint8_t data[64], back[64] = {};
-  for (int i = 0; i < 64; ++i) data[i] = static_cast<uint8_t>(i + 1);
-  control->SetUserDataLength(5);
-  control->SetUserData(data);
-  control->GetUserData(back);
-  EXPECT_EQ(std::memcmp(back, data, 5), 0);
-  EXPECT_EQ(back[5], 0);
 
   // Stopped: address changes never open the sender.
   auto open = [&] { return valueOf(control.get(), &IOstrelControl::GetSocketOpen); };
