@@ -144,6 +144,7 @@ TEST_F(Server, ControlInterfaceClampsAndOpensOnlyWhileRunning) {
   };
   const Clamp clamps[] = {
       {&IOstrelControl::SetUserDataLength, &IOstrelControl::GetUserDataLength, 100, 64},
+      {&IOstrelControl::SetUserDataLength, &IOstrelControl::GetUserDataLength, 64, 64},
       {&IOstrelControl::SetRepeatCount, &IOstrelControl::GetRepeatCount, 0, 1},
       {&IOstrelControl::SetMaximumRate, &IOstrelControl::GetMaximumRate, 0, 1},
       {&IOstrelControl::SetSystemBufferSize, &IOstrelControl::GetSystemBufferSize, 0, 1},
