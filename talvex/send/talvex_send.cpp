@@ -97,7 +97,6 @@ int findDevice(const std::string& wanted, unsigned count, const char* (*name)(in
   return -2;
 }
 
-
 // Applies the options on top of the settings file; false (with a message)
 // for a device that is not there.
 bool applyOptions(const SendOptions& o) {

@@ -2,13 +2,12 @@
 // watched from another one (its monitor, its status, a clean stop on
 // SIGTERM, its settings file).
 #include <gtest/gtest.h>
-
-#include <cstdlib>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <sstream>
