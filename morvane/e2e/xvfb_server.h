@@ -1,5 +1,5 @@
 // An Xvfb of the test's own, on a display number it picks itself
-// (-displayfd), stopped by its process id.
+// (-displayfd) or on a given one, stopped by its process id.
 #pragma once
 #include <fcntl.h>
 #include <poll.h>
@@ -34,6 +34,28 @@ class XvfbServer {
     }
     close(fds[0]);
     if (n > 0 && text[0] >= '0' && text[0] <= '9') display_ = ":" + std::string(text, text + n - 1);
+  }
+  // On the display given (":N"), once it is free again.
+  explicit XvfbServer(const std::string& display) {
+    pid_ = fork();
+    if (pid_ == 0) {
+      execlp("Xvfb", "Xvfb", display.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset",
+             static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    const std::string socket = "/tmp/.X11-unix/X" + display.substr(1);
+    for (int i = 0; i < 200 && pid_ > 0; ++i) {
+      int status = 0;
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = -1;
+        break;
+      }
+      if (access(socket.c_str(), F_OK) == 0) {
+        display_ = display;
+        break;
+      }
+      usleep(50000);
+    }
   }
   ~XvfbServer() {
     if (pid_ <= 0) return;
