@@ -21,6 +21,7 @@ namespace {
 struct Registry {
   std::mutex lock;
   std::vector<Display*> ours;
+  std::vector<Display*> graves;  // broken connections, kept unused (see bury)
   XErrorHandler previousError = nullptr;
   XIOErrorHandler previousIoError = nullptr;
 
@@ -76,7 +77,10 @@ void disown(Display* d) {
 // kilobytes for each server that went away).
 void bury(Display* d) {
   ::close(ConnectionNumber(d));
-  disown(d);
+  Registry& r = registry();
+  std::lock_guard<std::mutex> g(r.lock);
+  std::erase(r.ours, d);
+  r.graves.push_back(d);
 }
 
 // Whether the server closed the connection (end of stream on its socket),
