@@ -9,67 +9,56 @@
 #include <vector>
 
 #include "pellum/mxNotify.h"
+#include "platform/win/own_x_connection.h"
 
 namespace {
 
-// The connections of every ScreenGeometry. Xlib's process-wide handlers are
-// wrapped once: protocol errors on our connections (a window id the server
-// no longer knows) and the breaking of one (its server ended) return
-// instead of ending the program; other connections go to the handlers
-// that were there before. The registry is never destroyed, so that a
-// handler that runs while the program exits still finds it.
-struct Registry {
+// When a connection breaks (its server ended), Xlib calls the process-wide
+// I/O error handler and then the connection's exit handler; both end the
+// program by default. For the geometry's connections the first returns and
+// the second only marks the connection lost; every other connection goes to
+// the handler that was there before. Never destroyed, like the list of own
+// connections (a handler may run while the program exits).
+struct Watched {
   std::mutex lock;
-  std::vector<Display*> ours;
+  std::vector<Display*> displays;
   std::vector<Display*> graves;  // broken connections, kept unused (see bury)
-  XErrorHandler previousError = nullptr;
-  XIOErrorHandler previousIoError = nullptr;
-
-  bool isOurs(Display* d) {
-    std::lock_guard<std::mutex> g(lock);
-    return std::find(ours.begin(), ours.end(), d) != ours.end();
-  }
+  XIOErrorHandler previous = nullptr;
 };
 
-Registry& registry() {
-  static Registry* r = new Registry;
-  return *r;
-}
-
-int onError(Display* d, XErrorEvent* e) {
-  Registry& r = registry();
-  if (r.isOurs(d)) return 0;
-  return r.previousError ? r.previousError(d, e) : 0;
+Watched& watched() {
+  static Watched* const w = new Watched;
+  return *w;
 }
 
 int onIoError(Display* d) {
-  Registry& r = registry();
-  if (r.isOurs(d)) return 0;
-  return r.previousIoError ? r.previousIoError(d) : 0;
+  Watched& w = watched();
+  {
+    std::lock_guard<std::mutex> g(w.lock);
+    if (std::find(w.displays.begin(), w.displays.end(), d) != w.displays.end()) return 0;
+  }
+  return w.previous ? w.previous(d) : 0;
 }
 
 void onConnectionLost(Display*, void* lost) {
   *static_cast<bool*>(lost) = true;
 }
 
-void adopt(Display* d, bool* lost) {
+void watch(Display* d, bool* lost) {
   static std::once_flag wrapped;
-  Registry& r = registry();
-  std::call_once(wrapped, [&r] {
-    r.previousError = XSetErrorHandler(onError);
-    r.previousIoError = XSetIOErrorHandler(onIoError);
-  });
+  Watched& w = watched();
+  std::call_once(wrapped, [&w] { w.previous = XSetIOErrorHandler(onIoError); });
   {
-    std::lock_guard<std::mutex> g(r.lock);
-    r.ours.push_back(d);
+    std::lock_guard<std::mutex> g(w.lock);
+    w.displays.push_back(d);
   }
   XSetIOErrorExitHandler(d, onConnectionLost, lost);
 }
 
-void disown(Display* d) {
-  Registry& r = registry();
-  std::lock_guard<std::mutex> g(r.lock);
-  std::erase(r.ours, d);
+void unwatch(Display* d) {
+  Watched& w = watched();
+  std::lock_guard<std::mutex> g(w.lock);
+  std::erase(w.displays, d);
 }
 
 // A broken connection cannot be closed through Xlib without its error path
@@ -77,15 +66,15 @@ void disown(Display* d) {
 // kilobytes for each server that went away).
 void bury(Display* d) {
   ::close(ConnectionNumber(d));
-  Registry& r = registry();
-  std::lock_guard<std::mutex> g(r.lock);
-  std::erase(r.ours, d);
-  r.graves.push_back(d);
+  forgetOwnXConnection(d);
+  Watched& w = watched();
+  std::lock_guard<std::mutex> g(w.lock);
+  std::erase(w.displays, d);
+  w.graves.push_back(d);
 }
 
 // Whether the server closed the connection (end of stream on its socket),
-// seen without a request: closing such a connection through Xlib would run
-// its error path.
+// seen without a request.
 bool serverGone(Display* d) {
   char byte = 0;
   return ::recv(ConnectionNumber(d), &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0;
@@ -102,8 +91,8 @@ ScreenGeometry::~ScreenGeometry() {
     bury(d);
     return;
   }
-  XCloseDisplay(d);
-  disown(d);
+  closeOwnXConnection(d);
+  unwatch(d);
 }
 
 bool ScreenGeometry::open() {
@@ -111,7 +100,9 @@ bool ScreenGeometry::open() {
   const auto now = std::chrono::steady_clock::now();
   if (now < nextAttempt_) return false;
   nextAttempt_ = now + kRetryPause;
-  Display* d = XOpenDisplay(displayName_.empty() ? nullptr : displayName_.c_str());
+  // Protocol errors on it (a window id the server no longer knows) must not
+  // end the program either.
+  Display* d = openOwnXConnection(displayName_.empty() ? nullptr : displayName_.c_str(), nullptr);
   if (!d) {
     if (!toldNoDisplay_)
       mxNotify::post(mxNotify::Notice, "Morvane: no X display; pointer geometry uses window coordinates");
@@ -119,7 +110,7 @@ bool ScreenGeometry::open() {
     return false;
   }
   lost_ = false;
-  adopt(d, &lost_);
+  watch(d, &lost_);
   display_ = d;
   if (toldNoDisplay_) mxNotify::post(mxNotify::Notice, "Morvane: X display open again");
   toldNoDisplay_ = false;

@@ -1,31 +1,45 @@
-// An Xvfb of the test's own, stopped by its process id.
-//
-// Its display number is claimed through the X lock file (/tmp/.X<n>-lock)
-// that a server started on a given number takes. A number found by trying
-// sockets (-displayfd) is not safe here: every lab runs in a network
-// namespace of its own, where the servers' abstract sockets do not see each
-// other's, so two tests running at once got the same number, the later
-// server took over the socket file in /tmp and removed it when it ended,
-// and the stations, which reach an X server only through that file, talked
-// to the other test's server and lost it when that test ended. The numbers
-// from 400 on are left to these tests (with-xvfb picks from 90, other
-// tests from 190 and 300).
+// An Xvfb of the test's own, on a free display number, stopped by its
+// process id.
 #pragma once
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <fstream>
+#include <cstdlib>
 #include <string>
 
 class XvfbServer {
  public:
+  // Display numbers are taken from 300 on, where neither a lock file nor a
+  // socket says that a server is there. Xvfb's own search (-displayfd) is
+  // not used: it detects a running server by its abstract socket, which
+  // exists per network namespace, so a server started from another lab
+  // station takes over the socket file of one already running (and removes
+  // it when it then finds the lock taken). The start is spread by process
+  // id, so that tests starting together rarely try the same number.
   XvfbServer() {
-    for (int n = 400; n < 500 && display_.empty(); ++n)
-      if (access(lockFile(n).c_str(), F_OK) != 0 && access(socketFile(n).c_str(), F_OK) != 0) start(n);
+    const int first = 300 + int(getpid() % 50) * 4;
+    for (int n = first; n < first + 200 && display_.empty(); ++n) {
+      const std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
+      const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
+      if (access(lock.c_str(), F_OK) == 0 || access(socket.c_str(), F_OK) == 0) continue;
+      if (start(n, socket) && ownsLock(lock)) {
+        display_ = ":" + std::to_string(n);
+      } else {
+        stop();
+      }
+    }
   }
-  // On the display given (":N"), once it is free again.
-  explicit XvfbServer(const std::string& display) { start(std::stoi(display.substr(1))); }
+  // On the display given (":N"), once it is free again (the same number
+  // after a server ended).
+  explicit XvfbServer(const std::string& display) {
+    const std::string n = display.substr(1);
+    if (start(std::stoi(n), "/tmp/.X11-unix/X" + n) && ownsLock("/tmp/.X" + n + "-lock"))
+      display_ = display;
+    else
+      stop();
+  }
   ~XvfbServer() { stop(); }
   XvfbServer(const XvfbServer&) = delete;
   XvfbServer& operator=(const XvfbServer&) = delete;
@@ -34,32 +48,35 @@ class XvfbServer {
   const std::string& display() const { return display_; }
 
  private:
-  static std::string lockFile(int n) { return "/tmp/.X" + std::to_string(n) + "-lock"; }
-  static std::string socketFile(int n) { return "/tmp/.X11-unix/X" + std::to_string(n); }
-
-  void start(int n) {
-    const std::string display = ":" + std::to_string(n);
+  bool start(int n, const std::string& socket) {
     pid_ = fork();
     if (pid_ == 0) {
-      execlp("Xvfb", "Xvfb", display.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset",
+      const int null = open("/dev/null", O_WRONLY);
+      dup2(null, 2);
+      const std::string name = ":" + std::to_string(n);
+      execlp("Xvfb", "Xvfb", name.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset",
              static_cast<char*>(nullptr));
       _exit(127);
     }
-    for (int i = 0; i < 200 && pid_ > 0; ++i) {
-      int status = 0;
-      if (waitpid(pid_, &status, WNOHANG) == pid_) {  // the number was taken meanwhile
+    if (pid_ < 0) return false;
+    for (int i = 0; i < 200; ++i) {
+      if (access(socket.c_str(), F_OK) == 0) return true;
+      if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
         pid_ = -1;
-        return;
-      }
-      long owner = 0;
-      std::ifstream(lockFile(n)) >> owner;
-      if (owner == pid_ && access(socketFile(n).c_str(), F_OK) == 0) {
-        display_ = display;
-        return;
+        return false;
       }
       usleep(50000);
     }
-    stop();
+    return false;
+  }
+  // The display is ours only when its lock names our server.
+  bool ownsLock(const std::string& lock) const {
+    char text[32] = {};
+    const int fd = open(lock.c_str(), O_RDONLY);
+    if (fd < 0) return false;
+    const ssize_t n = read(fd, text, sizeof text - 1);
+    close(fd);
+    return n > 0 && atol(text) == long(pid_);
   }
   void stop() {
     if (pid_ <= 0) return;
