@@ -31,6 +31,15 @@ class XvfbServer {
       }
     }
   }
+  // On the display given (":N"), once it is free again (the same number
+  // after a server ended).
+  explicit XvfbServer(const std::string& display) {
+    const std::string n = display.substr(1);
+    if (start(std::stoi(n), "/tmp/.X11-unix/X" + n) && ownsLock("/tmp/.X" + n + "-lock"))
+      display_ = display;
+    else
+      stop();
+  }
   ~XvfbServer() { stop(); }
   XvfbServer(const XvfbServer&) = delete;
   XvfbServer& operator=(const XvfbServer&) = delete;

@@ -58,9 +58,15 @@ Display* openOwnXConnection(const char* name, OwnXErrorLog log) {
 void closeOwnXConnection(Display* d) {
   if (!d) return;
   XCloseDisplay(d);
+  forgetOwnXConnection(d);
+}
+
+void forgetOwnXConnection(Display* d) {
   OwnConnections& o = own();
   std::lock_guard<std::mutex> g(o.lock);
   std::erase_if(o.displays, [d](const auto& p) { return p.first == d; });
 }
 
-int ownXConnectionErrors() { return own().errors.load(); }
+int ownXConnectionErrors() {
+  return own().errors.load();
+}

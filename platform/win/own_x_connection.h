@@ -15,6 +15,10 @@ using OwnXErrorLog = void (*)(int errorCode, int requestCode, unsigned long reso
 // Errors on it go to `log` (nullptr: they are only counted).
 Display* openOwnXConnection(const char* name, OwnXErrorLog log);
 void closeOwnXConnection(Display* display);
+// Drops the connection from the list without closing it through Xlib: for
+// a connection whose server went away, which Xlib cannot close without
+// running its error path again (its socket is closed by the caller).
+void forgetOwnXConnection(Display* display);
 
 // How many X errors arrived on own connections so far (all of them).
 int ownXConnectionErrors();
