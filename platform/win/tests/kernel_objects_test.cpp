@@ -110,12 +110,6 @@ TEST(KernelObjects, MutexOwnershipAcrossThreads) {
   pw::closeHandle(m);
 }
 
-unsigned sleepy(void* arg) {
-  auto* stop = static_cast<std::atomic<bool>*>(arg);
-  while (!*stop) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  return 11;
-}
-
 // A thread procedure that says when it has started and when it is about to
 // return: a detached thread cannot be joined, and the test must not free
 // what it reads while it still runs.
@@ -138,9 +132,9 @@ bool waitFor(const std::atomic<bool>& flag) {
 }
 
 TEST(KernelObjects, ThreadsAndTheirEnd) {
-  std::atomic<bool> stop{false};
+  Flags first;
   unsigned id = 0;
-  pw::Handle t = pw::createThread(sleepy, &stop, false, &id);
+  pw::Handle t = pw::createThread(flagged, &first, false, &id);
   ASSERT_NE(t, pw::invalidHandle());
   EXPECT_NE(id, 0u);
   EXPECT_NE(id, pw::getCurrentThreadId());
@@ -151,7 +145,7 @@ TEST(KernelObjects, ThreadsAndTheirEnd) {
   EXPECT_TRUE(pw::getThreadPriority(t, &p));
   EXPECT_EQ(p, pw::ThreadPriority::BelowNormal);
   EXPECT_FALSE(pw::waitForObject(t, 20));
-  stop = true;
+  first.stop = true;
   EXPECT_TRUE(pw::waitForObject(t, 10000));
   unsigned code = 0;
   EXPECT_TRUE(pw::getExitCodeThread(t, &code));
