@@ -22,18 +22,6 @@
 
 namespace {
 
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void spit(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out << bytes;
-}
-
 TEST(mxIniFile, RoundTripThroughASecondReader) {
   TempDir dir;
   std::string path = dir.file("settings.ini");

@@ -16,13 +16,6 @@
 
 namespace {
 
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 // Runs the test body in a folder of its own, since the log file is written
 // to the current directory.
 class InTempDir : public ::testing::Test {
