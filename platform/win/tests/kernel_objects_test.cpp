@@ -94,6 +94,9 @@ TEST(KernelObjects, StaleAndForeignHandlesAreRefused) {
 
 TEST(KernelObjects, MutexOwnershipAcrossThreads) {
   pw::Handle m = pw::createMutex(false, "");
+  ASSERT_TRUE(pw::waitForObject(m, 0));
+  std::thread([&] { EXPECT_FALSE(pw::releaseMutex(m)); }).join();  // only its owner releases it
+  ASSERT_TRUE(pw::releaseMutex(m));
   long counter = 0;
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t)
