@@ -12,10 +12,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <limits>
-#include <sstream>
 
 #include "pellum/mxIniFile.h"
 #include "pellum/tests/temp_dir.h"
