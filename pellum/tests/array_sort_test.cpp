@@ -299,6 +299,24 @@ TEST(mxQuickSort, WorstCaseInputFallsBackToHeapSort) {
   EXPECT_LE(comparesToSort(Adversary::value), 4 * n * std::log2(double(n)));
 }
 
+TEST(mxQuickSort, SmallRangesKeepEqualKeysInOrder) {
+  // 32 or fewer elements are finished by insertion sort, which moves an
+  // element only past larger ones: equal keys keep their order.
+  struct Item {
+    int key, tag;
+    bool operator==(const Item&) const = default;
+  };
+  std::mt19937 rng(5);
+  for (unsigned n : {2u, 17u, 32u}) {
+    std::vector<Item> v(n);
+    for (unsigned i = 0; i < n; ++i) v[i] = {static_cast<int>(rng() % 3), static_cast<int>(i)};
+    std::vector<Item> expect = v;
+    std::stable_sort(expect.begin(), expect.end(), [](const Item& a, const Item& b) { return a.key < b.key; });
+    mxQuickSort::sort(v.data(), n, sizeof(Item), compareKey<4>);
+    EXPECT_TRUE(v == expect) << n << " elements";
+  }
+}
+
 TEST(mxByteSwap, ReversesBytes) {
   EXPECT_EQ(mxByteSwap::swap(static_cast<short>(0x1234)), static_cast<short>(0x3412));
   EXPECT_EQ(mxByteSwap::swap(static_cast<unsigned short>(0xABCD)), 0xCDABu);
