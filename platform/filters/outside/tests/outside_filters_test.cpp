@@ -590,34 +590,6 @@ TEST_F(OutsideFilters, CompounderKeepsToItsFrameRate) {
   EXPECT_EQ(rig.count(), 7u);
 }
 
-TEST_F(OutsideFilters, ExtractorAndCompounderRebuildThePicture) {
-  // What the extractor cuts at the sender lands where it came from at the
-  // receiver: the compounded picture equals the original.
-  const int W = 352, H = 288;
-  Picture p = numbered(W, H);
-  Bytes pointer = pointerRecord(0.7f, 0.35f);
-  Rig extract(CLSID_ImageExtract);
-  extract.filter.as<IImageExtractControl>()->SetOutputVideoFormat(kQCIF);
-  ASSERT_EQ(extract.start({rgb24(W, H), pointerType()}), S_OK);
-  ASSERT_EQ(extract.push(1, pointer), S_OK);
-  ASSERT_EQ(extract.push(0, p.rgb()), S_OK);
-  Bytes cutOut;
-  {
-    std::lock_guard<std::mutex> g(extract.sink.lock);
-    cutOut = extract.sink.last;
-  }
-  // The receiver's base: the picture with the window area blanked.
-  Picture blank = p;
-  for (int y = 29; y < 29 + 144; ++y)
-    for (int x = 158; x < 158 + 176; ++x) blank.at(x, y) = {0, 0, 0};
-  Rig compound(CLSID_ImageCompound);
-  ASSERT_EQ(compound.start({rgb24(W, H), rgb24(176, 144), pointerType()}), S_OK);
-  ASSERT_EQ(compound.push(2, pointer), S_OK);
-  ASSERT_EQ(compound.push(1, cutOut), S_OK);
-  ASSERT_EQ(compound.push(0, blank.rgb()), S_OK);
-  expectSame(compound.lastPicture(W, H), p);
-}
-
 TEST_F(OutsideFilters, ExtractorFollowsAPointerMovingOnAnotherThread) {
   // Pointer records arrive on their own thread while pictures stream in:
   // every picture is cut whole at one of the two positions, never torn.
