@@ -146,6 +146,14 @@ const char* const kModes[] = {"None", "Loupex", "ImageCompound"};
 const char* const kModeWords[] = {"none", "loupex", "compound"};
 
 struct Receiver {
+  ~Receiver() {
+    // In this order: the pointer lets go of the display, the program ends
+    // (its picture pipe with it), the pipe's reader finishes; the X server
+    // goes last.
+    pointer.reset();
+    process.stop();
+    pictures.join();
+  }
   int number = 0;  // 1 or 2
   std::unique_ptr<XvfbServer> x;
   StationProcess process;
@@ -334,6 +342,14 @@ int runHeadless(const Options& o, const std::vector<std::string>& stations) {
   std::printf("\nsummary\nsender: exit status %d, %zu frames captured, mode changes %s\n", senderStatus,
               captures.size(), refused ? "NOT all applied" : "applied");
   bool ok = senderStatus == 0 && !refused && commandTimes.size() == 2;
+  // The moments the figures are taken from, for a closer look beside the
+  // receivers' picture lists.
+  FILE* timeline = std::fopen((logs + "/timeline.txt").c_str(), "w");
+  if (timeline) {
+    std::fprintf(timeline, "# ns (CLOCK_MONOTONIC) and what happened\n");
+    for (size_t k = 0; k < commandTimes.size(); ++k)
+      std::fprintf(timeline, "%lld sender asked for %s\n", (long long)commandTimes[k], kModes[k + 1]);
+  }
   for (size_t i = 0; i < receivers.size(); ++i) {
     Receiver& r = *receivers[i];
     ReceiverRun run;
@@ -349,12 +365,17 @@ int runHeadless(const Options& o, const std::vector<std::string>& stations) {
     }
     for (const StationProcess::Line& l : r.process.linesFrom(0)) {
       long ms = 0;
-      if (parseGraphRestart(l.text, ms)) run.statusChanges.push_back(l.when - int64_t(ms) * 1000000);
+      if (!parseGraphRestart(l.text, ms)) continue;
+      run.statusChanges.push_back(l.when - int64_t(ms) * 1000000);
+      if (timeline)
+        std::fprintf(timeline, "%lld receiver %d began to handle a status change\n",
+                     (long long)run.statusChanges.back(), r.number);
     }
     const std::vector<ModeFigures> modes = summarise(captures, commandTimes, run);
     printSummary(r, modes, receiverStatus[i], o.output + "/receiver" + std::to_string(r.number));
     ok = ok && receiverStatus[i] == 0 && showedEveryMode(modes, 3);
   }
+  if (timeline) std::fclose(timeline);
   std::printf("\nlogs in %s\n", logs.c_str());
   std::printf(
       ok ? "demo: every receiver showed pictures in every mode\n"

@@ -54,7 +54,9 @@ std::vector<Capture> parseCaptureLog(const std::string& text) {
     unsigned long long frame = 0;
     long long when = 0;
     std::string rest;
-    if (fields >> frame >> when && !(fields >> rest)) out.push_back({frame, when});
+    // Times are CLOCK_MONOTONIC: never negative (which also keeps every
+    // difference of two of them in range).
+    if (fields >> frame >> when && when >= 0 && !(fields >> rest)) out.push_back({frame, when});
   }
   return out;
 }

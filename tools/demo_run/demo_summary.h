@@ -36,7 +36,7 @@ struct ModeFigures {
 };
 
 // The capture log as the test camera writes it ("<frame> <ns>" per line),
-// in file order; malformed lines are skipped.
+// in file order; malformed lines (and negative times) are skipped.
 std::vector<Capture> parseCaptureLog(const std::string& text);
 
 // Figures of one receiver: modes[0] from the start, modes[k] from the k-th

@@ -1,6 +1,8 @@
 #include "tools/demo_run/monitor_lines.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace demo {
@@ -48,9 +50,16 @@ bool parseGraphRestart(const std::string& line, long& ms) {
   const size_t at = line.find("): graph restarted");
   if (at == std::string::npos) return false;
   const size_t after = line.find(" after ", at);
-  char unit[3] = {};
-  return after != std::string::npos && std::sscanf(line.c_str() + after, " after %ld %2s", &ms, unit) == 2 &&
-         std::string(unit) == "ms" && ms >= 0;
+  if (after == std::string::npos) return false;
+  const char* digits = line.c_str() + after + 7;
+  if (*digits < '0' || *digits > '9') return false;
+  char* end = nullptr;
+  errno = 0;
+  const long value = std::strtol(digits, &end, 10);
+  // No handling takes an hour: a larger figure is no such line.
+  if (errno || value > 3600 * 1000 || std::strcmp(end, " ms") != 0) return false;
+  ms = value;
+  return true;
 }
 
 }  // namespace demo

@@ -147,6 +147,9 @@ TEST(DemoMonitorLines, ReadBack) {
        true, 12},
       {"[Notice] : Morvane: status change 0x081331 (running): sender stopped, graph empty", false, 0},
       {"[Notice] : Morvane: status change 0x000002 (focusDisplay): graph restarted after ms", false, 0},
+      {"[Notice] : Morvane: status change 0x000002 (focusDisplay): graph restarted after "
+       "99999999999999999999 ms",
+       false, 0},
       {"morvane-receive: sender running", false, 0},
   };
   for (const Case& c : restarts) {
