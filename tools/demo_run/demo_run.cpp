@@ -7,7 +7,8 @@
 //                                 the other receiver draws it
 //
 // The sender starts without a focus display and is switched to Loupex and
-// then to ImageCompound through its --control input. Every second a line of
+// then to ImageCompound through its --control input, each mode shown for
+// --phase-seconds once every receiver has handled it. Every second a line of
 // the live table: the sender's rates, each receiver's rates, drops and
 // pictures shown. At the end a summary per receiver and mode: pictures,
 // frame numbers read from the pixels and whether they came in order,
@@ -311,6 +312,8 @@ int runHeadless(const Options& o, const std::vector<std::string>& stations) {
   bool refused = false;
   for (size_t k = 0; k < 3 && !g_stop; ++k) {
     if (k > 0) {
+      std::vector<size_t> receiverFrom;
+      for (auto& r : receivers) receiverFrom.push_back(r->process.lineCount());
       const size_t from = sender.lineCount();
       commandTimes.push_back(monotonicNs());
       const std::string answer = std::string("talvex-send: mode ") + kModeWords[k] + " applied";
@@ -320,6 +323,18 @@ int runHeadless(const Options& o, const std::vector<std::string>& stations) {
       const std::string got = i < 0 ? "no answer" : sender.linesFrom(size_t(i)).front().text;
       std::printf("demo: sender switched to %s: %s\n", kModes[k], got.c_str());
       if (got != answer) refused = true;
+      // Each mode is shown for the whole phase: the phase counts from the
+      // moment every receiver has handled the change (at most 30 s; a slow
+      // machine, e.g. a sanitizer build, takes seconds for it).
+      auto handled = [&] {
+        for (size_t i = 0; i < receivers.size(); ++i) {
+          long ms = 0;
+          auto restarted = [&](const std::string& l) { return parseGraphRestart(l, ms); };
+          if (receivers[i]->process.waitLine(receiverFrom[i], restarted, 0) < 0) return false;
+        }
+        return true;
+      };
+      for (int waited = 0; waited < 30 && !handled() && !g_stop; ++waited) table.run(kModes[k], 1);
     }
     table.run(kModes[k], o.phaseSeconds);
   }
