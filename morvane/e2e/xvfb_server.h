@@ -1,6 +1,5 @@
 // An Xvfb of the test's own, on a display number it picks itself
-// (-displayfd), stopped by its process id. Its messages go to our standard
-// error, or to the file given.
+// (-displayfd), stopped by its process id.
 #pragma once
 #include <fcntl.h>
 #include <poll.h>
@@ -12,18 +11,11 @@
 
 class XvfbServer {
  public:
-  explicit XvfbServer(const std::string& log = {}) {
+  XvfbServer() {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) return;
     pid_ = fork();
     if (pid_ == 0) {
-      if (!log.empty()) {
-        const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (out >= 0) {
-          dup2(out, 1);
-          dup2(out, 2);
-        }
-      }
       const int w = dup(fds[1]);  // without O_CLOEXEC, so that Xvfb keeps it
       const std::string fd = std::to_string(w);
       execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",

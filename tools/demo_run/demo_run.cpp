@@ -248,7 +248,7 @@ int runHeadless(const Options& o, const std::vector<std::string>& stations) {
     fs::create_directories(dir);
     const std::string ini = logs + "/receiver" + std::to_string(n) + ".ini";
     writeFile(ini, receiverIni(n));
-    r->x = std::make_unique<XvfbServer>(logs + "/xvfb" + std::to_string(n) + ".log");
+    r->x = std::make_unique<XvfbServer>();
     if (r->x->display().empty()) {
       std::fprintf(stderr, "demo: no Xvfb for receiver %d (package xvfb)\n", n);
       return 1;
