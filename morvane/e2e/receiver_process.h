@@ -65,6 +65,8 @@ class ReceiverProcess {
   ReceiverProcess& operator=(const ReceiverProcess&) = delete;
 
   bool started() const { return pid_ > 0; }
+  // The program's process id (`ip netns exec` execs it), -1 once stopped.
+  pid_t pid() const { return pid_; }
 
   // One line to the process's standard input; false when it is gone.
   bool writeLine(const std::string& line) {

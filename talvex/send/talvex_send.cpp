@@ -126,6 +126,13 @@ bool applyOptions(const SendOptions& o) {
     TalvexSetAudioCapture(index);
   }
   if (o.encoder >= 0) TalvexSetVideoEncoder(o.encoder);
+  if (o.audioEncoder >= 0) {
+    if (!TalvexIsValidAudioEncoder(o.audioEncoder)) {
+      std::fprintf(stderr, "talvex-send: this audio encoder is not installed\n");
+      return false;
+    }
+    TalvexSetAudioEncoder(o.audioEncoder);
+  }
   if (o.mode >= 0) {
     if (!TalvexIsValidFocusDisplay(o.mode))
       std::fprintf(stderr,

@@ -32,7 +32,9 @@ TEST(TalvexSendOptions, CommandLines) {
   const Case cases[] = {
       {{},
        true,
-       [](const SendOptions& o) { return o.seconds == 0 && o.encoder < 0 && o.mode < 0 && !o.window; }},
+       [](const SendOptions& o) {
+         return o.seconds == 0 && o.encoder < 0 && o.audioEncoder < 0 && o.mode < 0 && !o.window;
+       }},
       {{"--ini", "a.ini", "--save", "--seconds", "2.5", "--window"},
        true,
        [](const SendOptions& o) { return o.ini == "a.ini" && o.save && o.seconds == 2.5 && o.window; }},
@@ -46,9 +48,13 @@ TEST(TalvexSendOptions, CommandLines) {
       {{"--control", "--seconds", "30"},
        true,
        [](const SendOptions& o) { return o.control && o.seconds == 30 && !o.window; }},
-      {{"--encoder", "none", "--mode", "loupex", "--list-devices"},
+      {{"--encoder", "none", "--mode", "loupex", "--list-devices", "--audio-encoder", "mp3"},
        true,
-       [](const SendOptions& o) { return o.encoder == 0 && o.mode == 1 && o.listDevices; }},
+       [](const SendOptions& o) {
+         return o.encoder == 0 && o.mode == 1 && o.listDevices && o.audioEncoder == 1;
+       }},
+      {{"--audio-encoder", "none"}, true, [](const SendOptions& o) { return o.audioEncoder == 0; }},
+      {{"--audio-encoder", "aac"}, false, {}},
       {{"--save"}, false, {}},  // nothing to save to
       {{"--encoder", "h264"}, false, {}},
       {{"--mode"}, false, {}},
