@@ -1,8 +1,10 @@
-// What a graph of the process registry of graphs holds, read through the
-// framework: filter names and "From -> To" connections (output pin order).
+// What the graphs of the process registry of graphs hold, read through the
+// framework (where graph viewers find them, not from an engine's own
+// bookkeeping): filter names and connections.
 #pragma once
 #include <set>
 #include <string>
+#include <vector>
 
 #include "platform/com/com_ptr.h"
 #include "platform/com/wide_text.h"
@@ -11,8 +13,8 @@
 
 struct GraphContents {
   std::set<std::string> filters;
-  std::set<std::string> connections;
-  int graphs = 0;  // registered graphs seen
+  std::multiset<std::string> connections;
+  int graphs = 0;  // registered graphs read
 };
 
 inline std::string filterName(IBaseFilter* f) {
@@ -22,34 +24,54 @@ inline std::string filterName(IBaseFilter* f) {
   return utf16ToUtf8(info.achName);
 }
 
-// The contents of the one registered graph of the process.
-inline GraphContents readRegisteredGraph() {
+inline std::vector<ComPtr<IPin>> pinsOf(IBaseFilter* f, PIN_DIRECTION direction) {
+  std::vector<ComPtr<IPin>> out;
+  ComPtr<IEnumPins> e;
+  if (FAILED(f->EnumPins(e.put())) || !e) return out;
+  ComPtr<IPin> p;
+  PIN_DIRECTION d;
+  while (e->Next(1, p.put(), nullptr) == S_OK)
+    if (SUCCEEDED(p->QueryDirection(&d)) && d == direction) out.push_back(p);
+  return out;
+}
+
+// Adds a graph's filters and connections: "From -> To", or with pins
+// "From[i] -> To[j]", numbered per direction as the graph manager numbers
+// them.
+inline void readGraph(IFilterGraph* graph, bool withPins, GraphContents& out) {
+  ComPtr<IEnumFilters> filters;
+  if (!graph || FAILED(graph->EnumFilters(filters.put())) || !filters) return;
+  ComPtr<IBaseFilter> f;
+  while (filters->Next(1, f.put(), nullptr) == S_OK) {
+    const std::string name = filterName(f.get());
+    out.filters.insert(name);
+    const auto outputs = pinsOf(f.get(), PINDIR_OUTPUT);
+    for (size_t i = 0; i < outputs.size(); ++i) {
+      ComPtr<IPin> peer;
+      PIN_INFO info{};
+      if (outputs[i]->ConnectedTo(peer.put()) != S_OK || !peer || FAILED(peer->QueryPinInfo(&info))) continue;
+      ComPtr<IBaseFilter> to = ComPtr<IBaseFilter>::adopt(info.pFilter);
+      const auto inputs = pinsOf(to.get(), PINDIR_INPUT);
+      size_t j = 0;
+      while (j < inputs.size() && inputs[j].get() != peer.get()) ++j;
+      out.connections.insert(withPins ? name + "[" + std::to_string(i) + "] -> " + filterName(to.get()) +
+                                            "[" + std::to_string(j) + "]"
+                                      : name + " -> " + filterName(to.get()));
+    }
+  }
+}
+
+// The registered graphs whose names start with prefix, read together.
+inline GraphContents readRegisteredGraph(const std::string& prefix = "", bool withPins = false) {
   GraphContents out;
   for (RegisteredGraph& g : registeredGraphs()) {
-    ++out.graphs;
-    ComPtr<IFilterGraph> graph;
-    g.graph->QueryInterface(IID_IFilterGraph, graph.putVoid());
-    g.graph->Release();
-    ComPtr<IEnumFilters> filters;
-    if (!graph || FAILED(graph->EnumFilters(filters.put())) || !filters) continue;
-    ComPtr<IBaseFilter> f;
-    while (filters->Next(1, f.put(), nullptr) == S_OK) {
-      const std::string name = filterName(f.get());
-      out.filters.insert(name);
-      ComPtr<IEnumPins> pins;
-      if (FAILED(f->EnumPins(pins.put())) || !pins) continue;
-      ComPtr<IPin> pin;
-      while (pins->Next(1, pin.put(), nullptr) == S_OK) {
-        PIN_DIRECTION d;
-        ComPtr<IPin> peer;
-        if (FAILED(pin->QueryDirection(&d)) || d != PINDIR_OUTPUT) continue;
-        if (pin->ConnectedTo(peer.put()) != S_OK || !peer) continue;
-        PIN_INFO info{};
-        if (FAILED(peer->QueryPinInfo(&info))) continue;
-        out.connections.insert(name + " -> " + filterName(info.pFilter));
-        if (info.pFilter) info.pFilter->Release();
-      }
+    if (g.name.rfind(prefix, 0) == 0) {
+      ComPtr<IFilterGraph> graph;
+      g.graph->QueryInterface(IID_IFilterGraph, graph.putVoid());
+      readGraph(graph.get(), withPins, out);
+      ++out.graphs;
     }
+    g.graph->Release();
   }
   return out;
 }

@@ -3,54 +3,19 @@
 // default while no engine exists.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <fstream>
-#include <regex>
-#include <set>
-#include <string>
 #include <type_traits>
 
 #include "morvane/Morvane.h"
+#include "morvane/tests/exported_symbols.h"
 
 static_assert(std::is_same_v<MorvaneCallbackFunction, int (*)(const char*, int32_t, void*)>);
 static_assert(sizeof(bool) == 1);
 
-namespace {
-
-std::set<std::string> declaredFunctions() {
-  std::ifstream header(MORVANE_HEADER);
-  std::set<std::string> names;
-  const std::regex declaration(R"(^MORVANE_API [^(]*\b(Morvane\w+)\()");
-  std::smatch m;
-  for (std::string line; std::getline(header, line);)
-    if (std::regex_search(line, m, declaration)) names.insert(m[1]);
-  return names;
-}
-
-// Every symbol the library defines in its dynamic symbol table.
-std::set<std::string> exportedSymbols() {
-  std::set<std::string> names;
-  FILE* nm = popen("nm -D --defined-only " MORVANE_LIBRARY, "r");
-  if (!nm) return names;
-  char line[512];
-  while (std::fgets(line, sizeof line, nm)) {
-    char type = 0;
-    char name[400];
-    // "0000000000012340 T MorvaneInitialize" (no value for absolute symbols)
-    if (std::sscanf(line, "%*s %c %399s", &type, name) == 2 ||
-        std::sscanf(line, "%c %399s", &type, name) == 2)
-      names.insert(name);
-  }
-  pclose(nm);
-  return names;
-}
-
-}  // namespace
-
 TEST(MorvaneExports, ExactlyTheSixtyNineControlFunctions) {
-  const auto declared = declaredFunctions();
+  const auto declared = declaredFunctions(MORVANE_HEADER, "MORVANE_API", "Morvane");
   ASSERT_EQ(declared.size(), 69u);
-  EXPECT_EQ(exportedSymbols(), declared);
+  EXPECT_EQ(exportedSymbols(MORVANE_LIBRARY), asFunctions(declared));
 }
 
 int32_t calls = 0;

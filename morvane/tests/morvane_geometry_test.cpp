@@ -12,17 +12,21 @@
 #include "morvane/MorvaneEngine.h"
 #include "morvane/ScreenGeometry.h"
 #include "morvane/e2e/xvfb_server.h"
-#include "morvane/tests/x_window.h"
 #include "netlab.h"
+// Xlib last: its macros (None, Status, ...) clash with the names above.
+#include <X11/Xlib.h>
 
 using namespace std::chrono_literals;
 
 TEST(MorvaneGeometry, PointerOriginIsTheVideoWindowOnTheDesktop) {
   NETLAB_REQUIRE();
-  TestWindow owner;
-  ASSERT_TRUE(owner.open(100, 50, 640, 480)) << "no X display";
+  Display* d = XOpenDisplay(nullptr);
+  ASSERT_NE(d, nullptr) << "no X display";
+  const Window owner = XCreateSimpleWindow(d, DefaultRootWindow(d), 100, 50, 640, 480, 0, 0, 0);
+  XMapWindow(d, owner);
+  XSync(d, False);
   mxObjectPtr<Morvane> engine = new Morvane();
-  ASSERT_TRUE(engine->initialize(owner.id()));
+  ASSERT_TRUE(engine->initialize(OAHWND(owner)));
   engine->setVideoWindowPosition(10, 20);
   engine->setVideoWindowSize(352, 288);
   engine->timerProcess();
@@ -34,7 +38,8 @@ TEST(MorvaneGeometry, PointerOriginIsTheVideoWindowOnTheDesktop) {
   m.blendor()->getWindowPosition(bx, by);
   m.blendor()->getWindowSize(bw, bh);
   int rootX = 0, rootY = 0;
-  ASSERT_TRUE(owner.rootPosition(rootX, rootY));
+  Window child = 0;
+  ASSERT_TRUE(XTranslateCoordinates(d, owner, DefaultRootWindow(d), 0, 0, &rootX, &rootY, &child));
   EXPECT_EQ(ox, -float(rootX + 10));
   EXPECT_EQ(oy, -float(rootY + 20));
   EXPECT_EQ(sw, 1280.0f);  // the Xvfb desktop
@@ -44,6 +49,8 @@ TEST(MorvaneGeometry, PointerOriginIsTheVideoWindowOnTheDesktop) {
   EXPECT_EQ(bw, 352.0f);
   EXPECT_EQ(bh, 288.0f);
   engine->shutdown();
+  XDestroyWindow(d, owner);
+  XCloseDisplay(d);
 }
 
 // The X server ends while the geometry is in use (a session that closes):

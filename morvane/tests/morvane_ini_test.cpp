@@ -13,6 +13,7 @@
 
 #include "morvane/Morvane.h"
 #include "netlab.h"
+#include "pellum/tests/temp_dir.h"
 
 namespace {
 
@@ -41,18 +42,9 @@ const auto* const g_engine = ::testing::AddGlobalTestEnvironment(new Engine);
 
 class MorvaneIni : public ::testing::Test {
  protected:
-  void SetUp() override {
-    NETLAB_REQUIRE();
-    char tmpl[] = "/tmp/morvane_ini_XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-  }
-  void TearDown() override {
-    std::error_code ec;
-    if (!dir_.empty()) std::filesystem::remove_all(dir_, ec);
-  }
-  std::string path(const char* name) const { return dir_ + "/" + name; }
-  std::string dir_;
+  void SetUp() override { NETLAB_REQUIRE(); }
+  std::string path(const char* name) const { return dir_.file(name); }
+  TempDir dir_;
 };
 
 // What the engine writes before anything was changed.
@@ -165,7 +157,7 @@ TEST_F(MorvaneIni, WritesThatCannotSucceedSayFalseAndLeaveTheFile) {
   EXPECT_NE(kept.find("OwnKey=1\n"), std::string::npos) << kept;
   EXPECT_NE(kept.find("PointerShape=Standard\n"), std::string::npos) << kept;
   size_t files = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(dir_)) files += entry.is_regular_file();
+  for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) files += entry.is_regular_file();
   EXPECT_EQ(files, 1u);  // kept.ini only: no scratch copy remains
 
   // Through a symbolic link the file it leads to is written; the link stays.

@@ -1,9 +1,15 @@
-// A sender's status record as the tests write it: the fields in wire order
-// and an encoder that lays them out byte by byte (little-endian, texts as a
-// 32-bit length and the bytes), independent of the library's own writer.
+// A sender's status record as it travels, laid out and read byte by byte by
+// the tests themselves, independent of the library's own record class:
+// 1 byte running; int32 focus display; per stream a text (uint32 length and
+// the bytes) and a uint16 port, the video streams with two int32 (format,
+// resolution), the audio stream with one int32 (format); then seven int32.
+// Little-endian, unaligned, no padding.
 #pragma once
 #include <cstdint>
+#include <optional>
+#include <ostream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 struct TestStatus {
@@ -30,39 +36,68 @@ struct TestStatus {
   int32_t compoundMaskType = 1;
   int32_t compoundBlendingType = 0;
 
+  bool operator==(const TestStatus&) const = default;
+
+  // Calls f on every field in wire order.
+  template <class S, class F>
+  static void fields(S& s, F&& f) {
+    f(s.running), f(s.focusDisplay);
+    f(s.mainVideoAddress), f(s.mainVideoPort), f(s.mainVideoFormat), f(s.mainVideoResolution);
+    f(s.subVideoAddress), f(s.subVideoPort), f(s.subVideoFormat), f(s.subVideoResolution);
+    f(s.audioAddress), f(s.audioPort), f(s.audioFormat), f(s.pointerAddress), f(s.pointerPort);
+    f(s.loupexVideoFormat), f(s.loupexMaskType), f(s.loupexMaskWidth), f(s.loupexMaskHeight);
+    f(s.videoFormat), f(s.compoundMaskType), f(s.compoundBlendingType);
+  }
+
   std::vector<uint8_t> bytes() const {
     std::vector<uint8_t> b;
-    auto u8 = [&](uint8_t v) { b.push_back(v); };
-    auto u16 = [&](uint16_t v) {
-      u8(uint8_t(v));
-      u8(uint8_t(v >> 8));
+    auto number = [&](uint32_t v, size_t size) {
+      for (size_t i = 0; i < size; ++i) b.push_back(uint8_t(v >> (8 * i)));
     };
-    auto u32 = [&](uint32_t v) {
-      u16(uint16_t(v));
-      u16(uint16_t(v >> 16));
-    };
-    auto text = [&](const std::string& s) {
-      u32(uint32_t(s.size()));
-      b.insert(b.end(), s.begin(), s.end());
-    };
-    u8(running);
-    u32(uint32_t(focusDisplay));
-    text(mainVideoAddress);
-    u16(mainVideoPort);
-    u32(uint32_t(mainVideoFormat));
-    u32(uint32_t(mainVideoResolution));
-    text(subVideoAddress);
-    u16(subVideoPort);
-    u32(uint32_t(subVideoFormat));
-    u32(uint32_t(subVideoResolution));
-    text(audioAddress);
-    u16(audioPort);
-    u32(uint32_t(audioFormat));
-    text(pointerAddress);
-    u16(pointerPort);
-    for (int32_t v : {loupexVideoFormat, loupexMaskType, loupexMaskWidth, loupexMaskHeight, videoFormat,
-                      compoundMaskType, compoundBlendingType})
-      u32(uint32_t(v));
+    fields(*this, [&](const auto& v) {
+      if constexpr (std::is_same_v<std::decay_t<decltype(v)>, std::string>) {
+        number(uint32_t(v.size()), 4);
+        b.insert(b.end(), v.begin(), v.end());
+      } else {
+        number(uint32_t(v), sizeof v);
+      }
+    });
     return b;
   }
+
+  // The record of a message; nothing for one cut short or too long.
+  static std::optional<TestStatus> decode(const std::vector<uint8_t>& m) {
+    TestStatus s;
+    size_t at = 0;
+    bool ok = true;
+    auto number = [&](size_t size) {
+      uint32_t v = 0;
+      ok = ok && m.size() - at >= size;
+      for (size_t i = 0; ok && i < size; ++i) v |= uint32_t(m[at++]) << (8 * i);
+      return v;
+    };
+    fields(s, [&](auto& v) {
+      using T = std::decay_t<decltype(v)>;
+      if constexpr (std::is_same_v<T, std::string>) {
+        const uint32_t n = number(4);
+        ok = ok && m.size() - at >= n;
+        if (ok) v.assign(m.begin() + long(at), m.begin() + long(at + n)), at += n;
+      } else {
+        v = T(number(sizeof v));
+      }
+    });
+    if (!ok || at != m.size()) return std::nullopt;
+    return s;
+  }
 };
+
+inline std::ostream& operator<<(std::ostream& out, const TestStatus& s) {
+  out << "{";
+  TestStatus::fields(s, [&](const auto& v) {
+    if constexpr (std::is_same_v<std::decay_t<decltype(v)>, std::string>)
+      out << " " << v;
+    else
+      out << " " << int64_t(v);
+  });
+  return out << " }";
+}

@@ -3,15 +3,15 @@
 // results that outlive nothing, a status channel that cannot be opened, and
 // the running flag of a graph whose video part was not built.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <functional>
+#include <sstream>
 #include <string>
-#include <vector>
 
 #include "netlab.h"
+#include "pellum/tests/temp_dir.h"
 #include "talvex/Talvex.h"
 #include "talvex/TalvexEngine.h"
 #include "talvex/TalvexText.h"
@@ -22,12 +22,7 @@ using namespace senderlab;
 namespace {
 
 int senderGraphs() {
-  int n = 0;
-  for (RegisteredGraph& g : registeredGraphs()) {
-    n += g.name.rfind("FilterGraph ", 0) == 0;
-    g.graph->Release();
-  }
-  return n;
+  return readRegisteredGraph("FilterGraph ").graphs;
 }
 
 // Calls that need an engine: without one each returns its type's default.
@@ -83,24 +78,6 @@ TEST(TalvexEngine, CallsWithoutAnEngineAreHarmless) {
   EXPECT_FALSE(TalvexIsInitialized());
 }
 
-TEST(TalvexEngine, SecondInitialisationReplacesTheEngine) {
-  NETLAB_REQUIRE();
-  SenderRegistry registry(Modules{true, true, false});
-  ASSERT_TRUE(TalvexInitialize(0));
-  TalvexSetLoupexVideoFormat(7);
-  TalvexSetVideoServerMainPort(9300);
-  EXPECT_EQ(senderGraphs(), 1);
-  // The first engine is shut down (its graph, sockets and threads end) and
-  // a new one starts from the defaults.
-  ASSERT_TRUE(TalvexInitialize(0));
-  EXPECT_EQ(senderGraphs(), 1);
-  EXPECT_EQ(TalvexGetLoupexVideoFormat(), 4);
-  EXPECT_EQ(TalvexGetVideoServerMainPort(), 8190);
-  EXPECT_TRUE(TalvexIsValidGraph());
-  EXPECT_TRUE(TalvexShutdown());
-  EXPECT_EQ(senderGraphs(), 0);
-}
-
 TEST(TalvexEngine, RefusedValuesChangeNothing) {
   NETLAB_REQUIRE();
   SenderRegistry registry;
@@ -151,29 +128,6 @@ TEST(TalvexEngine, RefusedValuesChangeNothing) {
   const char* audio = TalvexGetAudioServerAddress();
   EXPECT_EQ(main, audio);
   EXPECT_STREQ(main, "234.5.6.10");
-  EXPECT_TRUE(TalvexShutdown());
-}
-
-TEST(TalvexEngine, StatusChannelThatCannotOpenIsRetried) {
-  NETLAB_REQUIRE();
-  SenderRegistry registry(Modules{true, true, false});
-  ASSERT_TRUE(TalvexInitialize(0));
-  Talvex* engine = TalvexRunningEngine();
-  rsGraphStatusSender* status = engine->getStatusSender();
-  ASSERT_TRUE(engine->isStatusChannelOpen());
-  TalvexSetStatusSenderAddress("not an address");
-  EXPECT_FALSE(engine->isStatusChannelOpen());
-  EXPECT_STREQ(TalvexGetStatusSenderAddress(), "not an address");
-  const unsigned sent = status->getNumSent();
-  TalvexTimerProcess();
-  TalvexSetLoupexMaskType(1);
-  EXPECT_EQ(status->getNumSent(), sent);  // nothing goes out on a closed channel
-  EXPECT_EQ(TalvexGetLoupexMaskType(), 1);
-  // A usable address opens it again.
-  TalvexSetStatusSenderAddress("234.5.6.8");
-  EXPECT_TRUE(engine->isStatusChannelOpen());
-  TalvexTimerProcess();
-  EXPECT_EQ(status->getNumSent(), sent + 1);
   EXPECT_TRUE(TalvexShutdown());
 }
 
@@ -231,10 +185,41 @@ TEST(TalvexText, CopiesStayBoundedAndValid) {
   EXPECT_STREQ(talvex::copyText(buffer, nullptr), "");
 }
 
-TEST(TalvexEngine, NoAudioDeviceSelected) {
+TEST(TalvexEngine, SecondInitialisationStatusRetriesAndNoAudioDevice) {
   NETLAB_REQUIRE();
   SenderRegistry registry(Modules{true, true, false});
   ASSERT_TRUE(TalvexInitialize(0));
+  TalvexSetLoupexVideoFormat(7);
+  TalvexSetVideoServerMainPort(9300);
+  EXPECT_EQ(senderGraphs(), 1);
+  // A second initialisation shuts the first engine down (its graph, sockets
+  // and threads end) and a new one starts from the defaults.
+  ASSERT_TRUE(TalvexInitialize(0));
+  EXPECT_EQ(senderGraphs(), 1);
+  EXPECT_EQ(TalvexGetLoupexVideoFormat(), 4);
+  EXPECT_EQ(TalvexGetVideoServerMainPort(), 8190);
+  EXPECT_TRUE(TalvexIsValidGraph());
+
+  // A status channel that cannot open is retried.
+  Talvex* engine = TalvexRunningEngine();
+  rsGraphStatusSender* status = engine->getStatusSender();
+  ASSERT_TRUE(engine->isStatusChannelOpen());
+  TalvexSetStatusSenderAddress("not an address");
+  EXPECT_FALSE(engine->isStatusChannelOpen());
+  EXPECT_STREQ(TalvexGetStatusSenderAddress(), "not an address");
+  const unsigned sent = status->getNumSent();
+  TalvexTimerProcess();
+  TalvexSetLoupexMaskType(1);
+  EXPECT_EQ(status->getNumSent(), sent);  // nothing goes out on a closed channel
+  EXPECT_EQ(TalvexGetLoupexMaskType(), 1);
+  // A usable address opens it again.
+  TalvexSetStatusSenderAddress("234.5.6.8");
+  EXPECT_TRUE(engine->isStatusChannelOpen());
+  TalvexTimerProcess();
+  EXPECT_EQ(status->getNumSent(), sent + 1);
+
+  // No audio device selected: no audio branch, no pages, and the settings
+  // file names no audio device.
   ASSERT_GT(TalvexGetNumAudioCaptures(), 0u);
   TalvexSetAudioCapture(-1);
   EXPECT_EQ(TalvexGetAudioCapture(), -1);
@@ -244,22 +229,14 @@ TEST(TalvexEngine, NoAudioDeviceSelected) {
   EXPECT_EQ(TalvexGetNumAudioCapturePropertyPages(), 0u);
   EXPECT_STREQ(TalvexGetAudioCapturePropertyPageName(0), "");
   EXPECT_FALSE(TalvexShowAudioCapturePropertyPage(0, 0));
-  // The settings file then names no audio device.
-  char path[] = "/tmp/talvex_noaudio_XXXXXX";
-  const int fd = mkstemp(path);
-  ASSERT_GE(fd, 0);
-  close(fd);
-  ASSERT_TRUE(TalvexWriteIniFile(path));
-  std::string text;
-  if (std::FILE* f = std::fopen(path, "r")) {
-    char line[512];
-    while (std::fgets(line, sizeof line, f)) text += line;
-    std::fclose(f);
-  }
-  std::remove(path);
-  EXPECT_NE(text.find("VideoCapture="), std::string::npos);
-  EXPECT_EQ(text.find("AudioCapture="), std::string::npos);
+  TempDir dir;
+  ASSERT_TRUE(TalvexWriteIniFile(dir.file("s.ini").c_str()));
+  std::stringstream text;
+  text << std::ifstream(dir.file("s.ini")).rdbuf();
+  EXPECT_NE(text.str().find("VideoCapture="), std::string::npos);
+  EXPECT_EQ(text.str().find("AudioCapture="), std::string::npos);
   TalvexSetAudioCapture(0);
   EXPECT_EQ(TalvexGetAudioCapture(), 0);
   EXPECT_TRUE(TalvexShutdown());
+  EXPECT_EQ(senderGraphs(), 0);
 }

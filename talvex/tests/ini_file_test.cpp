@@ -6,14 +6,13 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
+#include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "netlab.h"
+#include "pellum/tests/temp_dir.h"
 #include "talvex/Talvex.h"
 #include "talvex/TalvexEngine.h"
 #include "talvex/tests/sender_lab.h"
@@ -21,31 +20,6 @@
 using namespace senderlab;
 
 namespace {
-
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
-void spit(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
-
-class TempDir {
- public:
-  TempDir() {
-    char pattern[] = "/tmp/talvex_ini_XXXXXX";
-    path_ = mkdtemp(pattern) ? pattern : "/tmp";
-  }
-  ~TempDir() { std::system(("rm -rf '" + path_ + "'").c_str()); }
-  std::string file(const char* name) const { return path_ + "/" + name; }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
 
 // The engine's settings, as the control functions read them back.
 struct Settings {
@@ -83,64 +57,24 @@ std::vector<std::string> rebuildsSince(unsigned before) {
   return std::vector<std::string>(log.end() - n, log.end());
 }
 
+// A server's section as the file holds it after initialisation.
+std::string serverSection(const std::string& name, int port, bool status = false) {
+  return "[" + name + "]\nAddress=234.5.6.7\nPort=" + std::to_string(port) + "\nTimeToLive=1\n" +
+         (status ? "" : "MaxTransmittingRate=104857600\nTransmittingCount=1\n") + "PacketSize=1024\n";
+}
+
 // The file written right after initialisation, after the capture devices
 // (the first of each list).
-const char kDefaultFile[] =
-    "[Encoder]\n"
-    "VideoEncoder=MPEG42\n"
-    "AudioEncoder=None\n"
-    "\n"
-    "[VideoFormat]\n"
-    "VideoFormat=Through\n"
-    "\n"
-    "[FocusDisplay]\n"
-    "FocusDisplay=None\n"
-    "LoupexVideoFormat=320x240\n"
-    "LoupexMaskType=Rectangle\n"
-    "LoupexMaskWidth=160\n"
-    "LoupexMaskHeight=120\n"
-    "ImageCompoundBaseVideoFormat=SQCIF\n"
-    "ImageCompoundAdditionalVideoFormat=QCIF\n"
-    "ImageCompoundMaskType=Rectangle\n"
-    "ImageCompoundBlendingType=Simple\n"
-    "\n"
-    "[VideoServer(Main)]\n"
-    "Address=234.5.6.7\n"
-    "Port=8190\n"
-    "TimeToLive=1\n"
-    "MaxTransmittingRate=104857600\n"
-    "TransmittingCount=1\n"
-    "PacketSize=1024\n"
-    "\n"
-    "[VideoServer(Sub)]\n"
-    "Address=234.5.6.7\n"
-    "Port=8191\n"
-    "TimeToLive=1\n"
-    "MaxTransmittingRate=104857600\n"
-    "TransmittingCount=1\n"
-    "PacketSize=1024\n"
-    "\n"
-    "[AudioServer]\n"
-    "Address=234.5.6.7\n"
-    "Port=8192\n"
-    "TimeToLive=1\n"
-    "MaxTransmittingRate=104857600\n"
-    "TransmittingCount=1\n"
-    "PacketSize=1024\n"
-    "\n"
-    "[PointerServerClient]\n"
-    "Address=234.5.6.7\n"
-    "Port=8193\n"
-    "TimeToLive=1\n"
-    "MaxTransmittingRate=104857600\n"
-    "TransmittingCount=1\n"
-    "PacketSize=1024\n"
-    "\n"
-    "[StatusSender]\n"
-    "Address=234.5.6.7\n"
-    "Port=8930\n"
-    "TimeToLive=1\n"
-    "PacketSize=1024\n";
+const std::string kDefaultFile =
+    "[Encoder]\nVideoEncoder=MPEG42\nAudioEncoder=None\n\n"
+    "[VideoFormat]\nVideoFormat=Through\n\n"
+    "[FocusDisplay]\nFocusDisplay=None\nLoupexVideoFormat=320x240\nLoupexMaskType=Rectangle\n"
+    "LoupexMaskWidth=160\nLoupexMaskHeight=120\nImageCompoundBaseVideoFormat=SQCIF\n"
+    "ImageCompoundAdditionalVideoFormat=QCIF\nImageCompoundMaskType=Rectangle\n"
+    "ImageCompoundBlendingType=Simple\n\n" +
+    serverSection("VideoServer(Main)", 8190) + "\n" + serverSection("VideoServer(Sub)", 8191) + "\n" +
+    serverSection("AudioServer", 8192) + "\n" + serverSection("PointerServerClient", 8193) + "\n" +
+    serverSection("StatusSender", 8930, true);
 
 class TalvexIniFile : public ::testing::Test {
  protected:
@@ -276,13 +210,7 @@ TEST_F(TalvexIniFile, AFailedWriteKeepsTheOldFile) {
   EXPECT_FALSE(TalvexWriteIniFile(path.c_str()));
   EXPECT_EQ(slurp(path), before);
   // Nothing half-written is left beside it.
-  int entries = 0;
-  for (std::FILE* ls = popen(("ls -A '" + mnt + "'").c_str(), "r"); ls;) {
-    char line[256];
-    while (fgets(line, sizeof line, ls)) ++entries;
-    pclose(ls);
-    break;
-  }
+  const auto entries = std::distance(std::filesystem::directory_iterator(mnt), {});
   EXPECT_EQ(entries, 2);  // sender.ini and the filler
   umount(mnt.c_str());
 }

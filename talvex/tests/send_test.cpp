@@ -264,7 +264,7 @@ TEST(TalvexSend, RunsInAStationAndStopsCleanly) {
   EXPECT_EQ(last.running, 0);
   EXPECT_EQ(before.running, 1);
   EXPECT_EQ(before.focusDisplay, 1);
-  EXPECT_EQ(before.loupexWidth, 222);
+  EXPECT_EQ(before.loupexMaskWidth, 222);
   watcher.run([&] { listener->close(); });
 
   std::ifstream saved(ini);

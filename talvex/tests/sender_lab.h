@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "morvane/tests/graph_readback.h"
 #include "platform/com/class_registry.h"
 #include "platform/com/com_ptr.h"
 #include "platform/com/wide_text.h"
@@ -78,31 +79,10 @@ class BoxCatcher {
   std::vector<std::string> boxes;
 };
 
-// The sender's graph as the graph registry shows it: filter names, and the
-// connections as "From[i] -> To[j]" with pins numbered per direction, as the
-// graph manager numbers them.
-struct GraphView {
-  std::set<std::string> filters;
-  std::multiset<std::string> connections;
-};
-
-inline std::string nameOf(IBaseFilter* f) {
-  FILTER_INFO info{};
-  if (FAILED(f->QueryFilterInfo(&info))) return "?";
-  if (info.pGraph) info.pGraph->Release();
-  return utf16ToUtf8(info.achName);
-}
-
-inline std::vector<ComPtr<IPin>> pinsOf(IBaseFilter* f, PIN_DIRECTION direction) {
-  std::vector<ComPtr<IPin>> out;
-  ComPtr<IEnumPins> e;
-  if (FAILED(f->EnumPins(e.put())) || !e) return out;
-  ComPtr<IPin> p;
-  while (e->Next(1, p.put(), nullptr) == S_OK) {
-    PIN_DIRECTION d;
-    if (SUCCEEDED(p->QueryDirection(&d)) && d == direction) out.push_back(p);
-  }
-  return out;
+// The sender's graph as the graph registry shows it, with numbered pins.
+using GraphView = GraphContents;
+inline GraphView readSenderGraph() {
+  return readRegisteredGraph("FilterGraph ", true);
 }
 
 // The sender's graph in the process registry of graphs (empty without one).
@@ -125,32 +105,6 @@ ComPtr<I> senderFilter(const char* name) {
   if (graph && SUCCEEDED(graph->FindFilterByName(utf8ToUtf16(name).c_str(), filter.put())) && filter)
     filter->QueryInterface(InterfaceId<I>::value(), wanted.putVoid());
   return wanted;
-}
-
-inline GraphView readSenderGraph() {
-  GraphView view;
-  ComPtr<IFilterGraph> graph = senderGraph();
-  ComPtr<IEnumFilters> filters;
-  if (graph && SUCCEEDED(graph->EnumFilters(filters.put())) && filters) {
-    ComPtr<IBaseFilter> f;
-    while (filters->Next(1, f.put(), nullptr) == S_OK) {
-      view.filters.insert(nameOf(f.get()));
-      const auto outputs = pinsOf(f.get(), PINDIR_OUTPUT);
-      for (size_t i = 0; i < outputs.size(); ++i) {
-        ComPtr<IPin> peer;
-        if (outputs[i]->ConnectedTo(peer.put()) != S_OK || !peer) continue;
-        PIN_INFO info{};
-        peer->QueryPinInfo(&info);
-        ComPtr<IBaseFilter> to = ComPtr<IBaseFilter>::adopt(info.pFilter);
-        const auto inputs = pinsOf(to.get(), PINDIR_INPUT);
-        size_t j = 0;
-        while (j < inputs.size() && inputs[j].get() != peer.get()) ++j;
-        view.connections.insert(nameOf(f.get()) + "[" + std::to_string(i) + "] -> " + nameOf(to.get()) + "[" +
-                                std::to_string(j) + "]");
-      }
-    }
-  }
-  return view;
 }
 
 // Selects the test-pattern camera (a machine's own cameras come first in

@@ -46,11 +46,11 @@ class PictureReceiver : public rsGraphManager {
     while (decoder.isNull() && decoders->nextFilter(f))
       if (std::strcmp(f->getName().c_str(), kMP42DecoderName) == 0) decoder = f;
     client = new rsIngrelFilter("VideoClient(Main)");
-    client->setAddress(s.mainAddress.c_str());
-    client->setPort(s.mainPort);
+    client->setAddress(s.mainVideoAddress.c_str());
+    client->setPort(s.mainVideoPort);
     client->setMediaType(MediaKind_Video);
-    client->setVideoFormat(s.mainFormat);
-    client->setVideoResolution(s.mainResolution);
+    client->setVideoFormat(s.mainVideoFormat);
+    client->setVideoResolution(s.mainVideoResolution);
     probe = new rsFrameProbeFilter("FrameProbe");
     render = new rsVideoRenderFilter("VideoRender");
     return !decoder.isNull() && client->isValid() && render->isValid();
@@ -85,24 +85,13 @@ class PictureReceiver : public rsGraphManager {
 
 // What the status says right after initialisation: the test-pattern camera
 // at its 640x480, MPEG-4 V2 on the main stream, nothing on the second, the
-// test-tone microphone's PCM on the audio stream.
+// test-tone microphone's PCM on the audio stream, the format transform's
+// actual output 640x480.
 WireStatus initialStatus() {
   WireStatus s;
-  s.running = 1;
-  s.mainAddress = s.subAddress = s.audioAddress = s.pointerAddress = "234.5.6.7";
-  s.mainPort = 8190;
-  s.subPort = 8191;
-  s.audioPort = 8192;
-  s.pointerPort = 8193;
-  s.mainFormat = VideoFormat_MPEG4v2;
-  s.mainResolution = Resolution_640x480;
-  s.subFormat = VideoFormat_Unknown;
-  s.subResolution = Resolution_Unknown;
-  s.audioFormat = AudioFormat_PCM;
-  s.loupexFormat = 4;
-  s.loupexWidth = 160;
-  s.loupexHeight = 120;
-  s.videoFormat = 6;  // the format transform's actual output: 640x480
+  s.mainVideoFormat = VideoFormat_MPEG4v2, s.mainVideoResolution = Resolution_640x480;
+  s.subVideoFormat = VideoFormat_Unknown, s.subVideoResolution = Resolution_Unknown;
+  s.audioFormat = AudioFormat_PCM, s.videoFormat = 6, s.loupexMaskType = s.compoundMaskType = 0;
   return s;
 }
 
@@ -137,15 +126,16 @@ TEST(TalvexOnTheWire, StatusMessagesAndPictures) {
   };
   const Step steps[] = {
       {"main address", [] { TalvexSetVideoServerMainAddress("234.5.6.11"); },
-       [](WireStatus& s) { s.mainAddress = "234.5.6.11"; }},
-      {"main port", [] { TalvexSetVideoServerMainPort(9190); }, [](WireStatus& s) { s.mainPort = 9190; }},
+       [](WireStatus& s) { s.mainVideoAddress = "234.5.6.11"; }},
+      {"main port", [] { TalvexSetVideoServerMainPort(9190); },
+       [](WireStatus& s) { s.mainVideoPort = 9190; }},
       {"main time to live", [] { TalvexSetVideoServerMainTimeToLive(2); }, [](WireStatus&) {}},
       {"main rate", [] { TalvexSetVideoServerMainMaxTransmittingRate(50000000); }, {}},
       {"main count", [] { TalvexSetVideoServerMainTransmittingCount(2); }, {}},
       {"main packet size", [] { TalvexSetVideoServerMainPacketSize(1400); }, {}},
       {"sub address", [] { TalvexSetVideoServerSubAddress("234.5.6.12"); },
-       [](WireStatus& s) { s.subAddress = "234.5.6.12"; }},
-      {"sub port", [] { TalvexSetVideoServerSubPort(9191); }, [](WireStatus& s) { s.subPort = 9191; }},
+       [](WireStatus& s) { s.subVideoAddress = "234.5.6.12"; }},
+      {"sub port", [] { TalvexSetVideoServerSubPort(9191); }, [](WireStatus& s) { s.subVideoPort = 9191; }},
       {"audio address", [] { TalvexSetAudioServerAddress("234.5.6.13"); },
        [](WireStatus& s) { s.audioAddress = "234.5.6.13"; }},
       {"audio port", [] { TalvexSetAudioServerPort(9192); }, [](WireStatus& s) { s.audioPort = 9192; }},
@@ -158,26 +148,29 @@ TEST(TalvexOnTheWire, StatusMessagesAndPictures) {
       {"pointer count", [] { TalvexSetPointerServerTransmittingCount(3); }, {}},
       {"status time to live", [] { TalvexSetStatusSenderTimeToLive(2); }, {}},
       {"status packet size", [] { TalvexSetStatusSenderPacketSize(2048); }, {}},
-      {"Loupex format", [] { TalvexSetLoupexVideoFormat(6); }, [](WireStatus& s) { s.loupexFormat = 6; }},
-      {"Loupex mask", [] { TalvexSetLoupexMaskType(1); }, [](WireStatus& s) { s.loupexMask = 1; }},
+      {"Loupex format", [] { TalvexSetLoupexVideoFormat(6); },
+       [](WireStatus& s) { s.loupexVideoFormat = 6; }},
+      {"Loupex mask", [] { TalvexSetLoupexMaskType(1); }, [](WireStatus& s) { s.loupexMaskType = 1; }},
       {"Loupex mask size", [] { TalvexSetLoupexMaskSize(200, 100); },
-       [](WireStatus& s) { s.loupexWidth = 200, s.loupexHeight = 100; }},
-      {"compound mask", [] { TalvexSetImageCompoundMaskType(2); }, [](WireStatus& s) { s.compoundMask = 2; }},
+       [](WireStatus& s) { s.loupexMaskWidth = 200, s.loupexMaskHeight = 100; }},
+      {"compound mask", [] { TalvexSetImageCompoundMaskType(2); },
+       [](WireStatus& s) { s.compoundMaskType = 2; }},
       {"blending", [] { TalvexSetImageCompoundBlendingType(1); },
-       [](WireStatus& s) { s.compoundBlending = 1; }},
+       [](WireStatus& s) { s.compoundBlendingType = 1; }},
       {"the current encoder", [] { TalvexSetVideoEncoder(1); }, {}},
       {"the current format", [] { TalvexSetVideoFormat(8); }, {}},
       {"video format QCIF", [] { TalvexSetVideoFormat(1); },
-       [](WireStatus& s) { s.mainResolution = Resolution_QCIF, s.videoFormat = 1; }},
+       [](WireStatus& s) { s.mainVideoResolution = Resolution_QCIF, s.videoFormat = 1; }},
       {"the current compound base format", [] { TalvexSetImageCompoundBaseVideoFormat(0); },
        [](WireStatus&) {}},
       {"focus display Loupex", [] { TalvexSetFocusDisplay(1); }, [](WireStatus& s) { s.focusDisplay = 1; }},
       {"no video encoder", [] { TalvexSetVideoEncoder(0); },
-       [](WireStatus& s) { s.mainFormat = VideoFormat_RGB24; }},
+       [](WireStatus& s) { s.mainVideoFormat = VideoFormat_RGB24; }},
       {"MP3", [] { TalvexSetAudioEncoder(1); }, [](WireStatus& s) { s.audioFormat = AudioFormat_MP3; }},
       {"MPEG-4 at the capture size", [] { TalvexSetVideoEncoder(1), TalvexSetVideoFormat(8); },
        [](WireStatus& s) {
-         s.mainFormat = VideoFormat_MPEG4v2, s.mainResolution = Resolution_640x480, s.videoFormat = 6;
+         s.mainVideoFormat = VideoFormat_MPEG4v2, s.mainVideoResolution = Resolution_640x480,
+         s.videoFormat = 6;
        }},
   };
   for (const Step& step : steps) {
@@ -229,8 +222,8 @@ TEST(TalvexOnTheWire, StatusMessagesAndPictures) {
   ASSERT_TRUE(listener->waitFor(before + 1));
   WireStatus last = listener->status(listener->count() - 1);
   expected.running = 0;
-  expected.mainFormat = expected.subFormat = VideoFormat_Unknown;
-  expected.mainResolution = expected.subResolution = Resolution_Unknown;
+  expected.mainVideoFormat = expected.subVideoFormat = VideoFormat_Unknown;
+  expected.mainVideoResolution = expected.subVideoResolution = Resolution_Unknown;
   expected.audioFormat = AudioFormat_Unknown;
   expected.videoFormat = 8;
   EXPECT_EQ(last, expected);

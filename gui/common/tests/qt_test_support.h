@@ -8,7 +8,14 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QRegularExpression>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
 #include <cstdlib>
@@ -16,6 +23,7 @@
 #include <memory>
 
 #include "gui/common/translations.h"
+#include "platform/filters/capture/test_pattern_code.h"
 
 namespace guitest {
 
@@ -100,6 +108,78 @@ inline QImage screenshot(QWidget* window, const QString& name) {
   QImage image = window->screen()->grabWindow(window->winId()).toImage();
   if (!name.isEmpty()) image.save(screenshotDir() + QLatin1Char('/') + name + QStringLiteral(".png"));
   return image;
+}
+
+// The frame number of the test pattern shown at the video window's place
+// (pos, size in the panel) inside a program's main window, read from the
+// screen (kept as screenshot shotName).
+inline bool readPanelFrame(QWidget* form, QWidget* panel, QPoint pos, QSize size, uint32_t* frame,
+                           const QString& shotName) {
+  const QImage shot = screenshot(form, shotName);
+  const QImage picture =
+      shot.copy(QRect(panel->mapTo(form, pos), size)).convertToFormat(QImage::Format_RGB888);
+  return test_pattern::readFrameNumber(
+      picture.width(), picture.height(), [&](int x, int y) { return qGray(picture.pixel(x, y)); }, frame);
+}
+
+// Types the file's name into an open file dialog and accepts it, as a user
+// does.
+inline void chooseFile(QFileDialog* dialog, const QString& path) {
+  dialog->setDirectory(QFileInfo(path).absolutePath());
+  auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+  ASSERT_NE(name, nullptr);
+  name->setText(QFileInfo(path).fileName());
+  QMetaObject::invokeMethod(dialog, "accept");
+}
+
+// A monitor window: its captions (the unnamed labels) and, once shown,
+// three rows of cells: a rate with three decimals, then whole numbers.
+template <class Monitor>
+QStringList monitorCaptions(const Monitor* monitor) {
+  QStringList rows;
+  for (QLabel* l : monitor->template findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
+    if (l->objectName().isEmpty()) rows << l->text();
+  return rows;
+}
+template <class Monitor>
+void expectMonitorCells(const Monitor* monitor, int columns) {
+  const QRegularExpression rate(QStringLiteral("^ *[0-9]+\\.[0-9]{3}$"));
+  for (int r = 0; r < 3; ++r) {
+    EXPECT_TRUE(rate.match(monitor->cell(r, 0)->text()).hasMatch())
+        << monitor->cell(r, 0)->text().toStdString();
+    for (int c = 1; c < columns; ++c) {
+      bool number = false;
+      monitor->cell(r, c)->text().toUInt(&number);
+      EXPECT_TRUE(number) << r << "," << c;
+    }
+  }
+}
+
+// A program started where the system's filter plug-ins cannot be found:
+// the engine's messages appear as message boxes (each answered as it comes),
+// the start reports a failure (the program then exits with a failure
+// status), the engine is shut down and no settings file is written.
+template <class Program>
+void expectStartFailure(const char* iniName, bool (*initialized)(), const QString& message) {
+  app();
+  QTemporaryDir dir;
+  const QString registry = dir.filePath("empty-registry");
+  QFile(registry).open(QIODevice::WriteOnly);
+  setenv("POINTSHARE_CLASS_REGISTRY", registry.toLocal8Bit().constData(), 1);
+  QStringList messages;
+  std::function<void(QWidget*)> answer = [&](QWidget* w) {
+    if (auto* box = qobject_cast<QMessageBox*>(w)) {
+      messages << box->text();
+      box->accept();
+      whenModal(answer);
+    }
+  };
+  whenModal(answer);
+  Program program(dir.filePath(iniName));
+  EXPECT_FALSE(program.start());
+  EXPECT_FALSE(initialized());
+  EXPECT_TRUE(messages.contains(message)) << messages.join('|').toStdString();
+  EXPECT_FALSE(QFile::exists(dir.filePath(iniName)));
 }
 
 }  // namespace guitest

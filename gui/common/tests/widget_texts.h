@@ -45,12 +45,6 @@ inline QMenu* barMenu(const QMenuBar* bar, const QString& title) {
   return nullptr;
 }
 
-inline QAction* menuAction(const QMenu* menu, const QString& text) {
-  for (QAction* a : menu->actions())
-    if (a->text() == text) return a;
-  return nullptr;
-}
-
 inline QStringList comboItems(const QComboBox* box) {
   QStringList items;
   for (int i = 0; i < box->count(); ++i) items << box->itemText(i);

@@ -10,7 +10,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -31,7 +30,6 @@
 #include "gui/receiver/receiver_program.h"
 #include "morvane/Morvane.h"
 #include "netlab.h"
-#include "platform/filters/capture/test_pattern_code.h"
 #include "platform/win/private_profile.h"
 
 using namespace guitest;
@@ -40,14 +38,6 @@ namespace {
 
 QTemporaryDir* g_dir = nullptr;
 
-// Types the file's name into an open file dialog and accepts it.
-void chooseFile(QFileDialog* dialog, const QString& path) {
-  dialog->setDirectory(QFileInfo(path).absolutePath());
-  auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-  ASSERT_NE(name, nullptr);
-  name->setText(QFileInfo(path).fileName());
-  QMetaObject::invokeMethod(dialog, "accept");
-}
 receiver::ReceiverProgram* g_program = nullptr;
 QProcess* g_station = nullptr;
 
@@ -162,12 +152,10 @@ TEST_F(ReceiverUi, TextsAndTheStateBeforeAnySenderStatus) {
   // Monitor: 3 rows by 5 columns.
   receiver::ReceiveMonitorForm* monitor = g_program->receiveMonitorForm();
   EXPECT_EQ(monitor->windowTitle(), QStringLiteral("受信モニタ"));
-  QStringList captions;
-  for (QLabel* l : monitor->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
-    if (l->objectName().isEmpty()) captions << l->text();
-  EXPECT_EQ(captions, (QStringList{"受信レート (kbit/sec)", "フレームレート (fr/sec)", "ドロップパケット数",
-                                   "ドロップフレーム数", "パケットサイズ (byte)", "ビデオ（メイン）",
-                                   "ビデオ（サブ）", "オーディオ："}));
+  EXPECT_EQ(monitorCaptions(monitor),
+            (QStringList{"受信レート (kbit/sec)", "フレームレート (fr/sec)", "ドロップパケット数",
+                         "ドロップフレーム数", "パケットサイズ (byte)", "ビデオ（メイン）", "ビデオ（サブ）",
+                         "オーディオ："}));
 
   // No sender yet: files disabled, "停止中".
   ASSERT_FALSE(MorvaneReceiveSenderData());
@@ -189,10 +177,8 @@ TEST_F(ReceiverUi, ReceivesTheSendersPictureAndEnablesTheFiles) {
   EXPECT_TRUE(act("WriteIniFileAction")->isEnabled());
 
   auto readFrame = [&](uint32_t* frame) {
-    const QImage shot = screenshot(form, QStringLiteral("morvane-ui_main"));
-    const QImage picture = shot.copy(QRect(form->videoPanel()->mapTo(form, videoPosition()), video()));
-    return test_pattern::readFrameNumber(
-        picture.width(), picture.height(), [&](int x, int y) { return qGray(picture.pixel(x, y)); }, frame);
+    return readPanelFrame(form, form->videoPanel(), videoPosition(), video(), frame,
+                          QStringLiteral("morvane-ui_main"));
   };
   uint32_t first = 0, later = 0;
   ASSERT_TRUE(waitUntil([&] { return readFrame(&first); }, 15000)) << "no picture inside the panel";
@@ -320,15 +306,7 @@ TEST_F(ReceiverUi, ReceiveMonitorShowsStatisticsWhileOpen) {
   EXPECT_TRUE(data->monitorTimer()->isActive());
   EXPECT_EQ(data->monitorTimer()->interval(), 500);
   ASSERT_TRUE(waitUntil([&] { return monitor->cell(0, 0)->text().toDouble() > 0; }, 8000));
-  const QRegularExpression rate(QStringLiteral("^ *[0-9]+\\.[0-9]{3}$"));
-  for (int r = 0; r < 3; ++r) {
-    EXPECT_TRUE(rate.match(monitor->cell(r, 0)->text()).hasMatch());
-    for (int c = 1; c < 5; ++c) {
-      bool number = false;
-      monitor->cell(r, c)->text().toUInt(&number);
-      EXPECT_TRUE(number) << r << "," << c;
-    }
-  }
+  expectMonitorCells(monitor, 5);
   EXPECT_GT(monitor->cell(0, 4)->text().toUInt(), 0u);
   screenshot(monitor, QStringLiteral("morvane-ui_receive_monitor"));
   monitor->close();

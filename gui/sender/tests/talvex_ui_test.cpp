@@ -9,7 +9,6 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMessageBox>
-#include <QRegularExpression>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -30,7 +29,6 @@
 #include "gui/sender/sender_program.h"
 #include "gui/sender/sender_tables.h"
 #include "netlab.h"
-#include "platform/filters/capture/test_pattern_code.h"
 #include "platform/win/private_profile.h"
 #include "talvex/Talvex.h"
 
@@ -41,15 +39,6 @@ namespace {
 QTemporaryDir* g_dir = nullptr;
 constexpr const char* kTestCamera = "Test Pattern Camera";
 
-// Types the file's name into an open file dialog and accepts it, as a user
-// does.
-void chooseFile(QFileDialog* dialog, const QString& path) {
-  dialog->setDirectory(QFileInfo(path).absolutePath());
-  auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-  ASSERT_NE(name, nullptr);
-  name->setText(QFileInfo(path).fileName());
-  QMetaObject::invokeMethod(dialog, "accept");
-}
 sender::SenderProgram* g_program = nullptr;
 
 class SenderUi : public ::testing::Test {
@@ -170,24 +159,17 @@ TEST_F(SenderUi, MainWindowAndMenuTexts) {
   }
 }
 
-TEST_F(SenderUi, StatusPanelShowsTheGraphState) {
+TEST_F(SenderUi, StatusPanelAndPreviewShowTheRunningGraph) {
   EXPECT_TRUE(data->engineTimer()->isActive());
   EXPECT_EQ(data->engineTimer()->interval(), 1000);
   ASSERT_TRUE(waitUntil([&] { return form->statusPanel()->text() == QStringLiteral("状態： 実行中"); }, 3000))
       << form->statusPanel()->text().toStdString();
-}
-
-TEST_F(SenderUi, PreviewShowsTheLiveTestPattern) {
   // The test-pattern camera's frame number, read from the screen inside the
   // panel, advances.
   ASSERT_STREQ(TalvexGetVideoCaptureFriendlyName(TalvexGetVideoCapture()), kTestCamera);
   auto readFrame = [&](uint32_t* frame) {
-    const QImage shot = screenshot(form, QStringLiteral("talvex-ui_main"));
-    const QPoint origin = form->videoPanel()->mapTo(form, videoPosition());
-    const QSize v = video();
-    const QImage picture = shot.copy(QRect(origin, v)).convertToFormat(QImage::Format_RGB888);
-    return test_pattern::readFrameNumber(
-        picture.width(), picture.height(), [&](int x, int y) { return qGray(picture.pixel(x, y)); }, frame);
+    return readPanelFrame(form, form->videoPanel(), videoPosition(), video(), frame,
+                          QStringLiteral("talvex-ui_main"));
   };
   uint32_t first = 0, later = 0;
   ASSERT_TRUE(waitUntil([&] { return readFrame(&first); }, 5000)) << "no test pattern inside the panel";
@@ -485,25 +467,15 @@ TEST_F(SenderUi, SendMonitorShowsRatesWhileOpen) {
   sender::SendMonitorForm* monitor = g_program->sendMonitorForm();
   EXPECT_EQ(monitor->windowTitle(), QStringLiteral("送信モニタ"));
   EXPECT_TRUE(monitor->windowFlags() & Qt::WindowStaysOnTopHint);
-  QStringList rows;
-  for (QLabel* l : monitor->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
-    if (l->objectName().isEmpty()) rows << l->text();
-  EXPECT_EQ(rows, (QStringList{"送信レート (kbit/sec)", "フレームレート (fr/sec)", "ビデオ（メイン）",
-                               "ビデオ（サブ）", "オーディオ："}));
+  EXPECT_EQ(monitorCaptions(monitor), (QStringList{"送信レート (kbit/sec)", "フレームレート (fr/sec)",
+                                                   "ビデオ（メイン）", "ビデオ（サブ）", "オーディオ："}));
   EXPECT_FALSE(data->monitorTimer()->isActive());
   trigger("DisplaySendMonitorAction");
   EXPECT_FALSE(monitor->isModal());
   EXPECT_TRUE(data->monitorTimer()->isActive());
   EXPECT_EQ(data->monitorTimer()->interval(), 500);
-  const QRegularExpression rate(QStringLiteral("^ *[0-9]+\\.[0-9]{3}$"));
   ASSERT_TRUE(waitUntil([&] { return monitor->cell(0, 0)->text().toDouble() > 0; }, 4000));
-  for (int r = 0; r < 3; ++r) {
-    EXPECT_TRUE(rate.match(monitor->cell(r, 0)->text()).hasMatch())
-        << monitor->cell(r, 0)->text().toStdString();
-    bool number = false;
-    monitor->cell(r, 1)->text().toUInt(&number);
-    EXPECT_TRUE(number);
-  }
+  expectMonitorCells(monitor, 2);
   EXPECT_GT(monitor->cell(0, 1)->text().toUInt(), 0u);
   screenshot(monitor, QStringLiteral("talvex-ui_send_monitor"));
   monitor->close();
