@@ -24,11 +24,13 @@ void printTable(const std::vector<RunRecord>& runs, const ReportSetup& setup) {
   std::printf(
       "\nSystem benchmark%s: capture to decoded picture; delivered share and latency of the frames\n"
       "sent after the first %zu (and %zu after the first picture out) and before the last %zu; CPU\n"
-      "in ms per frame sent; load = 1-minute load average at the start of the run\n",
+      "in ms per frame sent (recv: per receiving station); rx = receiving stations (delivered: the\n"
+      "lowest of them); Mbit/s = what the sending station put on the wire, headers and repeats\n"
+      "included; load = 1-minute load average at the start of the run\n",
       setup.quick ? " (quick)" : "", setup.window.warmupFrames, setup.window.settleFrames,
       setup.window.tailFrames);
-  std::printf("%-18s %-8s %-9s %-5s %6s %9s %9s %9s %9s %9s %6s\n", "system", "phase", "size", "tx", "sent",
-              "delivered", "median ms", "p99 ms", "cpu send", "cpu recv", "load");
+  std::printf("%-18s %-8s %-9s %-3s %-3s %6s %9s %9s %9s %9s %9s %7s %6s\n", "system", "phase", "size", "rx",
+              "tx", "sent", "delivered", "median ms", "p99 ms", "cpu send", "cpu recv", "Mbit/s", "load");
   for (const RunRecord& r : runs) {
     if (!r.error.empty()) {
       std::printf("%-18s %-8s %-9s not run: %s\n", r.system.c_str(), r.phase.c_str(), sizeName(r).c_str(),
@@ -36,13 +38,24 @@ void printTable(const std::vector<RunRecord>& runs, const ReportSetup& setup) {
       continue;
     }
     const RunSummary s = summarize(r, setup.window);
-    std::printf("%-18s %-8s %-9s %-5d %6zu %8.2f%% %9.1f %9.1f %9.2f %9.2f %6.2f\n", r.system.c_str(),
-                r.phase.c_str(), sizeName(r).c_str(), r.transmitCount, r.sent, 100 * s.deliveredShare,
-                s.medianMs, s.p99Ms, s.senderCpuMsPerFrame, s.receiverCpuMsPerFrame, r.loadAverage);
+    std::printf("%-18s %-8s %-9s %-3zu %-3d %6zu %8.2f%% %9.1f %9.1f %9.2f %9.2f %7.2f %6.2f\n",
+                r.system.c_str(), r.phase.c_str(), sizeName(r).c_str(), r.receivers(), r.transmitCount,
+                r.sent, 100 * s.lowestDeliveredShare, s.medianMs, s.p99Ms, s.senderCpuMsPerFrame,
+                s.receiverCpuMsPerFrame, s.wireBitsPerSecond * 1e-6, r.loadAverage);
     if (r.rate > 0 && r.rate < 0.95 * r.fps)
       std::printf("%-18s   the source kept only %.1f of %d frames per second (machine too busy)\n", "",
                   r.rate, r.fps);
   }
+  for (const FanoutFigure& f : fanoutFigures(runs, setup.window))
+    std::printf(
+        "fan-out %s %s: sender %.2f ms per frame with %zu receiving station%s (%zu run%s), %.2f with %zu "
+        "(%zu run%s): "
+        "ratio %.3f (goal <= %.2f: %s); lowest receiver %.2f%% of the frames (goal >= %.1f%%: %s)\n",
+        f.system.c_str(), f.size.c_str(), f.fewCpuMsPerFrame, f.fewReceivers, f.fewReceivers == 1 ? "" : "s",
+        f.fewRuns, f.fewRuns == 1 ? "" : "s", f.manyCpuMsPerFrame, f.manyReceivers, f.manyRuns,
+        f.manyRuns == 1 ? "" : "s", f.ratio, kFanoutRatioGoal,
+        f.ratio <= kFanoutRatioGoal ? "met" : "not met", 100 * f.lowestDeliveredShare, 100 * kFanoutShareGoal,
+        f.lowestDeliveredShare >= kFanoutShareGoal ? "met" : "not met");
   std::printf("(figures from a shared, loaded machine are noisy; the loss phase runs under \"%s\")\n", [&] {
     for (const RunRecord& r : runs)
       if (r.phase == "loss" && !r.impairment.empty()) return r.impairment.c_str();
@@ -73,11 +86,26 @@ bool writeJson(const std::vector<RunRecord>& runs, const ReportSetup& setup) {
           {"frames_measured", s.measured},
           {"delivered_share", s.deliveredShare},
           {"latency_ms", {{"median", s.medianMs}, {"p99", s.p99Ms}, {"min", s.minMs}, {"max", s.maxMs}}},
-          {"cpu_ms_per_frame", {{"sender", s.senderCpuMsPerFrame}, {"receiver", s.receiverCpuMsPerFrame}}}};
+          {"cpu_ms_per_frame", {{"sender", s.senderCpuMsPerFrame}, {"receiver", s.receiverCpuMsPerFrame}}},
+          {"receivers", r.receivers()},
+          {"lowest_delivered_share", s.lowestDeliveredShare},
+          {"wire_bits_per_second", s.wireBitsPerSecond}};
     }
     list.push_back(std::move(j));
   }
   out["runs"] = std::move(list);
+  nlohmann::json fanout = nlohmann::json::array();
+  for (const FanoutFigure& f : fanoutFigures(runs, setup.window))
+    fanout.push_back({{"system", f.system},
+                      {"size", f.size},
+                      {"receivers", {f.fewReceivers, f.manyReceivers}},
+                      {"runs", {f.fewRuns, f.manyRuns}},
+                      {"sender_cpu_ms_per_frame", {f.fewCpuMsPerFrame, f.manyCpuMsPerFrame}},
+                      {"ratio", f.ratio},
+                      {"ratio_goal", kFanoutRatioGoal},
+                      {"lowest_delivered_share", f.lowestDeliveredShare},
+                      {"share_goal", kFanoutShareGoal}});
+  out["fanout"] = std::move(fanout);
   std::ofstream f(setup.jsonPath);
   f << out.dump(1) << "\n";
   return bool(f);

@@ -5,12 +5,17 @@
 // frame number read back from every picture with the same reader.
 //
 //   build/bin/system_bench [--quick]
-//     makes the labs itself: the latency phase in a clean lab, the loss
-//     phase in one that loses 2 % of what the stations send;
+//     makes the labs itself, one per phase: latency in a clean lab, loss in
+//     one that loses 2 % of what the stations send, fan-out (the sender's
+//     processor time with one and with 8 receiving stations, by default for
+//     our own system only) in a clean lab of 9 stations;
 //   tools/netlab/netlab --stations 2 [--netem "loss 2%"] -- build/bin/system_bench [--quick]
-//     runs the phase that suits the lab it is given.
-// Options: --phase latency|loss|both, --seconds S (per run), --systems a,b,
-// --sizes 352x288,720x480, --out DIR (default build/bench); --from
+//   tools/netlab/netlab --stations 9 -- build/bin/system_bench --phase fanout [--quick]
+//     runs one phase in the lab it is given.
+// Options: --phase latency,loss,fanout (a list; "both" is latency,loss),
+// --seconds S (per run), --systems a,b, --sizes 352x288,720x480,
+// --receivers N (fan-out, default 8), --rounds N (fan-out runs of each
+// count, default 2, 1 when quick), --out DIR (default build/bench); --from
 // A.records.json,B.records.json reports again on the records earlier runs
 // left in DIR, without running anything.
 // It prints a table, writes DIR/system_bench.json and draws
@@ -41,10 +46,14 @@ namespace {
 constexpr const char* kLossImpairment = "loss 2%";
 constexpr int kSkip = 77;
 
+const std::vector<std::string> kPhases = {"latency", "loss", "fanout"};
+
 struct Options {
   bool quick = false;
-  std::string phase;  // "", latency, loss, both
+  std::vector<std::string> phases;  // empty: all, or the one that suits the lab
   double seconds = 0;
+  int receivers = 8;  // fan-out
+  int rounds = 0;     // fan-out, 0: by the form
   std::vector<std::string> systems;
   std::vector<std::pair<int, int>> sizes;
   std::string out = SYSTEM_BENCH_OUT_DIR;
@@ -62,8 +71,9 @@ std::vector<std::string> split(const std::string& list) {
 
 void usage(const char* self) {
   std::fprintf(stderr,
-               "usage: %s [--quick] [--phase latency|loss|both] [--seconds S] [--systems %s]\n"
-               "          [--sizes 352x288,720x480] [--out DIR] [--from RECORDS.json,...]\n",
+               "usage: %s [--quick] [--phase latency,loss,fanout] [--seconds S] [--systems %s]\n"
+               "          [--sizes 352x288,720x480] [--receivers N] [--rounds N] [--out DIR]\n"
+               "          [--from RECORDS.json,...]\n",
                self, systemNames().c_str());
 }
 
@@ -74,8 +84,22 @@ bool parse(int argc, char** argv, Options* o) {
     if (a == "--quick") {
       o->quick = true;
     } else if (a == "--phase" && more) {
-      o->phase = argv[++i];
-      if (o->phase != "latency" && o->phase != "loss" && o->phase != "both") return false;
+      o->phases.clear();
+      for (const std::string& p : split(argv[++i])) {
+        if (p == "both") {
+          o->phases.insert(o->phases.end(), {"latency", "loss"});
+        } else if (std::find(kPhases.begin(), kPhases.end(), p) != kPhases.end()) {
+          o->phases.push_back(p);
+        } else {
+          return false;
+        }
+      }
+    } else if (a == "--receivers" && more) {
+      o->receivers = std::atoi(argv[++i]);
+      if (o->receivers < 1 || o->receivers > 32) return false;
+    } else if (a == "--rounds" && more) {
+      o->rounds = std::atoi(argv[++i]);
+      if (o->rounds < 1) return false;
     } else if (a == "--seconds" && more) {
       o->seconds = std::atof(argv[++i]);
       if (o->seconds <= 0) return false;
@@ -100,10 +124,21 @@ bool parse(int argc, char** argv, Options* o) {
   return true;
 }
 
+// Stations a phase's lab needs.
+int stationsFor(const Options& o, const std::string& phase) {
+  return phase == "fanout" ? 1 + o.receivers : 2;
+}
+
+bool selected(const Options& o, const std::string& phase, const std::string& system) {
+  if (o.systems.empty()) return phase != "fanout" || system == "ours";
+  return std::find(o.systems.begin(), o.systems.end(), system) != o.systems.end();
+}
+
 // Runs one phase in the lab this process is in.
 std::vector<RunRecord> runPhase(const Options& o, const std::string& phase, const std::string& impairment) {
   const auto names = netlab::stations();
-  LabRun lab(names[0], names[1]);
+  const bool fanout = phase == "fanout";
+  LabRun lab(names[0], std::vector<std::string>(names.begin() + 1, names.begin() + stationsFor(o, phase)));
   std::vector<RunRecord> records;
   if (!lab.ready()) {
     std::fprintf(stderr, "system_bench: cannot enter the lab's stations\n");
@@ -113,30 +148,50 @@ std::vector<RunRecord> runPhase(const Options& o, const std::string& phase, cons
   std::vector<std::pair<int, int>> sizes = o.sizes;
   if (sizes.empty()) {
     sizes = {{352, 288}};
-    if (!o.quick && !loss) sizes.push_back({720, 480});
+    if (!o.quick && phase == "latency") sizes.push_back({720, 480});
   }
-  const double seconds = o.seconds > 0 ? o.seconds : o.quick ? 5 : loss ? 30 : 20;
+  // Our receivers need about 3 s to show their first picture: a fan-out
+  // run must leave a window of frames after that.
+  const double seconds = o.seconds > 0 ? o.seconds : o.quick ? (fanout ? 8 : 5) : loss ? 30 : 20;
+  // Fan-out: the runs with one and with all receiving stations alternate.
+  std::vector<size_t> receiverCounts = {1};
+  if (fanout) {
+    receiverCounts.clear();
+    for (int round = 0; round < (o.rounds ? o.rounds : o.quick ? 1 : 2); ++round)
+      receiverCounts.insert(receiverCounts.end(), {1, size_t(o.receivers)});
+  }
   const std::string logDir = o.out + "/system_bench_logs";
   std::filesystem::create_directories(logDir);
   int port = 9700;
   for (const auto& system : makeSystems()) {
-    if (!o.systems.empty() &&
-        std::find(o.systems.begin(), o.systems.end(), system->name()) == o.systems.end())
-      continue;
+    if (!selected(o, phase, system->name())) continue;
     for (const auto& [w, h] : sizes) {
-      RunSetup setup;
-      setup.width = w;
-      setup.height = h;
-      setup.frames = static_cast<size_t>(seconds * setup.fps);
-      setup.group = "239.255.77.1";
-      setup.port = port;
-      port += 4;
-      setup.transmitCount = loss ? 2 : 1;
-      setup.logPrefix =
-          logDir + "/" + system->name() + "-" + phase + "-" + std::to_string(w) + "x" + std::to_string(h);
-      std::fprintf(stderr, "system_bench: %s, %s phase, %dx%d, %.0f s\n", system->name().c_str(),
-                   phase.c_str(), w, h, seconds);
-      records.push_back(lab.run(*system, setup, phase, impairment));
+      for (size_t run = 0; run < receiverCounts.size(); ++run) {
+        const size_t receivers = receiverCounts[run];
+        RunSetup setup;
+        setup.width = w;
+        setup.height = h;
+        setup.frames = static_cast<size_t>(seconds * setup.fps);
+        setup.group = "239.255.77.1";
+        setup.port = port;
+        port += 4;
+        setup.transmitCount = loss ? 2 : 1;
+        setup.logPrefix =
+            logDir + "/" + system->name() + "-" + phase + "-" + std::to_string(w) + "x" + std::to_string(h);
+        if (fanout) setup.logPrefix += "-rx" + std::to_string(receivers) + "-run" + std::to_string(run + 1);
+        std::fprintf(stderr, "system_bench: %s, %s phase, %dx%d, %zu receiving station%s, %.0f s\n",
+                     system->name().c_str(), phase.c_str(), w, h, receivers, receivers == 1 ? "" : "s",
+                     seconds);
+        // The first side also sends; the others are fresh runners of the
+        // same system that only receive.
+        std::vector<std::unique_ptr<SystemRunner>> more;
+        std::vector<SystemRunner*> sides = {system.get()};
+        for (size_t k = 1; k < receivers; ++k) {
+          more.push_back(makeSystem(system->name()));
+          sides.push_back(more.back().get());
+        }
+        records.push_back(lab.run(sides, setup, phase, impairment));
+      }
     }
   }
   return records;
@@ -165,17 +220,13 @@ int runInLabs(const Options& o, char** argv, std::vector<RunRecord>* records) {
   const std::string self = std::filesystem::read_symlink("/proc/self/exe");
   const std::string impair = std::filesystem::path(self).parent_path() / "netlab-impair";
   if (access(impair.c_str(), X_OK) == 0) setenv("NETLAB_IMPAIR", impair.c_str(), 0);
-  std::vector<std::string> phases;
-  if (o.phase.empty() || o.phase == "both") {
-    phases = {"latency", "loss"};
-  } else {
-    phases = {o.phase};
-  }
+  const std::vector<std::string> phases = o.phases.empty() ? kPhases : o.phases;
   std::filesystem::create_directories(o.out);
   for (const std::string& phase : phases) {
     const std::string path = o.out + "/system_bench_" + phase + ".records.json";
     std::filesystem::remove(path);
-    std::vector<std::string> args = {SYSTEM_BENCH_NETLAB, "--stations", "2"};
+    std::vector<std::string> args = {SYSTEM_BENCH_NETLAB, "--stations",
+                                     std::to_string(stationsFor(o, phase))};
     if (phase == "loss") args.insert(args.end(), {"--netem", kLossImpairment});
     args.insert(args.end(), {"--", self, "--phase", phase, "--records", path, "--out", o.out});
     for (int i = 1; argv[i]; ++i) {
@@ -228,17 +279,19 @@ int main(int argc, char** argv) {
   } else if (!netlab::insideLab()) {
     if (int rc = runInLabs(o, argv, &records)) return rc;
   } else {
-    if (netlab::stations().size() < 2) {
-      std::fprintf(stderr,
-                   "system_bench: the lab needs two stations: tools/netlab/netlab --stations 2 -- %s\n",
-                   argv[0]);
-      return 2;
-    }
     const char* netem = std::getenv("NETLAB_NETEM");
     const std::string impairment = netem ? netem : "";
-    std::string phase = o.phase.empty() ? (impairment.empty() ? "latency" : "loss") : o.phase;
-    if (phase == "both") {
-      std::fprintf(stderr, "system_bench: one lab runs one phase; run it outside a lab for both\n");
+    if (o.phases.size() > 1) {
+      std::fprintf(stderr, "system_bench: one lab runs one phase; run it outside a lab for several\n");
+      return 2;
+    }
+    const std::string phase = !o.phases.empty() ? o.phases[0] : impairment.empty() ? "latency" : "loss";
+    const int needed = stationsFor(o, phase);
+    if (netlab::stations().size() < size_t(needed)) {
+      std::fprintf(stderr,
+                   "system_bench: the %s phase needs %d stations: tools/netlab/netlab --stations %d -- %s "
+                   "--phase %s\n",
+                   phase.c_str(), needed, needed, argv[0], phase.c_str());
       return 2;
     }
     if (phase == "loss" && impairment.empty())

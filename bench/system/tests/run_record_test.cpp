@@ -7,6 +7,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "bench/system/fanout_figure.h"
+
 namespace {
 
 RunRecord record(std::vector<double> latency) {
@@ -58,7 +60,42 @@ TEST(RunRecord, SurvivesJson) {
   r.rate = 29.9;
   r.loadAverage = 3.5;
   r.error = "why";
+  r.wireBytes = 123456789012;
+  r.moreReceivers.push_back({"st3", 5, 2, 0.125, {-1, 3.5, 4}});
   const RunRecord back = nlohmann::json::parse(nlohmann::json(r).dump()).get<RunRecord>();
   EXPECT_EQ(nlohmann::json(back), nlohmann::json(r));
   EXPECT_EQ(back.latencyMs, r.latencyMs);
+  ASSERT_EQ(back.receivers(), 2u);
+  EXPECT_EQ(back.moreReceivers[0].latencyMs, r.moreReceivers[0].latencyMs);
+}
+
+TEST(RunRecord, FanoutPoolsSenderTimeAndKeepsTheWorstReceiver) {
+  // Two rounds of 1 and 3 receiving stations, 4 frames each; in the
+  // second round with 3 stations the last station missed a frame.
+  auto run = [](double senderCpu, size_t receivers, bool missing) {
+    RunRecord r = record({1, 1, 1, 1});
+    r.phase = "fanout";
+    r.senderCpu = senderCpu;
+    for (size_t k = 1; k < receivers; ++k)
+      r.moreReceivers.push_back({"st", 4, 0, 0.1, {1, 1, missing && k + 1 == receivers ? -1.0 : 1.0, 1}});
+    return r;
+  };
+  std::vector<RunRecord> runs = {run(0.4, 1, false), run(0.44, 3, false), run(0.4, 1, false),
+                                 run(0.48, 3, true)};
+  runs.push_back(run(9, 3, false));
+  runs.back().error = "did not start";  // failed runs do not count
+  runs.push_back(run(9, 1, false));
+  runs.back().phase = "latency";  // nor runs of another phase
+  const std::vector<FanoutFigure> f = fanoutFigures(runs, Window{0, 0, 0});
+  ASSERT_EQ(f.size(), 1u);
+  EXPECT_EQ(f[0].fewReceivers, 1u);
+  EXPECT_EQ(f[0].manyReceivers, 3u);
+  EXPECT_EQ(f[0].fewRuns, 2u);
+  EXPECT_EQ(f[0].manyRuns, 2u);
+  EXPECT_DOUBLE_EQ(f[0].fewCpuMsPerFrame, 100);
+  EXPECT_DOUBLE_EQ(f[0].manyCpuMsPerFrame, 115);
+  EXPECT_DOUBLE_EQ(f[0].ratio, 1.15);
+  EXPECT_DOUBLE_EQ(f[0].lowestDeliveredShare, 0.75);
+  // The mean receiver time counts every receiving station.
+  EXPECT_DOUBLE_EQ(summarize(runs[1], Window{0, 0, 0}).receiverCpuMsPerFrame, (0.25 + 0.2) * 1000 / 4 / 3);
 }
