@@ -80,7 +80,7 @@ bool LabRun::ready() {
 }
 
 RunRecord LabRun::run(const std::vector<SystemRunner*>& sides, RunSetup setup, const std::string& phase,
-                      const std::string& impairment) {
+                      const std::string& impairment, const WhileSending& whileSending) {
   SystemRunner& system = *sides.front();
   RunRecord r;
   r.system = system.name();
@@ -139,6 +139,10 @@ RunRecord LabRun::run(const std::vector<SystemRunner*>& sides, RunSetup setup, c
     source.run(input.pictureFd, setup.frames, stop);
     captured = source.captureTimes();
     r.rate = source.achievedRate();
+  } else if (whileSending) {
+    std::vector<const FrameSink*> all;
+    for (const auto& sink : sinks) all.push_back(sink.get());
+    whileSending(all, r);
   } else {
     std::this_thread::sleep_for(std::chrono::milliseconds(1000 * int64_t(setup.frames) / setup.fps));
   }

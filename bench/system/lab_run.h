@@ -4,6 +4,7 @@
 // receiver's sink.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,11 +19,15 @@ class LabRun {
   // Whether every station thread entered its station.
   bool ready();
   size_t receiverStations() const { return receivers_.size(); }
+  // Something done while a system that captures its own pictures sends,
+  // in place of waiting for setup.frames: it sees every receiving side's
+  // sink and may add to the record.
+  using WhileSending = std::function<void(const std::vector<const FrameSink*>& sinks, RunRecord& record)>;
   // setup.frames pictures; addresses are filled in here. sides[0] sends and
   // receives in the first receiving station; sides[k] (instances of the
   // same system) only receive, in station k. At most receiverStations().
   RunRecord run(const std::vector<SystemRunner*>& sides, RunSetup setup, const std::string& phase,
-                const std::string& impairment);
+                const std::string& impairment, const WhileSending& whileSending = {});
   RunRecord run(SystemRunner& system, RunSetup setup, const std::string& phase,
                 const std::string& impairment) {
     return run(std::vector<SystemRunner*>{&system}, std::move(setup), phase, impairment);

@@ -26,7 +26,9 @@ void printTable(const std::vector<RunRecord>& runs, const ReportSetup& setup) {
       "sent after the first %zu (and %zu after the first picture out) and before the last %zu; CPU\n"
       "in ms per frame sent (recv: per receiving station); rx = receiving stations (delivered: the\n"
       "lowest of them); Mbit/s = what the sending station put on the wire, headers and repeats\n"
-      "included; load = 1-minute load average at the start of the run\n",
+      "included; load = 1-minute load average at the start of the run. Phase switch: delivered = the\n"
+      "share of focus-display changes each receiver showed, median and p99 = command to the first\n"
+      "picture of the new mode\n",
       setup.quick ? " (quick)" : "", setup.window.warmupFrames, setup.window.settleFrames,
       setup.window.tailFrames);
   std::printf("%-18s %-8s %-9s %-3s %-3s %6s %9s %9s %9s %9s %9s %7s %6s\n", "system", "phase", "size", "rx",
@@ -38,6 +40,18 @@ void printTable(const std::vector<RunRecord>& runs, const ReportSetup& setup) {
       continue;
     }
     const RunSummary s = summarize(r, setup.window);
+    if (r.phase == "switch") {
+      // Delivered: the changes every receiver showed; median and p99: from
+      // the command to the first picture of the new mode.
+      const ModeSwitchSummary m = summarizeModeChanges(r.modeChanges);
+      const size_t pairs = m.changes * m.receivers;
+      std::printf("%-18s %-8s %-9s %-3zu %-3d %6zu %8.2f%% %9.1f %9.1f %9.2f %9.2f %7.2f %6.2f\n",
+                  r.system.c_str(), r.phase.c_str(), sizeName(r).c_str(), r.receivers(), r.transmitCount,
+                  r.sent, pairs ? 100.0 * double(m.shown) / double(pairs) : 0.0, m.firstMedianMs,
+                  m.firstP99Ms, s.senderCpuMsPerFrame, s.receiverCpuMsPerFrame, s.wireBitsPerSecond * 1e-6,
+                  r.loadAverage);
+      continue;
+    }
     std::printf("%-18s %-8s %-9s %-3zu %-3d %6zu %8.2f%% %9.1f %9.1f %9.2f %9.2f %7.2f %6.2f\n",
                 r.system.c_str(), r.phase.c_str(), sizeName(r).c_str(), r.receivers(), r.transmitCount,
                 r.sent, 100 * s.lowestDeliveredShare, s.medianMs, s.p99Ms, s.senderCpuMsPerFrame,
@@ -56,6 +70,20 @@ void printTable(const std::vector<RunRecord>& runs, const ReportSetup& setup) {
         f.manyRuns == 1 ? "" : "s", f.ratio, kFanoutRatioGoal,
         f.ratio <= kFanoutRatioGoal ? "met" : "not met", 100 * f.lowestDeliveredShare, 100 * kFanoutShareGoal,
         f.lowestDeliveredShare >= kFanoutShareGoal ? "met" : "not met");
+  for (const RunRecord& r : runs) {
+    if (r.phase != "switch" || r.modeChanges.empty()) continue;
+    const ModeSwitchSummary m = summarizeModeChanges(r.modeChanges);
+    std::printf(
+        "mode switch %s %s: %zu focus-display changes x %zu receiving stations, %zu shown; command to the "
+        "first picture of the new mode: median %.0f ms, p99 %.0f ms, max %.0f ms (goal median <= %.0f ms: "
+        "%s); "
+        "to steady pictures: median %.0f ms, p99 %.0f ms; the sender answered after %.0f ms (median); %zu "
+        "pictures of the old mode after the first of the new\n",
+        r.system.c_str(), sizeName(r).c_str(), m.changes, m.receivers, m.shown, m.firstMedianMs, m.firstP99Ms,
+        m.firstMaxMs, kModeSwitchGoalMs,
+        m.shown == m.changes * m.receivers && m.firstMedianMs <= kModeSwitchGoalMs ? "met" : "not met",
+        m.settledMedianMs, m.settledP99Ms, m.answerMedianMs, m.strayPictures);
+  }
   std::printf("(figures from a shared, loaded machine are noisy; the loss phase runs under \"%s\")\n", [&] {
     for (const RunRecord& r : runs)
       if (r.phase == "loss" && !r.impairment.empty()) return r.impairment.c_str();
@@ -106,6 +134,23 @@ bool writeJson(const std::vector<RunRecord>& runs, const ReportSetup& setup) {
                       {"lowest_delivered_share", f.lowestDeliveredShare},
                       {"share_goal", kFanoutShareGoal}});
   out["fanout"] = std::move(fanout);
+  nlohmann::json modeSwitch = nlohmann::json::array();
+  for (const RunRecord& r : runs) {
+    if (r.phase != "switch") continue;
+    const ModeSwitchSummary m = summarizeModeChanges(r.modeChanges);
+    modeSwitch.push_back(
+        {{"system", r.system},
+         {"size", sizeName(r)},
+         {"changes", m.changes},
+         {"receivers", m.receivers},
+         {"shown", m.shown},
+         {"first_picture_ms", {{"median", m.firstMedianMs}, {"p99", m.firstP99Ms}, {"max", m.firstMaxMs}}},
+         {"settled_ms", {{"median", m.settledMedianMs}, {"p99", m.settledP99Ms}}},
+         {"sender_answer_ms_median", m.answerMedianMs},
+         {"stray_pictures", m.strayPictures},
+         {"goal_median_ms", kModeSwitchGoalMs}});
+  }
+  out["mode_switch"] = std::move(modeSwitch);
   std::ofstream f(setup.jsonPath);
   f << out.dump(1) << "\n";
   return bool(f);

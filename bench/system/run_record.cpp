@@ -97,6 +97,7 @@ void to_json(nlohmann::json& j, const RunRecord& r) {
        {"wire_bytes", r.wireBytes},
        {"latency_ms_by_frame", r.latencyMs},
        {"more_receivers", r.moreReceivers},
+       {"mode_changes", r.modeChanges},
        {"error", r.error}};
 }
 
@@ -119,5 +120,6 @@ void from_json(const nlohmann::json& j, RunRecord& r) {
   // Records of runs before the wire count and fan-out have neither.
   r.wireBytes = j.value("wire_bytes", uint64_t{0});
   if (j.contains("more_receivers")) j.at("more_receivers").get_to(r.moreReceivers);
+  if (j.contains("mode_changes")) j.at("mode_changes").get_to(r.modeChanges);
   j.at("error").get_to(r.error);
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "bench/system/mode_change.h"
+
 // A receiving side after the first one, in a run with several receiving
 // stations (fan-out): its own pictures, frame arrivals and processor time.
 struct ReceiverRecord {
@@ -18,7 +20,7 @@ struct ReceiverRecord {
 
 struct RunRecord {
   std::string system;
-  std::string phase;       // "latency", "fanout" (clean lab) or "loss" (impaired lab)
+  std::string phase;       // "latency", "fanout", "switch" (clean lab) or "loss" (impaired lab)
   std::string impairment;  // what the lab did to the packets, "" for nothing
   int width = 0, height = 0, fps = 30;
   int transmitCount = 1;
@@ -34,6 +36,7 @@ struct RunRecord {
   // Capture to decoded picture per frame number (ms), -1 when it never came.
   std::vector<double> latencyMs;
   std::vector<ReceiverRecord> moreReceivers;  // every receiving side after the first
+  std::vector<ModeChange> modeChanges;        // focus-display changes in the run
   std::string error;                          // why the run failed, "" when it ran
 
   size_t receivers() const { return 1 + moreReceivers.size(); }

@@ -8,14 +8,19 @@
 //     makes the labs itself, one per phase: latency in a clean lab, loss in
 //     one that loses 2 % of what the stations send, fan-out (the sender's
 //     processor time with one and with 8 receiving stations, by default for
-//     our own system only) in a clean lab of 9 stations;
+//     our own system only) in a clean lab of 9 stations, and the mode switch
+//     (our sender changes its focus display, each receiving station timed
+//     to its first picture of the new mode) in a clean lab of 3 stations;
 //   tools/netlab/netlab --stations 2 [--netem "loss 2%"] -- build/bin/system_bench [--quick]
 //   tools/netlab/netlab --stations 9 -- build/bin/system_bench --phase fanout [--quick]
+//   tools/netlab/netlab --stations 3 -- build/bin/system_bench --phase switch [--quick]
 //     runs one phase in the lab it is given.
-// Options: --phase latency,loss,fanout (a list; "both" is latency,loss),
-// --seconds S (per run), --systems a,b, --sizes 352x288,720x480,
-// --receivers N (fan-out, default 8), --rounds N (fan-out runs of each
-// count, default 2, 1 when quick), --out DIR (default build/bench); --from
+// Options: --phase latency,loss,fanout,switch (a list; "both" is
+// latency,loss), --seconds S (per run), --systems a,b, --sizes
+// 352x288,720x480, --receivers N (fan-out, default 8; mode switch, default
+// 2), --rounds N (fan-out runs of each count, default 2, 1 when quick),
+// --changes N (mode switch, default 20, 4 when quick), --out DIR (default
+// build/bench); --from
 // A.records.json,B.records.json reports again on the records earlier runs
 // left in DIR, without running anything.
 // It prints a table, writes DIR/system_bench.json and draws
@@ -25,6 +30,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -37,6 +43,8 @@
 
 #include "bench/system/child_process.h"
 #include "bench/system/lab_run.h"
+#include "bench/system/mode_switch.h"
+#include "bench/system/ours_runner.h"
 #include "bench/system/report.h"
 #include "bench/system/systems.h"
 #include "tools/netlab/netlab.h"
@@ -46,14 +54,15 @@ namespace {
 constexpr const char* kLossImpairment = "loss 2%";
 constexpr int kSkip = 77;
 
-const std::vector<std::string> kPhases = {"latency", "loss", "fanout"};
+const std::vector<std::string> kPhases = {"latency", "loss", "fanout", "switch"};
 
 struct Options {
   bool quick = false;
   std::vector<std::string> phases;  // empty: all, or the one that suits the lab
   double seconds = 0;
-  int receivers = 8;  // fan-out
+  int receivers = 0;  // fan-out and mode switch, 0: the phase's own number
   int rounds = 0;     // fan-out, 0: by the form
+  int changes = 0;    // mode switch, 0: by the form
   std::vector<std::string> systems;
   std::vector<std::pair<int, int>> sizes;
   std::string out = SYSTEM_BENCH_OUT_DIR;
@@ -71,9 +80,9 @@ std::vector<std::string> split(const std::string& list) {
 
 void usage(const char* self) {
   std::fprintf(stderr,
-               "usage: %s [--quick] [--phase latency,loss,fanout] [--seconds S] [--systems %s]\n"
-               "          [--sizes 352x288,720x480] [--receivers N] [--rounds N] [--out DIR]\n"
-               "          [--from RECORDS.json,...]\n",
+               "usage: %s [--quick] [--phase latency,loss,fanout,switch] [--seconds S] [--systems %s]\n"
+               "          [--sizes 352x288,720x480] [--receivers N] [--rounds N] [--changes N]\n"
+               "          [--out DIR] [--from RECORDS.json,...]\n",
                self, systemNames().c_str());
 }
 
@@ -97,6 +106,9 @@ bool parse(int argc, char** argv, Options* o) {
     } else if (a == "--receivers" && more) {
       o->receivers = std::atoi(argv[++i]);
       if (o->receivers < 1 || o->receivers > 32) return false;
+    } else if (a == "--changes" && more) {
+      o->changes = std::atoi(argv[++i]);
+      if (o->changes < 1) return false;
     } else if (a == "--rounds" && more) {
       o->rounds = std::atoi(argv[++i]);
       if (o->rounds < 1) return false;
@@ -124,14 +136,51 @@ bool parse(int argc, char** argv, Options* o) {
   return true;
 }
 
-// Stations a phase's lab needs.
-int stationsFor(const Options& o, const std::string& phase) {
-  return phase == "fanout" ? 1 + o.receivers : 2;
+// Receiving stations of a phase: 8 for the fan-out, 2 for the mode switch
+// (each receiver rebuilds its graph at the same moment, and on this one
+// machine more of them would measure the machine), 1 for the others.
+size_t receiversFor(const Options& o, const std::string& phase) {
+  if (phase == "fanout") return o.receivers ? size_t(o.receivers) : 8;
+  if (phase == "switch") return o.receivers ? size_t(o.receivers) : 2;
+  return 1;
 }
 
+int stationsFor(const Options& o, const std::string& phase) {
+  return int(1 + receiversFor(o, phase));
+}
+
+// The fan-out runs only our own system unless others are asked for; the
+// mode switch only ours (the others have no focus display).
 bool selected(const Options& o, const std::string& phase, const std::string& system) {
+  if (phase == "switch") return system == "ours";
   if (o.systems.empty()) return phase != "fanout" || system == "ours";
   return std::find(o.systems.begin(), o.systems.end(), system) != o.systems.end();
+}
+
+// One run of our system with focus-display changes at the sender.
+RunRecord runModeSwitch(const Options& o, LabRun& lab, RunSetup setup) {
+  ModeSwitchPlan plan;
+  plan.changes = o.changes ? size_t(o.changes) : o.quick ? 4 : 20;
+  std::vector<std::unique_ptr<SystemRunner>> sides;
+  std::vector<SystemRunner*> pointers;
+  for (size_t k = 0; k < lab.receiverStations(); ++k) {
+    sides.push_back(std::make_unique<OursRunner>());
+    pointers.push_back(sides.back().get());
+  }
+  auto& sender = static_cast<OursRunner&>(*sides.front());
+  setup.focusControl = true;
+  // Room in the capture record for the longest such run.
+  setup.frames =
+      size_t(setup.fps) * (60 + plan.changes * size_t(2 * plan.changeTimeoutMs + plan.pauseMs) / 1000);
+  std::string stopped;
+  std::vector<ModeChange> changes;
+  RunRecord r =
+      lab.run(pointers, setup, "switch", "", [&](const std::vector<const FrameSink*>& sinks, RunRecord&) {
+        stopped = driveModeChanges(sender, setup, sinks, plan, &changes);
+      });
+  r.modeChanges = std::move(changes);
+  if (r.error.empty() && !stopped.empty()) r.error = stopped;
+  return r;
 }
 
 // Runs one phase in the lab this process is in.
@@ -158,7 +207,7 @@ std::vector<RunRecord> runPhase(const Options& o, const std::string& phase, cons
   if (fanout) {
     receiverCounts.clear();
     for (int round = 0; round < (o.rounds ? o.rounds : o.quick ? 1 : 2); ++round)
-      receiverCounts.insert(receiverCounts.end(), {1, size_t(o.receivers)});
+      receiverCounts.insert(receiverCounts.end(), {1, receiversFor(o, phase)});
   }
   const std::string logDir = o.out + "/system_bench_logs";
   std::filesystem::create_directories(logDir);
@@ -179,6 +228,12 @@ std::vector<RunRecord> runPhase(const Options& o, const std::string& phase, cons
         setup.logPrefix =
             logDir + "/" + system->name() + "-" + phase + "-" + std::to_string(w) + "x" + std::to_string(h);
         if (fanout) setup.logPrefix += "-rx" + std::to_string(receivers) + "-run" + std::to_string(run + 1);
+        if (phase == "switch") {
+          std::fprintf(stderr, "system_bench: %s, focus-display changes, %dx%d, %zu receiving stations\n",
+                       system->name().c_str(), w, h, lab.receiverStations());
+          records.push_back(runModeSwitch(o, lab, setup));
+          continue;
+        }
         std::fprintf(stderr, "system_bench: %s, %s phase, %dx%d, %zu receiving station%s, %.0f s\n",
                      system->name().c_str(), phase.c_str(), w, h, receivers, receivers == 1 ? "" : "s",
                      seconds);

@@ -99,3 +99,50 @@ TEST(RunRecord, FanoutPoolsSenderTimeAndKeepsTheWorstReceiver) {
   // The mean receiver time counts every receiving station.
   EXPECT_DOUBLE_EQ(summarize(runs[1], Window{0, 0, 0}).receiverCpuMsPerFrame, (0.25 + 0.2) * 1000 / 4 / 3);
 }
+
+TEST(ModeChange, FirstAndSteadyPictureOfTheNewSize) {
+  // Pictures (ms after the command, width) of a receiver going from 352
+  // to 320 wide; the command at 0, the next one at 5000.
+  const int64_t ms = 1'000'000;
+  struct Case {
+    const char* what;
+    std::vector<std::pair<int64_t, int>> pictures;
+    double first, settled;
+    size_t stray;
+  } cases[] = {
+      {"build, pause, restart",
+       {{-40, 352}, {10, 352}, {900, 320}, {933, 320}, {1500, 320}, {1533, 320}},
+       900,
+       1500,
+       0},
+      {"steady at once", {{700, 320}, {733, 320}, {766, 320}}, 700, 700, 0},
+      {"an old picture after the first new one", {{700, 320}, {733, 352}, {766, 320}}, 700, 700, 1},
+      {"never shown", {{100, 352}, {200, 352}}, -1, -1, 0},
+      {"shown only after the next command", {{100, 352}, {5000, 320}}, -1, -1, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<PictureSeen> seen;
+    for (const auto& [when, width] : c.pictures)
+      seen.push_back({10'000 * ms + when * ms, width, width == 320 ? 240 : 288});
+    double first = 0, settled = 0;
+    size_t stray = 9;
+    timeModeChange(seen, 10'000 * ms, 15'000 * ms, {320, 240}, &first, &settled, &stray);
+    EXPECT_DOUBLE_EQ(first, c.first);
+    EXPECT_DOUBLE_EQ(settled, c.settled);
+    EXPECT_EQ(stray, c.stray);
+  }
+  // The summary over changes and receivers: median and p99 of the shown.
+  ModeChange a{"none", "loupex", "ok", 300, {900, 1100}, {1500, 1700}, {0, 1}};
+  ModeChange b{"loupex", "compound", "ok", 500, {1000, -1}, {1600, -1}, {0, 0}};
+  const ModeSwitchSummary s = summarizeModeChanges({a, b});
+  EXPECT_EQ(s.changes, 2u);
+  EXPECT_EQ(s.receivers, 2u);
+  EXPECT_EQ(s.shown, 3u);
+  EXPECT_DOUBLE_EQ(s.firstMedianMs, 1000);
+  EXPECT_DOUBLE_EQ(s.firstMaxMs, 1100);
+  EXPECT_DOUBLE_EQ(s.settledMedianMs, 1600);
+  EXPECT_EQ(s.strayPictures, 1u);
+  const ModeChange back = nlohmann::json::parse(nlohmann::json(b).dump()).get<ModeChange>();
+  EXPECT_EQ(nlohmann::json(back), nlohmann::json(b));
+}
