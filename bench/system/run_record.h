@@ -59,14 +59,17 @@ struct RunSummary {
 // Latency figures and the delivered share come from the frames sent in a
 // window that leaves out the first warmupFrames (the programs starting up,
 // a receiver waiting for its first key frame), the frames up to
-// settleFrames after the first one that came out (a receiver that follows
-// the sender's status builds its graph first) and the last tailFrames (the
-// end of the stream, which some receivers hold until more data comes);
+// settleFrames after the first one that came out and the last tailFrames
+// (the end of the stream, which some receivers hold until more data comes);
 // processor time counts every frame.
+// Our receiver follows the sender's status: it builds its graph, runs it
+// for 0.5 s, stops it for 0.5 s and starts it again, and then waits for the
+// next key frame (one every 30 frames), so its first pictures are followed
+// by a gap of up to 15 + 15 + 30 frames that is no loss.
 struct Window {
   size_t warmupFrames = 60;
   size_t tailFrames = 10;
-  size_t settleFrames = 30;
+  size_t settleFrames = 60;
 };
 RunSummary summarize(const RunRecord& r, Window w);
 // The delivered latencies of the frames in the window, sorted (of the

@@ -199,9 +199,9 @@ std::vector<RunRecord> runPhase(const Options& o, const std::string& phase, cons
     sizes = {{352, 288}};
     if (!o.quick && phase == "latency") sizes.push_back({720, 480});
   }
-  // Our receivers need about 3 s to show their first picture: a fan-out
-  // run must leave a window of frames after that.
-  const double seconds = o.seconds > 0 ? o.seconds : o.quick ? (fanout ? 8 : 5) : loss ? 30 : 20;
+  // Our receivers need about 3 s to show their first picture and 2 s more
+  // to settle (see Window): a quick run still leaves frames to measure.
+  const double seconds = o.seconds > 0 ? o.seconds : o.quick ? (fanout ? 8 : 7) : loss ? 30 : 20;
   // Fan-out: the runs with one and with all receiving stations alternate.
   std::vector<size_t> receiverCounts = {1};
   if (fanout) {
