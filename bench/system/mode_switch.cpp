@@ -8,8 +8,9 @@
 
 namespace {
 
-// Pictures in a row, without a pause, that make a receiver settled.
-constexpr size_t kSettledPictures = 15;
+// Pictures in a row, without a pause, that make a receiver settled: more
+// than its graph's first run (0.5 s) before it stops it and starts it again.
+constexpr size_t kSettledPictures = 30;
 constexpr auto kPoll = std::chrono::milliseconds(50);
 
 // Whether the sink's latest kSettledPictures pictures, all after `since`,
