@@ -163,7 +163,9 @@ RunRecord LabRun::run(const std::vector<SystemRunner*>& sides, RunSetup setup, c
     const std::vector<int64_t> arrived = sink.arrivals();
     std::vector<double> ms(captured.size(), -1);
     for (size_t i = 0; i < captured.size(); ++i)
-      if (captured[i] && i < arrived.size() && arrived[i] >= captured[i])
+      if (!captured[i])
+        ms[i] = kNotSent;
+      else if (i < arrived.size() && arrived[i] >= captured[i])
         ms[i] = double(arrived[i] - captured[i]) * 1e-6;
     return ms;
   };

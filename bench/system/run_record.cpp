@@ -5,31 +5,47 @@
 
 namespace {
 
-// Frames [first, end) of the window for one receiving side.
-std::pair<size_t, size_t> window(const std::vector<double>& latencyMs, size_t sent, Window w) {
-  const size_t end = sent > w.tailFrames ? sent - w.tailFrames : 0;
-  size_t first = w.warmupFrames;
+// Frames [first, end) of the window for one receiving side, and how many
+// of them were sent.
+struct Span {
+  size_t first = 0, end = 0, sent = 0;
+};
+
+Span window(const std::vector<double>& latencyMs, Window w) {
+  size_t last = latencyMs.size();
+  while (last > 0 && latencyMs[last - 1] == kNotSent) --last;
+  Span s;
+  s.end = last > w.tailFrames ? last - w.tailFrames : 0;
+  s.first = w.warmupFrames;
   for (size_t i = 0; i < latencyMs.size(); ++i)
     if (latencyMs[i] >= 0) {
-      first = std::max(first, i + w.settleFrames);
+      s.first = std::max(s.first, i + w.settleFrames);
       break;
     }
-  return {std::min(first, end), end};
+  s.first = std::min(s.first, s.end);
+  for (size_t i = s.first; i < s.end; ++i)
+    if (latencyMs[i] != kNotSent) ++s.sent;
+  return s;
+}
+
+double deliveredShare(const std::vector<double>& latencyMs, Window w) {
+  const Span s = window(latencyMs, w);
+  return s.sent ? double(measuredLatencies(latencyMs, w).size()) / double(s.sent) : 0;
 }
 
 }  // namespace
 
-std::vector<double> measuredLatencies(const std::vector<double>& latencyMs, size_t sent, Window w) {
+std::vector<double> measuredLatencies(const std::vector<double>& latencyMs, Window w) {
   std::vector<double> v;
-  const auto [first, end] = window(latencyMs, sent, w);
-  for (size_t i = first; i < end && i < latencyMs.size(); ++i)
+  const Span s = window(latencyMs, w);
+  for (size_t i = s.first; i < s.end; ++i)
     if (latencyMs[i] >= 0) v.push_back(latencyMs[i]);
   std::sort(v.begin(), v.end());
   return v;
 }
 
 std::vector<double> measuredLatencies(const RunRecord& r, Window w) {
-  return measuredLatencies(r.latencyMs, r.sent, w);
+  return measuredLatencies(r.latencyMs, w);
 }
 
 RunSummary summarize(const RunRecord& r, Window w) {
@@ -38,8 +54,7 @@ RunSummary summarize(const RunRecord& r, Window w) {
     if (l >= 0) ++s.delivered;
   s.deliveredShareAll = r.sent ? double(s.delivered) / double(r.sent) : 0;
   const std::vector<double> v = measuredLatencies(r, w);
-  const auto [first, end] = window(r.latencyMs, r.sent, w);
-  s.measured = end - first;
+  s.measured = window(r.latencyMs, w).sent;
   s.deliveredShare = s.measured ? double(v.size()) / double(s.measured) : 0;
   if (!v.empty()) {
     s.medianMs = v[v.size() / 2];
@@ -50,10 +65,7 @@ RunSummary summarize(const RunRecord& r, Window w) {
   s.lowestDeliveredShare = s.deliveredShare;
   double receiverCpu = r.receiverCpu;
   for (const ReceiverRecord& more : r.moreReceivers) {
-    const auto [f, e] = window(more.latencyMs, r.sent, w);
-    const double share =
-        e > f ? double(measuredLatencies(more.latencyMs, r.sent, w).size()) / double(e - f) : 0;
-    s.lowestDeliveredShare = std::min(s.lowestDeliveredShare, share);
+    s.lowestDeliveredShare = std::min(s.lowestDeliveredShare, deliveredShare(more.latencyMs, w));
     receiverCpu += more.cpu;
   }
   if (r.sent) {

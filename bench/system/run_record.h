@@ -9,6 +9,8 @@
 
 #include "bench/system/mode_change.h"
 
+constexpr double kNotSent = -2;
+
 // A receiving side after the first one, in a run with several receiving
 // stations (fan-out): its own pictures, frame arrivals and processor time.
 struct ReceiverRecord {
@@ -33,7 +35,9 @@ struct RunRecord {
   // Bytes the sending station put on its network interface in the run
   // (0: not measured).
   uint64_t wireBytes = 0;
-  // Capture to decoded picture per frame number (ms), -1 when it never came.
+  // Capture to decoded picture per frame number (ms), -1 when it never
+  // came, kNotSent for a number the sender never had (a camera that runs
+  // late skips numbers).
   std::vector<double> latencyMs;
   std::vector<ReceiverRecord> moreReceivers;  // every receiving side after the first
   std::vector<ModeChange> modeChanges;        // focus-display changes in the run
@@ -75,7 +79,7 @@ RunSummary summarize(const RunRecord& r, Window w);
 // The delivered latencies of the frames in the window, sorted (of the
 // first receiving side, or of one with the frame arrivals given).
 std::vector<double> measuredLatencies(const RunRecord& r, Window w);
-std::vector<double> measuredLatencies(const std::vector<double>& latencyMs, size_t sent, Window w);
+std::vector<double> measuredLatencies(const std::vector<double>& latencyMs, Window w);
 
 void to_json(nlohmann::json& j, const RunRecord& r);
 void from_json(const nlohmann::json& j, RunRecord& r);

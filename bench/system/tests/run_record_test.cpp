@@ -37,6 +37,7 @@ TEST(RunRecord, SummaryCountsTheWindowOnly) {
       {"settling after the first picture", {-1, -1, 5, 6, 7, 8}, {0, 0, 2}, 1.0, 8, 8, 4},
       {"nothing came", {-1, -1, -1}, {0, 0, 0}, 0.0, 0, 0, 0},
       {"window larger than the run", {1, 2}, {5, 5, 0}, 0.0, 0, 0, 2},
+      {"numbers never sent are not missed", {1, kNotSent, 2, -1, kNotSent}, {0, 0, 0}, 2.0 / 3, 2, 2, 2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
