@@ -146,6 +146,9 @@ RunRecord LabRun::run(const std::vector<SystemRunner*>& sides, RunSetup setup, c
   } else {
     std::this_thread::sleep_for(std::chrono::milliseconds(1000 * int64_t(setup.frames) / setup.fps));
   }
+  // Frames a camera of the system's own takes while its sender shuts down
+  // (after telling the receivers that it stops) are not part of the run.
+  const int64_t stopAt = monotonicNs();
   system.stopSender();
   const uint64_t bytesAfter = sender_.call<uint64_t>([&] { return interfaceBytesSent(setup.interfaceName); });
   if (bytesBefore && bytesAfter > bytesBefore) r.wireBytes = bytesAfter - bytesBefore;
@@ -157,13 +160,13 @@ RunRecord LabRun::run(const std::vector<SystemRunner*>& sides, RunSetup setup, c
   stopReceivers();
 
   for (const int64_t c : captured)
-    if (c) ++r.sent;
+    if (c && c < stopAt) ++r.sent;
   // Capture to first arrival of each frame number at one sink.
   auto latencies = [&](const FrameSink& sink) {
     const std::vector<int64_t> arrived = sink.arrivals();
     std::vector<double> ms(captured.size(), -1);
     for (size_t i = 0; i < captured.size(); ++i)
-      if (!captured[i])
+      if (!captured[i] || captured[i] >= stopAt)
         ms[i] = kNotSent;
       else if (i < arrived.size() && arrived[i] >= captured[i])
         ms[i] = double(arrived[i] - captured[i]) * 1e-6;
