@@ -157,8 +157,29 @@ bool selected(const Options& o, const std::string& phase, const std::string& sys
   return std::find(o.systems.begin(), o.systems.end(), system) != o.systems.end();
 }
 
+// Whether our sender takes commands on its standard input (its usage text
+// names --control); `--help` opens no socket.
+bool senderTakesCommands() {
+  FILE* p = popen((std::string("'") + SYSTEM_BENCH_TALVEX_SEND + "' --help 2>/dev/null").c_str(), "r");
+  if (!p) return false;
+  std::string text;
+  char buffer[512];
+  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, p)) > 0;) text.append(buffer, n);
+  pclose(p);
+  return text.find("--control") != std::string::npos;
+}
+
 // One run of our system with focus-display changes at the sender.
 RunRecord runModeSwitch(const Options& o, LabRun& lab, RunSetup setup) {
+  if (!senderTakesCommands()) {
+    RunRecord r;
+    r.system = "ours";
+    r.phase = "switch";
+    r.width = setup.width;
+    r.height = setup.height;
+    r.error = "talvex-send's command input (--control) is missing";
+    return r;
+  }
   ModeSwitchPlan plan;
   plan.changes = o.changes ? size_t(o.changes) : o.quick ? 4 : 20;
   std::vector<std::unique_ptr<SystemRunner>> sides;
