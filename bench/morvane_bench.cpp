@@ -1,5 +1,7 @@
 // morvane_bench: the receiver engine's figures, between two stations of the
-// network lab (the sending station in st1, the receiver in st2):
+// network lab (the sending station in st1, the receiver in st2; rebuild
+// drives the receiver from the lab's own sending station, latency and cpu
+// from talvex-send):
 //
 //   tools/netlab/netlab --stations 2 -- build/bin/morvane_bench [rebuild] [latency] [cpu]
 //
@@ -7,11 +9,14 @@
 //          (after None) to the first Loupex picture rendered at the
 //          receiver; median and p99 over 20 changes (the sender's own
 //          rebuild before it broadcasts is reported apart).
-// latency  capture to rendered picture, MPEG-4 CIF at 30 fps: the camera's
-//          frame numbers read by a probe behind the camera and from the
-//          receiver's rendered pictures; median and p99.
-// cpu      a morvane-receive process in Loupex mode (CIF) drawing three
-//          remote pointers: its CPU time per rendered frame.
+// latency  capture to rendered picture, MPEG-4 CIF at 30 fps, from
+//          talvex-send to the receiver engine: the capture time of each
+//          frame noted by the sender's camera (POINTSHARE_CAPTURE_LOG), the
+//          frame numbers read from the receiver's rendered pictures; median
+//          and p99.
+// cpu      a morvane-receive process following talvex-send in Loupex mode
+//          (CIF) and drawing three remote pointers (circling pointers sent
+//          by the lab to P1..P3): its CPU time per rendered frame.
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -21,6 +26,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -155,15 +161,42 @@ void benchRebuild(Lab& lab) {
               percentile(senderRebuild, 50));
 }
 
-void benchLatency(Lab& lab) {
-  LabSenderConfig c;
-  c.probe = true;
-  lab.tx.run([&] { lab.sender->reconfigure(c); });
-  lab.send();
-  std::this_thread::sleep_for(3s);
+// talvex-send in the sending station with the test-pattern camera, CIF
+// pictures (also in the zoom), MPEG-4, no sound; with captureLog set, the
+// camera notes each frame's capture time there.
+std::unique_ptr<ReceiverProcess> startTalvex(const std::string& station, const std::string& dir,
+                                             const char* mode, const std::string& captureLog = {}) {
+  const std::string ini = dir + "/talvex.ini";
+  std::ofstream(ini) << "[VideoFormat]\nVideoFormat=CIF\n[FocusDisplay]\nLoupexVideoFormat=CIF\n";
+  std::vector<std::string> environment;
+  if (!captureLog.empty()) environment.push_back("POINTSHARE_CAPTURE_LOG=" + captureLog);
+  return std::make_unique<ReceiverProcess>(
+      station, TALVEX_SEND,
+      std::vector<std::string>{"--ini", ini, "--video-device", "Test Pattern Camera", "--audio-device",
+                               "none", "--encoder", "mpeg4", "--mode", mode},
+      environment);
+}
+
+void benchLatency(const std::string& st1, const std::string& st2) {
+  char dir[] = "/tmp/morvane_bench_XXXXXX";
+  if (!mkdtemp(dir)) return;
+  netlab::StationWorker rx(st2);
+  mxObjectPtr<Morvane> engine;
+  if (!rx.call<bool>([&] {
+        engine = new Morvane();
+        return engine->initialize(0);
+      })) {
+    std::printf("latency: the receiver engine cannot start\n");
+    return;
+  }
+  const std::string log = std::string(dir) + "/capture.log";
+  auto sender = startTalvex(st1, dir, "none", log);
+  // The sender announces its state in steps; the receiver rebuilds for each.
+  std::this_thread::sleep_for(6s);
   std::map<uint32_t, Clock::time_point> shown;
   uint64_t last = 0;
   std::vector<uint8_t> rgb;
+  LONG width = 0, height = 0;
   const auto end = Clock::now() + 10s;
   while (Clock::now() < end) {
     std::this_thread::sleep_for(1ms);
@@ -173,6 +206,8 @@ void benchLatency(Lab& lab) {
     if (!r || FAILED(r->GetFrameCount(&n)) || n == last || FAILED(r->GetFrameSize(&w, &h))) continue;
     const auto at = Clock::now();
     last = n;
+    width = w;
+    height = h;
     rgb.resize(size_t(w) * size_t(h) * 3);
     if (FAILED(r->GetFrame(rgb.data(), ULONG(rgb.size())))) continue;
     uint32_t frame = 0;
@@ -185,16 +220,32 @@ void benchLatency(Lab& lab) {
             &frame))
       shown.emplace(frame, at);
   }
-  const auto captured = lab.tx.call<std::vector<ProbeReading>>([&] { return lab.sender->captured(); });
+  sender->stop();
+  rx.run([&] {
+    engine->shutdown();
+    engine = nullptr;
+  });
+  // The camera counts from 0 at each start of the sender's graph: a picture
+  // belongs to the latest capture of its number before it was shown.
+  std::multimap<uint32_t, int64_t> captured;
+  std::ifstream in(log);
+  unsigned long long frame = 0;
+  long long ns = 0;
+  while (in >> frame >> ns) captured.emplace(uint32_t(frame & test_pattern::kFrameMask), ns);
   std::vector<double> latency;
-  for (const ProbeReading& p : captured) {
-    auto it = shown.find(p.frame);
-    if (it != shown.end() && it->second >= p.at) latency.push_back(ms(it->second - p.at));
+  for (const auto& [number, at] : shown) {
+    const int64_t shownNs =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(at.time_since_epoch()).count();
+    int64_t best = -1;
+    for (auto [it, to] = captured.equal_range(number); it != to; ++it)
+      if (it->second <= shownNs) best = std::max(best, it->second);
+    if (best >= 0) latency.push_back(double(shownNs - best) / 1e6);
   }
   std::printf(
-      "latency: capture -> rendered, MPEG-4 CIF 30 fps: median %.1f ms, p99 %.1f ms over %zu frames "
-      "(goal median < 40 ms; includes up to 1 ms of polling)\n",
-      percentile(latency, 50), percentile(latency, 99), latency.size());
+      "latency: talvex-send -> receiver engine, capture -> rendered, MPEG-4 %ldx%ld 30 fps: median %.1f ms, "
+      "p99 %.1f ms over %zu frames (goal median < 40 ms; includes up to 1 ms of polling)\n",
+      long(width), long(height), percentile(latency, 50), percentile(latency, 99), latency.size());
+  std::filesystem::remove_all(dir);
 }
 
 unsigned long cpuTicks(pid_t pid) {
@@ -213,29 +264,31 @@ unsigned long cpuTicks(pid_t pid) {
 }
 
 void benchCpu(const std::string& st1, const std::string& st2) {
+  // The three remote pointers: circling pointers the lab sends from the
+  // sending station to P1..P3 on a group of their own (its small picture
+  // goes to that group too, where nobody listens).
   Lab lab(st1, st2);
-  // The sender only (no engine in this process).
   LabSenderConfig c;
-  c.focusDisplay = 1;
+  c.encoder = false;
+  c.videoFormat = 0;
   c.extraPointers = 3;
   if (!lab.tx.call<bool>([&] {
-        lab.sender = new LabSender();
-        lab.channel = new TestStatusSender();
-        return lab.sender->initialize() && lab.channel->open() && lab.sender->reconfigure(c);
+        lab.sender = new LabSender("234.5.6.99");
+        return lab.sender->initialize() && lab.sender->reconfigure(c);
       })) {
-    std::printf("cpu: the sending station cannot start\n");
+    std::printf("cpu: the remote pointers cannot start\n");
     return;
   }
   char dir[] = "/tmp/morvane_bench_XXXXXX";
   if (!mkdtemp(dir)) return;
   const std::string ini = std::string(dir) + "/r.ini";
-  std::ofstream(ini) << "[PointerServer]\nPort=8210\n";  // its own pointer elsewhere: P1..P3 are the three
+  // Its own pointer elsewhere: P1..P3 are the three.
+  std::ofstream(ini) << "[PointerP1Client]\nAddress=234.5.6.99\n[PointerP2Client]\nAddress=234.5.6.99\n"
+                        "[PointerP3Client]\nAddress=234.5.6.99\n[PointerServer]\nPort=8210\n";
   ReceiverProcess r(st2, MORVANE_RECEIVE, {"--ini", ini, "--snapshot", dir, "--every", "1", "--quiet"});
-  for (int i = 0; i < 4; ++i) {
-    lab.send();
-    std::this_thread::sleep_for(500ms);
-  }
+  auto sender = startTalvex(st1, dir, "loupex");
   static const std::regex re(R"(^morvane-receive: snapshot \S+ (\d+)x(\d+) rendered (\d+).*$)");
+  std::string size;
   auto nextShot = [&](size_t& at, unsigned long& rendered) {
     std::smatch m;
     const long i = r.waitLine(
@@ -244,33 +297,26 @@ void benchCpu(const std::string& st1, const std::string& st2) {
     const std::string l = r.line(size_t(i));
     std::regex_match(l, m, re);
     rendered = std::stoul(m[3]);
+    size = std::string(m[1]) + "x" + std::string(m[2]);
     at = size_t(i) + 1;
     return true;
   };
   size_t at = 0;
   unsigned long f0 = 0, f1 = 0;
-  for (int i = 0; i < 4; ++i) nextShot(at, f0);  // settle
-  // The receiver is the child of `ip netns exec`, which execs it: same pid.
-  pid_t pid = 0;
-  {
-    std::ifstream cmd;
-    for (const auto& e : std::filesystem::directory_iterator("/proc")) {
-      std::ifstream c(e.path() / "cmdline");
-      std::string line;
-      std::getline(c, line, '\0');
-      if (line.find("morvane-receive") != std::string::npos)
-        pid = pid_t(std::stol(e.path().filename().string()));
-    }
-  }
+  for (int i = 0; i < 6; ++i) nextShot(at, f0);  // settle: the sender announces its state in steps
+  // `ip netns exec` execs the receiver: the child's pid is the receiver's.
+  const pid_t pid = r.pid();
   const unsigned long t0 = cpuTicks(pid);
   for (int i = 0; i < 10; ++i) nextShot(at, f1);
   const unsigned long t1 = cpuTicks(pid);
   const double cpuMs = double(t1 - t0) * 1000.0 / double(sysconf(_SC_CLK_TCK));
   const unsigned long frames = f1 - f0;
   std::printf(
-      "cpu: morvane-receive, Loupex CIF -> 320x240 with three remote pointers: %.0f ms CPU for %lu frames "
-      "= %.2f ms per frame (%.0f%% of one core at %.0f fps)\n",
-      cpuMs, frames, frames ? cpuMs / double(frames) : 0.0, cpuMs / 100.0, double(frames) / 10.0);
+      "cpu: morvane-receive following talvex-send, Loupex CIF (pictures %s) with three remote pointers: "
+      "%.0f ms CPU for %lu frames = %.2f ms per frame (%.0f%% of one core at %.0f fps)\n",
+      size.c_str(), cpuMs, frames, frames ? cpuMs / double(frames) : 0.0, cpuMs / 100.0,
+      double(frames) / 10.0);
+  sender->stop();
   r.stop();
   std::filesystem::remove_all(dir);
 }
@@ -286,20 +332,16 @@ int main(int argc, char** argv) {
   std::vector<std::string> parts(argv + 1, argv + argc);
   if (parts.empty()) parts = {"rebuild", "latency", "cpu"};
   const auto st = netlab::stations();
-  bool engineParts = std::find(parts.begin(), parts.end(), "rebuild") != parts.end() ||
-                     std::find(parts.begin(), parts.end(), "latency") != parts.end();
-  if (engineParts) {
+  if (std::find(parts.begin(), parts.end(), "rebuild") != parts.end()) {
     Lab lab(st[0], st[1]);
     LabSenderConfig c;
     if (!lab.start(c)) {
       std::fprintf(stderr, "morvane_bench: the lab cannot start\n");
       return 1;
     }
-    for (const auto& p : parts) {
-      if (p == "rebuild") benchRebuild(lab);
-      if (p == "latency") benchLatency(lab);
-    }
+    benchRebuild(lab);
   }
+  if (std::find(parts.begin(), parts.end(), "latency") != parts.end()) benchLatency(st[0], st[1]);
   if (std::find(parts.begin(), parts.end(), "cpu") != parts.end()) benchCpu(st[0], st[1]);
   return 0;
 }

@@ -1,12 +1,17 @@
 // ScreenGeometry: where a window lies on the desktop, and the desktop's
-// size, read from the X server named by DISPLAY. The display is opened on
-// first use; without one both queries answer false.
+// size, read from an X server (by default the one named by DISPLAY). The
+// display is opened on first use; without one both queries answer false.
+// A server that ends (or a connection that breaks) does not end the
+// program: the queries answer false, and the display is opened again, at
+// most every two seconds, until a server answers.
 #pragma once
+#include <chrono>
 #include <cstdint>
+#include <string>
 
 class ScreenGeometry {
  public:
-  ScreenGeometry() = default;
+  explicit ScreenGeometry(std::string displayName = {}) : displayName_(std::move(displayName)) {}
   ~ScreenGeometry();
   ScreenGeometry(const ScreenGeometry&) = delete;
   ScreenGeometry& operator=(const ScreenGeometry&) = delete;
@@ -18,6 +23,12 @@ class ScreenGeometry {
 
  private:
   bool open();
+  // After a request: when the connection broke meanwhile, lets it go.
+  bool stillConnected();
+
+  std::string displayName_;
   void* display_ = nullptr;  // Display*
-  bool tried_ = false;
+  bool lost_ = false;        // set by Xlib's exit handler of the connection
+  std::chrono::steady_clock::time_point nextAttempt_{};
+  bool toldNoDisplay_ = false;
 };

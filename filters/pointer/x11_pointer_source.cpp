@@ -94,8 +94,11 @@ namespace {
 // connections the exit handler only marks the connection lost, and the
 // process-wide handler is wrapped once so that it returns for our
 // connections and hands every other connection to the handler it had.
-std::mutex ownMutex;
-std::set<Display*> ownDisplays;
+// The set and its lock are never destroyed: a program that ends through
+// exit() destroys the filters that close these connections among the other
+// statics, in no fixed order.
+std::mutex& ownMutex = *new std::mutex;
+std::set<Display*>& ownDisplays = *new std::set<Display*>;
 XIOErrorHandler previousIoHandler = nullptr;
 
 int onIoError(Display* d) {

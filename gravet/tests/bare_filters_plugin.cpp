@@ -3,6 +3,7 @@
 // check that a wrapper lets such a filter go. Registered only into the
 // tests' own registries, never into the build's.
 #include "platform/com/module_server.h"
+#include "platform/filters/outside/outside_interfaces.h"
 #include "platform/media/base_filter.h"
 #include "platform/media/guids.h"
 
@@ -33,6 +34,7 @@ const ServerClass kClasses[] = {
     {&kLoupex, "Bare Zoom", MERIT_DO_NOT_USE, nullptr, 0, nullptr, makeBare<kLoupex>},
     {&kTracion, "Bare Pointer Source", MERIT_DO_NOT_USE, nullptr, 0, nullptr, makeBare<kTracion>},
     {&kBlendor, "Bare Pointer Mixer", MERIT_DO_NOT_USE, nullptr, 0, nullptr, makeBare<kBlendor>},
+    {&CLSID_ImageCompound, "Bare Compounder", MERIT_DO_NOT_USE, nullptr, 0, nullptr, makeBare<CLSID_ImageCompound>},
     {&CLSID_VideoRenderer, "Bare Video Renderer", MERIT_DO_NOT_USE, nullptr, 0, nullptr,
      makeBare<CLSID_VideoRenderer>},
 };

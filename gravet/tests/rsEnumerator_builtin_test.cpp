@@ -10,22 +10,10 @@
 
 #include "gravet/rsCaptureFilter.h"
 #include "gravet/rsFilterEnumerator.h"
+#include "gravet/tests/wrapper_checks.h"
 #include "platform/com/runtime.h"
 #include "platform/filters/tests/graph_helpers.h"
 
-namespace {
-
-std::vector<std::string> listAll(rsFilterEnumerator& e) {
-  std::vector<std::string> names;
-  mxObjectPtr<rsFilter> f;
-  while (e.nextFilter(f)) {
-    EXPECT_TRUE(f->isValid());
-    names.push_back(f->getName().isEmpty() ? "" : f->getName().c_str());
-  }
-  return names;
-}
-
-}  // namespace
 
 // The sender's default device is the first listed: on a machine without a
 // camera that must be the test-pattern camera, whichever module the build
@@ -46,17 +34,14 @@ TEST(BuiltinEnumerators, TheBuiltInDevicesAreListedInAFixedOrder) {
       EXPECT_STREQ(device->getFriendlyName().c_str(), name.c_str());
       // Uncompressed pictures with a capture and a preview pin: the sender
       // builds its analog topology on the preview pin.
-      EXPECT_TRUE(device->isAnalogVideoCapture()) << name;
-      EXPECT_EQ(device->getNumOutputPins(), 2u) << name;
-      EXPECT_EQ(device->getNumInputPins(), 0u) << name;
-      EXPECT_EQ(device->getCapturePinIndex(), 0) << name;
-      EXPECT_EQ(device->getPreviewPinIndex(), 1) << name;
       // Suggestions are taken before a connection; nothing is agreed yet.
       device->setAllocatorProperties(1, 4, 0, 16, 0);
       long buffers = -1, size = -1, align = -1, prefix = -1;
       device->getAllocatorProperties(1, buffers, size, align, prefix);
-      EXPECT_EQ(buffers, 0);
-      EXPECT_EQ(size, 0);
+      expectAnswers(name.c_str(),
+                    {device->isAnalogVideoCapture(), device->getNumOutputPins(), device->getNumInputPins(),
+                     device->getCapturePinIndex(), device->getPreviewPinIndex(), buffers, size},
+                    {1, 2, 0, 0, 1, 0, 0});
       // Without a property frame handler the page cannot be shown, and says so.
       EXPECT_FALSE(device->showPropertyPage(0, 0));
     } else if (name == "Built-in DV Camera") {

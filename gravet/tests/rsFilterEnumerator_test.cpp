@@ -9,6 +9,7 @@
 #include "gravet/rsCaptureFilter.h"
 #include "gravet/rsCodecFilter.h"
 #include "gravet/rsFilterEnumerator.h"
+#include "gravet/tests/wrapper_checks.h"
 #include "platform/com/runtime.h"
 #include "platform/filters/outside/tests/outside_test_plugin.h"
 #include "platform/filters/outside/tests/private_registry.h"
@@ -16,20 +17,6 @@
 #include "platform/media/property_page.h"
 
 namespace {
-
-// Every name the enumerator yields until its first false.
-std::vector<std::string> listAll(rsFilterEnumerator& e) {
-  std::vector<std::string> names;
-  mxObjectPtr<rsFilter> f;
-  while (e.nextFilter(f)) {
-    EXPECT_FALSE(f.isNull());
-    if (f.isNull()) break;
-    EXPECT_TRUE(f->isValid());
-    names.push_back(f->getName().c_str() ? f->getName().c_str() : "");
-  }
-  EXPECT_TRUE(f.isNull());  // the end of the list empties the pointer
-  return names;
-}
 
 template <class T>
 T* symbol(REFCLSID clsid, const char* name) {
@@ -92,21 +79,16 @@ TEST_F(Enumerators, CaptureWrappersReportTheirDevices) {
   mxObjectPtr<rsCaptureFilter> dv = static_cast<rsCaptureFilter*>(f.get());
 
   EXPECT_STREQ(analog->getFriendlyName().c_str(), kTestAnalogCameraName);
-  EXPECT_TRUE(analog->isAnalogVideoCapture());
-  EXPECT_EQ(analog->getCapturePinIndex(), 0);
-  EXPECT_EQ(analog->getPreviewPinIndex(), 1);
-  EXPECT_FALSE(dv->isAnalogVideoCapture());
-  EXPECT_EQ(dv->getCapturePinIndex(), 0);
-  EXPECT_EQ(dv->getPreviewPinIndex(), -1);
+  expectAnswers("analog, dv",
+                {analog->isAnalogVideoCapture(), analog->getCapturePinIndex(), analog->getPreviewPinIndex(),
+                 dv->isAnalogVideoCapture(), dv->getCapturePinIndex(), dv->getPreviewPinIndex()},
+                {1, 0, 1, 0, 0, -1});
 
   // Property pages: the frame opens at (30, 30) with the filter's page; a
   // device without pages, or no frame handler, gives false.
   PropertyFrameHandler old = setPropertyFrameHandler(&FrameCall::handler);
   EXPECT_TRUE(analog->showPropertyPage(0, 0));
-  EXPECT_EQ(FrameCall::calls, 1);
-  EXPECT_EQ(FrameCall::x, 30);
-  EXPECT_EQ(FrameCall::y, 30);
-  EXPECT_EQ(FrameCall::pages, 1u);
+  expectAnswers("frame", {FrameCall::calls, FrameCall::x, FrameCall::y, FrameCall::pages}, {1, 30, 30, 1});
   EXPECT_FALSE(dv->showPropertyPage(0, 0));
   EXPECT_EQ(FrameCall::calls, 1);
   setPropertyFrameHandler(nullptr);

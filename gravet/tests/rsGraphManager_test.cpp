@@ -4,15 +4,13 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cinttypes>
 #include <cstdio>
-#include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "gravet/tests/sender_graph.h"
+#include "gravet/tests/wrapper_checks.h"
 #include "platform/com/runtime.h"
 #include "platform/filters/outside/tests/private_registry.h"
 #include "platform/filters/tests/graph_helpers.h"
@@ -64,6 +62,18 @@ TEST(GravetGraphManager, RunStateFollowsStartAndStop) {
   EXPECT_TRUE(m->isDerivedFrom(rsGraphManager::getStaticClassType()));
   EXPECT_FALSE(m->isStarted());
   EXPECT_FALSE(m->stop());  // stop before any start
+  // A graph without renderer answers the window defaults; empty, it runs and stops.
+  m->setVideoWindowSize(320, 240);
+  m->setVideoWindowPosition(5, 5);
+  m->setVideoWindowVisible(true);
+  unsigned width = 7, height = 7;
+  int left = 7, top = 7;
+  m->getVideoWindowSize(width, height);
+  m->getVideoWindowPosition(left, top);
+  expectAnswers("defaults", {width, height, left, top, m->getVideoWindowVisible(), m->getVideoWindowOwner()},
+                {1, 1, 0, 0, 0, 0});
+  EXPECT_TRUE(m->start());
+  EXPECT_TRUE(m->stop());
   ASSERT_TRUE(m->buildGraph());
   EXPECT_EQ(m->getNumFilters(), 4u);
 
@@ -76,23 +86,17 @@ TEST(GravetGraphManager, RunStateFollowsStartAndStop) {
   // The renderer's video window through the graph.
   m->setVideoWindowPosition(12, 34);
   m->setVideoWindowSize(320, 240);
-  int left = -1, top = -1;
-  unsigned width = 0, height = 0;
   m->getVideoWindowPosition(left, top);
   m->getVideoWindowSize(width, height);
-  EXPECT_EQ(left, 12);
-  EXPECT_EQ(top, 34);
-  EXPECT_EQ(width, 320u);
-  EXPECT_EQ(height, 240u);
   m->setVideoWindowStyle(0x40000000L);
-  EXPECT_EQ(m->getVideoWindowStyle(), 0x40000000L);
   m->setVideoWindowAutoShow(false);
-  EXPECT_FALSE(m->getVideoWindowAutoShow());
+  const bool autoShowOff = m->getVideoWindowAutoShow();
   m->setVideoWindowAutoShow(true);
-  EXPECT_TRUE(m->getVideoWindowAutoShow());
   m->setVideoWindowVisible(false);
-  EXPECT_FALSE(m->getVideoWindowVisible());
-  EXPECT_EQ(m->getVideoWindowOwner(), 0);
+  expectAnswers("window",
+                {left, top, width, height, m->getVideoWindowStyle(), autoShowOff, m->getVideoWindowAutoShow(),
+                 m->getVideoWindowVisible(), m->getVideoWindowOwner()},
+                {12, 34, 320, 240, 0x40000000L, 0, 1, 0, 0});
 
   ASSERT_TRUE(m->stop());
   EXPECT_FALSE(m->isStarted());
@@ -101,12 +105,10 @@ TEST(GravetGraphManager, RunStateFollowsStartAndStop) {
   EXPECT_EQ(m->getNumFilters(), 0u);
   EXPECT_TRUE(m->shutdown());
   EXPECT_FALSE(m->start());  // the graph is gone
-  EXPECT_EQ(m->getNumFilters(), 0u);
   unsigned w = 0, h = 0;
   EXPECT_TRUE(m->shutdown());  // twice is harmless
   m->getVideoWindowSize(w, h);
-  EXPECT_EQ(w, 1u);
-  EXPECT_EQ(h, 1u);
+  expectAnswers("shut down", {m->getNumFilters(), w, h}, {0, 1, 1});
 }
 
 TEST(GravetGraphManager, RebuildsManyTimesWithoutLeavingFiltersBehind) {
@@ -173,15 +175,11 @@ TEST(GravetGraphManager, ConnectingBeyondThePinsLeavesTheGraphUnchanged) {
   // The camera's preview pin (output 1) to the renderer, then break the
   // connections again and read back which pins they joined.
   ASSERT_TRUE(m->connectFilter(m->camera, 1, m->renderer, 0));
-  unsigned out = 9, in = 9;
+  unsigned out = 9, in = 9, out2 = 9, in2 = 9;
   EXPECT_TRUE(m->disconnectFilter(m->camera, out, m->renderer, in));
-  EXPECT_EQ(out, 1u);
-  EXPECT_EQ(in, 0u);
   // Nothing left between them: 0 and 0.
-  out = in = 9;
-  EXPECT_TRUE(m->disconnectFilter(m->camera, out, m->renderer, in));
-  EXPECT_EQ(out, 0u);
-  EXPECT_EQ(in, 0u);
+  EXPECT_TRUE(m->disconnectFilter(m->camera, out2, m->renderer, in2));
+  expectAnswers("disconnected pins", {out, in, out2, in2}, {1, 0, 0, 0});
   // The camera to transform connection is untouched.
   EXPECT_EQ(describe(*m), before);
   // An empty wrapper's pins cannot be listed.
@@ -212,9 +210,8 @@ TEST(GravetGraphManager, RemovingFiltersTakesTheirConnectionsAlong) {
   EXPECT_TRUE(pollUntil([&] { return m->renderedFrames() >= 1; }));
   // A running graph keeps its filters, and says so.
   m->removeAllFilters();
-  ASSERT_EQ(catcher.boxes.size(), 1u);
-  EXPECT_EQ(catcher.boxes[0], "Cannot Delete All Filters.");
-  EXPECT_EQ(catcher.types[0], platform::win::MessageBoxType::Warning);
+  EXPECT_EQ(catcher.boxes, std::vector<std::string>{"Cannot Delete All Filters."});
+  EXPECT_EQ(catcher.types, std::vector<platform::win::MessageBoxType>{platform::win::MessageBoxType::Warning});
   EXPECT_EQ(m->getNumFilters(), 4u);
   ASSERT_TRUE(m->stop());
   m->removeAllFilters();
@@ -285,29 +282,5 @@ TEST(GravetGraphManager, TheGraphRegistryListsARunningGraph) {
   EXPECT_NE(m->addToRot(nullptr, &cookie), S_OK);
   ASSERT_TRUE(m->stop());
   m->destroyGraph();
-  m->shutdown();
-}
-
-TEST(GravetGraphManager, AGraphWithoutRendererAnswersTheWindowDefaults) {
-  Modules modules;
-  ComSession com;
-  mxObjectPtr<TestGraphManager> m = new TestGraphManager();
-  ASSERT_TRUE(m->initialize());
-  m->setVideoWindowSize(320, 240);
-  m->setVideoWindowPosition(5, 5);
-  m->setVideoWindowVisible(true);
-  unsigned width = 7, height = 7;
-  m->getVideoWindowSize(width, height);
-  EXPECT_EQ(width, 1u);
-  EXPECT_EQ(height, 1u);
-  int left = 7, top = 7;
-  m->getVideoWindowPosition(left, top);
-  EXPECT_EQ(left, 0);
-  EXPECT_EQ(top, 0);
-  EXPECT_FALSE(m->getVideoWindowVisible());
-  EXPECT_EQ(m->getVideoWindowOwner(), 0);
-  // An empty graph runs and stops.
-  EXPECT_TRUE(m->start());
-  EXPECT_TRUE(m->stop());
   m->shutdown();
 }

@@ -69,8 +69,6 @@ TEST(GraphStatus, NewRecordIsEightyOneBytes) {
   put(expected, 0, 28);
   ASSERT_EQ(expected.size(), 81u);
   EXPECT_EQ(image(r), expected);
-  EXPECT_EQ(image(r)[5], 1);  // the first text length stands at offset 5
-  EXPECT_EQ(image(r)[9], '-');  // and the first text at offset 9
 }
 
 TEST(GraphStatus, EveryFieldAtItsPlace) {

@@ -8,6 +8,7 @@
 #include "gravet/rsIngrelFilter.h"
 #include "gravet/rsOstrelFilter.h"
 #include "gravet/tests/sender_graph.h"
+#include "gravet/tests/wrapper_checks.h"
 #include "netlab.h"
 #include "platform/com/runtime.h"
 #include "platform/filters/outside/tests/private_registry.h"
@@ -28,28 +29,20 @@ TEST(GravetMulticastWrappers, ServerSettingsReachTheFilter) {
   server->setTransmittingCount(2);
   server->setMaximumTransmittingRate(12000000);
   server->setMaximumPacketSize(2048);
+  server->setIPv6InterfaceNo(5);  // the server has no interface choice
   EXPECT_STREQ(server->getAddress().c_str(), "234.5.6.8");
-  EXPECT_EQ(server->getPort(), 8191);
-  EXPECT_EQ(server->getTimeToLive(), 3u);
-  EXPECT_EQ(server->getTransmittingCount(), 2u);
-  EXPECT_EQ(server->getMaximumTransmittingRate(), 12000000u);
-  EXPECT_EQ(server->getMaximumPacketSize(), 2048u);
-  // The filter clamps, the wrapper passes its answer through.
-  server->setMaximumPacketSize(100);
-  EXPECT_EQ(server->getMaximumPacketSize(), 512u);
+  const long long packetSize = server->getMaximumPacketSize();
+  server->setMaximumPacketSize(100);  // the filter clamps, the wrapper passes its answer through
   // Nothing connected: the "unknown" codes of the input.
-  EXPECT_EQ(server->getInputMediaType(), 3);
-  EXPECT_EQ(server->getInputVideoFormat(), 8);
-  EXPECT_EQ(server->getInputVideoResolution(), 9);
-  EXPECT_EQ(server->getInputAudioFormat(), 3);
-  EXPECT_EQ(server->getInputAudioFrequency(), 6);
-  EXPECT_EQ(server->getInputAudioStereo(), 2);
-  EXPECT_EQ(server->getInputAudioBitCount(), 3);
-  EXPECT_EQ(server->getTransmittingRate(), 0u);
-  EXPECT_EQ(server->getFrameRate(), 0u);
-  // The server has no interface choice.
-  server->setIPv6InterfaceNo(5);
-  EXPECT_EQ(server->getIPv6InterfaceNo(), 0ul);
+  expectAnswers("server",
+                {server->getNumInputPins(), server->getNumOutputPins(), server->getPort(), server->getTimeToLive(),
+                 server->getTransmittingCount(), server->getMaximumTransmittingRate(), packetSize,
+                 server->getMaximumPacketSize(), server->getInputMediaType(), server->getInputVideoFormat(),
+                 server->getInputVideoResolution(), server->getInputAudioFormat(),
+                 server->getInputAudioFrequency(), server->getInputAudioStereo(), server->getInputAudioBitCount(),
+                 server->getTransmittingRate(), server->getFrameRate(),
+                 static_cast<long long>(server->getIPv6InterfaceNo())},
+                {1, 0, 8191, 3, 2, 12000000, 2048, 512, 3, 8, 9, 3, 6, 2, 3, 0, 0, 0});
 }
 
 TEST(GravetMulticastWrappers, ClientSettingsReachTheFilter) {
@@ -63,35 +56,27 @@ TEST(GravetMulticastWrappers, ClientSettingsReachTheFilter) {
   client->setAddress("234.5.6.9");
   client->setPort(8192);
   client->setTimeToLive(2);
+  client->setIPv6InterfaceNo(4);  // accepted, not used by the filter
   EXPECT_STREQ(client->getAddress().c_str(), "234.5.6.9");
-  EXPECT_EQ(client->getPort(), 8192);
-  EXPECT_EQ(client->getTimeToLive(), 2u);
-  client->setIPv6InterfaceNo(4);
-  EXPECT_EQ(client->getIPv6InterfaceNo(), 0u);  // accepted, not used by the filter
-
   // Video, RGB24, CIF.
   client->setMediaType(0);
   client->setVideoFormat(1);
   client->setVideoResolution(2);
-  EXPECT_EQ(client->getMediaType(), 0);
-  EXPECT_EQ(client->getVideoFormat(), 1);
-  EXPECT_EQ(client->getVideoResolution(), 2);
-  // Audio, PCM, 44100 Hz, monaural.
+  expectAnswers("client video",
+                {client->getNumOutputPins(), client->getPort(), client->getTimeToLive(), client->getIPv6InterfaceNo(),
+                 client->getMediaType(), client->getVideoFormat(), client->getVideoResolution()},
+                {1, 8192, 2, 0, 0, 1, 2});
+  // Audio, PCM, 44100 Hz, monaural; nothing received yet.
   client->setMediaType(1);
   client->setAudioFormat(1);
   client->setAudioFrequency(4);
   client->setAudioStereo(1);
   client->setAudioBitCount(1);
-  EXPECT_EQ(client->getMediaType(), 1);
-  EXPECT_EQ(client->getAudioFormat(), 1);
-  EXPECT_EQ(client->getAudioFrequency(), 4);
-  EXPECT_EQ(client->getAudioStereo(), 1);
-  EXPECT_EQ(client->getAudioBitCount(), 1);
-  // Nothing received yet.
-  EXPECT_EQ(client->getReceiveRate(), 0u);
-  EXPECT_EQ(client->getFrameRate(), 0u);
-  EXPECT_EQ(client->getNumDropPackets(), 0u);
-  EXPECT_EQ(client->getNumDropFrames(), 0u);
+  expectAnswers("client audio",
+                {client->getMediaType(), client->getAudioFormat(), client->getAudioFrequency(),
+                 client->getAudioStereo(), client->getAudioBitCount(), client->getReceiveRate(),
+                 client->getFrameRate(), client->getNumDropPackets(), client->getNumDropFrames()},
+                {1, 1, 4, 1, 1, 0, 0, 0, 0});
 }
 
 // The sender-shaped graph with the encoder and the server, run and torn
@@ -119,9 +104,9 @@ TEST(GravetMulticastWrappers, SenderGraphSendsAndRebuilds) {
     EXPECT_EQ(m->getNumFilters(), 6u);
     ASSERT_TRUE(m->start());
     // MPEG-4 V2 at CIF, as classified by the server.
-    EXPECT_EQ(server->getInputMediaType(), 0);
-    EXPECT_EQ(server->getInputVideoFormat(), 2);
-    EXPECT_EQ(server->getInputVideoResolution(), 2);
+    expectAnswers("input", {server->getInputMediaType(), server->getInputVideoFormat(),
+                            server->getInputVideoResolution()},
+                  {0, 2, 2});
     bool sent = false;
     for (int i = 0; i < 30 && !sent; ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(100));

@@ -1,15 +1,17 @@
 // The filter wrappers: empty when their class is not registered, empty
 // when the filter lacks its control interface, and every getter and setter
-// reaching the real filter.
+// reaching the real filter with its pins and codes.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
-#include <functional>
-#include <thread>
 #include <vector>
 
 #include "gravet/rsBlendorFilter.h"
+#include "gravet/rsCaptureFilter.h"
+#include "gravet/rsCodecFilter.h"
+#include "gravet/rsFormatTransFilter.h"
+#include "gravet/rsImageCompoundFilter.h"
+#include "gravet/rsImageExtractFilter.h"
 #include "gravet/rsIngrelFilter.h"
 #include "gravet/rsLoupexFilter.h"
 #include "gravet/rsOstrelFilter.h"
@@ -17,6 +19,7 @@
 #include "gravet/rsTracionFilter.h"
 #include "gravet/rsVideoRenderFilter.h"
 #include "gravet/tests/sender_graph.h"
+#include "gravet/tests/wrapper_checks.h"
 #include "platform/com/runtime.h"
 #include "platform/filters/outside/tests/private_registry.h"
 #include "platform/filters/tests/graph_helpers.h"
@@ -24,13 +27,6 @@
 #include <X11/Xlib.h>
 
 namespace {
-
-// Every answer a wrapper without its filter gives, in order: all zero but
-// where a default is named.
-void expectAnswers(const char* what, const std::vector<long long>& got, const std::vector<long long>& want) {
-  ASSERT_EQ(got.size(), want.size()) << what;
-  for (size_t i = 0; i < got.size(); ++i) EXPECT_EQ(got[i], want[i]) << what << " answer " << i;
-}
 
 void expectEmptyVideoRenderer(rsVideoRenderFilter& r) {
   EXPECT_FALSE(r.isValid());
@@ -130,6 +126,67 @@ void expectEmptyMulticastWrappers() {
                 {0, 0, 0, 0, 0, 0, 0, 0, 3, 8, 9, 3, 6, 2, 3});
 }
 
+// The outside filters' wrappers, and the capture and codec wrappers, without
+// a filter.
+void expectEmptyOutsideWrappers() {
+  mxObjectPtr<rsFormatTransFilter> transform = new rsFormatTransFilter("FormatTransform(Main)");
+  EXPECT_FALSE(transform->isValid());
+  EXPECT_STREQ(transform->getName().c_str(), "FormatTransform(Main)");
+  transform->setOutputVideoFormat(5);
+  transform->setInputVideoFormat(2);
+  transform->setInputVideoFormatColor(1);
+  expectAnswers("transform",
+                {transform->getNumInputPins(), transform->getNumOutputPins(), transform->getOutputVideoFormat(),
+                 transform->getInputVideoFormat(), transform->getInputVideoFormatColor(),
+                 transform->getActualInputVideoFormat(), transform->getActualInputVideoFormatColor(),
+                 transform->getActualOutputVideoFormat()},
+                std::vector<long long>(8, 0));
+
+  mxObjectPtr<rsImageExtractFilter> extract = new rsImageExtractFilter("ImageExtract");
+  EXPECT_FALSE(extract->isValid());
+  extract->setOutputVideoFormat(3);
+  EXPECT_EQ(extract->getOutputVideoFormat(), 0);
+
+  mxObjectPtr<rsImageCompoundFilter> compound = new rsImageCompoundFilter("ImageCompound");
+  EXPECT_FALSE(compound->isValid());
+  compound->setFrameRate(25);
+  compound->setMask(2);
+  compound->setBlending(1);
+  expectAnswers("compound", {compound->getFrameRate(), compound->getMask(), compound->getBlending()}, {0, 0, 0});
+
+  // Renaming works on an empty wrapper too.
+  compound->setName("Other");
+  EXPECT_STREQ(compound->getName().c_str(), "Other");
+
+  // Type queries follow the class chain.
+  EXPECT_TRUE(compound->isDerivedFrom(rsImageCompoundFilter::getStaticClassType()));
+  EXPECT_TRUE(compound->isDerivedFrom(rsFilter::getStaticClassType()));
+  EXPECT_TRUE(compound->isDerivedFrom(mxObject::getStaticClassType()));
+  EXPECT_FALSE(compound->isDerivedFrom(rsImageExtractFilter::getStaticClassType()));
+
+  // Capture and codec wrappers without a filter answer their defaults.
+  mxObjectPtr<rsCaptureFilter> capture = new rsCaptureFilter(nullptr, "Camera", "Camera");
+  EXPECT_FALSE(capture->isValid());
+  EXPECT_STREQ(capture->getFriendlyName().c_str(), "Camera");
+  EXPECT_STREQ(capture->getPropertyPageName(0).c_str(), "Capture Property Page");
+  EXPECT_STREQ(capture->getPropertyPageName(7).c_str(), "Capture Property Page");
+  EXPECT_FALSE(capture->showPropertyPage(0, 0));
+  EXPECT_FALSE(capture->isAnalogVideoCapture());
+  capture->setAllocatorProperties(0, 4, 1000, 16, 0);
+  long b = 9, s = 9, a = 9, p = 9;
+  capture->getAllocatorProperties(0, b, s, a, p);
+  expectAnswers("capture",
+                {capture->getNumPropertyPages(), capture->getCapturePinIndex(), capture->getPreviewPinIndex(), b, s,
+                 a, p},
+                {1, -1, -1, 0, 0, 0, 0});
+
+  mxObjectPtr<rsCodecFilter> codec = new rsCodecFilter(nullptr, "Codec", "Name");
+  EXPECT_FALSE(codec->isValid());
+  EXPECT_STREQ(codec->getFriendlyName().c_str(), "Codec");
+  EXPECT_STREQ(codec->getName().c_str(), "Name");
+  EXPECT_TRUE(codec->isDerivedFrom(rsFilter::getStaticClassType()));
+}
+
 }  // namespace
 
 TEST(GravetWrappers, UnregisteredClassesLeaveEveryWrapperEmpty) {
@@ -138,11 +195,9 @@ TEST(GravetWrappers, UnregisteredClassesLeaveEveryWrapperEmpty) {
   mxObjectPtr<rsAudioRenderFilter> audio = new rsAudioRenderFilter("AudioRender");
   mxObjectPtr<rsSmartTeeFilter> smart = new rsSmartTeeFilter("SmartTee");
   mxObjectPtr<rsInfPinTeeFilter> tee = new rsInfPinTeeFilter("VideoInfinitePinTee");
-  for (rsFilter* f :
-       {static_cast<rsFilter*>(audio), static_cast<rsFilter*>(smart), static_cast<rsFilter*>(tee)}) {
+  for (rsFilter* f : {static_cast<rsFilter*>(audio), static_cast<rsFilter*>(smart), static_cast<rsFilter*>(tee)}) {
     EXPECT_FALSE(f->isValid()) << f->getName().c_str();
-    EXPECT_EQ(f->getNumInputPins(), 0u);
-    EXPECT_EQ(f->getNumOutputPins(), 0u);
+    expectAnswers(f->getName().c_str(), {f->getNumInputPins(), f->getNumOutputPins()}, {0, 0});
   }
   EXPECT_STREQ(tee->getName().c_str(), "VideoInfinitePinTee");
   EXPECT_TRUE(tee->isDerivedFrom(rsInfPinTeeFilter::getStaticClassType()));
@@ -153,6 +208,7 @@ TEST(GravetWrappers, UnregisteredClassesLeaveEveryWrapperEmpty) {
   expectEmptyVideoRenderer(*renderer);
   expectEmptyPointerWrappers();
   expectEmptyMulticastWrappers();
+  expectEmptyOutsideWrappers();
 }
 
 TEST(GravetWrappers, FiltersWithoutTheirControlInterfaceAreLetGo) {
@@ -164,6 +220,10 @@ TEST(GravetWrappers, FiltersWithoutTheirControlInterfaceAreLetGo) {
     expectEmptyVideoRenderer(*renderer);
     expectEmptyPointerWrappers();
     expectEmptyMulticastWrappers();
+    mxObjectPtr<rsImageCompoundFilter> compound = new rsImageCompoundFilter("ImageCompound");
+    EXPECT_FALSE(compound->isValid());
+    compound->setMask(1);
+    expectAnswers("compound", {compound->getNumInputPins(), compound->getMask()}, {0, 0});
     // Every bare filter was released at once: nothing holds the module.
     CoFreeUnusedLibraries();
     EXPECT_FALSE(CoIsModuleLoaded(GRAVET_BARE_MODULE));
@@ -178,24 +238,22 @@ TEST(GravetWrappers, PlatformWrappersDriveTheRealFilters) {
 #endif
   ComSession com;
   mxObjectPtr<rsSmartTeeFilter> smart = new rsSmartTeeFilter("SmartTee");
-  ASSERT_TRUE(smart->isValid());
-  EXPECT_EQ(smart->getNumInputPins(), 1u);
-  EXPECT_EQ(smart->getNumOutputPins(), 2u);
   mxObjectPtr<rsInfPinTeeFilter> tee = new rsInfPinTeeFilter("VideoInfinitePinTee");
-  ASSERT_TRUE(tee->isValid());
-  EXPECT_EQ(tee->getNumInputPins(), 1u);
-  EXPECT_EQ(tee->getNumOutputPins(), 1u);
+  mxObjectPtr<rsVideoRenderFilter> r = new rsVideoRenderFilter("VideoRender");
+  std::vector<rsFilter*> filters = {smart, tee, r};
+  std::vector<long long> pins = {1, 2, 1, 1, 1, 0};
 #ifdef PLATFORM_AUDIO_MODULE
   mxObjectPtr<rsAudioRenderFilter> audio = new rsAudioRenderFilter("AudioRender");
-  ASSERT_TRUE(audio->isValid());
-  EXPECT_EQ(audio->getNumInputPins(), 1u);
-  EXPECT_EQ(audio->getNumOutputPins(), 0u);
+  filters.push_back(audio);
+  pins.insert(pins.end(), {1, 0});
 #endif
+  std::vector<long long> got;
+  for (rsFilter* f : filters) {
+    ASSERT_TRUE(f->isValid()) << f->getName().c_str();
+    got.insert(got.end(), {f->getNumInputPins(), f->getNumOutputPins()});
+  }
+  expectAnswers("inputs and outputs", got, pins);
 
-  mxObjectPtr<rsVideoRenderFilter> r = new rsVideoRenderFilter("VideoRender");
-  ASSERT_TRUE(r->isValid());
-  EXPECT_EQ(r->getNumInputPins(), 1u);
-  EXPECT_EQ(r->getNumOutputPins(), 0u);
   r->setVideoWindowPosition(10, 20);
   r->setVideoWindowSize(320, 240);
   r->setWindowStyle(0x12);
@@ -203,12 +261,8 @@ TEST(GravetWrappers, PlatformWrappersDriveTheRealFilters) {
   unsigned width = 0, height = 0;
   r->getVideoWindowPosition(left, top);
   r->getVideoWindowSize(width, height);
-  EXPECT_EQ(left, 10);
-  EXPECT_EQ(top, 20);
-  EXPECT_EQ(width, 320u);
-  EXPECT_EQ(height, 240u);
-  EXPECT_EQ(r->getWindowStyle(), 0x12);
-  EXPECT_EQ(r->getWindowOwner(), 0);
+  expectAnswers("renderer", {left, top, width, height, r->getWindowStyle(), r->getWindowOwner()},
+                {10, 20, 320, 240, 0x12, 0});
   r->setVisible(false);
   EXPECT_FALSE(r->getVisible());
   r->setVisible(true);
@@ -227,14 +281,55 @@ TEST(GravetWrappers, PlatformWrappersDriveTheRealFilters) {
   r->setVideoWindowSize(200, 100);
   r->getVideoWindowPosition(left, top);
   r->getVideoWindowSize(width, height);
-  EXPECT_EQ(left, 5);
-  EXPECT_EQ(top, 6);
-  EXPECT_EQ(width, 200u);
-  EXPECT_EQ(height, 100u);
+  expectAnswers("owned renderer", {left, top, width, height}, {5, 6, 200, 100});
   r->setWindowOwner(0);
   EXPECT_EQ(r->getWindowOwner(), 0);
   XDestroyWindow(display, owner);
   XCloseDisplay(display);
+}
+
+TEST(GravetWrappers, OutsideWrappersDriveTheRealFilters) {
+  PrivateRegistry registry;
+  ASSERT_TRUE(registry.add(OUTSIDE_FILTERS_MODULE));
+  ComSession com;
+  mxObjectPtr<rsFormatTransFilter> transform = new rsFormatTransFilter("FormatTransform(Main)");
+  ASSERT_TRUE(transform->isValid());
+  // Start values: any size, any colour, the input's size.
+  expectAnswers("transform at start",
+                {transform->getNumInputPins(), transform->getNumOutputPins(), transform->getInputVideoFormat(),
+                 transform->getInputVideoFormatColor(), transform->getOutputVideoFormat()},
+                {1, 1, 8, 3, 8});
+  transform->setOutputVideoFormat(2);
+  transform->setInputVideoFormatColor(3);
+  // Nothing connected: the actual formats are the chosen size and "any".
+  expectAnswers("transform set",
+                {transform->getOutputVideoFormat(), transform->getActualOutputVideoFormat(),
+                 transform->getActualInputVideoFormat(), transform->getActualInputVideoFormatColor()},
+                {2, 2, 8, 3});
+  transform->setOutputVideoFormat(42);  // clamped
+  transform->setInputVideoFormat(-1);
+  expectAnswers("transform clamped", {transform->getOutputVideoFormat(), transform->getInputVideoFormat()}, {8, 0});
+
+  mxObjectPtr<rsImageExtractFilter> extract = new rsImageExtractFilter("ImageExtract");
+  ASSERT_TRUE(extract->isValid());
+  const long long startFormat = extract->getOutputVideoFormat();
+  extract->setOutputVideoFormat(0);
+  expectAnswers("extract", {extract->getNumInputPins(), extract->getNumOutputPins(), startFormat,
+                            extract->getOutputVideoFormat()},
+                {2, 1, 1, 0});
+
+  mxObjectPtr<rsImageCompoundFilter> compound = new rsImageCompoundFilter("ImageCompound");
+  ASSERT_TRUE(compound->isValid());
+  compound->setFrameRate(25);
+  compound->setMask(2);
+  compound->setBlending(1);
+  expectAnswers("compound",
+                {compound->getNumInputPins(), compound->getNumOutputPins(), compound->getFrameRate(),
+                 compound->getMask(), compound->getBlending()},
+                {3, 1, 25, 2, 1});
+  compound->setMask(9);
+  compound->setBlending(-2);
+  expectAnswers("compound clamped", {compound->getMask(), compound->getBlending()}, {2, 0});
 }
 
 TEST(GravetWrappers, PointerWrappersDriveTheRealFilters) {
@@ -250,39 +345,29 @@ TEST(GravetWrappers, PointerWrappersDriveTheRealFilters) {
   loupex->setOutputVideoFormat(4);
   loupex->setMask(1);
   loupex->setMaskSize(120, 90);
-  EXPECT_EQ(loupex->getOutputVideoFormat(), 4);
-  EXPECT_EQ(loupex->getMask(), 1);
   unsigned w = 0, h = 0;
   loupex->getMaskSize(w, h);
-  EXPECT_EQ(w, 120u);
-  EXPECT_EQ(h, 90u);
+  expectAnswers("loupex", {loupex->getOutputVideoFormat(), loupex->getMask(), w, h}, {4, 1, 120, 90});
 
   mxObjectPtr<rsTracionFilter> tracion = new rsTracionFilter("Tracion");
   ASSERT_TRUE(tracion->isValid());
-  EXPECT_EQ(tracion->getNumOutputPins(), 1u);
   tracion->setPointerShape(3);
   tracion->setNormalizedOrigin(0.25f, 0.5f);
   tracion->setNormalizedSize(0.5f, 0.25f);
-  EXPECT_EQ(tracion->getPointerShape(), 3);
-  float fx = 0, fy = 0;
-  tracion->getNormalizedOrigin(fx, fy);
-  EXPECT_FLOAT_EQ(fx, 0.25f);
-  EXPECT_FLOAT_EQ(fy, 0.5f);
-  tracion->getNormalizedSize(fx, fy);
-  EXPECT_FLOAT_EQ(fx, 0.5f);
-  EXPECT_FLOAT_EQ(fy, 0.25f);
+  expectAnswers("tracion", {tracion->getNumOutputPins(), tracion->getPointerShape()}, {1, 3});
+  float f[4] = {};
+  tracion->getNormalizedOrigin(f[0], f[1]);
+  tracion->getNormalizedSize(f[2], f[3]);
+  expectFloats("tracion", {f[0], f[1], f[2], f[3]}, {0.25f, 0.5f, 0.5f, 0.25f});
   mxObjectPtr<rsBlendorFilter> blendor = new rsBlendorFilter("Blendor");
   ASSERT_TRUE(blendor->isValid());
   blendor->setWindowPosition(0.125f, 0.25f);
   blendor->setWindowSize(0.5f, 0.75f);
-  blendor->getWindowPosition(fx, fy);
-  EXPECT_FLOAT_EQ(fx, 0.125f);
-  EXPECT_FLOAT_EQ(fy, 0.25f);
-  blendor->getWindowSize(fx, fy);
-  EXPECT_FLOAT_EQ(fx, 0.5f);
-  EXPECT_FLOAT_EQ(fy, 0.75f);
-  EXPECT_EQ(blendor->getNumPointerInput(), 0u);
-  EXPECT_EQ(blendor->getPointerColor(0), 0);
+  blendor->getWindowPosition(f[0], f[1]);
+  blendor->getWindowSize(f[2], f[3]);
+  expectFloats("blendor", {f[0], f[1], f[2], f[3]}, {0.125f, 0.25f, 0.5f, 0.75f});
+  expectAnswers("blendor", {blendor->getNumPointerInput(), blendor->getPointerColor(0)}, {0, 0});
+  float fx = 0, fy = 0;
 
   // A pointer stream joins the mixer: one pointer input, white at first,
   // its colour set and read back; past the inputs the colour reads 0.
@@ -292,12 +377,12 @@ TEST(GravetWrappers, PointerWrappersDriveTheRealFilters) {
   m->addFilter(blendor);
   const unsigned pointerInput = blendor->getNumInputPins() - 1;  // the free pointer input comes last
   ASSERT_TRUE(m->connectFilter(tracion, 0, blendor, pointerInput));
-  EXPECT_EQ(blendor->getNumPointerInput(), 1u);
-  EXPECT_EQ(blendor->getPointerColor(0), 7);
+  const long long white = blendor->getPointerColor(0);
   blendor->setPointerColor(0, 4);
-  EXPECT_EQ(blendor->getPointerColor(0), 4);
-  EXPECT_EQ(blendor->getPointerColor(1), 0);
-  EXPECT_EQ(blendor->getPointerColor(3), 0);
+  expectAnswers("joined blendor",
+                {blendor->getNumPointerInput(), white, blendor->getPointerColor(0), blendor->getPointerColor(1),
+                 blendor->getPointerColor(3)},
+                {1, 7, 4, 0, 0});
 
   // Running, the pointer source reads the test's X server: its screen, and
   // the pointer where the test puts it.

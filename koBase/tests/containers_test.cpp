@@ -77,9 +77,7 @@ TEST(koArray, GrowsByItsStepAndRemovesInOrder) {
   EXPECT_EQ(b.size(), 16u);
 
   koArray<int> c;
-  c.append(10);
-  c.append(11);
-  c.append(12);
+  for (int v : {10, 11, 12}) c.append(v);
   c.removeAt(0);
   ASSERT_EQ(c.size(), 2u);
   EXPECT_EQ(c[0], 11);

@@ -43,6 +43,36 @@ struct Feed {
   void operator()(const Bytes& d) { receiver.processDatagram(d.data(), static_cast<uint32_t>(d.size())); }
 };
 
+// One frame as a sender puts it on the wire: the header, then the run of
+// fragments repeat times, the end mark on the very last one.
+void sendFrame(Feed& feed, uint32_t number, const Bytes& frame, uint32_t packetSize = 1024,
+               uint32_t repeat = 1) {
+  const uint32_t piece = packetSize - koFrame::kFragmentHeaderSize;
+  const uint32_t count = static_cast<uint32_t>(koFrame::fragmentCountFor(frame.size(), packetSize));
+  feed(header(number, static_cast<uint32_t>(frame.size()), packetSize, count));
+  for (uint32_t run = 0; run < repeat; ++run)
+    for (uint32_t i = 0; i < count; ++i) {
+      const uint32_t off = i * piece,
+                     n = std::min<uint32_t>(piece, static_cast<uint32_t>(frame.size()) - off);
+      feed(fragment(packetSize, number, count, i, off, slice(frame, off, n),
+                    run + 1 == repeat && i + 1 == count));
+    }
+}
+
+// The frame a sender s sends as its k-th: tagged, so that no two are alike.
+Bytes frameOf(uint32_t sender, uint32_t k, size_t length) {
+  return wire::pattern(length, sender << 16 | k);
+}
+
+// The tags of frames (sender << 16 | k): what a failure prints.
+std::vector<uint32_t> tags(const std::vector<Bytes>& frames) {
+  std::vector<uint32_t> t;
+  for (const Bytes& f : frames)
+    t.push_back(f.size() < 4 ? ~0u : f[0] | f[1] << 8 | f[2] << 16 | uint32_t{f[3]} << 24);
+  return t;
+}
+
+
 }  // namespace
 
 TEST(FrameFormat, PacketizerMatchesHandBuiltFragments) {
@@ -116,12 +146,7 @@ TEST(Reading, RepeatedFrameIsDeliveredOnceAndRepeatsAreSkipped) {
   Feed feed;
   const Bytes frame = pattern(3000, 1);
   // 3000 bytes at 1024: 4 fragments; repeat count 3: 1 header + 12 fragments.
-  feed(header(1, 3000, 1024, 4));
-  for (int run = 0; run < 3; ++run)
-    for (uint32_t i = 0; i < 4; ++i) {
-      const uint32_t off = i * 991;
-      feed(fragment(1024, 1, 4, i, off, slice(frame, off, i < 3 ? 991 : 27), run == 2 && i == 3));
-    }
+  sendFrame(feed, 1, frame, 1024, 3);
   ASSERT_EQ(feed.got.frames.size(), 1u);
   EXPECT_EQ(feed.got.frames[0], frame);
   auto& r = feed.receiver;
@@ -137,8 +162,7 @@ TEST(Reading, RepeatedFrameIsDeliveredOnceAndRepeatsAreSkipped) {
     for (uint32_t i = 0; i < copies; ++i)
       feed(fragment(1024, 1, 4, i, i * 991, slice(frame, i * 991, i < 3 ? 991 : 27), 0));
   }
-  feed(header(2, 991, 1024, 1));
-  feed(fragment(1024, 2, 1, 0, 0, slice(frame, 0, 991), 1));
+  sendFrame(feed, 2, slice(frame, 0, 991));
   ASSERT_EQ(feed.got.frames.size(), 2u);
   EXPECT_EQ(r.getDuplicateFrames(), 2u);
   EXPECT_EQ(r.getDroppedFrames(), 0u);
@@ -180,8 +204,7 @@ TEST(Reading, EndMarkOrNextHeaderEndAnIncompleteFrameAndTheNextFrameIsKept) {
   feed(header(2, 2500, 1024, 3));
   feed(fragment(1024, 2, 3, 0, 0, slice(a, 0, 991), 0));
   feed(fragment(1024, 2, 3, 1, 991, slice(a, 991, 991), 0));
-  feed(header(3, 600, 1024, 1));
-  feed(fragment(1024, 3, 1, 0, 0, b, 1));
+  sendFrame(feed, 3, b);
   EXPECT_EQ(feed.receiver.getDroppedFrames(), 2u);
   EXPECT_EQ(feed.receiver.getDroppedFragments(), 2u);
   ASSERT_EQ(feed.got.frames.size(), 1u);
@@ -297,9 +320,7 @@ TEST(Reading, FramesAboveTheMaximumAreRefusedAndTheBufferStaysSmall) {
   feed(header(1, 10001, 1024, 11));
   EXPECT_EQ(feed.receiver.getRefusedFrames(), 1u);
   const Bytes frame = pattern(10000, 1);
-  feed(header(2, 10000, 1024, 11));
-  for (uint32_t i = 0; i < 11; ++i)
-    feed(fragment(1024, 2, 11, i, i * 991, slice(frame, i * 991, i < 10 ? 991 : 90), i == 10));
+  sendFrame(feed, 2, frame);
   ASSERT_EQ(feed.got.frames.size(), 1u);
   EXPECT_EQ(feed.got.frames[0], frame);
 }
@@ -309,8 +330,7 @@ TEST(Reading, AFrameWhoseHeaderWasLostIsRebuiltFromItsFragments) {
   auto& r = feed.receiver;
   const Bytes a = pattern(2500, 1), b = pattern(1500, 2), c = pattern(600, 3);
   // Frame 1 arrives normally.
-  feed(header(1, 2500, 1024, 3));
-  for (uint32_t i = 0; i < 3; ++i) feed(fragment(1024, 1, 3, i, i * 991, slice(a, i * 991, i < 2 ? 991 : 518), 0));
+  sendFrame(feed, 1, a);
   ASSERT_EQ(feed.got.frames.size(), 1u);
   // Frame 2: header lost, and index 0 of the first run too; the second run
   // completes it. The length comes from the last fragment.
@@ -334,8 +354,7 @@ TEST(Reading, AFrameWhoseHeaderWasLostIsRebuiltFromItsFragments) {
   // end mark): the next header ends it as dropped.
   feed(fragment(1024, 4, 3, 0, 0, slice(a, 0, 991), 0));
   feed(fragment(1024, 4, 3, 1, 991, slice(a, 991, 991), 0));
-  feed(header(5, 600, 1024, 1));
-  feed(fragment(1024, 5, 1, 0, 0, c, 1));
+  sendFrame(feed, 5, c);
   ASSERT_EQ(feed.got.frames.size(), 4u);
   EXPECT_EQ(r.getDroppedFrames(), 1u);
   EXPECT_EQ(r.getDroppedFragments(), 1u);
@@ -386,38 +405,6 @@ TEST(Reading, HeaderlessStartsRefuseWhatAHeaderWouldHaveRefused) {
   EXPECT_EQ(feed.got.frames[0], piece);
 }
 
-namespace {
-
-// One frame as a sender puts it on the wire: the header, then the run of
-// fragments repeat times, the end mark on the very last one.
-void sendFrame(Feed& feed, uint32_t number, const Bytes& frame, uint32_t packetSize = 1024,
-               uint32_t repeat = 1) {
-  const uint32_t piece = packetSize - koFrame::kFragmentHeaderSize;
-  const uint32_t count = static_cast<uint32_t>(koFrame::fragmentCountFor(frame.size(), packetSize));
-  feed(header(number, static_cast<uint32_t>(frame.size()), packetSize, count));
-  for (uint32_t run = 0; run < repeat; ++run)
-    for (uint32_t i = 0; i < count; ++i) {
-      const uint32_t off = i * piece,
-                     n = std::min<uint32_t>(piece, static_cast<uint32_t>(frame.size()) - off);
-      feed(fragment(packetSize, number, count, i, off, slice(frame, off, n),
-                    run + 1 == repeat && i + 1 == count));
-    }
-}
-
-// The frame a sender s sends as its k-th: tagged, so that no two are alike.
-Bytes frameOf(uint32_t sender, uint32_t k, size_t length) {
-  return wire::pattern(length, sender << 16 | k);
-}
-
-// The tags of frames (sender << 16 | k): what a failure prints.
-std::vector<uint32_t> tags(const std::vector<Bytes>& frames) {
-  std::vector<uint32_t> t;
-  for (const Bytes& f : frames)
-    t.push_back(f.size() < 4 ? ~0u : f[0] | f[1] << 8 | f[2] << 16 | uint32_t{f[3]} << 24);
-  return t;
-}
-
-}  // namespace
 
 TEST(Reading, ARestartedSenderIsFollowedFromItsFirstFrame) {
   // A sender sends `before` frames, stops, and a new one numbers from 1

@@ -22,7 +22,7 @@ uint32_t blockForever(void* flag) {
 }
 }  // namespace
 
-TEST(koThread, RunsItsProcedureAndWaits) {
+TEST(koThread, RunsWaitsAndResumes) {
   koThread thread(quick, nullptr);
   ASSERT_TRUE(thread.hasThread());
   EXPECT_TRUE(thread.wait(2000));
@@ -32,24 +32,20 @@ TEST(koThread, RunsItsProcedureAndWaits) {
   const auto start = steady_clock::now();
   { koThread done(quick, nullptr); done.wait(-1); }
   EXPECT_LT(steady_clock::now() - start, milliseconds(500));  // no 1000 ms wait
-}
 
-TEST(koThread, WaitZeroOnARunningThreadReturnsAtOnce) {
   std::atomic<bool> stop{false};
-  koThread thread(blockForever, &stop);
-  EXPECT_FALSE(thread.wait(0));
-  EXPECT_TRUE(thread.isRunning());
+  koThread blocked(blockForever, &stop);
+  EXPECT_FALSE(blocked.wait(0));  // at once, while it runs
+  EXPECT_TRUE(blocked.isRunning());
   stop = true;
-  EXPECT_TRUE(thread.wait(-1));
-}
+  EXPECT_TRUE(blocked.wait(-1));
 
-TEST(koThread, SuspendedThreadRunsAfterResume) {
   const int before = g_runs;
-  koThread thread(quick, nullptr, koThread::kCreateSuspended);
-  EXPECT_FALSE(thread.wait(50));
+  koThread suspended(quick, nullptr, koThread::kCreateSuspended);
+  EXPECT_FALSE(suspended.wait(50));
   EXPECT_EQ(g_runs.load(), before);
-  thread.resume();
-  EXPECT_TRUE(thread.wait(2000));
+  suspended.resume();
+  EXPECT_TRUE(suspended.wait(2000));
   EXPECT_EQ(g_runs.load(), before + 1);
 }
 

@@ -49,6 +49,37 @@ inline bool readPicture(const std::string& path, Picture& p) {
   return true;
 }
 
+struct Rgb {
+  uint8_t r, g, b;
+  bool operator==(const Rgb&) const = default;
+};
+
+inline bool pixelAt(const std::string& path, unsigned x, unsigned y, Rgb& out) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+  image.format = PNG_FORMAT_RGB;
+  std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
+  const bool ok = png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr) != 0 && x < image.width &&
+                  y < image.height;
+  if (ok) {
+    const uint8_t* p = &rgb[(size_t(y) * image.width + x) * 3];
+    out = {p[0], p[1], p[2]};
+  }
+  png_image_free(&image);
+  return ok;
+}
+
+// Whether the standard arrow stands with its hot spot at (x, y) in the
+// colour's mask: black tip, full colour inside, light grey at the left edge.
+inline bool arrowAt(const std::string& path, unsigned x, unsigned y, Rgb full) {
+  Rgb tip{}, inside{}, edge{};
+  if (!pixelAt(path, x, y, tip) || !pixelAt(path, x + 5, y + 1, inside) || !pixelAt(path, x + 1, y + 3, edge))
+    return false;
+  const Rgb grey{uint8_t(full.r ? 192 : 0), uint8_t(full.g ? 192 : 0), uint8_t(full.b ? 192 : 0)};
+  return tip == Rgb{0, 0, 0} && inside == full && edge == grey;
+}
+
 // "morvane-receive: snapshot PATH WxH rendered R frame F"
 struct SnapshotLine {
   std::string path;
@@ -104,15 +135,15 @@ class EndToEndFixture : public ::testing::Test {
   // A receiver in station i, under an X server of its own (its pointer,
   // which the others draw, stays where that server puts it: in the middle
   // of the screen, outside every picture).
-  std::unique_ptr<ReceiverProcess> startReceiver(int i, std::vector<std::string> extra = {}) {
+  std::unique_ptr<ReceiverProcess> startReceiver(int i, std::vector<std::string> extra = {},
+                                                 std::vector<std::string> environment = {}) {
     const std::string out = dir_ + "/receiver" + std::to_string(i);
     std::vector<std::string> args = {"--snapshot", out, "--every", "0.4", "--quiet"};
     args.insert(args.end(), extra.begin(), extra.end());
     displays_.push_back(std::make_unique<XvfbServer>());
     if (displays_.back()->display().empty()) ADD_FAILURE() << "no Xvfb for receiver " << i;
-    return std::make_unique<ReceiverProcess>(
-        stations_[size_t(i)], MORVANE_RECEIVE, args,
-        std::vector<std::string>{"DISPLAY=" + displays_.back()->display()});
+    environment.push_back("DISPLAY=" + displays_.back()->display());
+    return std::make_unique<ReceiverProcess>(stations_[size_t(i)], MORVANE_RECEIVE, args, environment);
   }
 
   // After line `from`: a status change, then `count` snapshots whose frame
@@ -210,6 +241,19 @@ class EndToEndFixture : public ::testing::Test {
     EXPECT_EQ(p.height, shots.back().height);
     EXPECT_TRUE(p.frameRead) << what << ": " << shots.back().path;
     return at;
+  }
+
+  // Whether one of the receiver's next pictures shows the arrow at (x, y).
+  static bool seesArrow(ReceiverProcess& r, size_t& at, unsigned x, unsigned y, Rgb colour) {
+    for (int tries = 0; tries < 20; ++tries) {
+      SnapshotLine s;
+      const long i = r.waitLine(
+          at, [&](const std::string& l) { return parseSnapshot(l, s); }, 10s);
+      if (i < 0) return false;
+      at = size_t(i) + 1;
+      if (arrowAt(s.path, x, y, colour)) return true;
+    }
+    return false;
   }
 
   std::vector<std::string> stations_;

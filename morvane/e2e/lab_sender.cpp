@@ -92,6 +92,7 @@ bool LabSender::initialize() {
     extraServers_[k]->setAddress(group_.c_str());
     extraServers_[k]->setPort(uint16_t(8200 + k));
     extraServers_[k]->setTimeToLive(1);
+    extraSources_[k]->setPositionScale(352, 288);
   }
   transMain_->setInputVideoFormatColor(3);
   transSub_->setInputVideoFormatColor(3);

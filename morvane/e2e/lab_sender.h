@@ -37,7 +37,8 @@ struct LabSenderConfig {
   int additionalFormat = 1;         // image compound: the cut-out (QCIF)
   int zoomFormat = 2;               // the receivers' zoom output (CIF)
   bool probe = false;               // a frame probe right after the test pattern camera
-  int extraPointers = 0;            // circling pointers sent to ports 8200, 8201, 8202 (0..3)
+  int extraPointers = 0;            // circling pointers sent to ports 8200, 8201, 8202 (0..3),
+                                    // as receivers send theirs (pixels of a CIF window)
   std::string group = "234.5.6.7";  // of all four streams (fixed at creation)
 };
 

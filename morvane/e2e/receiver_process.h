@@ -53,6 +53,8 @@ class ReceiverProcess {
   ReceiverProcess& operator=(const ReceiverProcess&) = delete;
 
   bool started() const { return pid_ > 0; }
+  // The program's process id (`ip netns exec` execs it), -1 once stopped.
+  pid_t pid() const { return pid_; }
 
   // The index of the first line from `from` on that satisfies the
   // condition, waiting up to the limit; -1 when none came.

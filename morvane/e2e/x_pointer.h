@@ -1,6 +1,7 @@
-// Moves the pointer of an X server (kept apart from the tests: Xlib's
-// macros clash with the test framework's names).
+// The local pointer of an X server, driven through XTest as a user's mouse
+// would drive it (motion, buttons, wheel notches as buttons 4 and 5).
 #pragma once
 #include <string>
 
-bool warpPointer(const std::string& display, int x, int y);
+bool movePointer(const std::string& display, int x, int y);
+bool pressButton(const std::string& display, unsigned button, bool down);

@@ -7,6 +7,7 @@
 #include "platform/filters/capture/test_pattern_code.h"
 #include "platform/filters/video_renderer.h"
 #include "platform/media/graph_registry.h"
+#include "platform/media/results.h"
 
 ComPtr<IVideoFrameSnapshot> findRenderer() {
   ComPtr<IVideoFrameSnapshot> found;
@@ -46,7 +47,12 @@ Snapshot saveRenderedPicture(const std::string& path) {
           return (77 * px[0] + 150 * px[1] + 29 * px[2]) >> 8;
         },
         &s.frame);
-  s.saved = SUCCEEDED(renderer->SaveFramePng(path.c_str()));
-  if (!s.saved) s.error = "cannot write " + path;
+  const HRESULT saved = renderer->SaveFramePng(path.c_str());
+  s.saved = SUCCEEDED(saved);
+  // The renderer lets its picture go when its graph stops for a rebuild.
+  if (saved == VFW_E_NOT_CONNECTED)
+    s.error = "no picture rendered yet";
+  else if (!s.saved)
+    s.error = "cannot write " + path;
   return s;
 }

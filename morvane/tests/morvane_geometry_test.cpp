@@ -1,12 +1,21 @@
 // The pointer geometry of MorvaneTimerProcess under a real X server: the
 // station's pointer is measured from the video window's place on the
 // desktop (the owner window's place plus the video window's place in it),
-// and the mixer draws over the video window's size.
+// and the mixer draws over the video window's size. And what becomes of the
+// geometry when its X server goes away.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <memory>
+#include <thread>
+
 #include "morvane/MorvaneEngine.h"
+#include "morvane/ScreenGeometry.h"
+#include "morvane/e2e/xvfb_server.h"
 #include "morvane/tests/x_window.h"
 #include "netlab.h"
+
+using namespace std::chrono_literals;
 
 TEST(MorvaneGeometry, PointerOriginIsTheVideoWindowOnTheDesktop) {
   NETLAB_REQUIRE();
@@ -35,4 +44,31 @@ TEST(MorvaneGeometry, PointerOriginIsTheVideoWindowOnTheDesktop) {
   EXPECT_EQ(bw, 352.0f);
   EXPECT_EQ(bh, 288.0f);
   engine->shutdown();
+}
+
+// The X server ends while the geometry is in use (a session that closes):
+// the program goes on (Xlib's own handling would end it), the queries
+// answer false, and once a server is back on that display they answer
+// again.
+TEST(MorvaneGeometry, SurvivesTheServerEndingAndReconnects) {
+  auto server = std::make_unique<XvfbServer>();
+  const std::string name = server->display();
+  ASSERT_FALSE(name.empty()) << "no Xvfb";
+  ScreenGeometry geometry(name);
+  unsigned w = 0, h = 0;
+  ASSERT_TRUE(geometry.desktopSize(w, h));
+  EXPECT_EQ(w, 1280u);
+  server.reset();
+  EXPECT_FALSE(geometry.desktopSize(w, h));
+  int x = 0, y = 0;
+  EXPECT_FALSE(geometry.toScreen(1, 0, 0, x, y));
+  XvfbServer again(name);
+  ASSERT_EQ(again.display(), name);
+  bool back = false;
+  for (int i = 0; i < 50 && !back; ++i) {  // the display is tried again every two seconds
+    std::this_thread::sleep_for(100ms);
+    back = geometry.desktopSize(w, h);
+  }
+  EXPECT_TRUE(back);
+  EXPECT_EQ(h, 1024u);
 }

@@ -12,27 +12,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <limits>
-#include <sstream>
 
 #include "pellum/mxIniFile.h"
 #include "pellum/tests/temp_dir.h"
 
 namespace {
-
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void spit(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out << bytes;
-}
 
 TEST(mxIniFile, RoundTripThroughASecondReader) {
   TempDir dir;

@@ -62,24 +62,18 @@ TEST_F(LoaderTest, LoadsEachLibraryOnce) {
   EXPECT_EQ(loader.getNumDLLs(), 4u);
 }
 
+// Takes the modules that name themselves, or none at all.
 class PickyLoader : public mxDLLLoader {
  public:
   using mxDLLLoader::mxDLLLoader;
   int checked = 0;
+  bool rejectAll = false;
 
  protected:
   bool check(mxLibraryHandle library) override {
     ++checked;
-    return ::dlsym(library, "pellum_test_plugin_name") != nullptr;
+    return !rejectAll && ::dlsym(library, "pellum_test_plugin_name") != nullptr;
   }
-};
-
-class RejectingLoader : public mxDLLLoader {
- public:
-  using mxDLLLoader::mxDLLLoader;
-
- protected:
-  bool check(mxLibraryHandle) override { return false; }
 };
 
 TEST_F(LoaderTest, DerivedLoadersChoose) {
@@ -91,7 +85,8 @@ TEST_F(LoaderTest, DerivedLoadersChoose) {
   EXPECT_EQ(picky.checked, 4);
   EXPECT_EQ(picky.getNumDLLs(), 2u);
 
-  RejectingLoader none("so", paths_);
+  PickyLoader none("so", paths_);
+  none.rejectAll = true;
   none.search();
   EXPECT_EQ(none.getNumDLLs(), 0u);
 

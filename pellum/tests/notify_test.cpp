@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -15,13 +14,6 @@
 #include "pellum/tests/temp_dir.h"
 
 namespace {
-
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 // Runs the test body in a folder of its own, since the log file is written
 // to the current directory.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 #include "pellum/mxString.h"
 
@@ -10,74 +11,73 @@ namespace {
 
 const char* kJapanese = "着目点の遠隔共有";  // 8 characters, 24 bytes
 
-TEST(mxString, EmptyStringHasNoStorage) {
-  mxString s("abc");
-  s = "";
-  EXPECT_EQ(s.c_str(), nullptr);
-  EXPECT_EQ(s.length(), 0u);
-  EXPECT_TRUE(s.isEmpty());
-  EXPECT_TRUE(!s);
-  s = static_cast<const char*>(nullptr);
-  EXPECT_EQ(s.c_str(), nullptr);
-  EXPECT_EQ(mxString("").c_str(), nullptr);
-  EXPECT_EQ(mxString("abc").subString(3).c_str(), nullptr);
-  mxString t("abcd");
-  t.length(0);
-  EXPECT_EQ(t.c_str(), nullptr);
-  mxString e;
-  e.length(5);  // lengthening an empty string keeps it empty (no storage)
-  EXPECT_EQ(e.c_str(), nullptr);
+mxString edited(const char* start, void (*edit)(mxString&)) {
+  mxString s(start);
+  edit(s);
+  return s;
 }
 
-TEST(mxString, ConstructionFromNumbers) {
-  EXPECT_STREQ(mxString(-42).c_str(), "-42");
-  EXPECT_STREQ(mxString(1.5f).c_str(), "1.500000");
-  EXPECT_STREQ(mxString(2.25).c_str(), "2.250000");
-  EXPECT_STREQ(mxString("abc\0def", 7).c_str(), "abc");
-}
-
-TEST(mxString, AssignmentFromItself) {
-  mxString s("banana");
-  s = s;
-  EXPECT_STREQ(s.c_str(), "banana");
-  s = s.c_str() + 2;  // a tail of its own block
-  EXPECT_STREQ(s.c_str(), "nana");
-  s += s;
-  EXPECT_STREQ(s.c_str(), "nananana");
-  s += s.c_str() + 6;
-  EXPECT_STREQ(s.c_str(), "nanananana");
-}
-
-TEST(mxString, SubStringInsertReplace) {
-  mxString abcd("abcd");
-  EXPECT_TRUE(abcd.subString(2, 5).isEmpty());
-  EXPECT_TRUE(abcd.subString(4).isEmpty());
-  EXPECT_STREQ(abcd.subString(1, 2).c_str(), "bc");
-  EXPECT_STREQ(abcd.subString(0, 4).c_str(), "abcd");
-  EXPECT_TRUE(abcd.subString(5, 0).isEmpty());
-  EXPECT_TRUE(abcd.subString(1, 0xFFFFFFFFu).isEmpty());  // no wrap-around
-
-  mxString s("abcd");
-  s.insert("x", 4);
-  EXPECT_STREQ(s.c_str(), "abcd");
-  s.insert("x", 0);
-  EXPECT_STREQ(s.c_str(), "xabcd");
-  s.insert("--", 3);
-  EXPECT_STREQ(s.c_str(), "xab--cd");
-
-  mxString b("banana");
-  b.replace("a", "X");
-  EXPECT_STREQ(b.c_str(), "bXnana");
-  b.replace("zz", "y");
-  EXPECT_STREQ(b.c_str(), "bXnana");
-  b.replace("bXnana", mxString());
-  EXPECT_TRUE(b.isEmpty());
-
-  mxString cut("abcd");
-  cut.length(2);
-  EXPECT_STREQ(cut.c_str(), "ab");
-  cut.length(10);
-  EXPECT_STREQ(cut.c_str(), "ab");
+// Each result against its text; null: the empty string, which has no storage.
+TEST(mxString, ResultsOfConstructionAndEditing) {
+  const std::string big(2000, 'q'), cut(511, 'q');
+  const struct {
+    mxString got;
+    const char* want;
+  } cases[] = {
+      {mxString(""), nullptr},
+      {mxString("abc").subString(3), nullptr},
+      {edited("abc", [](mxString& s) { s = ""; }), nullptr},
+      {edited("abc", [](mxString& s) { s = static_cast<const char*>(nullptr); }), nullptr},
+      {edited("abcd", [](mxString& s) { s.length(0); }), nullptr},
+      {edited(nullptr, [](mxString& s) { s.length(5); }), nullptr},  // never lengthens
+      {mxString(-42), "-42"},
+      {mxString(1.5f), "1.500000"},
+      {mxString(2.25), "2.250000"},
+      {mxString("abc\0def", 7), "abc"},
+      // Assignment and appending from itself, or from a tail of its own block.
+      {edited("banana", [](mxString& s) { s = s; }), "banana"},
+      {edited("banana", [](mxString& s) { s = s.c_str() + 2; }), "nana"},
+      {edited("nana", [](mxString& s) { s += s; }), "nananana"},
+      {edited("nananana", [](mxString& s) { s += s.c_str() + 6; }), "nanananana"},
+      {mxString("abcd").subString(2, 5), nullptr},  // never clipped
+      {mxString("abcd").subString(4), nullptr},
+      {mxString("abcd").subString(5, 0), nullptr},
+      {mxString("abcd").subString(1, 0xFFFFFFFFu), nullptr},  // no wrap-around
+      {mxString("abcd").subString(1, 2), "bc"},
+      {mxString("abcd").subString(0, 4), "abcd"},
+      {edited("abcd", [](mxString& s) { s.insert("x", 4); }), "abcd"},
+      {edited("abcd", [](mxString& s) { s.insert("x", 0); }), "xabcd"},
+      {edited("xabcd", [](mxString& s) { s.insert("--", 3); }), "xab--cd"},
+      {edited("banana", [](mxString& s) { s.replace("a", "X"); }), "bXnana"},  // the first only
+      {edited("bXnana", [](mxString& s) { s.replace("zz", "y"); }), "bXnana"},
+      {edited("bXnana", [](mxString& s) { s.replace("bXnana", mxString()); }), nullptr},
+      {edited("abcd", [](mxString& s) { s.length(2); }), "ab"},
+      {edited("ab", [](mxString& s) { s.length(10); }), "ab"},
+      {mxString("AbC").lowerCase(), "abc"},
+      {mxString("AbC").upperCase(), "ABC"},
+      {(mxString("Ab") + kJapanese).upperCase(), "AB着目点の遠隔共有"},  // ASCII only
+      {mxString(kJapanese).subString(0, 3), "着"},
+      {mxString(kJapanese).subString(21), "有"},
+      {edited(kJapanese, [](mxString& s) { s.replace("遠隔", "ローカル"); }), "着目点のローカル共有"},
+      {edited(kJapanese, [](mxString& s) { s.insert("【", 0); }), "【着目点の遠隔共有"},
+      {edited(nullptr, [](mxString& s) { s.format("%s-%d", "x", 5); }), "x-5"},
+      {edited(big.c_str(), [](mxString& s) { s.format("%s", std::string(s.c_str()).c_str()); }),
+       cut.c_str()},  // cut to the 512-byte area
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(i);
+    if (!cases[i].want) {
+      EXPECT_EQ(cases[i].got.c_str(), nullptr);
+      EXPECT_EQ(cases[i].got.length(), 0u);
+      EXPECT_TRUE(cases[i].got.isEmpty() && !cases[i].got);
+    } else {
+      EXPECT_STREQ(cases[i].got.c_str(), cases[i].want);
+    }
+  }
+  mxString s("AbC");
+  s.lowerCase();
+  EXPECT_STREQ(s.c_str(), "AbC");  // the copies leave the original alone
+  EXPECT_EQ(mxString(kJapanese).length(), 24u);
 }
 
 TEST(mxString, ParsingNumbers) {
@@ -90,77 +90,27 @@ TEST(mxString, ParsingNumbers) {
   EXPECT_DOUBLE_EQ(mxString("1e3").toDouble(0), 1000.0);
 }
 
-TEST(mxString, CaseConversionIsAsciiOnly) {
-  mxString s("AbC");
-  EXPECT_STREQ(s.lowerCase().c_str(), "abc");
-  EXPECT_STREQ(s.upperCase().c_str(), "ABC");
-  EXPECT_STREQ(s.c_str(), "AbC");
-  mxString j = mxString("Ab") + kJapanese;
-  j.toUpper();
-  EXPECT_EQ(std::strcmp(j.c_str() + 2, kJapanese), 0);  // multi-byte text unchanged
-  EXPECT_STREQ(j.subString(0, 2).c_str(), "AB");
-}
-
 TEST(mxString, Comparisons) {
-  mxString empty, a("a"), b("b");
-  EXPECT_FALSE(empty == "");
-  EXPECT_TRUE(empty != empty);
-  EXPECT_FALSE(empty == empty);
-  EXPECT_FALSE(a == static_cast<const char*>(nullptr));
-  EXPECT_FALSE(a <= empty);
-  EXPECT_FALSE(a >= empty);
-  EXPECT_TRUE(a == "a");
-  EXPECT_TRUE("a" == a);
-  EXPECT_TRUE(a < b);
-  EXPECT_FALSE(a < a);
-  EXPECT_TRUE(a <= a);
-  EXPECT_TRUE(a >= a);
-  EXPECT_TRUE(b > a);
-  EXPECT_TRUE("a" < b);
-  EXPECT_TRUE("b" > a);
-  EXPECT_TRUE("a" <= a);
-  EXPECT_FALSE("b" <= a);
-  // Bytes are unsigned: a multi-byte lead byte sorts after ASCII.
-  mxString jp(kJapanese);
-  EXPECT_TRUE(a < jp);
-  EXPECT_TRUE(jp > "zzz");
-  EXPECT_TRUE(jp == kJapanese);
-}
-
-TEST(mxString, MultiByteText) {
-  mxString jp(kJapanese);
-  EXPECT_EQ(jp.length(), 24u);
-  EXPECT_STREQ(jp.subString(0, 3).c_str(), "着");
-  EXPECT_STREQ(jp.subString(21).c_str(), "有");
-  mxString edited(jp);
-  edited.replace("遠隔", "ローカル");
-  EXPECT_STREQ(edited.c_str(), "着目点のローカル共有");
-  edited.insert("【", 0);
-  EXPECT_STREQ(edited.c_str(), "【着目点のローカル共有");
-}
-
-TEST(mxString, FormatIsBounded) {
-  mxString s;
-  s.format("%s-%d", "x", 5);
-  EXPECT_STREQ(s.c_str(), "x-5");
-  std::string big(2000, 'q');
-  s.format("%s", big.c_str());
-  EXPECT_EQ(s.length(), 511u);
+  // An empty side makes everything false but !=; bytes compare unsigned, so
+  // a multi-byte lead byte sorts after ASCII.
+  mxString empty, a("a"), b("b"), jp(kJapanese);
+  const bool holds[] = {!(empty == ""),   empty != empty, !(empty == empty), !(a == static_cast<const char*>(nullptr)),
+                        !(a <= empty),    !(a >= empty),  a == "a",          "a" == a,
+                        a < b,            !(a < a),       a <= a,            a >= a,
+                        b > a,            "a" < b,        "b" > a,           "a" <= a,
+                        !("b" <= a),      a < jp,         jp > "zzz",        jp == kJapanese};
+  for (size_t i = 0; i < std::size(holds); ++i) EXPECT_TRUE(holds[i]) << "comparison " << i;
 }
 
 TEST(mxString, Hash) {
+  // Shifts 0, 5, 10, 15, 20, then 25 - 24 = 1: the sixth byte is shifted by 1.
+  uint32_t seven = 0;
+  for (unsigned shift : {0, 5, 10, 15, 20, 1, 6}) seven ^= uint32_t{'a'} << shift;
   EXPECT_EQ(mxString().hash(), 0u);
   EXPECT_EQ(mxString("a").hash(), 0x61u);
-  // 'a' << 0 ^ 'b' << 5
   EXPECT_EQ(mxString("ab").hash(), 0x61u ^ (0x62u << 5));
-  // Shifts 0,5,10,15,20 then 25-24=1: the sixth byte is shifted by 1.
-  uint32_t expect = 0;
-  const unsigned shifts[] = {0, 5, 10, 15, 20, 1, 6};
-  for (int i = 0; i < 7; ++i) expect ^= uint32_t{'a'} << shifts[i];
-  EXPECT_EQ(mxString("aaaaaaa").hash(), expect);
-  // Bytes are sign-extended: 0xE7 counts as -25.
-  mxString high("\xE7");
-  EXPECT_EQ(high.hash(), static_cast<uint32_t>(int32_t{-25}));
+  EXPECT_EQ(mxString("aaaaaaa").hash(), seven);
+  EXPECT_EQ(mxString("\xE7").hash(), static_cast<uint32_t>(int32_t{-25}));  // bytes sign-extended
 }
 
 }  // namespace

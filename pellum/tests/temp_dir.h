@@ -3,6 +3,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 class TempDir {
@@ -21,3 +23,10 @@ class TempDir {
  private:
   std::string path_;
 };
+
+// A whole file's bytes, and a file made of the given bytes.
+inline std::string slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+inline void spit(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }

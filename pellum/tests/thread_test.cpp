@@ -76,26 +76,22 @@ TEST(mxMutex, NamedAndUnnamed) {
   EXPECT_FALSE(a.release());  // not owned any more
 
   // Another thread cannot take it while this one holds it.
-  ASSERT_TRUE(a.waitFor(0));
-  std::atomic<int> result{-1};
-  auto tryTake = [](void* arg) -> unsigned {
-    mxMutex other(mxString("pellum-test-mutex"));
-    auto* r = static_cast<std::atomic<int>*>(arg);
-    *r = other.waitFor(50) ? 1 : 0;
-    if (*r == 1) other.release();
-    return 0;
+  auto takenElsewhere = [] {
+    std::atomic<int> result{-1};
+    mxThread t([](void* arg) -> unsigned {
+      mxMutex other(mxString("pellum-test-mutex"));
+      auto* r = static_cast<std::atomic<int>*>(arg);
+      *r = other.waitFor(50) ? 1 : 0;
+      if (*r == 1) other.release();
+      return 0;
+    }, &result, false);
+    EXPECT_TRUE(t.waitFor(5000));
+    return result.load();
   };
-  {
-    mxThread t(tryTake, &result, false);
-    EXPECT_TRUE(t.waitFor(5000));
-  }
-  EXPECT_EQ(result, 0);
+  ASSERT_TRUE(a.waitFor(0));
+  EXPECT_EQ(takenElsewhere(), 0);
   EXPECT_TRUE(a.release());
-  {
-    mxThread t(tryTake, &result, false);
-    EXPECT_TRUE(t.waitFor(5000));
-  }
-  EXPECT_EQ(result, 1);
+  EXPECT_EQ(takenElsewhere(), 1);
 
   mxMutex owned(true, mxString());
   EXPECT_TRUE(owned.release());  // created owned by this thread

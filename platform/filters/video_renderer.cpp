@@ -6,7 +6,6 @@
 #include <poll.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <cstring>
 
@@ -14,46 +13,15 @@
 #include "platform/media/guids.h"
 #include "platform/media/records.h"
 #include "platform/media/results.h"
+#include "platform/win/own_x_connection.h"
 
 namespace {
 
 // X errors on the renderer's own display connections (an owner window that
-// vanished, for instance) are logged and ignored; errors on other
-// connections go to the handler that was installed before.
-std::mutex g_errorLock;
-std::vector<Display*> g_ourDisplays;
-XErrorHandler g_previousHandler = nullptr;
-bool g_handlerInstalled = false;
-std::atomic<int> g_errors{0};
-
-int onXError(Display* d, XErrorEvent* e) {
-  {
-    std::lock_guard<std::mutex> g(g_errorLock);
-    if (std::find(g_ourDisplays.begin(), g_ourDisplays.end(), d) == g_ourDisplays.end())
-      return g_previousHandler ? g_previousHandler(d, e) : 0;
-  }
-  g_errors.fetch_add(1);
-  platformLog(PlatformLogLevel::Warn, "video renderer: X error %d (request %d) on window 0x%lx",
-              e->error_code, e->request_code, e->resourceid);
-  return 0;
-}
-
-Display* openOwnDisplay() {
-  Display* d = XOpenDisplay(nullptr);
-  if (!d) return nullptr;
-  std::lock_guard<std::mutex> g(g_errorLock);
-  g_ourDisplays.push_back(d);
-  if (!g_handlerInstalled) {
-    g_previousHandler = XSetErrorHandler(onXError);
-    g_handlerInstalled = true;
-  }
-  return d;
-}
-
-void closeOwnDisplay(Display* d) {
-  XCloseDisplay(d);
-  std::lock_guard<std::mutex> g(g_errorLock);
-  std::erase(g_ourDisplays, d);
+// vanished, for instance) are logged and ignored.
+void logXError(int errorCode, int requestCode, unsigned long resource) {
+  platformLog(PlatformLogLevel::Warn, "video renderer: X error %d (request %d) on window 0x%lx", errorCode,
+              requestCode, resource);
 }
 
 int shiftOf(unsigned long mask) {
@@ -83,7 +51,7 @@ struct VideoRenderer::X11State {
     if (display) {
       if (gc) XFreeGC(display, gc);
       if (window) XDestroyWindow(display, window);
-      closeOwnDisplay(display);
+      closeOwnXConnection(display);
     }
   }
 };
@@ -224,7 +192,7 @@ void VideoRenderer::updateWindow() {
   }
   if (!x_) {
     auto* x = new X11State;
-    x->display = openOwnDisplay();
+    x->display = openOwnXConnection(nullptr, logXError);
     if (!x->display) {
       platformLog(PlatformLogLevel::Notice, "video renderer: no X display, rendering off-screen");
       delete x;
@@ -234,11 +202,11 @@ void VideoRenderer::updateWindow() {
     // An owner that does not exist makes the X server report an error.
     Window root, parent, *children = nullptr;
     unsigned count = 0;
-    int errorsBefore = g_errors.load();
+    int errorsBefore = ownXConnectionErrors();
     bool found = XQueryTree(x->display, static_cast<Window>(owner_), &root, &parent, &children, &count) &&
                  XGetWindowAttributes(x->display, static_cast<Window>(owner_), &ownerAttrs);
     XSync(x->display, False);
-    if (!found || g_errors.load() != errorsBefore) {
+    if (!found || ownXConnectionErrors() != errorsBefore) {
       platformLog(PlatformLogLevel::Warn,
                   "video renderer: owner window 0x%lx not found, rendering off-screen",
                   static_cast<unsigned long>(owner_));

@@ -13,6 +13,7 @@ const char kSendUsage[] =
     "  --video-device NAME|INDEX  the video capture device\n"
     "  --audio-device NAME|INDEX|none  the audio capture device (none: no sound)\n"
     "  --encoder mpeg4|none       compress the video with MPEG-4 V2, or send it raw\n"
+    "  --audio-encoder mp3|none   compress the sound with MPEG Layer-3, or send it as PCM\n"
     "  --mode none|loupex|compound  the focus display\n"
     "  --group ADDR               the multicast group of every stream and of the status\n"
     "  --seconds N                run N seconds (default: until Ctrl-C or SIGTERM)\n"
@@ -66,6 +67,14 @@ bool parseSendOptions(int argc, const char* const* argv, SendOptions& o, std::st
         return false;
       }
       o.encoder = c;
+    } else if (arg == "--audio-encoder") {
+      if (!value(v)) return false;
+      const int c = choice(v, {"none", "mp3"});
+      if (c < 0) {
+        error = std::string("unknown audio encoder \"") + v + "\" (mp3 or none)";
+        return false;
+      }
+      o.audioEncoder = c;
     } else if (arg == "--mode") {
       if (!value(v)) return false;
       const int c = choice(v, {"none", "loupex", "compound"});

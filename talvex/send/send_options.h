@@ -9,6 +9,7 @@ struct SendOptions {
   std::string videoDevice;   // --video-device NAME|INDEX (empty: keep)
   std::string audioDevice;   // --audio-device NAME|INDEX|none (empty: keep)
   int encoder = -1;          // --encoder mpeg4|none: 1 or 0 (-1: keep)
+  int audioEncoder = -1;     // --audio-encoder mp3|none: 1 or 0 (-1: keep)
   int mode = -1;             // --mode none|loupex|compound: 0, 1, 2 (-1: keep)
   std::string group;         // --group ADDR: every stream and the status
   double seconds = 0;        // --seconds N: run that long (0: until a signal)

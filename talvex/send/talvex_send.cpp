@@ -97,7 +97,6 @@ int findDevice(const std::string& wanted, unsigned count, const char* (*name)(in
   return -2;
 }
 
-
 // Applies the options on top of the settings file; false (with a message)
 // for a device that is not there.
 bool applyOptions(const SendOptions& o) {
@@ -122,6 +121,13 @@ bool applyOptions(const SendOptions& o) {
     TalvexSetAudioCapture(index);
   }
   if (o.encoder >= 0) TalvexSetVideoEncoder(o.encoder);
+  if (o.audioEncoder >= 0) {
+    if (!TalvexIsValidAudioEncoder(o.audioEncoder)) {
+      std::fprintf(stderr, "talvex-send: this audio encoder is not installed\n");
+      return false;
+    }
+    TalvexSetAudioEncoder(o.audioEncoder);
+  }
   if (o.mode >= 0) {
     if (!TalvexIsValidFocusDisplay(o.mode))
       std::fprintf(stderr,

@@ -2,13 +2,12 @@
 // watched from another one (its monitor, its status, a clean stop on
 // SIGTERM, its settings file).
 #include <gtest/gtest.h>
-
-#include <cstdlib>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -32,7 +31,9 @@ TEST(TalvexSendOptions, CommandLines) {
   const Case cases[] = {
       {{},
        true,
-       [](const SendOptions& o) { return o.seconds == 0 && o.encoder < 0 && o.mode < 0 && !o.window; }},
+       [](const SendOptions& o) {
+         return o.seconds == 0 && o.encoder < 0 && o.audioEncoder < 0 && o.mode < 0 && !o.window;
+       }},
       {{"--ini", "a.ini", "--save", "--seconds", "2.5", "--window"},
        true,
        [](const SendOptions& o) { return o.ini == "a.ini" && o.save && o.seconds == 2.5 && o.window; }},
@@ -43,9 +44,13 @@ TEST(TalvexSendOptions, CommandLines) {
          return o.videoDevice == "Test Pattern Camera" && o.audioDevice == "none" && o.encoder == 1 &&
                 o.mode == 2 && o.group == "234.5.6.20";
        }},
-      {{"--encoder", "none", "--mode", "loupex", "--list-devices"},
+      {{"--encoder", "none", "--mode", "loupex", "--list-devices", "--audio-encoder", "mp3"},
        true,
-       [](const SendOptions& o) { return o.encoder == 0 && o.mode == 1 && o.listDevices; }},
+       [](const SendOptions& o) {
+         return o.encoder == 0 && o.mode == 1 && o.listDevices && o.audioEncoder == 1;
+       }},
+      {{"--audio-encoder", "none"}, true, [](const SendOptions& o) { return o.audioEncoder == 0; }},
+      {{"--audio-encoder", "aac"}, false, {}},
       {{"--save"}, false, {}},  // nothing to save to
       {{"--encoder", "h264"}, false, {}},
       {{"--mode"}, false, {}},

@@ -69,6 +69,8 @@ class CirclingPointerStream final : public SourceStream {
     CirclingPointer::positionAt(t, info.positionX, info.positionY);
     info.cursorX = static_cast<int32_t>(info.positionX * 640.0f);
     info.cursorY = static_cast<int32_t>(info.positionY * 480.0f);
+    info.positionX *= source_->scaleX_;
+    info.positionY *= source_->scaleY_;
     // The first record carries everything; later ones only move.
     info.changeFlags =
         emitted_ == 0 ? uint16_t(0x01FF) : uint16_t(pointing::kChangeCursor | pointing::kChangePosition);

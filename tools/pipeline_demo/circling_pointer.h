@@ -26,6 +26,13 @@ class CirclingPointer final : public SourceFilter {
 
   // Records emitted since creation.
   uint64_t recordsSent() const;
+  // Positions are multiplied by these (1, 1: the normalised picture; a
+  // window's size in pixels: that window's pixels, as a receiving station's
+  // pointer position filter gives them). Set while stopped.
+  void setPositionScale(float x, float y) {
+    scaleX_ = x;
+    scaleY_ = y;
+  }
   // The position of the record at time t seconds after the stream started.
   static void positionAt(double t, float& x, float& y);
 
@@ -35,6 +42,7 @@ class CirclingPointer final : public SourceFilter {
   std::condition_variable wake_;
   bool stopping_ = false;
   uint64_t sent_ = 0;
+  float scaleX_ = 1, scaleY_ = 1;
 };
 
 class rsCirclingPointerFilter : public rsFilter {
@@ -44,6 +52,7 @@ class rsCirclingPointerFilter : public rsFilter {
   explicit rsCirclingPointerFilter(const mxString& name);
 
   uint64_t getRecordsSent() const { return source_->recordsSent(); }
+  void setPositionScale(float x, float y) { source_->setPositionScale(x, y); }
 
  protected:
   ~rsCirclingPointerFilter() override = default;

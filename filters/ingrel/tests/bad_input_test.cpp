@@ -5,12 +5,8 @@
 // blocks keep the queue at four and are counted as discarded.
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "filters/ingrel/tests/e2e_support.h"
-#include "koBase/koByteStream.h"
 #include "koBase/koMulticastSender.h"
-#include "koBase/koSampleRecord.h"
 #include "platform/media/guids.h"
 #include "platform/media/records.h"
 
@@ -21,36 +17,14 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 MediaType qcifRgb() {
-  MediaClassification c;
-  c.videoFormat = VideoFormat_RGB24;
-  c.resolution = Resolution_QCIF;
-  c.buildMediaType();
-  return c.mediaType();
+  return builtCodes(MediaKind_Video, VideoFormat_RGB24, Resolution_QCIF).mediaType();
 }
 
 // A record for the type, carrying pattern frame `tag` in its data.
 Bytes record(const MediaType& mt, uint32_t number, uint64_t tag, uint32_t length, uint32_t userData = 0,
-             const uint8_t* format = nullptr, uint32_t formatLength = UINT32_MAX) {
-  Bytes data(length);
-  for (uint32_t i = 0; i < length; ++i) data[i] = patternByte(tag, i);
-  koSampleRecord r;
-  r.sampleNumber = number;
-  r.userDataLength = userData > 64 ? 0 : userData;
-  std::vector<uint8_t> typeBytes;
-  ByteWriter w(typeBytes);
-  writeMediaTypeRecord(w, mt.get());
-  std::memcpy(r.mediaType, typeBytes.data(), 72);
-  r.format = format ? format : mt.format();
-  r.formatLength = formatLength == UINT32_MAX ? mt.formatLength() : formatLength;
-  r.mediaStartValid = r.mediaStopValid = true;
-  r.mediaStart = static_cast<int64_t>(tag);
-  r.mediaStop = r.mediaStart + 1;
-  r.syncPoint = true;
-  r.data = data.data();
-  r.dataLength = length;
-  koOutputByteStream out;
-  koWriteSampleRecord(out, r);
-  Bytes b(out.data(), out.data() + out.length());
+             uint32_t formatLength = UINT32_MAX) {
+  Bytes b = writtenRecord(mt, number, patternData(tag, length), static_cast<int64_t>(tag), -1, 0,
+                          userData > 64 ? 0 : userData, formatLength);
   if (userData > 64) b[4] = static_cast<uint8_t>(userData);  // a length the writer never produces
   return b;
 }
@@ -114,12 +88,9 @@ TEST_F(BadInput, RecordsThatDoNotFitAreCountedAndNeverDelivered) {
   unknown.setMajortype(makeGuid("{01234567-89AB-CDEF-0123-456789ABCDEF}"));
   send(record(unknown, 5, 105, size));
   // A format block shorter than its header claims: no longer a video-info record.
-  send(record(mt, 6, 106, size, 0, mt.format(), 50));
-  MediaClassification cif;
-  cif.videoFormat = VideoFormat_RGB24;
-  cif.resolution = Resolution_CIF;
-  cif.buildMediaType();
-  send(record(cif.mediaType(), 7, 107, 352 * 288 * 3));
+  send(record(mt, 6, 106, size, 0, 50));
+  send(record(builtCodes(MediaKind_Video, VideoFormat_RGB24, Resolution_CIF).mediaType(), 7, 107,
+              352 * 288 * 3));
 
   send(record(mt, 8, 108, size));
   ASSERT_TRUE(seen.waitReal(2, 10));

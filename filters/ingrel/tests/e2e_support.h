@@ -2,17 +2,23 @@
 // multicast server) and a receiver station (multicast client → null
 // renderer that records what arrives).
 #pragma once
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 #include "filters/ingrel/IIngrelControl.h"
+#include "filters/ingrel/tests/built_codes.h"
 #include "filters/ingrel/tests/station_graph.h"
 #include "filters/mediaclass/mediaclass.h"
 #include "filters/ostrel/IOstrelControl.h"
 #include "filters/ostrel/tests/pattern_source.h"
+#include "koBase/koByteStream.h"
+#include "koBase/koSampleRecord.h"
+#include "platform/media/records.h"
 
 // One sample as the renderer saw it.
 struct SeenSample {
@@ -74,7 +80,8 @@ struct Seen {
 
 struct StreamCodes {
   int kind = MediaKind_Video, videoFormat = VideoFormat_RGB24, resolution = Resolution_QCIF;
-  int audioFormat = AudioFormat_PCM, frequency = Frequency_44100, channels = Channel_Stereo, bitCount = BitCount_16;
+  int audioFormat = AudioFormat_PCM, frequency = Frequency_44100, channels = Channel_Stereo,
+      bitCount = BitCount_16;
 };
 
 // The sender graph; every call on the sender station's worker.
@@ -108,16 +115,20 @@ struct SenderSide {
   }
 };
 
-// The receiver graph; every call on the receiver station's worker.
+// The receiver graph (client → null renderer that records into `seen`);
+// every call on the receiver station's worker. add() puts one such pair
+// into a graph that already exists.
 struct ReceiverSide {
   TestGraph g;
   ComPtr<IBaseFilter> client, renderer;
   ComPtr<IIngrelControl> control;
 
   bool build(const StreamCodes& c, const char* group, uint16_t port, Seen* seen) {
-    if (!g.create()) return false;
-    client = g.add(CLSID_IngrelFilter, u"VideoClient(Main)");
-    renderer = g.add(CLSID_NullRenderer, u"Renderer");
+    return g.create() && add(g, c, group, port, seen);
+  }
+  bool add(TestGraph& graph, const StreamCodes& c, const char* group, uint16_t port, Seen* seen) {
+    client = graph.add(CLSID_IngrelFilter, u"VideoClient(Main)");
+    renderer = graph.add(CLSID_NullRenderer, u"Renderer");
     if (!client || !renderer) return false;
     client->QueryInterface(IID_IIngrelControl, control.putVoid());
     ComPtr<INullRendererControl> nr;
@@ -133,9 +144,10 @@ struct ReceiverSide {
     control->SetOutputFrequency(c.frequency);
     control->SetOutputChannels(c.channels);
     control->SetOutputBitCount(c.bitCount);
-    return connect(g.graph.get(), client.get(), 0, renderer.get(), 0) == S_OK;
+    return connect(graph.graph.get(), client.get(), 0, renderer.get(), 0) == S_OK;
   }
   void release() {
+    if (renderer) renderer.as<INullRendererControl>()->SetCallback(nullptr, nullptr);
     g.release();
     control.reset();
     client.reset();
@@ -148,4 +160,40 @@ inline bool isPattern(const SeenSample& s, uint64_t frame, size_t length) {
   for (size_t i = 0; i < length; ++i)
     if (s.data[i] != patternByte(frame, i)) return false;
   return true;
+}
+
+// A record as the server's writer makes it of a sample of the type (its
+// whole format block unless told otherwise): media times start and start + 1,
+// a sync point, user data of `userData` zero bytes.
+inline std::vector<uint8_t> writtenRecord(const MediaType& mt, uint32_t number,
+                                          const std::vector<uint8_t>& data, int64_t mediaStart,
+                                          int64_t previousClock = -1, int64_t clock = 0,
+                                          uint32_t userData = 0, uint32_t formatLength = UINT32_MAX) {
+  koSampleRecord r;
+  r.sampleNumber = number;
+  r.userDataLength = userData;
+  std::vector<uint8_t> typeBytes;
+  ByteWriter w(typeBytes);
+  writeMediaTypeRecord(w, mt.get());
+  std::memcpy(r.mediaType, typeBytes.data(), koSampleRecord::kMediaTypeSize);
+  r.format = mt.format();
+  r.formatLength = std::min(formatLength, mt.formatLength());
+  r.previousClockTime = previousClock;
+  r.clockTime = clock;
+  r.mediaStartValid = r.mediaStopValid = true;
+  r.mediaStart = mediaStart;
+  r.mediaStop = mediaStart + 1;
+  r.syncPoint = true;
+  r.data = data.data();
+  r.dataLength = static_cast<uint32_t>(data.size());
+  koOutputByteStream out;
+  koWriteSampleRecord(out, r);
+  return std::vector<uint8_t>(out.data(), out.data() + out.length());
+}
+
+// Pattern frame `frame`: `length` pattern bytes.
+inline std::vector<uint8_t> patternData(uint64_t frame, uint32_t length) {
+  std::vector<uint8_t> data(length);
+  for (uint32_t i = 0; i < length; ++i) data[i] = patternByte(frame, i);
+  return data;
 }

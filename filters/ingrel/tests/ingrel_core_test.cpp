@@ -10,6 +10,7 @@
 #include "filters/ingrel/ingrel_fillers.h"
 #include "filters/ingrel/ingrel_queue.h"
 #include "filters/ingrel/ingrel_record.h"
+#include "filters/ingrel/tests/built_codes.h"
 #include "koBase/tests/wire_helpers.h"
 #include "platform/media/guids.h"
 #include "platform/media/records.h"
@@ -20,19 +21,9 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-MediaClassification build(int kind, int format = VideoFormat_RGB24, int resolution = Resolution_SQCIF) {
-  MediaClassification c;
-  c.kind = kind;
-  c.videoFormat = format;
-  c.resolution = resolution;
-  c.audioFormat = AudioFormat_PCM;
-  EXPECT_TRUE(c.buildMediaType());
-  c.classify(c.mediaType().get());
-  return c;
-}
-
 // A record built by hand, field by field.
-Bytes handRecord(const MediaType& mt, uint32_t number, const Bytes& data, uint32_t formatLength = UINT32_MAX) {
+Bytes handRecord(const MediaType& mt, uint32_t number, const Bytes& data,
+                 uint32_t formatLength = UINT32_MAX) {
   wire::HandRecord r;
   r.sampleNumber = number;
   r.userData = {'u', 'd'};
@@ -54,14 +45,13 @@ Bytes handRecord(const MediaType& mt, uint32_t number, const Bytes& data, uint32
 }  // namespace
 
 TEST(IngrelRecord, ParsesTheHandBuiltRecordIntoASample) {
-  const MediaClassification out = build(MediaKind_Video);
+  const MediaClassification out = builtCodes(MediaKind_Video);
   Bytes data(128 * 96 * 3);
   for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 13);
   const Bytes frame = handRecord(out.mediaType(), 41, data);
   IngrelParsedRecord p;
   ASSERT_TRUE(ingrelParseRecord(frame.data(), static_cast<uint32_t>(frame.size()), &p));
-  EXPECT_EQ(p.record.sampleNumber, 41u);
-  EXPECT_EQ(p.record.userDataLength, 2u);
+  EXPECT_EQ(std::tuple(p.record.sampleNumber, p.record.userDataLength), std::tuple(41u, 2u));
   EXPECT_TRUE(ingrelFullyClassified(p.received));
   EXPECT_TRUE(p.received.sameAs(out));
   EXPECT_EQ(p.received.mediaType(), out.mediaType());  // format block carried whole
@@ -69,22 +59,15 @@ TEST(IngrelRecord, ParsesTheHandBuiltRecordIntoASample) {
   IngrelSample s;
   ingrelMakeSample(p.record, false, &s);
   EXPECT_EQ(s.data, data);
-  EXPECT_EQ(s.previousClockTime, 1000);
-  EXPECT_EQ(s.clockTime, 2000);
-  EXPECT_TRUE(s.startValid);
-  EXPECT_FALSE(s.stopValid);
-  EXPECT_EQ(s.start, 55);
-  EXPECT_TRUE(s.mediaTimeValid);
-  EXPECT_EQ(s.mediaStart, 7);
-  EXPECT_TRUE(s.syncPoint);
-  EXPECT_FALSE(s.discontinuity);
-  EXPECT_TRUE(s.preroll);
+  EXPECT_EQ(std::tuple(s.previousClockTime, s.clockTime, s.startValid, s.stopValid, s.start, s.mediaTimeValid,
+                       s.mediaStart, s.syncPoint, s.discontinuity, s.preroll),
+            std::tuple(1000, 2000, true, false, 55, true, 7, true, false, true));
   ingrelMakeSample(p.record, true, &s);
   EXPECT_TRUE(s.discontinuity);
 }
 
 TEST(IngrelRecord, RefusesWhatDoesNotAddUpAndClassifiesOddTypesAsUnknown) {
-  const MediaClassification out = build(MediaKind_Video);
+  const MediaClassification out = builtCodes(MediaKind_Video);
   const Bytes data(128 * 96 * 3, 9);
   const Bytes good = handRecord(out.mediaType(), 1, data);
   IngrelParsedRecord p;
@@ -128,12 +111,12 @@ TEST(IngrelRecord, RefusesWhatDoesNotAddUpAndClassifiesOddTypesAsUnknown) {
   EXPECT_FALSE(ingrelFullyClassified(p.received));
 
   // Types of another classification.
-  const MediaClassification qcif = build(MediaKind_Video, VideoFormat_RGB24, Resolution_QCIF);
+  const MediaClassification qcif = builtCodes(MediaKind_Video, VideoFormat_RGB24, Resolution_QCIF);
   r = handRecord(qcif.mediaType(), 1, data);
   ASSERT_TRUE(ingrelParseRecord(r.data(), static_cast<uint32_t>(r.size()), &p));
   EXPECT_FALSE(p.received.sameAs(out));
-  const MediaClassification mjpeg320 = build(MediaKind_Video, VideoFormat_MJPEG, Resolution_320x240);
-  const MediaClassification mjpeg640 = build(MediaKind_Video, VideoFormat_MJPEG, Resolution_640x480);
+  const MediaClassification mjpeg320 = builtCodes(MediaKind_Video, VideoFormat_MJPEG, Resolution_320x240);
+  const MediaClassification mjpeg640 = builtCodes(MediaKind_Video, VideoFormat_MJPEG, Resolution_640x480);
   r = handRecord(mjpeg320.mediaType(), 1, Bytes(100));
   ASSERT_TRUE(ingrelParseRecord(r.data(), static_cast<uint32_t>(r.size()), &p));
   EXPECT_TRUE(p.received.sameAs(mjpeg320));
@@ -141,19 +124,19 @@ TEST(IngrelRecord, RefusesWhatDoesNotAddUpAndClassifiesOddTypesAsUnknown) {
 }
 
 TEST(IngrelRecord, DataMustFitTheOutputType) {
-  const MediaClassification rgb = build(MediaKind_Video);
+  const MediaClassification rgb = builtCodes(MediaKind_Video);
   const uint32_t image = 128 * 96 * 3;
   EXPECT_TRUE(ingrelDataFits(rgb, image, image));
   EXPECT_FALSE(ingrelDataFits(rgb, image, image - 1));  // a picture cut short
   EXPECT_FALSE(ingrelDataFits(rgb, image, image + 1));
-  const MediaClassification pointer = build(MediaKind_Pointer);
+  const MediaClassification pointer = builtCodes(MediaKind_Pointer);
   EXPECT_TRUE(ingrelDataFits(pointer, 71, 71));
   EXPECT_FALSE(ingrelDataFits(pointer, 71, 70));
-  const MediaClassification mpeg = build(MediaKind_Video, VideoFormat_MPEG4v2, Resolution_CIF);
+  const MediaClassification mpeg = builtCodes(MediaKind_Video, VideoFormat_MPEG4v2, Resolution_CIF);
   EXPECT_TRUE(ingrelDataFits(mpeg, 100000, 0));
   EXPECT_TRUE(ingrelDataFits(mpeg, 100000, 100000));
   EXPECT_FALSE(ingrelDataFits(mpeg, 100000, 100001));
-  const MediaClassification audio = build(MediaKind_Audio);
+  const MediaClassification audio = builtCodes(MediaKind_Audio);
   EXPECT_TRUE(ingrelDataFits(audio, 100000, 4096));
   EXPECT_FALSE(ingrelDataFits(audio, 100000, 100001));
 }

@@ -2,12 +2,14 @@
 // samples (clock differences of the records, waited time of the fillers),
 // also for hostile clock values; the type taken over automatically. The
 // fillers themselves are checked through the running pin (output_test).
+#include "filters/ingrel/ingrel_delivery.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <limits>
 
-#include "filters/ingrel/ingrel_delivery.h"
+#include "filters/ingrel/tests/built_codes.h"
 #include "platform/media/allocator.h"
 #include "platform/media/guids.h"
 #include "platform/media/records.h"
@@ -16,17 +18,6 @@ namespace {
 
 constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
 constexpr int64_t kMin = std::numeric_limits<int64_t>::min();
-
-MediaClassification codes(int kind, int format = VideoFormat_RGB24, int resolution = Resolution_SQCIF) {
-  MediaClassification c;
-  c.kind = kind;
-  c.videoFormat = format;
-  c.resolution = resolution;
-  c.audioFormat = AudioFormat_PCM;
-  EXPECT_TRUE(c.buildMediaType());
-  c.classify(c.mediaType().get());
-  return c;
-}
 
 // One real sample of a committed allocator, as the pin gets it.
 struct Buffer {
@@ -62,7 +53,6 @@ std::unique_ptr<IngrelSample> real(std::vector<uint8_t> data, int64_t previous, 
   return s;
 }
 
-
 }  // namespace
 
 TEST(IngrelDelivery, StreamTimeAddsClockDeltasAndWaitsAndNeverWraps) {
@@ -73,20 +63,20 @@ TEST(IngrelDelivery, StreamTimeAddsClockDeltasAndWaitsAndNeverWraps) {
     int64_t expected;
   };
   const std::vector<Step> steps = {
-      {-1, 5000000, -1, 333333},                   // no previous clock: one frame
-      {5000000, 5400000, -1, 733333},              // the clock difference
-      {0, 0, 30000000, 30733333},                  // a filler: the time waited
-      {5400000, 5000000, -1, 30333333},            // the clock went back: so does the stream
-      {kMin, kMax, -1, 30666666},                  // not a 64-bit difference: one frame
+      {-1, 5000000, -1, 333333},         // no previous clock: one frame
+      {5000000, 5400000, -1, 733333},    // the clock difference
+      {0, 0, 30000000, 30733333},        // a filler: the time waited
+      {5400000, 5000000, -1, 30333333},  // the clock went back: so does the stream
+      {kMin, kMax, -1, 30666666},        // not a 64-bit difference: one frame
       {kMax, kMin, -1, 30999999},
-      {0, kMax, -1, kMax},                         // saturates at the top
+      {0, kMax, -1, kMax},  // saturates at the top
       {0, kMax, -1, kMax},
-      {-2, kMin, -1, kMax + (kMin + 2)},           // and comes back from it
+      {-2, kMin, -1, kMax + (kMin + 2)},  // and comes back from it
   };
   for (size_t i = 0; i < steps.size(); ++i) {
     const Step& s = steps[i];
     if (s.waited >= 0)
-      d.fill(b.take(), codes(MediaKind_Audio), s.waited);
+      d.fill(b.take(), builtCodes(MediaKind_Audio), s.waited);
     else
       d.deliver(real({1, 2}, s.previous, s.clock), b.take());
     EXPECT_EQ(d.streamTime(), s.expected) << "step " << i;
@@ -109,19 +99,19 @@ TEST(IngrelRecord, AutomaticTypeIsBuiltFromTheReceivedCodes) {
     r.classify(mt.get());
     return r;
   };
-  const MediaClassification rgb = codes(MediaKind_Video, VideoFormat_RGB24, Resolution_320x240);
-  const MediaClassification pointer = codes(MediaKind_Pointer);
+  const MediaClassification rgb = builtCodes(MediaKind_Video, VideoFormat_RGB24, Resolution_320x240);
+  const MediaClassification pointer = builtCodes(MediaKind_Pointer);
   struct Row {
     const char* name;
     MediaClassification received;
     bool adopted;
     ULONG sampleSize;  // of the output afterwards
   };
-  const MediaClassification original = codes(MediaKind_Video, VideoFormat_DVSD, Resolution_720x480);
+  const MediaClassification original = builtCodes(MediaKind_Video, VideoFormat_DVSD, Resolution_720x480);
   const ULONG originalSize = original.mediaType().sampleSize();
   MediaClassification unknownKind;
   unknownKind.classify(MediaType(MEDIATYPE_Stream, GUID_NULL, FORMAT_None).get());
-  MediaClassification oddSize = codes(MediaKind_Video);
+  MediaClassification oddSize = builtCodes(MediaKind_Video);
   VideoInfoHeader vih;
   ASSERT_TRUE(videoInfoOf(oddSize.mediaType().get(), vih));
   vih.bmi.width = 200;

@@ -17,6 +17,7 @@
 #include "platform/media/memory_stream.h"
 #include "platform/media/records.h"
 #include "platform/media/results.h"
+#include "platform/media/tests/control_values.h"
 #include "platform/media/tests/property_pages.h"
 #include "platform/media/tests/settings_bytes.h"
 
@@ -51,7 +52,9 @@ class Client : public ::testing::Test {
   ComPtr<IPin> out;
 };
 
-std::vector<uint8_t> prefix() { return settingsPrefix(); }
+std::vector<uint8_t> prefix() {
+  return settingsPrefix();
+}
 
 }  // namespace
 
@@ -60,17 +63,14 @@ TEST_F(Client, OffersTheTypeItsCodesBuild) {
   ASSERT_EQ(out->QueryPinInfo(&info), S_OK);
   EXPECT_EQ(std::u16string(info.achName), u"Out");
   info.pFilter->Release();
-  BOOL open = FALSE;
-  control->GetSocketOpen(&open);
-  EXPECT_TRUE(open);  // joined on creation
+  EXPECT_TRUE(valueOf(control.get(), &IIngrelControl::GetSocketOpen));  // joined on creation
 
   // A new filter: DV video 720 x 480.
   MediaType mt = offered();
   MediaClassification c;
   c.classify(mt.get());
-  EXPECT_EQ(c.kind, MediaKind_Video);
-  EXPECT_EQ(c.videoFormat, VideoFormat_DVSD);
-  EXPECT_EQ(c.resolution, Resolution_720x480);
+  EXPECT_EQ(std::tuple(c.kind, c.videoFormat, c.resolution),
+            std::tuple(MediaKind_Video, VideoFormat_DVSD, Resolution_720x480));
   VideoInfoHeader vih;
   ASSERT_TRUE(videoInfoOf(mt.get(), vih));
   EXPECT_EQ(vih.bmi.bitCount, 24);
@@ -83,8 +83,7 @@ TEST_F(Client, OffersTheTypeItsCodesBuild) {
   control->SetOutputBitCount(BitCount_16);
   WaveFormatEx w;
   ASSERT_TRUE(waveFormatOf(offered().get(), w));
-  EXPECT_EQ(w.blockAlign, 2);
-  EXPECT_EQ(w.avgBytesPerSec, 88200u);
+  EXPECT_EQ(std::tuple(w.blockAlign, w.avgBytesPerSec), std::tuple(2, 88200u));
   EXPECT_EQ(out->QueryAccept(offered().ptr()), S_OK);
 
   // Pointer: sample size 71, and one 71-byte buffer once connected.
@@ -103,8 +102,7 @@ TEST_F(Client, OffersTheTypeItsCodesBuild) {
   ASSERT_EQ(memIn->GetAllocator(allocator.put()), S_OK);
   ALLOCATOR_PROPERTIES props{};
   allocator->GetProperties(&props);
-  EXPECT_EQ(props.cBuffers, 1);
-  EXPECT_EQ(props.cbBuffer, 71);
+  EXPECT_EQ(std::tuple(props.cBuffers, props.cbBuffer), std::tuple(1, 71));
   // While paused a live source cannot cue.
   ComPtr<IMediaFilter> mf = filter.as<IMediaFilter>();
   ASSERT_TRUE(SUCCEEDED(mf->Pause()));
@@ -121,49 +119,35 @@ TEST_F(Client, OffersTheTypeItsCodesBuild) {
   const MediaType mjpeg = offered();
   control->SetOutputResolution(Resolution_Unknown);
   EXPECT_EQ(offered(), mjpeg);
-  int code = 0;
-  control->GetOutputResolution(&code);
-  EXPECT_EQ(code, Resolution_Unknown);
+  EXPECT_EQ(valueOf(control.get(), &IIngrelControl::GetOutputResolution), Resolution_Unknown);
 }
 
 TEST_F(Client, ControlInterfaceAnswersAndReopensOnChange) {
-  uint32_t v = 7;
-  control->SetIPv6InterfaceNo(5);
-  control->GetIPv6InterfaceNo(&v);
-  EXPECT_EQ(v, 0u);
+  IIngrelControl* c = control.get();
+  c->SetIPv6InterfaceNo(5);
+  EXPECT_EQ(valueOf(c, &IIngrelControl::GetIPv6InterfaceNo), 0u);
   char text[kIngrelTypeTextArea] = {};
-  control->GetReceivedTypeText(text);
+  c->GetReceivedTypeText(text);
   EXPECT_STREQ(text, "### TODO ###");
   char address[kIngrelAddressArea];
-  control->SetAddress("ff15::55");
-  control->GetAddress(address);
+  c->SetAddress("ff15::55");
+  c->GetAddress(address);
   EXPECT_STREQ(address, "ff15::55");
-  BOOL open = FALSE;
-  control->GetSocketOpen(&open);
-  EXPECT_TRUE(open);  // reopened on the new group, stopped as it is
-  control->SetPort(9440);
-  control->SetTimeToLive(4);
-  control->GetSocketOpen(&open);
-  EXPECT_TRUE(open);
-  uint16_t port = 0;
-  control->GetPort(&port);
-  EXPECT_EQ(port, 9440);
-  BOOL automatic = TRUE;
-  control->GetAutomaticType(&automatic);
-  EXPECT_FALSE(automatic);
-  uint32_t stats[6] = {9, 9, 9, 9, 9, 9};
-  control->GetFramesReceived(&stats[0]);
-  control->GetDroppedFrames(&stats[1]);
-  control->GetDiscardedSamples(&stats[2]);
-  control->GetPacketsReceived(&stats[3]);
-  control->GetDroppedPackets(&stats[4]);
-  control->GetPacketSize(&stats[5]);
-  for (uint32_t s : stats) EXPECT_EQ(s, 0u);
+  EXPECT_TRUE(valueOf(c, &IIngrelControl::GetSocketOpen));  // reopened on the new group, stopped as it is
+  c->SetPort(9440);
+  c->SetTimeToLive(4);
+  EXPECT_TRUE(valueOf(c, &IIngrelControl::GetSocketOpen));
+  EXPECT_EQ(valueOf(c, &IIngrelControl::GetPort), 9440);
+  EXPECT_FALSE(valueOf(c, &IIngrelControl::GetAutomaticType));
+  for (auto counter : {&IIngrelControl::GetFramesReceived, &IIngrelControl::GetDroppedFrames,
+                       &IIngrelControl::GetDiscardedSamples, &IIngrelControl::GetPacketsReceived,
+                       &IIngrelControl::GetDroppedPackets, &IIngrelControl::GetPacketSize})
+    EXPECT_EQ(valueOf(c, counter), 0u);
   uint8_t user[64];
   uint32_t length = 9;
-  control->GetUserData(user, &length);
+  c->GetUserData(user, &length);
   EXPECT_EQ(length, 0u);
-  EXPECT_EQ(control->GetUserData(nullptr, &length), E_POINTER);
+  EXPECT_EQ(c->GetUserData(nullptr, &length), E_POINTER);
 }
 
 TEST_F(Client, SettingsStreamRoundTripsAndBadStreamsLeaveTheSettings) {
@@ -193,7 +177,8 @@ TEST_F(Client, SettingsStreamRoundTripsAndBadStreamsLeaveTheSettings) {
   w.bytes("234.5.8.30", 11);
   w.u16(8201);
   w.u32(3);
-  for (int code : {1, 4, 8, 1, 1, 3, 1}) w.i32(code);  // kind, format, resolution, audio, bits, rate, channels
+  for (int code : {1, 4, 8, 1, 1, 3, 1})
+    w.i32(code);  // kind, format, resolution, audio, bits, rate, channels
   EXPECT_EQ(saved, expected);
   uint64_t max = 0;
   filter.as<IPersistStream>()->GetSizeMax(&max);
@@ -206,23 +191,16 @@ TEST_F(Client, SettingsStreamRoundTripsAndBadStreamsLeaveTheSettings) {
   char address[kIngrelAddressArea];
   oc->GetAddress(address);
   EXPECT_STREQ(address, "234.5.8.30");
-  BOOL open = FALSE;
-  oc->GetSocketOpen(&open);
-  EXPECT_TRUE(open);
-  int code = 0;
-  oc->GetOutputFrequency(&code);
-  EXPECT_EQ(code, Frequency_22050);
-  float x = 0, y = 0;
-  oc->GetPicturePosition(&x, &y);
-  EXPECT_EQ(x, 0.25f);
+  EXPECT_TRUE(valueOf(oc.get(), &IIngrelControl::GetSocketOpen));
+  EXPECT_EQ(valueOf(oc.get(), &IIngrelControl::GetOutputFrequency), Frequency_22050);
+  EXPECT_EQ(valueOf(oc.get(), &IIngrelControl::GetPicturePosition), std::pair(0.25f, 0.5f));
   WaveFormatEx wf;
   ComPtr<IEnumMediaTypes> e;
   pinOf(other.get(), PINDIR_OUTPUT, 0)->EnumMediaTypes(e.put());
   AM_MEDIA_TYPE* mt = nullptr;
   ASSERT_EQ(e->Next(1, &mt, nullptr), S_OK);
   EXPECT_TRUE(waveFormatOf(*mt, wf));
-  EXPECT_EQ(wf.samplesPerSec, 22050u);
-  EXPECT_EQ(wf.bitsPerSample, 8);
+  EXPECT_EQ(std::tuple(wf.samplesPerSec, wf.bitsPerSample), std::tuple(22050u, 8));
   DeleteMediaType(mt);
 
   std::vector<std::vector<uint8_t>> bad;
@@ -244,11 +222,11 @@ TEST_F(Client, SettingsStreamRoundTripsAndBadStreamsLeaveTheSettings) {
 }
 
 TEST_F(Client, FourPropertyPagesShowAndApplyTheSettings) {
-  const std::vector<ComPtr<IPropertyPage>> made = openPropertyPages(
-      filter.get(),
-      {CLSID_IngrelCommunicationPage, CLSID_IngrelMediaTypePage, CLSID_IngrelFrameControlPage,
-       CLSID_IngrelAdditionalInfoPage},
-      {"通信設定", "出力メディアタイプ設定", "フレーム制御", "付加情報"});
+  const std::vector<ComPtr<IPropertyPage>> made =
+      openPropertyPages(filter.get(),
+                        {CLSID_IngrelCommunicationPage, CLSID_IngrelMediaTypePage,
+                         CLSID_IngrelFrameControlPage, CLSID_IngrelAdditionalInfoPage},
+                        {"通信設定", "出力メディアタイプ設定", "フレーム制御", "付加情報"});
   ASSERT_EQ(made.size(), 4u);
   const auto field = findPageField;
   made[0]->Refresh();
@@ -262,25 +240,18 @@ TEST_F(Client, FourPropertyPagesShowAndApplyTheSettings) {
   made[1]->SetFieldValue(2, "7");
   made[1]->SetFieldValue(3, "5");
   ASSERT_EQ(made[1]->Apply(), S_OK);
-  int code = 0;
-  control->GetOutputVideoFormat(&code);
-  EXPECT_EQ(code, VideoFormat_MJPEG);
+  EXPECT_EQ(valueOf(control.get(), &IIngrelControl::GetOutputVideoFormat), VideoFormat_MJPEG);
   made[1]->Refresh();
   EXPECT_STREQ(field(made[1].get(), 8).value, "受信したメディアタイプと出力のメディアタイプが異なります。");
   EXPECT_STREQ(field(made[1].get(), 9).value, "### TODO ###");
   // Frame control and additional info.
   made[2]->SetFieldValue(1, "0");
   ASSERT_EQ(made[2]->Apply(), S_OK);
-  BOOL reset = TRUE;
-  control->GetTimestampReset(&reset);
-  EXPECT_FALSE(reset);
+  EXPECT_FALSE(valueOf(control.get(), &IIngrelControl::GetTimestampReset));
   EXPECT_STREQ(field(made[3].get(), 2).value, "0.000");
   made[3]->SetFieldValue(5, "0.5");
   ASSERT_EQ(made[3]->Apply(), S_OK);
-  float w = 0, h = 0;
-  control->GetPictureSize(&w, &h);
-  EXPECT_EQ(w, 0.5f);
-  EXPECT_EQ(h, 1.0f);
+  EXPECT_EQ(valueOf(control.get(), &IIngrelControl::GetPictureSize), std::pair(0.5f, 1.0f));
   for (auto& p : made) p->SetObjects(0, nullptr);
 }
 
@@ -303,5 +274,6 @@ TEST_F(Client, SettingsSaveWhileTheAddressChanges) {
   }
   done = true;
   setter.join();
-  for (const std::string& a : seen) EXPECT_TRUE(a == addresses[0] || a == addresses[1] || a == "234.5.6.7") << a;
+  for (const std::string& a : seen)
+    EXPECT_TRUE(a == addresses[0] || a == addresses[1] || a == "234.5.6.7") << a;
 }

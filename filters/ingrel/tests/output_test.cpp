@@ -10,9 +10,7 @@
 
 #include "filters/ingrel/ingrel_fillers.h"
 #include "filters/ingrel/tests/e2e_support.h"
-#include "koBase/koByteStream.h"
 #include "koBase/koMulticastSender.h"
-#include "koBase/koSampleRecord.h"
 #include "platform/media/records.h"
 
 using namespace std::chrono;
@@ -22,13 +20,7 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 MediaType typeOf(int kind, int format, int resolution, ULONG claimedSize = 0) {
-  MediaClassification c;
-  c.kind = kind;
-  c.videoFormat = format;
-  c.resolution = resolution;
-  c.audioFormat = AudioFormat_PCM;
-  EXPECT_TRUE(c.buildMediaType());
-  MediaType mt = c.mediaType();
+  MediaType mt = builtCodes(kind, format, resolution).mediaType();
   if (claimedSize) mt.setSampleSize(claimedSize);
   return mt;
 }
@@ -36,27 +28,7 @@ MediaType typeOf(int kind, int format, int resolution, ULONG claimedSize = 0) {
 // A record of the type whose data is `length` bytes of `fill`.
 Bytes record(const MediaType& mt, uint32_t number, uint32_t length, uint8_t fill, int64_t previousClock = -1,
              int64_t clock = 0) {
-  Bytes data(length, fill);
-  koSampleRecord r;
-  r.sampleNumber = number;
-  r.userDataLength = 0;
-  Bytes typeBytes;
-  ByteWriter w(typeBytes);
-  writeMediaTypeRecord(w, mt.get());
-  std::memcpy(r.mediaType, typeBytes.data(), 72);
-  r.format = mt.format();
-  r.formatLength = mt.formatLength();
-  r.previousClockTime = previousClock;
-  r.clockTime = clock;
-  r.mediaStartValid = r.mediaStopValid = true;
-  r.mediaStart = number;
-  r.mediaStop = number + 1;
-  r.syncPoint = true;
-  r.data = data.data();
-  r.dataLength = length;
-  koOutputByteStream out;
-  koWriteSampleRecord(out, r);
-  return Bytes(out.data(), out.data() + out.length());
+  return writtenRecord(mt, number, Bytes(length, fill), number, previousClock, clock);
 }
 
 struct Sender {
@@ -71,9 +43,7 @@ struct Sender {
 };
 
 // One client → null renderer pair in a graph shared by several.
-struct Lane {
-  ComPtr<IBaseFilter> client, renderer;
-  ComPtr<IIngrelControl> control;
+struct Lane : ReceiverSide {
   Seen seen;
 };
 
@@ -116,21 +86,8 @@ TEST(ClientOutput, FillersOfEveryOutputTypeThroughThePin) {
   std::vector<std::unique_ptr<Lane>> lanes;
   for (size_t i = 0; i < rows.size(); ++i) {
     auto lane = std::make_unique<Lane>();
-    lane->client = g.add(CLSID_IngrelFilter, u"Client");
-    lane->renderer = g.add(CLSID_NullRenderer, u"Renderer");
-    ASSERT_TRUE(lane->client && lane->renderer);
-    lane->client->QueryInterface(IID_IIngrelControl, lane->control.putVoid());
-    lane->renderer.as<INullRendererControl>()->SetCallback(Seen::record, &lane->seen);
-    lane->control->SetAddress("234.5.8.40");
-    lane->control->SetPort(static_cast<uint16_t>(9500 + i));
-    lane->control->SetOutputMediaKind(rows[i].kind);
-    if (rows[i].kind == MediaKind_Video) {
-      lane->control->SetOutputVideoFormat(rows[i].format);
-      lane->control->SetOutputResolution(rows[i].resolution);
-    } else if (rows[i].kind == MediaKind_Audio) {
-      lane->control->SetOutputAudioFormat(AudioFormat_PCM);
-    }
-    ASSERT_EQ(connect(g.graph.get(), lane->client.get(), 0, lane->renderer.get(), 0), S_OK) << rows[i].name;
+    const StreamCodes codes{rows[i].kind, rows[i].format, rows[i].resolution};
+    ASSERT_TRUE(lane->add(g, codes, "234.5.8.40", static_cast<uint16_t>(9500 + i), &lane->seen)) << rows[i].name;
     lanes.push_back(std::move(lane));
   }
   ASSERT_EQ(g.control->Run(), S_OK);
@@ -179,7 +136,7 @@ TEST(ClientOutput, FillersOfEveryOutputTypeThroughThePin) {
     lane.control->GetTimestamp(&stamp);
     EXPECT_EQ(stamp, rows[i].withSample ? 4444 : 0);
   }
-  for (auto& lane : lanes) lane->renderer.as<INullRendererControl>()->SetCallback(nullptr, nullptr);
+  for (auto& lane : lanes) lane->release();
 }
 
 // With the automatic type on, a stopped and unconnected client takes the
@@ -271,16 +228,10 @@ TEST(ClientOutput, AddressPortAndTimeToLiveChangeWhileFramesArrive) {
   TestGraph g;
   ASSERT_TRUE(g.create());
   Lane lane;
-  lane.client = g.add(CLSID_IngrelFilter, u"Client");
-  lane.renderer = g.add(CLSID_NullRenderer, u"Renderer");
-  ASSERT_TRUE(lane.client && lane.renderer);
-  lane.client->QueryInterface(IID_IIngrelControl, lane.control.putVoid());
-  lane.renderer.as<INullRendererControl>()->SetCallback(Seen::record, &lane.seen);
+  StreamCodes pointer;
+  pointer.kind = MediaKind_Pointer;
+  ASSERT_TRUE(lane.add(g, pointer, "234.5.8.42", 9530, &lane.seen));
   IIngrelControl* control = lane.control.get();
-  control->SetAddress("234.5.8.42");
-  control->SetPort(9530);
-  control->SetOutputMediaKind(MediaKind_Pointer);
-  ASSERT_EQ(connect(g.graph.get(), lane.client.get(), 0, lane.renderer.get(), 0), S_OK);
   ASSERT_EQ(g.control->Run(), S_OK);
 
   struct Target {
@@ -334,5 +285,5 @@ TEST(ClientOutput, AddressPortAndTimeToLiveChangeWhileFramesArrive) {
   done = true;
   sender.join();
   g.release();
-  lane.renderer.as<INullRendererControl>()->SetCallback(nullptr, nullptr);
+  lane.release();
 }

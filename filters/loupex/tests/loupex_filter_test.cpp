@@ -10,6 +10,7 @@
 #include "filters/loupex/zoom_transform.h"
 #include "platform/media/property_page.h"
 #include "platform/media/results.h"
+#include "platform/media/tests/control_values.h"
 #include "platform/media/tests/property_pages.h"
 #include "platform/media/tests/settings_bytes.h"
 
@@ -37,6 +38,8 @@ class Loupex : public FilterGraphTest {
       ASSERT_EQ(connectPins(pointers.get(), u"Out", loupex.get(), u"PointerIn"), S_OK);
     }
   }
+
+  std::pair<int32_t, int32_t> maskSize() { return valueOf(control.get(), &ILoupexControl::getMaskSize); }
 
   // What the zoom transform makes of the picture with these settings.
   static std::vector<uint8_t> expected(const ZoomSettings& s, const std::vector<uint8_t>& in, int32_t inW,
@@ -85,47 +88,25 @@ TEST_F(Loupex, LoadsByClassWithThreePinsFoundByTheirShortNames) {
   EXPECT_NE(e->Next(1, &t, nullptr), S_OK);
 }
 
-TEST_F(Loupex, ControlInterfaceDefaultsAndSetters) {
+TEST_F(Loupex, ControlInterfaceSetters) {
   ComPtr<IBaseFilter> f = createFilter(CLSID_LoupexFilter);
-  auto c = f.as<ILoupexControl>();
+  ILoupexControl* c = f.as<ILoupexControl>().get();
   ASSERT_TRUE(c);
-  int32_t v = -1, x = -1, y = -1;
-  uint8_t fixed = 9;
-  c->getOutputVideoFormat(&v);
-  EXPECT_EQ(v, 0);
-  c->getMask(&v);
-  EXPECT_EQ(v, 0);
-  c->getMaskPosition(&x, &y);
-  EXPECT_EQ(x, 0);
-  EXPECT_EQ(y, 0);
-  c->getMaskSize(&x, &y);
-  EXPECT_EQ(x, 128);
-  EXPECT_EQ(y, 96);
-  c->getPointerInputDisabled(&fixed);
-  EXPECT_EQ(fixed, 0);
   auto ps = f.as<IPersistStream>();
   EXPECT_EQ(ps->IsDirty(), S_FALSE);
-
   // A zero (or negative) size changes nothing and marks nothing.
   EXPECT_EQ(c->setMaskSize(0, 50), S_OK);
   EXPECT_EQ(c->setMaskSize(50, -1), S_OK);
-  c->getMaskSize(&x, &y);
-  EXPECT_EQ(x, 128);
-  EXPECT_EQ(y, 96);
+  EXPECT_EQ(valueOf(c, &ILoupexControl::getMaskSize), std::pair(128, 96));
   EXPECT_EQ(ps->IsDirty(), S_FALSE);
   c->setMaskSize(200, 100);
-  c->getMaskSize(&x, &y);
-  EXPECT_EQ(x, 200);
-  EXPECT_EQ(y, 100);
+  EXPECT_EQ(valueOf(c, &ILoupexControl::getMaskSize), std::pair(200, 100));
   EXPECT_EQ(ps->IsDirty(), S_OK);
-
   // Out-of-range formats are clamped to the table.
   c->setOutputVideoFormat(99);
-  c->getOutputVideoFormat(&v);
-  EXPECT_EQ(v, 7);
+  EXPECT_EQ(valueOf(c, &ILoupexControl::getOutputVideoFormat), 7);
   c->setOutputVideoFormat(-3);
-  c->getOutputVideoFormat(&v);
-  EXPECT_EQ(v, 0);
+  EXPECT_EQ(valueOf(c, &ILoupexControl::getOutputVideoFormat), 0);
   EXPECT_EQ(c->getMask(nullptr), E_POINTER);
 }
 
@@ -144,26 +125,18 @@ TEST_F(Loupex, SettingsStreamLayoutAndRoundTrip) {
   const std::vector<uint8_t> bytes = saveSettings(f.get());
   EXPECT_EQ(ps->IsDirty(), S_FALSE);
   std::vector<uint8_t> expect = settingsPrefix();
-  expect.insert(expect.end(), {6, 0, 0, 0, 1, 0, 0, 0, 0xFB, 0xFF, 0xFF, 0xFF, 0x2C, 1, 0, 0, 160, 0, 0, 0, 120, 0, 0, 0, 1});
+  expect.insert(expect.end(), {6, 0, 0, 0,   1, 0, 0, 0,   0xFB, 0xFF, 0xFF, 0xFF, 0x2C,
+                               1, 0, 0, 160, 0, 0, 0, 120, 0,    0,    0,    1});
   EXPECT_EQ(bytes, expect);
 
   ComPtr<IBaseFilter> g = createFilter(CLSID_LoupexFilter);
   ASSERT_EQ(loadSettings(g.get(), bytes), S_OK);
-  auto d = g.as<ILoupexControl>();
-  int32_t v = 0, x = 0, y = 0;
-  uint8_t fixed = 0;
-  d->getOutputVideoFormat(&v);
-  EXPECT_EQ(v, 6);
-  d->getMask(&v);
-  EXPECT_EQ(v, 1);
-  d->getMaskPosition(&x, &y);
-  EXPECT_EQ(x, -5);
-  EXPECT_EQ(y, 300);
-  d->getMaskSize(&x, &y);
-  EXPECT_EQ(x, 160);
-  EXPECT_EQ(y, 120);
-  d->getPointerInputDisabled(&fixed);
-  EXPECT_EQ(fixed, 1);
+  ILoupexControl* d = g.as<ILoupexControl>().get();
+  EXPECT_EQ(
+      std::tuple(valueOf(d, &ILoupexControl::getOutputVideoFormat), valueOf(d, &ILoupexControl::getMask),
+                 valueOf(d, &ILoupexControl::getMaskPosition), valueOf(d, &ILoupexControl::getMaskSize),
+                 valueOf(d, &ILoupexControl::getPointerInputDisabled)),
+      std::tuple(6, 1, std::pair(-5, 300), std::pair(160, 120), 1));
 
   // A stream cut inside the fields fails and a stored zero size or an
   // out-of-range format is not taken over as it is.
@@ -172,18 +145,13 @@ TEST_F(Loupex, SettingsStreamLayoutAndRoundTrip) {
   odd[24] = 42;                     // format 42
   odd[24 + 16] = odd[24 + 17] = 0;  // width 0
   ASSERT_EQ(loadSettings(g.get(), odd), S_OK);
-  d->getOutputVideoFormat(&v);
-  EXPECT_EQ(v, 7);
-  d->getMaskSize(&x, &y);
-  EXPECT_EQ(x, 160);
+  EXPECT_EQ(valueOf(d, &ILoupexControl::getOutputVideoFormat), 7);
+  EXPECT_EQ(valueOf(d, &ILoupexControl::getMaskSize).first, 160);
 }
 
 TEST_F(Loupex, SqcifOutputReducesTheDefaultMaskAndCopiesEqualSizes) {
   build(128, 96, 0);
-  int32_t w = 0, h = 0;
-  control->getMaskSize(&w, &h);
-  EXPECT_EQ(w, 127);
-  EXPECT_EQ(h, 95);
+  EXPECT_EQ(maskSize(), std::pair(127, 95));
   // The output type: SQCIF, RGB24, image size, source rectangle.
   ComPtr<IPin> out;
   loupex->FindPin(u"Out", out.put());
@@ -191,10 +159,8 @@ TEST_F(Loupex, SqcifOutputReducesTheDefaultMaskAndCopiesEqualSizes) {
   VideoInfoHeader vih;
   ASSERT_TRUE(videoInfoOf(mt.get(), vih));
   EXPECT_EQ(mt.subtype(), MEDIASUBTYPE_RGB24);
-  EXPECT_EQ(vih.bmi.width, 128);
-  EXPECT_EQ(vih.bmi.height, 96);
-  EXPECT_EQ(vih.bmi.sizeImage, 128u * 96 * 3);
-  EXPECT_EQ(mt.sampleSize(), 128u * 96 * 3);
+  EXPECT_EQ(std::tuple(vih.bmi.width, vih.bmi.height, vih.bmi.sizeImage, mt.sampleSize()),
+            std::tuple(128, 96, 128u * 96 * 3, 128u * 96 * 3));
   EXPECT_EQ(vih.source, (Rect32{0, 0, 128, 96}));
   EXPECT_EQ(vih.target, Rect32{});
 
@@ -326,15 +292,10 @@ TEST_F(Loupex, BadPicturesNeverOverrun) {
   // The source's samples are shorter or longer than the type says; the
   // mask is larger than the input; the input is odd-sized and tiny.
   const int32_t inW = 33, inH = 7;
-  build(inW, inH, 2, true, 4096);  // CIF output from a tiny picture
-  int32_t w = 0, h = 0;
-  control->getMaskSize(&w, &h);
-  EXPECT_EQ(w, 32);  // reduced to below the input
-  EXPECT_EQ(h, 6);
+  build(inW, inH, 2, true, 4096);           // CIF output from a tiny picture
+  EXPECT_EQ(maskSize(), std::pair(32, 6));  // reduced to below the input
   control->setMaskSize(5000, 5000);
-  control->getMaskSize(&w, &h);
-  EXPECT_EQ(w, 32);
-  EXPECT_EQ(h, 6);
+  EXPECT_EQ(maskSize(), std::pair(32, 6));
   ASSERT_EQ(run(), S_OK);
   const size_t image = ((inW * 3 + 3) & ~3) * inH;
   std::vector<uint8_t> full(image, 0x55), shortPicture(image / 2, 0x55), longPicture(image + 1000, 0x55);
@@ -378,10 +339,7 @@ TEST_F(Loupex, ChangingTheOutputFormatReconnectsTheOutput) {
   ASSERT_EQ(connectPins(small.get(), u"Out", loupex.get(), u"In"), S_OK);
   EXPECT_TRUE(out->ConnectedTo(upstream.put()) == S_OK);
   EXPECT_EQ(sizeOf(), (std::pair{352, 288}));
-  int32_t w = 0, h = 0;
-  control->getMaskSize(&w, &h);
-  EXPECT_EQ(w, 99);
-  EXPECT_EQ(h, 79);
+  EXPECT_EQ(maskSize(), std::pair(99, 79));
   ASSERT_EQ(graph->Disconnect(pinOf(small.get(), PINDIR_OUTPUT, 0).get()), S_OK);
   ASSERT_EQ(graph->Disconnect(in.get()), S_OK);
   ASSERT_EQ(connectPins(pictures.get(), u"Out", loupex.get(), u"In"), S_OK);
@@ -414,27 +372,18 @@ TEST_F(Loupex, PropertyPageChangesTheFilterAtOnce) {
   auto pages = openPropertyPages(f.get(), {CLSID_LoupexPropertyPage}, {"Non-linear Zoom"});
   ASSERT_EQ(pages.size(), 1u);
   IPropertyPage* page = pages[0].get();
-  auto c = f.as<ILoupexControl>();
+  ILoupexControl* c = f.as<ILoupexControl>().get();
   ASSERT_EQ(page->SetFieldValue(1004, "4"), S_OK);
-  int32_t v = 0, x = 0, y = 0;
-  c->getOutputVideoFormat(&v);
-  EXPECT_EQ(v, 4);
+  EXPECT_EQ(valueOf(c, &ILoupexControl::getOutputVideoFormat), 4);
   page->SetFieldValue(1005, "1");
-  c->getMask(&v);
-  EXPECT_EQ(v, 1);
+  EXPECT_EQ(valueOf(c, &ILoupexControl::getMask), 1);
   page->SetFieldValue(1010, "77");
-  c->getMaskSize(&x, &y);
-  EXPECT_EQ(x, 77);
-  EXPECT_EQ(y, 96);
+  EXPECT_EQ(valueOf(c, &ILoupexControl::getMaskSize), std::pair(77, 96));
   page->SetFieldValue(1007, "x");  // not a number: 0
   page->SetFieldValue(1006, "12");
-  c->getMaskPosition(&x, &y);
-  EXPECT_EQ(x, 12);
-  EXPECT_EQ(y, 0);
+  EXPECT_EQ(valueOf(c, &ILoupexControl::getMaskPosition), std::pair(12, 0));
   page->SetFieldValue(1009, "1");
-  uint8_t fixed = 0;
-  c->getPointerInputDisabled(&fixed);
-  EXPECT_EQ(fixed, 1);
+  EXPECT_EQ(valueOf(c, &ILoupexControl::getPointerInputDisabled), 1);
   EXPECT_EQ(page->IsPageDirty(), S_OK);
   EXPECT_EQ(page->Apply(), S_OK);
   EXPECT_EQ(page->SetObjects(0, nullptr), S_OK);

@@ -1,9 +1,11 @@
 // The ellipse table: size, symmetry, boundary and inside rows.
+#include "filters/loupex/zoom_table.h"
+
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
-
-#include "filters/loupex/zoom_table.h"
+#include <utility>
 
 TEST(ZoomTable, SymmetryBoundaryAndInside) {
   ZoomTable t;
@@ -12,17 +14,13 @@ TEST(ZoomTable, SymmetryBoundaryAndInside) {
   ASSERT_TRUE(t.isBuiltFor(128, 96));
   EXPECT_EQ(t.sizeInBytes(), 1440u * 960u * 6u);
 
-  // On the axes the boundary lies at the half axes.
-  EXPECT_EQ(t.at(5, 0).gx, 64);
-  EXPECT_EQ(t.at(5, 0).gy, 0);
-  EXPECT_EQ(t.at(-300, 0).gx, -64);
-  EXPECT_EQ(t.at(0, 10).gx, 0);
-  EXPECT_EQ(t.at(0, 10).gy, 48);
-  EXPECT_EQ(t.at(0, -479).gy, -48);
-  // The centre has no direction.
-  EXPECT_EQ(t.at(0, 0).gx, 0);
-  EXPECT_EQ(t.at(0, 0).gy, 0);
-  EXPECT_EQ(t.at(1, 0).gx, 0) << "trunc(0.75) = 0: still the centre";
+  // Boundary points: on the axes at the half axes; the centre has no
+  // direction (and (1, 0) is still the centre: trunc(0.75) = 0); offsets
+  // beyond the grid are computed with the same rules.
+  const int boundary[][4] = {{5, 0, 64, 0}, {-300, 0, -64, 0}, {0, 10, 0, 48},   {0, -479, 0, -48},
+                             {0, 0, 0, 0},  {1, 0, 0, 0},      {5000, 0, 64, 0}, {0, -3000, 0, -48}};
+  const auto toward = [&t](int ox, int oy) { return std::pair<int, int>(t.at(ox, oy).gx, t.at(ox, oy).gy); };
+  for (const auto& b : boundary) EXPECT_EQ(toward(b[0], b[1]), std::pair(b[2], b[3])) << b[0] << "," << b[1];
 
   long inside = 0;
   for (int oy = -480; oy < 480; ++oy) {
@@ -59,36 +57,21 @@ TEST(ZoomTable, SymmetryBoundaryAndInside) {
   // About the ellipse's area, pi * 64 * 48.
   EXPECT_NEAR(static_cast<double>(inside), M_PI * 64 * 48, 0.03 * M_PI * 64 * 48);
 
-  // Middle row spans the whole mask width, the outermost rows nothing.
-  EXPECT_EQ(t.at(-64, 0).inside, 1);
-  EXPECT_EQ(t.at(63, 0).inside, 1);
-  EXPECT_EQ(t.at(64, 0).inside, 0);
-  EXPECT_EQ(t.at(-65, 0).inside, 0);
-  EXPECT_EQ(t.at(0, -48).inside, 0);
-  EXPECT_EQ(t.at(0, 47).inside, 0);
-  EXPECT_EQ(t.at(0, -47).inside, 1);
-  // Row -47 (k = 1): inset trunc(64 * (1 - sqrt(1 - (2/95 - 1)^2))) = 50, offsets -14..13.
-  EXPECT_EQ(t.at(-14, -47).inside, 1);
-  EXPECT_EQ(t.at(13, -47).inside, 1);
-  EXPECT_EQ(t.at(-15, -47).inside, 0);
-  EXPECT_EQ(t.at(14, -47).inside, 0);
-
-  // Offsets beyond the grid are computed with the same rules.
-  EXPECT_EQ(t.at(5000, 0).gx, 64);
-  EXPECT_EQ(t.at(0, -3000).gy, -48);
-  EXPECT_EQ(t.at(5000, 0).inside, 0);
+  // Middle row spans the whole mask width, the outermost rows nothing. Row
+  // -47 (k = 1): inset trunc(64 * (1 - sqrt(1 - (2/95 - 1)^2))) = 50,
+  // offsets -14..13.
+  const int insideAt[][3] = {{-64, 0, 1},  {63, 0, 1},    {64, 0, 0},   {-65, 0, 0},
+                             {0, -48, 0},  {0, 47, 0},    {0, -47, 1},  {-14, -47, 1},
+                             {13, -47, 1}, {-15, -47, 0}, {14, -47, 0}, {5000, 0, 0}};
+  for (const auto& i : insideAt) EXPECT_EQ(t.at(i[0], i[1]).inside, i[2]) << i[0] << "," << i[1];
 
   // A rebuild for another size replaces everything.
   t.build(8, 6);
   EXPECT_TRUE(t.isBuiltFor(8, 6));
   EXPECT_FALSE(t.isBuiltFor(128, 96));
-  EXPECT_EQ(t.at(-4, -2).inside, 1);
-  EXPECT_EQ(t.at(3, 1).inside, 1);
-  EXPECT_EQ(t.at(-4, -3).inside, 0);
-  EXPECT_EQ(t.at(4, 0).inside, 0);
-  EXPECT_EQ(t.at(0, 2).inside, 0);
-  EXPECT_EQ(t.at(-6, -1).gx, -4);
-  EXPECT_EQ(t.at(-6, -1).gy, 0);
+  for (const auto& i : {std::array{-4, -2, 1}, {3, 1, 1}, {-4, -3, 0}, {4, 0, 0}, {0, 2, 0}})
+    EXPECT_EQ(t.at(i[0], i[1]).inside, i[2]) << i[0] << "," << i[1];
+  EXPECT_EQ(toward(-6, -1), std::pair(-4, 0));
 
   // Degenerate masks build without dividing by zero.
   for (auto [w, h] : {std::pair{1, 1}, {1, 2}, {2, 1}, {1440, 960}, {3000, 2000}}) {

@@ -2,14 +2,15 @@
 //
 // The input pictures carry their own coordinates: pixel (x, y) has blue x,
 // green y and red 7, so an output pixel tells which input pixel it came from.
+#include "filters/loupex/zoom_transform.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cmath>
 #include <limits>
+#include <tuple>
 #include <vector>
-
-#include "filters/loupex/zoom_transform.h"
 
 namespace {
 
@@ -40,7 +41,9 @@ struct Image {
 };
 
 using Px = std::array<uint8_t, 3>;
-Px from(int x, int y) { return {static_cast<uint8_t>(x), static_cast<uint8_t>(y), 7}; }
+Px from(int x, int y) {
+  return {static_cast<uint8_t>(x), static_cast<uint8_t>(y), 7};
+}
 const Px kBlack{0, 0, 0};
 
 // Fixed mode at input corner (10, 5) from the top, mask 8 x 6, 40 x 30 to 20 x 15:
@@ -76,13 +79,7 @@ TEST(ZoomTransform, EqualSizesAreAByteCopy) {
 
 TEST(ZoomTransform, GeometryClampsTheFocusWindow) {
   ZoomGeometry g = ZoomTransform::geometry(fixedAt10x5(0), 40, 30, 20, 15);
-  EXPECT_EQ(g.xin, 10);
-  EXPECT_EQ(g.yin, 19);
-  EXPECT_EQ(g.x0, 3);
-  EXPECT_EQ(g.y0, 7);
-  EXPECT_EQ(g.dx, 7);
-  EXPECT_EQ(g.dy, 12);
-  EXPECT_EQ(g.rx, 2.0f);
+  EXPECT_EQ(std::tuple(g.xin, g.yin, g.x0, g.y0, g.dx, g.dy, g.rx), std::tuple(10, 19, 3, 7, 7, 12, 2.0f));
 
   // Follow mode: the pointer's normalised position, y downwards.
   ZoomSettings s;
@@ -92,8 +89,7 @@ TEST(ZoomTransform, GeometryClampsTheFocusWindow) {
   s.pointerX = 0.25f;  // left = 10
   s.pointerY = 0.5f;   // top = 15, yin = 30 - 15 - 6 = 9
   g = ZoomTransform::geometry(s, 40, 30, 20, 15);
-  EXPECT_EQ(g.xin, 10);
-  EXPECT_EQ(g.yin, 9);
+  EXPECT_EQ(std::pair(g.xin, g.yin), std::pair(10, 9));
   // Fixed mode, or no pointer input, ignores the pointer.
   s.fixedMode = true;
   EXPECT_EQ(ZoomTransform::geometry(s, 40, 30, 20, 15).xin, 0);
@@ -106,22 +102,18 @@ TEST(ZoomTransform, GeometryClampsTheFocusWindow) {
   s.pointerX = 0.0f;
   s.pointerY = 0.0f;
   g = ZoomTransform::geometry(s, 40, 30, 20, 15);
-  EXPECT_EQ(g.xin, 0);
-  EXPECT_EQ(g.yin, 24);
-  EXPECT_EQ(g.x0, 0);
-  EXPECT_EQ(g.y0, 9);
+  EXPECT_EQ(std::tuple(g.xin, g.yin, g.x0, g.y0), std::tuple(0, 24, 0, 9));
 
   // Far outside, NaN and infinities: clamped to the nearest edge (NaN as 0).
   const float inf = std::numeric_limits<float>::infinity();
   const float nan = std::numeric_limits<float>::quiet_NaN();
-  const float cases[][4] = {{-5.0f, 7.0f, 0, 0},     {7.0f, -5.0f, 32, 24}, {inf, -inf, 32, 24},
-                            {-inf, inf, 0, 0},       {nan, nan, 0, 24},     {1e30f, 1e30f, 32, 0}};
+  const float cases[][4] = {{-5.0f, 7.0f, 0, 0}, {7.0f, -5.0f, 32, 24}, {inf, -inf, 32, 24},
+                            {-inf, inf, 0, 0},   {nan, nan, 0, 24},     {1e30f, 1e30f, 32, 0}};
   for (const auto& c : cases) {
     s.pointerX = c[0];
     s.pointerY = c[1];
     g = ZoomTransform::geometry(s, 40, 30, 20, 15);
-    EXPECT_EQ(g.xin, c[2]) << c[0];
-    EXPECT_EQ(g.yin, c[3]) << c[1];
+    EXPECT_EQ(std::pair(g.xin, g.yin), std::pair(int(c[2]), int(c[3]))) << c[0] << "," << c[1];
     EXPECT_GE(g.x0, 0);
     EXPECT_LE(g.x0 + g.maskWidth, 20);
     EXPECT_GE(g.y0, 0);
@@ -132,25 +124,21 @@ TEST(ZoomTransform, GeometryClampsTheFocusWindow) {
   s.fixedX = std::numeric_limits<int32_t>::min();
   s.fixedY = std::numeric_limits<int32_t>::min();
   g = ZoomTransform::geometry(s, 40, 30, 20, 15);
-  EXPECT_EQ(g.xin, 0);
-  EXPECT_EQ(g.yin, 24);
+  EXPECT_EQ(std::pair(g.xin, g.yin), std::pair(0, 24));
   s.fixedX = std::numeric_limits<int32_t>::max();
   s.fixedY = std::numeric_limits<int32_t>::max();
   g = ZoomTransform::geometry(s, 40, 30, 20, 15);
-  EXPECT_EQ(g.xin, 32);
-  EXPECT_EQ(g.yin, 0);
+  EXPECT_EQ(std::pair(g.xin, g.yin), std::pair(32, 0));
 
   // Masks larger than a picture, zero or negative: reduced to fit.
   s.maskWidth = 100;
   s.maskHeight = 0;
   g = ZoomTransform::geometry(s, 40, 30, 20, 15);
-  EXPECT_EQ(g.maskWidth, 20);
-  EXPECT_EQ(g.maskHeight, 1);
+  EXPECT_EQ(std::pair(g.maskWidth, g.maskHeight), std::pair(20, 1));
   s.maskWidth = -5;
   s.maskHeight = 1000;
   g = ZoomTransform::geometry(s, 40, 30, 20, 15);
-  EXPECT_EQ(g.maskWidth, 1);
-  EXPECT_EQ(g.maskHeight, 15);
+  EXPECT_EQ(std::pair(g.maskWidth, g.maskHeight), std::pair(1, 15));
 }
 
 TEST(ZoomTransform, RectangleWindowAndBandPixels) {
@@ -255,7 +243,8 @@ TEST(ZoomTransform, StridesAndBadBuffers) {
     ASSERT_TRUE(z.transform(s, padded.in(), b.out()));
     for (int y = 0; y < 15; ++y) {
       for (int x = 0; x < 21; ++x) ASSERT_EQ(a.at(x, y), b.at(x, y));
-      for (int p = 0; p < 7; ++p) ASSERT_EQ(b.bytes[y * b.stride + 63 + p], 0xab) << "row padding is left alone";
+      for (int p = 0; p < 7; ++p)
+        ASSERT_EQ(b.bytes[y * b.stride + 63 + p], 0xab) << "row padding is left alone";
     }
   }
 

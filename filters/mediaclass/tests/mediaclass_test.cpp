@@ -4,141 +4,118 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "platform/media/guids.h"
 #include "platform/media/records.h"
 
 namespace {
 
-MediaClassification roundTrip(const MediaClassification& c) {
-  MediaClassification copy = c;
-  EXPECT_TRUE(copy.buildMediaType());
+// All seven codes; classify() sets those that do not apply to the kind to
+// their unknown values.
+auto codesOf(const MediaClassification& c) {
+  return std::tuple(c.kind, c.videoFormat, c.resolution, c.audioFormat, c.frequency, c.channels, c.bitCount);
+}
+
+MediaClassification classified(const AM_MEDIA_TYPE& mt) {
   MediaClassification back;
-  back.classify(copy.mediaType().get());
+  back.classify(mt);
   return back;
+}
+
+MediaClassification video(int format, int resolution) {
+  MediaClassification c;
+  c.videoFormat = format;
+  c.resolution = resolution;
+  EXPECT_TRUE(c.buildMediaType());
+  return c;
+}
+
+MediaClassification audio(int format, int frequency, int channels, int bits) {
+  MediaClassification c;
+  c.kind = MediaKind_Audio;
+  c.audioFormat = format;
+  c.frequency = frequency;
+  c.channels = channels;
+  c.bitCount = bits;
+  EXPECT_TRUE(c.buildMediaType());
+  return c;
 }
 
 TEST(MediaClass, EveryValidCombinationRoundTrips) {
   for (int f = 0; f < VideoFormat_Unknown; ++f)
     for (int r = 0; r < Resolution_Unknown; ++r) {
-      MediaClassification c;
-      c.kind = MediaKind_Video;
-      c.videoFormat = f;
-      c.resolution = r;
-      MediaClassification back = roundTrip(c);
-      EXPECT_EQ(back.kind, MediaKind_Video);
-      EXPECT_EQ(back.videoFormat, f) << "format " << f << " resolution " << r;
-      EXPECT_EQ(back.resolution, r);
+      const MediaClassification c = video(f, r), back = classified(c.mediaType().get());
+      EXPECT_EQ(codesOf(back), std::tuple(MediaKind_Video, f, r, 3, 6, 2, 3));
       EXPECT_TRUE(back.sameAs(c));
     }
   for (int a = 0; a < AudioFormat_Unknown; ++a)
     for (int fr = 0; fr < Frequency_Unknown; ++fr)
       for (int ch = 0; ch < Channel_Unknown; ++ch)
         for (int b = 0; b < BitCount_Unknown; ++b) {
-          MediaClassification c;
-          c.kind = MediaKind_Audio;
-          c.audioFormat = a;
-          c.frequency = fr;
-          c.channels = ch;
-          c.bitCount = b;
-          MediaClassification back = roundTrip(c);
-          EXPECT_EQ(back.kind, MediaKind_Audio);
-          EXPECT_EQ(back.audioFormat, a);
-          EXPECT_EQ(back.frequency, fr);
-          EXPECT_EQ(back.channels, ch);
-          EXPECT_EQ(back.bitCount, b);
+          const MediaClassification c = audio(a, fr, ch, b), back = classified(c.mediaType().get());
+          EXPECT_EQ(codesOf(back), std::tuple(MediaKind_Audio, 8, 9, a, fr, ch, b));
           EXPECT_TRUE(back.sameAs(c));
         }
 }
 
-TEST(MediaClass, DefaultIsDvVideo720x480) {
+TEST(MediaClass, BuiltTypesHaveTheTableValues) {
+  // The default: DV video 720 x 480 in a 1128-byte format block, "dvsd" as
+  // the compression field's four bytes, zeros after the bitmap header.
   MediaClassification c;
   ASSERT_TRUE(c.buildMediaType());
   const MediaType& mt = c.mediaType();
-  EXPECT_EQ(mt.majortype(), MEDIATYPE_Video);
-  EXPECT_EQ(mt.subtype(), MEDIASUBTYPE_dvsd);
-  EXPECT_EQ(mt.formattype(), FORMAT_VideoInfo);
+  EXPECT_EQ(std::tuple(mt.majortype(), mt.subtype(), mt.formattype()),
+            std::tuple(MEDIATYPE_Video, MEDIASUBTYPE_dvsd, FORMAT_VideoInfo));
   ASSERT_EQ(mt.formatLength(), 1128u);
   VideoInfoHeader vih;
   ASSERT_TRUE(videoInfoOf(mt.get(), vih));
-  EXPECT_EQ(vih.bmi.width, 720);
-  EXPECT_EQ(vih.bmi.height, 480);
-  EXPECT_EQ(vih.bmi.bitCount, 24);
-  EXPECT_EQ(vih.bmi.planes, 1);
-  EXPECT_EQ(vih.bmi.sizeImage, 720u * 480 * 3);
-  EXPECT_EQ(mt.sampleSize(), 720u * 480 * 3);
-  EXPECT_TRUE(mt.fixedSizeSamples());
-  EXPECT_FALSE(mt.temporalCompression());
   EXPECT_EQ(vih.source, Rect32{});
   EXPECT_EQ(vih.target, Rect32{});
+  EXPECT_EQ(std::tuple(vih.bmi.width, vih.bmi.height, vih.bmi.bitCount, vih.bmi.planes, vih.bmi.sizeImage),
+            std::tuple(720, 480, 24, 1, 720u * 480 * 3));
+  EXPECT_EQ(std::tuple(mt.sampleSize(), mt.fixedSizeSamples(), mt.temporalCompression()),
+            std::tuple(720u * 480 * 3, true, false));
   for (size_t i = 88; i < 1128; ++i) ASSERT_EQ(mt.format()[i], 0);
-  // The compression field holds "dvsd" as its four bytes.
   EXPECT_EQ(0, memcmp(mt.format() + 48 + 16, "dvsd", 4));
-}
 
-TEST(MediaClass, BuiltTypesHaveTheTableValues) {
-  MediaClassification c;
-  c.kind = MediaKind_Video;
-  c.videoFormat = VideoFormat_RGB555;
-  c.resolution = Resolution_QCIF;
-  ASSERT_TRUE(c.buildMediaType());
-  VideoInfoHeader vih;
+  c = video(VideoFormat_RGB555, Resolution_QCIF);
   ASSERT_TRUE(videoInfoOf(c.mediaType().get(), vih));
-  EXPECT_EQ(vih.bmi.bitCount, 16);
-  EXPECT_EQ(vih.bmi.compression, BI_BITFIELDS);
-  EXPECT_EQ(vih.bmi.sizeImage, 176u * 2 * 144);
+  EXPECT_EQ(std::tuple(vih.bmi.bitCount, vih.bmi.compression, vih.bmi.sizeImage),
+            std::tuple(16, BI_BITFIELDS, 176u * 2 * 144));
   EXPECT_EQ(c.mediaType().subtype(), MEDIASUBTYPE_RGB555);
-
-  c.videoFormat = VideoFormat_MPEG4v2;
-  ASSERT_TRUE(c.buildMediaType());
-  EXPECT_FALSE(c.mediaType().fixedSizeSamples());
-  EXPECT_TRUE(c.mediaType().temporalCompression());
+  c = video(VideoFormat_MPEG4v2, Resolution_QCIF);
+  EXPECT_EQ(std::tuple(c.mediaType().fixedSizeSamples(), c.mediaType().temporalCompression()),
+            std::tuple(false, true));
   EXPECT_EQ(c.mediaType().subtype(), MEDIASUBTYPE_MP42);
 
   // PCM, 44100 Hz, mono, 16 bits: block align 2, 88200 bytes a second.
-  c.kind = MediaKind_Audio;
-  c.audioFormat = AudioFormat_PCM;
-  c.frequency = Frequency_44100;
-  c.channels = Channel_Monaural;
-  c.bitCount = BitCount_16;
-  ASSERT_TRUE(c.buildMediaType());
+  c = audio(AudioFormat_PCM, Frequency_44100, Channel_Monaural, BitCount_16);
   WaveFormatEx w;
   ASSERT_TRUE(waveFormatOf(c.mediaType().get(), w));
-  EXPECT_EQ(c.mediaType().formatLength(), 40u);
-  EXPECT_EQ(c.mediaType().subtype(), MEDIASUBTYPE_PCM);
-  EXPECT_EQ(w.formatTag, 1);
-  EXPECT_EQ(w.blockAlign, 2);
-  EXPECT_EQ(w.avgBytesPerSec, 88200u);
-  EXPECT_EQ(w.cbSize, 0);
-  EXPECT_EQ(c.mediaType().sampleSize(), 100000u);
+  EXPECT_EQ(std::tuple(c.mediaType().formatLength(), c.mediaType().subtype(), c.mediaType().sampleSize()),
+            std::tuple(40u, MEDIASUBTYPE_PCM, 100000u));
+  EXPECT_EQ(w, (WaveFormatEx{1, 1, 44100, 88200, 2, 16, 0}));
 
-  c.audioFormat = AudioFormat_MP3;
-  c.frequency = Frequency_48000;
-  c.channels = Channel_Stereo;
-  ASSERT_TRUE(c.buildMediaType());
+  c = audio(AudioFormat_MP3, Frequency_48000, Channel_Stereo, BitCount_16);
   const uint8_t mp3[30] = {0x55, 0, 2, 0, 0x80, 0xBB, 0, 0, 0x58, 0x1B, 0, 0, 2, 0, 16, 0, 12, 0, 1, 0};
   ASSERT_EQ(c.mediaType().formatLength(), 40u);
   EXPECT_EQ(0, memcmp(c.mediaType().format(), mp3, 30));
   EXPECT_EQ(c.mediaType().subtype(), GUID_NULL);
 
-  c.audioFormat = AudioFormat_MPEG1;
-  ASSERT_TRUE(c.buildMediaType());
+  c = audio(AudioFormat_MPEG1, Frequency_48000, Channel_Stereo, BitCount_16);
   Mpeg1Extra m1;
   ASSERT_TRUE(parseMpeg1Extra(c.mediaType().format(), c.mediaType().formatLength(), m1));
   EXPECT_EQ(m1.headLayer, 2);
   ASSERT_TRUE(waveFormatOf(c.mediaType().get(), w));
-  EXPECT_EQ(w.formatTag, 80);
-  EXPECT_EQ(w.avgBytesPerSec, 8000u);
-  EXPECT_EQ(w.cbSize, 22);
+  EXPECT_EQ(std::tuple(w.formatTag, w.avgBytesPerSec, w.cbSize), std::tuple(80, 8000u, 22));
 
   c.kind = MediaKind_Pointer;
   ASSERT_TRUE(c.buildMediaType());
-  EXPECT_EQ(c.mediaType().majortype(), MEDIATYPE_Stream);
-  EXPECT_EQ(c.mediaType().subtype(), MEDIASUBTYPE_PointerInfo);
-  EXPECT_EQ(c.mediaType().formattype(), FORMAT_None);
-  EXPECT_EQ(c.mediaType().sampleSize(), 71u);
-  EXPECT_EQ(c.mediaType().formatLength(), 0u);
-  EXPECT_EQ(roundTrip(c).kind, MediaKind_Pointer);
-
+  EXPECT_EQ(std::tuple(c.mediaType().majortype(), c.mediaType().subtype(), c.mediaType().formattype()),
+            std::tuple(MEDIATYPE_Stream, MEDIASUBTYPE_PointerInfo, FORMAT_None));
+  EXPECT_EQ(std::tuple(c.mediaType().sampleSize(), c.mediaType().formatLength()), std::tuple(71u, 0u));
+  EXPECT_EQ(classified(c.mediaType().get()).kind, MediaKind_Pointer);
   // The unknown kind leaves the type as it was.
   c.kind = MediaKind_Unknown;
   ASSERT_TRUE(c.buildMediaType());
@@ -146,24 +123,12 @@ TEST(MediaClass, BuiltTypesHaveTheTableValues) {
 }
 
 TEST(MediaClass, EdgeCasesOfClassification) {
-  MediaClassification c;
-  c.kind = MediaKind_Video;
-  c.videoFormat = VideoFormat_MPEG4v2;
-  c.resolution = Resolution_CIF;
-  ASSERT_TRUE(c.buildMediaType());
-  MediaType mt = c.mediaType();
+  MediaType mt = video(VideoFormat_MPEG4v2, Resolution_CIF).mediaType();
   mt.setFixedSizeSamples(true);  // "MP42" claiming fixed-size samples
-  MediaClassification back;
-  back.classify(mt.get());
-  EXPECT_EQ(back.videoFormat, VideoFormat_Unknown);
-  EXPECT_EQ(back.resolution, Resolution_CIF);
-
-  c.videoFormat = VideoFormat_RGB555;
-  ASSERT_TRUE(c.buildMediaType());
-  mt = c.mediaType();
+  EXPECT_EQ(codesOf(classified(mt.get())), std::tuple(0, 8, Resolution_CIF, 3, 6, 2, 3));
+  mt = video(VideoFormat_RGB555, Resolution_CIF).mediaType();
   mt.ptr()->pbFormat[48 + 16] = 0;  // compression 0 with 16 bits
-  back.classify(mt.get());
-  EXPECT_EQ(back.videoFormat, VideoFormat_Unknown);
+  EXPECT_EQ(classified(mt.get()).videoFormat, VideoFormat_Unknown);
 
   // 200x100 is no resolution of the table.
   VideoInfoHeader vih;
@@ -172,49 +137,35 @@ TEST(MediaClass, EdgeCasesOfClassification) {
   vih.bmi.bitCount = 24;
   MediaType odd(MEDIATYPE_Video, MEDIASUBTYPE_RGB24, FORMAT_VideoInfo);
   odd.setFormat(makeVideoInfoBlock(vih));
-  back.classify(odd.get());
-  EXPECT_EQ(back.videoFormat, VideoFormat_RGB24);
-  EXPECT_EQ(back.resolution, Resolution_Unknown);
-
+  EXPECT_EQ(codesOf(classified(odd.get())), std::tuple(0, VideoFormat_RGB24, 9, 3, 6, 2, 3));
   // A video type whose format block is not a video-info record.
   MediaType noBlock(MEDIATYPE_Video, MEDIASUBTYPE_RGB24, FORMAT_VideoInfo);
   uint8_t shortBlock[20] = {};
   noBlock.setFormat(shortBlock, sizeof shortBlock);
-  back.classify(noBlock.get());
-  EXPECT_EQ(back.kind, MediaKind_Video);
-  EXPECT_EQ(back.videoFormat, VideoFormat_Unknown);
-  EXPECT_EQ(back.resolution, Resolution_Unknown);
+  EXPECT_EQ(codesOf(classified(noBlock.get())), std::tuple(0, 8, 9, 3, 6, 2, 3));
 
   // 32000 Hz has no frequency code.
-  c.kind = MediaKind_Audio;
-  c.audioFormat = AudioFormat_PCM;
-  c.frequency = Frequency_44100;
-  c.channels = Channel_Stereo;
-  c.bitCount = BitCount_16;
-  ASSERT_TRUE(c.buildMediaType());
-  mt = c.mediaType();
+  const MediaClassification pcm = audio(AudioFormat_PCM, Frequency_44100, Channel_Stereo, BitCount_16);
+  mt = pcm.mediaType();
   mt.ptr()->pbFormat[4] = 0x00;  // 32000 = 0x7D00
   mt.ptr()->pbFormat[5] = 0x7D;
-  back.classify(mt.get());
-  EXPECT_EQ(back.frequency, Frequency_Unknown);
-  EXPECT_EQ(back.audioFormat, AudioFormat_PCM);
+  EXPECT_EQ(codesOf(classified(mt.get())), std::tuple(1, 8, 9, AudioFormat_PCM, Frequency_Unknown, 0, 2));
   // A temporally compressed audio type has no audio format.
-  mt = c.mediaType();
+  mt = pcm.mediaType();
   mt.setTemporalCompression(true);
-  back.classify(mt.get());
-  EXPECT_EQ(back.audioFormat, AudioFormat_Unknown);
+  EXPECT_EQ(classified(mt.get()).audioFormat, AudioFormat_Unknown);
 
   // Unknown major types and stream types that are not pointers.
-  back.classify(MediaType(MEDIATYPE_Interleaved, MEDIASUBTYPE_dvsd, FORMAT_DvInfo).get());
-  EXPECT_EQ(back.kind, MediaKind_Unknown);
-  back.classify(MediaType(MEDIATYPE_Stream, MEDIASUBTYPE_PointerInfo, FORMAT_VideoInfo).get());
-  EXPECT_EQ(back.kind, MediaKind_Unknown);
+  EXPECT_EQ(classified(MediaType(MEDIATYPE_Interleaved, MEDIASUBTYPE_dvsd, FORMAT_DvInfo).get()).kind,
+            MediaKind_Unknown);
+  EXPECT_EQ(classified(MediaType(MEDIATYPE_Stream, MEDIASUBTYPE_PointerInfo, FORMAT_VideoInfo).get()).kind,
+            MediaKind_Unknown);
 }
 
 TEST(MediaClass, UnknownCodesBuildNothing) {
   MediaClassification c;
   ASSERT_TRUE(c.buildMediaType());
-  MediaType before = c.mediaType();
+  const MediaType before = c.mediaType();
   c.resolution = Resolution_Unknown;
   EXPECT_FALSE(c.buildMediaType());
   c.resolution = -1;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <tuple>
 #include <vector>
 
 #include "filters/pointer/pointer_info.h"
@@ -15,7 +16,9 @@ namespace {
 void putLe(std::vector<uint8_t>& b, uint64_t v, int n) {
   for (int i = 0; i < n; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
-void putF(std::vector<uint8_t>& b, float f) { putLe(b, std::bit_cast<uint32_t>(f), 4); }
+void putF(std::vector<uint8_t>& b, float f) {
+  putLe(b, std::bit_cast<uint32_t>(f), 4);
+}
 
 POINTER_INFO sampleRecord() {
   POINTER_INFO p;
@@ -126,21 +129,15 @@ TEST(PointerRecord, ShortOrOddSamples) {
 
 TEST(PointerRecord, CommandTextAndInitialState) {
   POINTER_INFO p = initialPointerState();
-  EXPECT_EQ(p.valid, 0);
-  EXPECT_EQ(p.shape, 0);
-  EXPECT_EQ(p.sizeX, 1.0f);
-  EXPECT_EQ(p.sizeY, 1.0f);
-  EXPECT_EQ(p.originX, 0.0f);
+  EXPECT_EQ(std::tuple(p.valid, p.shape, p.sizeX, p.sizeY, p.originX), std::tuple(0, 0, 1.0f, 1.0f, 0.0f));
   EXPECT_EQ(pointerCommand(p), "erase");
   setPointerCommand(p, "0123456789abcdefghij");
   EXPECT_EQ(pointerCommand(p), "0123456789abcde");
   EXPECT_EQ(p.command[15], 0);
   setPointerCommand(p, "");
   EXPECT_EQ(pointerCommand(p), "");
-  EXPECT_EQ(pointerShapeLabel(0), "標準");
-  EXPECT_EQ(pointerShapeLabel(5), "星");
-  EXPECT_EQ(pointerShapeLabel(6), "");
-  EXPECT_EQ(pointerShapeLabel(-1), "");
+  for (auto [shape, label] : {std::pair{0, "標準"}, {5, "星"}, {6, ""}, {-1, ""}})
+    EXPECT_EQ(pointerShapeLabel(shape), label) << shape;
 }
 
 TEST(PointerRecord, Normalisation) {

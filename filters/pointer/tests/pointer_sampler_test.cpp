@@ -1,5 +1,7 @@
 // Emission logic of the pointer sampler, driven by an explicit clock, and the
 // threaded runner without any X display.
+#include "filters/pointer/pointer_sampler.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -8,9 +10,9 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
-#include "filters/pointer/pointer_sampler.h"
 #include "filters/pointer/pointer_sampler_runner.h"
 #include "filters/pointer/tests/record_collector.h"
 #include "filters/pointer/x11_pointer_source.h"
@@ -67,11 +69,9 @@ TEST(PointerSampler, KeepAliveFullRefreshAndMovement) {
 
   // The first record after start carries everything that differs from the
   // cleared record, after one interval.
+  const uint16_t refresh = kChangeScreenSize | kChangeCursor | kChangeSize | kChangePosition;
   POINTER_INFO r = s.emit(&took);
-  EXPECT_EQ(took, 30u);
-  EXPECT_EQ(r.valid, 1);
-  EXPECT_EQ(r.changeFlags, kChangeScreenSize | kChangeCursor | kChangeSize | kChangePosition);
-  EXPECT_EQ(r.cursorX, 250);
+  EXPECT_EQ(std::tuple(took, r.valid, r.changeFlags, r.cursorX), std::tuple(30u, 1, refresh, 250));
   EXPECT_FLOAT_EQ(r.positionX, 0.25f);
   EXPECT_FLOAT_EQ(r.positionY, 0.2f);
 
@@ -80,9 +80,7 @@ TEST(PointerSampler, KeepAliveFullRefreshAndMovement) {
     r = s.emit(&took);
     EXPECT_GE(took, 500u);
     EXPECT_LT(took, 500u + 30u);
-    EXPECT_EQ(r.valid, 1);
-    EXPECT_EQ(r.changeFlags, kChangeScreenSize | kChangeCursor | kChangeSize | kChangePosition);
-    EXPECT_EQ(r.screenWidth, 1000);
+    EXPECT_EQ(std::tuple(r.valid, r.changeFlags, r.screenWidth), std::tuple(1, refresh, 1000));
     EXPECT_FLOAT_EQ(r.sizeX, 1.0f);
     // Sequence 0: a refresh carries no command text.
     EXPECT_EQ(pointerCommand(r), "");
@@ -92,9 +90,8 @@ TEST(PointerSampler, KeepAliveFullRefreshAndMovement) {
   for (int i = 1; i <= 5; ++i) {
     s.pointer.cursorX = 250 + 10 * i;
     r = s.emit(&took);
-    EXPECT_EQ(took, 30u);
-    EXPECT_EQ(r.changeFlags, kChangeCursor | kChangePosition);
-    EXPECT_EQ(r.cursorX, 250 + 10 * i);
+    EXPECT_EQ(std::tuple(took, r.changeFlags, r.cursorX),
+              std::tuple(30u, kChangeCursor | kChangePosition, 250 + 10 * i));
   }
 
   // Normalisation by origin and size.
@@ -108,8 +105,7 @@ TEST(PointerSampler, KeepAliveFullRefreshAndMovement) {
   // Shape changes are flagged, unknown shapes carried as set.
   s.sampler.setShape(3);
   r = s.emit();
-  EXPECT_EQ(r.changeFlags, kChangeShape);
-  EXPECT_EQ(r.shape, 3);
+  EXPECT_EQ(std::tuple(r.changeFlags, r.shape), std::tuple(kChangeShape, 3));
 
   // The desktop changes size.
   s.pointer.screenWidth = 2000;
@@ -128,41 +124,36 @@ TEST(PointerSampler, CommandTextTravelsWithItsSequence) {
 
   s.sampler.sendCommand();
   POINTER_INFO r = s.emit();
-  EXPECT_EQ(r.changeFlags, kChangeCommand);
-  EXPECT_EQ(r.commandSequence, 1);
-  EXPECT_EQ(pointerCommand(r), "erase");
+  EXPECT_EQ(std::tuple(r.changeFlags, r.commandSequence, pointerCommand(r)),
+            std::tuple(kChangeCommand, 1, "erase"));
 
   // A new text without sending: not carried by change records...
   s.sampler.setCommand("mark");
   s.pointer.cursorX += 1;
   r = s.emit();
-  EXPECT_EQ(r.changeFlags, kChangeCursor | kChangePosition);
-  EXPECT_EQ(pointerCommand(r), "erase");
+  EXPECT_EQ(std::tuple(r.changeFlags, pointerCommand(r)),
+            std::tuple(kChangeCursor | kChangePosition, "erase"));
   // ...but a keep-alive refresh sends the whole current state, text included.
   r = s.emit();
-  EXPECT_EQ(r.changeFlags & kChangeCommand, kChangeCommand);
-  EXPECT_EQ(r.commandSequence, 1);
-  EXPECT_EQ(pointerCommand(r), "mark");
+  EXPECT_EQ(std::tuple(r.changeFlags & kChangeCommand, r.commandSequence, pointerCommand(r)),
+            std::tuple(kChangeCommand, 1, "mark"));
   s.sampler.sendCommand();
   s.sampler.sendCommand();
   r = s.emit();
-  EXPECT_EQ(r.commandSequence, 3);
-  EXPECT_EQ(pointerCommand(r), "mark");
+  EXPECT_EQ(std::tuple(r.commandSequence, pointerCommand(r)), std::tuple(3, "mark"));
   // The keep-alive refresh keeps the text while the sequence is non-zero.
   r = s.emit();
-  EXPECT_EQ(r.changeFlags & kChangeCommand, kChangeCommand);
-  EXPECT_EQ(pointerCommand(r), "mark");
+  EXPECT_EQ(std::tuple(r.changeFlags & kChangeCommand, pointerCommand(r)),
+            std::tuple(kChangeCommand, "mark"));
 }
 
 TEST(PointerSampler, IntervalButtonsAndWheel) {
   ClockedSampler s;
   EXPECT_EQ(s.sampler.interval(), 30u);
-  s.sampler.setInterval(0);
-  EXPECT_EQ(s.sampler.interval(), 1u);
-  s.sampler.setInterval(250);
-  EXPECT_EQ(s.sampler.interval(), 100u);
-  s.sampler.setInterval(45);
-  EXPECT_EQ(s.sampler.interval(), 45u);
+  for (auto [set, kept] : {std::pair{0u, 1u}, {250u, 100u}, {45u, 45u}}) {
+    s.sampler.setInterval(set);
+    EXPECT_EQ(s.sampler.interval(), kept);
+  }
   uint64_t took = 0;
   s.sampler.startStream();
   s.emit(&took);
@@ -172,23 +163,18 @@ TEST(PointerSampler, IntervalButtonsAndWheel) {
   s.pointer.buttons = 3;
   s.pointer.wheel = 120;
   POINTER_INFO r = s.emit();
-  EXPECT_EQ(r.buttons, 0);
-  EXPECT_EQ(r.wheel, 0);
+  EXPECT_EQ(std::tuple(r.buttons, r.wheel), std::tuple(0, 0));
 
   s.pointer.hasButtons = true;
   s.pointer.buttons = 0x0105;  // bits above 7 are never carried
   r = s.emit();
-  EXPECT_EQ(r.changeFlags, kChangeButtons);
-  EXPECT_EQ(r.buttons, 0x0005);
-
+  EXPECT_EQ(std::tuple(r.changeFlags, r.buttons), std::tuple(kChangeButtons, 0x0005));
   s.pointer.wheel = -240;
   r = s.emit();
-  EXPECT_EQ(r.changeFlags, kChangeWheel);
-  EXPECT_EQ(r.wheel, -240);
+  EXPECT_EQ(std::tuple(r.changeFlags, r.wheel), std::tuple(kChangeWheel, -240));
   // The wheel is relative: the next read is 0 again, which is a change too.
   r = s.emit();
-  EXPECT_EQ(r.changeFlags, kChangeWheel);
-  EXPECT_EQ(r.wheel, 0);
+  EXPECT_EQ(std::tuple(r.changeFlags, r.wheel), std::tuple(kChangeWheel, 0));
 }
 
 TEST(PointerSampler, NoSourceKeepsEmittingZeroPosition) {
@@ -197,9 +183,7 @@ TEST(PointerSampler, NoSourceKeepsEmittingZeroPosition) {
   sampler.beginRecord(0);
   EXPECT_TRUE(sampler.tick(30));  // size (1, 1) differs from the cleared record
   POINTER_INFO r = sampler.emittedPointer();
-  EXPECT_EQ(r.valid, 1);
-  EXPECT_EQ(r.cursorX, 0);
-  EXPECT_EQ(r.positionX, 0.0f);
+  EXPECT_EQ(std::tuple(r.valid, r.cursorX, r.positionX), std::tuple(1, 0, 0.0f));
   sampler.beginRecord(30);
   EXPECT_FALSE(sampler.tick(60));
   EXPECT_TRUE(sampler.tick(530));
@@ -225,10 +209,7 @@ TEST(PointerSamplerRunner, WithoutDisplaySaysOnceAndKeepsEmitting) {
   ASSERT_TRUE(three);
   for (size_t i = 0; i < records.size(); ++i) {
     const POINTER_INFO r = records.at(i).record;
-    EXPECT_EQ(r.valid, 1);
-    EXPECT_EQ(r.cursorX, 0);
-    EXPECT_EQ(r.screenWidth, 0);
-    EXPECT_EQ(r.positionX, 0.0f);
+    EXPECT_EQ(std::tuple(r.valid, r.cursorX, r.screenWidth, r.positionX), std::tuple(1, 0, 0, 0.0f));
   }
   std::lock_guard lock(m);
   ASSERT_EQ(lines.size(), 1u);

@@ -1,24 +1,25 @@
 // The pointer position filter in a real graph (filter → renderer) against a
 // real X server (run under Xvfb): the test moves the pointer and presses
-// buttons through XTest and checks the records as they leave the filter.
+// buttons through XTest and checks the records as they leave the filter;
+// and the same filter pointed at a display where nothing listens.
 #include <signal.h>
 
-#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <functional>
-#include <mutex>
+#include <string>
 #include <thread>
 
 #include "filters/tracion/ITracionControl.h"
 #include "filters/tracion/tests/record_collector.h"
 #include "platform/filters/null_renderer.h"
 #include "platform/filters/tests/graph_helpers.h"
+#include "platform/filters/tests/log_capture.h"
 #include "platform/media/guids.h"
-#include "platform/media/memory_stream.h"
 #include "platform/media/property_page.h"
 #include "platform/media/results.h"
+#include "platform/media/tests/control_values.h"
+#include "platform/media/tests/property_pages.h"
 #include "platform/media/tests/settings_bytes.h"
 
 // Last: Xlib defines macros (None, Bool, Status) that clash with other headers.
@@ -28,6 +29,12 @@
 using namespace pointing;
 
 namespace {
+
+std::string command(ITracionControl* c) {
+  char text[16] = {};
+  c->getCommand(text);
+  return text;
+}
 
 class Tracion : public ::testing::Test {
  protected:
@@ -48,18 +55,12 @@ class Tracion : public ::testing::Test {
     width_ = DisplayWidth(x_, DefaultScreen(x_));
     height_ = DisplayHeight(x_, DefaultScreen(x_));
     move(0, 0);
-    graph = newGraph();
-    ASSERT_TRUE(graph);
-    tracion = createFilter(CLSID_TracionFilter);
-    ASSERT_TRUE(tracion);
-    control = tracion.as<ITracionControl>();
-    ASSERT_TRUE(control);
-    renderer = createFilter(CLSID_NullRenderer);
-    ASSERT_TRUE(renderer);
+    ASSERT_TRUE(graph = newGraph());
+    ASSERT_TRUE(tracion = addNew(graph.get(), CLSID_TracionFilter, u"Tracion"));
+    ASSERT_TRUE(control = tracion.as<ITracionControl>());
+    ASSERT_TRUE(renderer = addNew(graph.get(), CLSID_NullRenderer, u"Renderer"));
     renderer.as<INullRendererControl>()->SetSyncToClock(FALSE);
     renderer.as<INullRendererControl>()->SetCallback(&collectSample, &records);
-    ASSERT_EQ(graph->AddFilter(tracion.get(), u"Tracion"), S_OK);
-    ASSERT_EQ(graph->AddFilter(renderer.get(), u"Renderer"), S_OK);
     ASSERT_EQ(connect(graph.get(), tracion.get(), 0, renderer.get(), 0), S_OK);
   }
   void TearDown() override {
@@ -75,19 +76,19 @@ class Tracion : public ::testing::Test {
     XSync(x_, False);
   }
   HRESULT run() { return graph.as<IMediaControl>()->Run(); }
+  int firstValid() {
+    return records.waitFor(0, [](const POINTER_INFO& r) { return r.valid == 1; });
+  }
 };
 
 TEST_F(Tracion, OutputPinTypeAndBuffers) {
   ComPtr<IPin> out;
   ASSERT_EQ(tracion->FindPin(u"Out", out.put()), S_OK);
-  AM_MEDIA_TYPE mt{};
-  ASSERT_EQ(out->ConnectionMediaType(&mt), S_OK);
-  EXPECT_EQ(mt.majortype, MEDIATYPE_Stream);
-  EXPECT_EQ(mt.subtype, MEDIASUBTYPE_PointerInfo);
-  EXPECT_EQ(mt.formattype, FORMAT_None);
-  EXPECT_EQ(mt.lSampleSize, 71u);
-  EXPECT_FALSE(mt.bTemporalCompression);
-  FreeMediaType(mt);
+  const MediaType mt = connectionType(out.get());
+  EXPECT_EQ(std::tuple(mt.majortype(), mt.subtype(), mt.formattype()),
+            std::tuple(MEDIATYPE_Stream, MEDIASUBTYPE_PointerInfo, FORMAT_None));
+  EXPECT_EQ(mt.sampleSize(), 71u);
+  EXPECT_FALSE(mt.temporalCompression());
   MediaType video(MEDIATYPE_Video, MEDIASUBTYPE_RGB24, FORMAT_VideoInfo);
   EXPECT_EQ(out->QueryAccept(video.ptr()), S_FALSE);
   // Quality notes from downstream are answered with success.
@@ -98,12 +99,10 @@ TEST_F(Tracion, OutputPinTypeAndBuffers) {
 
 TEST_F(Tracion, RecordsFollowThePointerAndKeepAlive) {
   ASSERT_EQ(run(), S_OK);
-  int i = records.waitFor(0, [](const POINTER_INFO& r) { return r.valid == 1; });
+  int i = firstValid();
   ASSERT_GE(i, 0);
   auto first = records.at(i);
-  EXPECT_EQ(first.length, 71);
-  EXPECT_FALSE(first.hasTime);
-  EXPECT_TRUE(first.syncPoint);
+  EXPECT_EQ(std::tuple(first.length, first.hasTime, first.syncPoint), std::tuple(71, false, true));
   EXPECT_EQ(first.record.screenWidth, width_);
   EXPECT_EQ(first.record.screenHeight, height_);
   EXPECT_STREQ(first.record.command, "");  // the text travels with a new sequence only
@@ -116,16 +115,9 @@ TEST_F(Tracion, RecordsFollowThePointerAndKeepAlive) {
   EXPECT_EQ(r.changeFlags & (kChangeCursor | kChangePosition), kChangeCursor | kChangePosition);
   EXPECT_FLOAT_EQ(r.positionX, float(width_ / 4) / width_);
   EXPECT_FLOAT_EQ(r.positionY, float(height_ / 2) / height_);
-  int32_t x = 0, y = 0;
-  control->getTracion(&x, &y);
-  EXPECT_EQ(x, width_ / 4);
-  EXPECT_EQ(y, height_ / 2);
-  control->getScreenSize(&x, &y);
-  EXPECT_EQ(x, width_);
-  EXPECT_EQ(y, height_);
-  float fx = 0, fy = 0;
-  control->getNormalizedTracion(&fx, &fy);
-  EXPECT_FLOAT_EQ(fx, r.positionX);
+  EXPECT_EQ(valueOf(control.get(), &ITracionControl::getTracion), std::pair(width_ / 4, height_ / 2));
+  EXPECT_EQ(valueOf(control.get(), &ITracionControl::getScreenSize), std::pair(width_, height_));
+  EXPECT_FLOAT_EQ(valueOf(control.get(), &ITracionControl::getNormalizedTracion).first, r.positionX);
 
   // Standing still: one full refresh about every 500 ms.
   const size_t base = records.size();
@@ -164,45 +156,30 @@ TEST_F(Tracion, RecordsFollowThePointerAndKeepAlive) {
 
 TEST_F(Tracion, ButtonBitsAndTheirDisplay) {
   ASSERT_EQ(run(), S_OK);
-  int i = records.waitFor(0, [](const POINTER_INFO& r) { return r.valid == 1; });
+  int i = firstValid();
   ASSERT_GE(i, 0);
   button(1, true);
   button(2, true);  // the middle button is bit 2
   i = records.waitFor(i + 1, [](const POINTER_INFO& r) { return r.buttons == 0x5; });
   ASSERT_GE(i, 0) << "buttons 0 and 2 not seen";
   EXPECT_NE(records.at(i).record.changeFlags & kChangeButtons, 0);
-  uint16_t buttons = 0;
-  control->getButtonStatus(&buttons);
-  EXPECT_EQ(buttons, 0x5);
+  EXPECT_EQ(valueOf(control.get(), &ITracionControl::getButtonStatus), 0x5);
 
   // The page shows them, bit 0 first.
-  ComPtr<IPropertyPage> page;
-  ASSERT_EQ(CoCreateInstance(CLSID_TracionPropertyPage, nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage,
-                             page.putVoid()),
-            S_OK);
-  IUnknown* objects[] = {tracion.get()};
-  ASSERT_EQ(page->SetObjects(1, objects), S_OK);
-  page->Refresh();
-  ULONG count = 0;
-  page->GetFieldCount(&count);
-  std::string shown;
-  for (ULONG k = 0; k < count; ++k) {
-    PROPPAGEFIELD f{};
-    page->GetField(k, &f);
-    if (f.id == 1020) shown = f.value;
-  }
-  EXPECT_EQ(shown, "1010000000000000");
-  page->SetObjects(0, nullptr);
+  auto pages = openPropertyPages(tracion.get(), {CLSID_TracionPropertyPage}, {"Tracionフィルタ"});
+  ASSERT_EQ(pages.size(), 1u);
+  pages[0]->Refresh();
+  EXPECT_STREQ(findPageField(pages[0].get(), 1020).value, "1010000000000000");
+  pages[0]->SetObjects(0, nullptr);
 
   button(1, false);
   button(2, false);
-  i = records.waitFor(i + 1, [](const POINTER_INFO& r) { return r.buttons == 0; });
-  ASSERT_GE(i, 0);
+  ASSERT_GE(records.waitFor(i + 1, [](const POINTER_INFO& r) { return r.buttons == 0; }), 0);
 }
 
 TEST_F(Tracion, StopsPromptlyAndRunsAgain) {
   ASSERT_EQ(run(), S_OK);
-  ASSERT_GE(records.waitFor(0, [](const POINTER_INFO& r) { return r.valid == 1; }), 0);
+  ASSERT_GE(firstValid(), 0);
   control->setOutputInterval(100);
   // A stop while the thread sleeps inside a 500 ms record ends at once.
   const auto t0 = std::chrono::steady_clock::now();
@@ -215,27 +192,13 @@ TEST_F(Tracion, StopsPromptlyAndRunsAgain) {
 }
 
 TEST_F(Tracion, ControlSettingsPersistenceAndPage) {
-  uint32_t ms = 0;
-  control->getOutputInterval(&ms);
-  EXPECT_EQ(ms, 30u);
-  control->setOutputInterval(0);
-  control->getOutputInterval(&ms);
-  EXPECT_EQ(ms, 1u);
-  control->setOutputInterval(1000);
-  control->getOutputInterval(&ms);
-  EXPECT_EQ(ms, 100u);
-  control->setOutputInterval(45);
-  float x = -1, y = -1;
-  control->getNormalizedSize(&x, &y);
-  EXPECT_EQ(x, 1.0f);
-  EXPECT_EQ(y, 1.0f);
-  char text[16];
-  control->getCommand(text);
-  EXPECT_STREQ(text, "erase");
-  control->setPointerShape(-7);  // any value is stored
-  int32_t shape = 0;
-  control->getPointerShape(&shape);
-  EXPECT_EQ(shape, -7);
+  // The interval is kept within 1 to 100 ms; any shape is stored.
+  for (auto [set, kept] : {std::pair{0u, 1u}, {1000u, 100u}, {45u, 45u}}) {
+    control->setOutputInterval(set);
+    EXPECT_EQ(valueOf(control.get(), &ITracionControl::getOutputInterval), kept);
+  }
+  control->setPointerShape(-7);
+  EXPECT_EQ(valueOf(control.get(), &ITracionControl::getPointerShape), -7);
   control->setPointerShape(2);
   control->setNormalizedOrigin(0.25f, -1.0f);
   control->setNormalizedSize(2.0f, 0.5f);
@@ -246,22 +209,18 @@ TEST_F(Tracion, ControlSettingsPersistenceAndPage) {
   EXPECT_EQ(max, 24u + 44);
   const std::vector<uint8_t> bytes = saveSettings(tracion.get());
   std::vector<uint8_t> expect = settingsPrefix();
-  expect.insert(expect.end(), {2, 0, 0, 0, 45, 0, 0, 0, 0, 0, 0x80, 0x3E, 0, 0, 0x80, 0xBF,
-                               0, 0, 0, 0x40, 0, 0, 0, 0x3F, 3, 0, 0, 0, 'g', 'o', 0});
+  expect.insert(expect.end(), {2, 0, 0, 0,    45, 0, 0, 0,    0, 0, 0x80, 0x3E, 0,   0,   0x80, 0xBF,
+                               0, 0, 0, 0x40, 0,  0, 0, 0x3F, 3, 0, 0,    0,    'g', 'o', 0});
   EXPECT_EQ(bytes, expect);
 
   ComPtr<IBaseFilter> other = createFilter(CLSID_TracionFilter);
-  auto oc = other.as<ITracionControl>();
+  ITracionControl* oc = other.as<ITracionControl>().get();
   ASSERT_EQ(loadSettings(other.get(), bytes), S_OK);
-  oc->getPointerShape(&shape);
-  EXPECT_EQ(shape, 2);
-  oc->getOutputInterval(&ms);
-  EXPECT_EQ(ms, 45u);
-  oc->getNormalizedOrigin(&x, &y);
-  EXPECT_EQ(x, 0.25f);
-  EXPECT_EQ(y, -1.0f);
-  oc->getCommand(text);
-  EXPECT_STREQ(text, "go");
+  EXPECT_EQ(valueOf(oc, &ITracionControl::getPointerShape), 2);
+  EXPECT_EQ(valueOf(oc, &ITracionControl::getOutputInterval), 45u);
+  EXPECT_EQ(valueOf(oc, &ITracionControl::getNormalizedOrigin), std::pair(0.25f, -1.0f));
+  EXPECT_EQ(valueOf(oc, &ITracionControl::getNormalizedSize), std::pair(2.0f, 0.5f));
+  EXPECT_EQ(command(oc), "go");
 
   // The longest command (15 characters) fits the announced size and comes
   // back whole.
@@ -269,8 +228,7 @@ TEST_F(Tracion, ControlSettingsPersistenceAndPage) {
   const std::vector<uint8_t> longest = saveSettings(tracion.get());
   EXPECT_EQ(longest.size(), max);
   ASSERT_EQ(loadSettings(other.get(), longest), S_OK);
-  oc->getCommand(text);
-  EXPECT_STREQ(text, "fifteen chars!!");
+  EXPECT_EQ(command(oc), "fifteen chars!!");
 
   // A text longer than 16 bytes, and a stream cut inside the text, fail.
   std::vector<uint8_t> bad = bytes;
@@ -282,43 +240,28 @@ TEST_F(Tracion, ControlSettingsPersistenceAndPage) {
   slow[24 + 4] = 0xE8;
   slow[24 + 5] = 0x03;  // 1000 ms
   ASSERT_EQ(loadSettings(other.get(), slow), S_OK);
-  oc->getOutputInterval(&ms);
-  EXPECT_EQ(ms, 100u);
+  EXPECT_EQ(valueOf(oc, &ITracionControl::getOutputInterval), 100u);
 
   // The page: connect reads, edits apply in order, the command goes at once.
-  ComPtr<IPropertyPage> page;
-  ASSERT_EQ(CoCreateInstance(CLSID_TracionPropertyPage, nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage,
-                             page.putVoid()),
-            S_OK);
-  IUnknown* objects[] = {tracion.get()};
-  ASSERT_EQ(page->SetObjects(1, objects), S_OK);
+  auto pages = openPropertyPages(tracion.get(), {CLSID_TracionPropertyPage}, {"Tracionフィルタ"});
+  ASSERT_EQ(pages.size(), 1u);
+  IPropertyPage* page = pages[0].get();
   PROPPAGEINFO info{};
   page->GetPageInfo(&info);
-  EXPECT_STREQ(info.title, "Tracionフィルタ");
   EXPECT_EQ(info.refreshMs, 50u);
   ASSERT_EQ(page->SetFieldValue(1001, "5"), S_OK);
   ASSERT_EQ(page->SetFieldValue(1038, "abc"), S_OK);  // not a number: 0, stored as 1
   ASSERT_EQ(page->SetFieldValue(1006, "0.125"), S_OK);
-  control->getPointerShape(&shape);
-  EXPECT_EQ(shape, 2);  // not before Apply
+  EXPECT_EQ(valueOf(control.get(), &ITracionControl::getPointerShape), 2);  // not before Apply
   ASSERT_EQ(page->SetFieldValue(1035, "mark"), S_OK);
-  control->getCommand(text);
-  EXPECT_STREQ(text, "mark");  // at once
+  EXPECT_EQ(command(control.get()), "mark");  // at once
   ASSERT_EQ(page->Apply(), S_OK);
-  control->getPointerShape(&shape);
-  EXPECT_EQ(shape, 5);
-  control->getOutputInterval(&ms);
-  EXPECT_EQ(ms, 1u);
-  control->getNormalizedOrigin(&x, &y);
-  EXPECT_EQ(x, 0.125f);
-  EXPECT_EQ(y, -1.0f);
+  EXPECT_EQ(valueOf(control.get(), &ITracionControl::getPointerShape), 5);
+  EXPECT_EQ(valueOf(control.get(), &ITracionControl::getOutputInterval), 1u);
+  EXPECT_EQ(valueOf(control.get(), &ITracionControl::getNormalizedOrigin), std::pair(0.125f, -1.0f));
   EXPECT_EQ(page->IsPageDirty(), S_FALSE);
   page->SetObjects(0, nullptr);
 }
-
-}  // namespace
-
-namespace {
 
 // The process id of the X server of DISPLAY, from its lock file.
 pid_t serverPid() {
@@ -330,8 +273,6 @@ pid_t serverPid() {
   return pid > 0 ? static_cast<pid_t>(pid) : -1;
 }
 
-}  // namespace
-
 // The X server stops answering (stopped by a signal) while the filter runs:
 // its control calls answer at once and Stop does not wait for the request
 // the streaming thread is blocked in. When the server answers again, the
@@ -340,12 +281,11 @@ TEST_F(Tracion, AStalledServerHoldsUpNeitherControlCallsNorStop) {
   const pid_t server = serverPid();
   if (server <= 0) GTEST_SKIP() << "cannot find the X server's process";
   ASSERT_EQ(run(), S_OK);
-  ASSERT_GE(records.waitFor(0, [](const POINTER_INFO& r) { return r.valid == 1; }), 0);
+  ASSERT_GE(firstValid(), 0);
   ASSERT_EQ(kill(server, SIGSTOP), 0);
   std::this_thread::sleep_for(std::chrono::milliseconds(200));  // a request is waiting by now
   Timed calls([&] {
-    int32_t w = 0, h = 0;
-    control->getScreenSize(&w, &h);
+    valueOf(control.get(), &ITracionControl::getScreenSize);
     control->setPointerShape(4);
   });
   const bool callsInTime = calls.finished(1000);
@@ -358,5 +298,30 @@ TEST_F(Tracion, AStalledServerHoldsUpNeitherControlCallsNorStop) {
   EXPECT_TRUE(stopInTime);
   const size_t n = records.size();
   ASSERT_EQ(run(), S_OK);
-  EXPECT_GE(records.waitFor(n, [&](const POINTER_INFO& r) { return r.shape == 4 && r.screenWidth == width_; }), 0);
+  EXPECT_GE(
+      records.waitFor(n, [&](const POINTER_INFO& r) { return r.shape == 4 && r.screenWidth == width_; }), 0);
 }
+
+// No X server where DISPLAY points: the filter keeps sending records with
+// the last known (zero) position, a keep-alive every 500 ms, and says once why.
+TEST_F(Tracion, WithoutADisplayKeepsSendingAndSaysOnceWhy) {
+  const std::string display = std::getenv("DISPLAY");
+  ::setenv("DISPLAY", ":65001", 1);  // nothing listens there
+  LogCapture log;
+  const HRESULT ran = run();
+  // Six records: past the display's 2 s retry, which must not say it again.
+  for (size_t i = 0; i < 6; ++i) records.waitFor(i, [](const POINTER_INFO&) { return true; });
+  graph.as<IMediaControl>()->Stop();
+  ::setenv("DISPLAY", display.c_str(), 1);
+  ASSERT_EQ(ran, S_OK);
+  ASSERT_GE(records.size(), 6u);
+  for (size_t i = 0; i < 6; ++i) {
+    const POINTER_INFO r = records.at(i).record;
+    EXPECT_EQ(records.at(i).length, 71);
+    EXPECT_EQ(std::tuple(r.valid, r.cursorX, r.cursorY, r.screenWidth), std::tuple(1, 0, 0, 0));
+    EXPECT_EQ(std::tuple(r.positionX, r.positionY, r.sizeX), std::tuple(0.0f, 0.0f, 1.0f));
+  }
+  EXPECT_EQ(log.count("Pointer Position"), 1) << log.all();
+}
+
+}  // namespace

@@ -159,40 +159,31 @@ TEST_F(TempRegistry, CreateFromPluginQueryAndUnload) {
 }
 
 TEST_F(TempRegistry, FailuresLeaveThePointerEmpty) {
-  void* p = reinterpret_cast<void*>(1);
-  // Not registered.
-  EXPECT_EQ(CoCreateInstance(CLSID_ComTestObject, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &p),
-            REGDB_E_CLASSNOTREG);
-  EXPECT_EQ(p, nullptr);
+  // Every failed creation answers its own code and leaves the pointer empty.
+  auto create = [](const CLSID& clsid, const IID& iid) {
+    void* p = reinterpret_cast<void*>(1);
+    HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid, &p);
+    EXPECT_EQ(p, nullptr);
+    return hr;
+  };
+  EXPECT_EQ(create(CLSID_ComTestObject, IID_IUnknown), REGDB_E_CLASSNOTREG);  // not registered
   // Registered, but the module does not exist or is not a module.
   ClassRegistry reg;
   ASSERT_TRUE(reg.addClass({CLSID_ComTestObject, (dir_ / "missing.so").string(), "x", 0, {}}));
-  p = reinterpret_cast<void*>(1);
-  EXPECT_EQ(CoCreateInstance(CLSID_ComTestObject, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &p),
-            CO_E_DLLNOTFOUND);
-  EXPECT_EQ(p, nullptr);
+  EXPECT_EQ(create(CLSID_ComTestObject, IID_IUnknown), CO_E_DLLNOTFOUND);
   std::ofstream((dir_ / "garbage.so").string()) << "not an ELF file";
   ASSERT_TRUE(reg.addClass({CLSID_ComTestObject, (dir_ / "garbage.so").string(), "x", 0, {}}));
-  EXPECT_EQ(CoCreateInstance(CLSID_ComTestObject, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &p),
-            CO_E_DLLNOTFOUND);
-  EXPECT_EQ(p, nullptr);
-  // Registered and loadable, but the object has no such interface, or its creation fails.
+  EXPECT_EQ(create(CLSID_ComTestObject, IID_IUnknown), CO_E_DLLNOTFOUND);
+  // Registered and loadable, but the object has no such interface, or its
+  // creation fails; a module that does not serve the class asked for.
   ASSERT_EQ(registerServerModule(COM_TEST_PLUGIN), S_OK);
-  p = reinterpret_cast<void*>(1);
-  EXPECT_EQ(CoCreateInstance(CLSID_ComTestObject, nullptr, CLSCTX_INPROC_SERVER, IID_IClassFactory, &p),
-            E_NOINTERFACE);
-  EXPECT_EQ(p, nullptr);
-  EXPECT_EQ(CoCreateInstance(CLSID_ComTestFailing, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &p),
-            E_OUTOFMEMORY);
-  EXPECT_EQ(p, nullptr);
-  EXPECT_EQ(CoCreateInstance(CLSID_ComTestObject, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, nullptr),
-            E_POINTER);
-  // A module that does not serve the class asked for.
+  EXPECT_EQ(create(CLSID_ComTestObject, IID_IClassFactory), E_NOINTERFACE);
+  EXPECT_EQ(create(CLSID_ComTestFailing, IID_IUnknown), E_OUTOFMEMORY);
   ASSERT_TRUE(reg.addClass({CLSID_ComTestFailing, COM_TEST_PLUGIN, "x", 0, {}}));
   ASSERT_TRUE(reg.addClass({kVideo, COM_TEST_PLUGIN, "x", 0, {}}));
-  EXPECT_EQ(CoCreateInstance(kVideo, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &p),
-            CLASS_E_CLASSNOTAVAILABLE);
-  EXPECT_EQ(p, nullptr);
+  EXPECT_EQ(create(kVideo, IID_IUnknown), CLASS_E_CLASSNOTAVAILABLE);
+  EXPECT_EQ(CoCreateInstance(CLSID_ComTestObject, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, nullptr),
+            E_POINTER);
   CoFreeUnusedLibraries();
 }
 

@@ -12,6 +12,8 @@
 #include <string>
 #include <mutex>
 #include <thread>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "platform/com/runtime.h"
@@ -138,59 +140,50 @@ TEST_F(Graph, SourceThroughInfiniteTeeToTwoRenderersRunsStopsAndRunsAgain) {
   EXPECT_EQ(n, 2u * frames);
 }
 
-TEST_F(Graph, InPlaceTransformSharesItsBuffers) {
+TEST_F(Graph, TransformsInPlaceAndIntoTheirOwnBuffers) {
+  // Two chains in one graph: untimed frames through an in-place transform
+  // (each changed exactly once, in place), timed frames through a copying
+  // transform (written into its own buffers).
   auto source = add(CLSID_TestSource, u"Source");
   auto inplace = add(CLSID_TestInPlace, u"InPlace");
-  auto renderer = add(CLSID_NullRenderer, u"Renderer");
-  source.as<ITestSource>()->SetFrameCount(10);
-  ASSERT_EQ(connect(graph.get(), source.get(), 0, inplace.get(), 0), S_OK);
-  ASSERT_EQ(connect(graph.get(), inplace.get(), 0, renderer.get(), 0), S_OK);
-  Seen seen;
-  renderer.as<INullRendererControl>()->SetCallback(&Seen::record, &seen);
-  ASSERT_EQ(graph.as<IMediaControl>()->Run(), S_OK);
-  ASSERT_TRUE(seen.waitFor(10));
-  graph.as<IMediaControl>()->Stop();
-  uint64_t transformed = 0;
-  inplace.as<ITestInPlace>()->GetSamplesSeen(&transformed);
-  EXPECT_EQ(transformed, 10u);
-  std::lock_guard<std::mutex> g(seen.lock);
-  for (size_t i = 0; i < 10; ++i) {
-    EXPECT_EQ(seen.frameNumbers[i], i);
-    EXPECT_EQ(seen.marks[i], 1);    // changed exactly once, in place
-    EXPECT_EQ(seen.starts[i], -1);  // untimed source
-  }
-}
-
-TEST_F(Graph, CopyingTransformDeliversIntoItsOwnBuffers) {
-  auto source = add(CLSID_TestSource, u"Source");
+  auto r1 = add(CLSID_NullRenderer, u"Renderer");
+  auto timed = add(CLSID_TestSource, u"Timed");
   auto copy = add(CLSID_TestCopy, u"Copy");
-  auto renderer = add(CLSID_NullRenderer, u"Renderer");
+  auto r2 = add(CLSID_NullRenderer, u"Renderer 2");
   const REFERENCE_TIME interval = 10000;
-  source.as<ITestSource>()->SetFrameCount(12);
-  source.as<ITestSource>()->SetFrameInterval(interval);
+  source.as<ITestSource>()->SetFrameCount(10);
+  timed.as<ITestSource>()->SetFrameCount(12);
+  timed.as<ITestSource>()->SetFrameInterval(interval);
+  ASSERT_EQ(chain(graph.get(), {source.get(), inplace.get(), r1.get()}), S_OK);
   // The output cannot connect before the input.
-  EXPECT_TRUE(FAILED(connect(graph.get(), copy.get(), 0, renderer.get(), 0)));
+  EXPECT_TRUE(FAILED(connect(graph.get(), copy.get(), 0, r2.get(), 0)));
   // Buffer negotiation as capture pins offer it: suggest, connect, read back.
-  auto negotiation = pinOf(source.get(), PINDIR_OUTPUT, 0).as<IAMBufferNegotiation>();
+  auto negotiation = pinOf(timed.get(), PINDIR_OUTPUT, 0).as<IAMBufferNegotiation>();
   ASSERT_TRUE(negotiation);
   ALLOCATOR_PROPERTIES suggested{5, 0, 0, 0}, agreed{};
   EXPECT_EQ(negotiation->GetAllocatorProperties(&agreed), VFW_E_NO_ALLOCATOR);
   ASSERT_EQ(negotiation->SuggestAllocatorProperties(&suggested), S_OK);
-  ASSERT_EQ(connect(graph.get(), source.get(), 0, copy.get(), 0), S_OK);
+  ASSERT_EQ(connect(graph.get(), timed.get(), 0, copy.get(), 0), S_OK);
   ASSERT_EQ(negotiation->GetAllocatorProperties(&agreed), S_OK);
-  EXPECT_EQ(agreed.cBuffers, 5);
-  EXPECT_EQ(agreed.cbBuffer, 64 * 48 * 3);
+  EXPECT_EQ(std::pair(agreed.cBuffers, agreed.cbBuffer), std::pair(5, 64 * 48 * 3));
   EXPECT_EQ(negotiation->SuggestAllocatorProperties(&suggested), VFW_E_ALREADY_CONNECTED);
-  ASSERT_EQ(connect(graph.get(), copy.get(), 0, renderer.get(), 0), S_OK);
+  ASSERT_EQ(connect(graph.get(), copy.get(), 0, r2.get(), 0), S_OK);
   EXPECT_FALSE(pinOf(copy.get(), PINDIR_OUTPUT, 0).as<IAMBufferNegotiation>());  // not a capture pin
-  Seen seen;
-  renderer.as<INullRendererControl>()->SetCallback(&Seen::record, &seen);
+  Seen seen1, seen2;
+  r1.as<INullRendererControl>()->SetCallback(&Seen::record, &seen1);
+  r2.as<INullRendererControl>()->SetCallback(&Seen::record, &seen2);
   ASSERT_EQ(graph.as<IMediaControl>()->Run(), S_OK);
-  ASSERT_TRUE(seen.waitFor(12));
+  ASSERT_TRUE(seen1.waitFor(10));
+  ASSERT_TRUE(seen2.waitFor(12));
   ASSERT_EQ(graph.as<IMediaControl>()->Stop(), S_OK);
-  expectInOrder(seen, 12, interval);
-  std::lock_guard<std::mutex> g(seen.lock);
-  for (uint8_t mark : seen.marks) EXPECT_EQ(mark, 7);
+  uint64_t transformed = 0;
+  inplace.as<ITestInPlace>()->GetSamplesSeen(&transformed);
+  EXPECT_EQ(transformed, 10u);
+  expectInOrder(seen2, 12, interval);
+  std::lock_guard<std::mutex> g1(seen1.lock), g2(seen2.lock);
+  for (size_t i = 0; i < 10; ++i)  // changed once, untimed
+    EXPECT_EQ(std::tuple(seen1.frameNumbers[i], seen1.marks[i], seen1.starts[i]), std::tuple(i, 1, -1));
+  for (uint8_t mark : seen2.marks) EXPECT_EQ(mark, 7);
 }
 
 // A preview renderer that holds its first sample until released.

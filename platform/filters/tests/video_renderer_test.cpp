@@ -8,6 +8,8 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <ostream>
+#include <utility>
 #include <thread>
 
 #include "platform/filters/tests/graph_helpers.h"
@@ -24,6 +26,8 @@ namespace {
 
 struct Rgb {
   int r, g, b;
+  bool operator==(const Rgb&) const = default;
+  friend std::ostream& operator<<(std::ostream& o, const Rgb& c) { return o << c.r << "," << c.g << "," << c.b; }
 };
 
 Rgb pixelAt(Display* d, Window w, int x, int y) {
@@ -82,8 +86,7 @@ TEST_F(VideoRendererTest, PixelsReachTheOwnersChildWindow) {
   ASSERT_EQ(vw->SetWindowPosition(20, 10, 320, 240), S_OK);
   LONG l, t, w, h;
   ASSERT_EQ(vw->GetWindowPosition(&l, &t, &w, &h), S_OK);
-  EXPECT_EQ(l, 20);
-  EXPECT_EQ(w, 320);
+  EXPECT_EQ(std::vector<LONG>({l, t, w, h}), std::vector<LONG>({20, 10, 320, 240}));
   auto snap = renderer.as<IVideoFrameSnapshot>();
   OAHWND child = 0;
   snap->GetVideoWindow(&child);
@@ -100,16 +103,10 @@ TEST_F(VideoRendererTest, PixelsReachTheOwnersChildWindow) {
   LONG visible = 0;
   vw->get_Visible(&visible);
   EXPECT_EQ(visible, OATRUE);  // auto-show
-  Rgb c = pixelAt(d, static_cast<Window>(child), 100, 100);
-  EXPECT_EQ(c.r, 200);
-  EXPECT_EQ(c.g, 40);
-  EXPECT_EQ(c.b, 10);
+  EXPECT_EQ(pixelAt(d, static_cast<Window>(child), 100, 100), (Rgb{200, 40, 10}));
   // Seen from the owner: the child covers (20,10)-(340,250); outside it stays white.
-  c = pixelAt(d, owner, 25, 15);
-  EXPECT_EQ(c.r, 200);
-  c = pixelAt(d, owner, 5, 5);
-  EXPECT_EQ(c.r, 255);
-  EXPECT_EQ(c.g, 255);
+  EXPECT_EQ(pixelAt(d, owner, 25, 15), (Rgb{200, 40, 10}));
+  EXPECT_EQ(pixelAt(d, owner, 5, 5), (Rgb{255, 255, 255}));
   ASSERT_EQ(graph.as<IMediaControl>()->Stop(), S_OK);
 
   // A new colour in a second run reaches the window too.
@@ -119,9 +116,7 @@ TEST_F(VideoRendererTest, PixelsReachTheOwnersChildWindow) {
   ASSERT_EQ(graph.as<IMediaControl>()->Run(), S_OK);
   ASSERT_TRUE(waitFrames(snap.get(), before + 3));
   ASSERT_EQ(graph.as<IMediaControl>()->Stop(), S_OK);
-  c = pixelAt(d, static_cast<Window>(child), 300, 200);
-  EXPECT_EQ(c.b, 255);
-  EXPECT_EQ(c.r, 0);
+  EXPECT_EQ(pixelAt(d, static_cast<Window>(child), 300, 200), (Rgb{0, 0, 255}));
 
   // Stopped, no frames arrive; a window laid over the picture and taken away
   // again leaves it exposed, and the renderer paints the last frame back.
@@ -135,10 +130,9 @@ TEST_F(VideoRendererTest, PixelsReachTheOwnersChildWindow) {
   EXPECT_EQ(pixelAt(d, cover, 150, 150).g, 255);
   XDestroyWindow(d, cover);
   XSync(d, False);
-  EXPECT_TRUE(pollUntil([&] {
-    c = pixelAt(d, static_cast<Window>(child), 150, 150);
-    return c.b == 255 && c.r == 0 && c.g == 0;
-  }, 2000)) << "after exposure: " << int(c.r) << "," << int(c.g) << "," << int(c.b);
+  Rgb c;
+  EXPECT_TRUE(pollUntil([&] { return (c = pixelAt(d, static_cast<Window>(child), 150, 150)) == Rgb{0, 0, 255}; }, 2000))
+      << "after exposure: " << c;
 
   vw->put_Visible(OAFALSE);
   vw->put_Owner(0);
@@ -158,13 +152,10 @@ TEST_F(VideoRendererTest, OffScreenKeepsTheLastFrameAndSavesPng) {
   ASSERT_TRUE(waitFrames(snap.get(), 2));
   ASSERT_EQ(graph.as<IMediaControl>()->Stop(), S_OK);
   ASSERT_EQ(snap->GetFrameSize(&w, &h), S_OK);
-  EXPECT_EQ(w, 32);
-  EXPECT_EQ(h, 16);
+  EXPECT_EQ(std::pair(w, h), std::pair(LONG(32), LONG(16)));
   std::vector<uint8_t> rgb(32 * 16 * 3);
   ASSERT_EQ(snap->GetFrame(rgb.data(), static_cast<ULONG>(rgb.size())), S_OK);
-  EXPECT_EQ(rgb[0], 1);
-  EXPECT_EQ(rgb[1], 2);
-  EXPECT_EQ(rgb[2], 3);
+  EXPECT_EQ(std::vector<uint8_t>(rgb.begin(), rgb.begin() + 3), std::vector<uint8_t>({1, 2, 3}));
   EXPECT_EQ(snap->GetFrame(rgb.data(), 10), E_INVALIDARG);
 
   std::string path =
@@ -176,12 +167,10 @@ TEST_F(VideoRendererTest, OffScreenKeepsTheLastFrameAndSavesPng) {
   png_infop info = png_create_info_struct(png);
   png_init_io(png, f);
   png_read_info(png, info);
-  EXPECT_EQ(png_get_image_width(png, info), 32u);
-  EXPECT_EQ(png_get_image_height(png, info), 16u);
+  EXPECT_EQ(std::pair(png_get_image_width(png, info), png_get_image_height(png, info)), std::pair(32u, 16u));
   std::vector<uint8_t> row(32 * 3);
   png_read_row(png, row.data(), nullptr);
-  EXPECT_EQ(row[0], 1);
-  EXPECT_EQ(row[2], 3);
+  EXPECT_EQ(std::vector<uint8_t>(row.begin(), row.begin() + 3), std::vector<uint8_t>({1, 2, 3}));
   png_destroy_read_struct(&png, &info, nullptr);
   std::fclose(f);
   std::filesystem::remove(path);

@@ -94,6 +94,9 @@ TEST(KernelObjects, StaleAndForeignHandlesAreRefused) {
 
 TEST(KernelObjects, MutexOwnershipAcrossThreads) {
   pw::Handle m = pw::createMutex(false, "");
+  ASSERT_TRUE(pw::waitForObject(m, 0));
+  std::thread([&] { EXPECT_FALSE(pw::releaseMutex(m)); }).join();  // only its owner releases it
+  ASSERT_TRUE(pw::releaseMutex(m));
   long counter = 0;
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t)
@@ -108,12 +111,6 @@ TEST(KernelObjects, MutexOwnershipAcrossThreads) {
   for (auto& t : threads) t.join();
   EXPECT_EQ(counter, 20000);
   pw::closeHandle(m);
-}
-
-unsigned sleepy(void* arg) {
-  auto* stop = static_cast<std::atomic<bool>*>(arg);
-  while (!*stop) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  return 11;
 }
 
 // A thread procedure that says when it has started and when it is about to
@@ -138,9 +135,9 @@ bool waitFor(const std::atomic<bool>& flag) {
 }
 
 TEST(KernelObjects, ThreadsAndTheirEnd) {
-  std::atomic<bool> stop{false};
+  Flags first;
   unsigned id = 0;
-  pw::Handle t = pw::createThread(sleepy, &stop, false, &id);
+  pw::Handle t = pw::createThread(flagged, &first, false, &id);
   ASSERT_NE(t, pw::invalidHandle());
   EXPECT_NE(id, 0u);
   EXPECT_NE(id, pw::getCurrentThreadId());
@@ -151,7 +148,7 @@ TEST(KernelObjects, ThreadsAndTheirEnd) {
   EXPECT_TRUE(pw::getThreadPriority(t, &p));
   EXPECT_EQ(p, pw::ThreadPriority::BelowNormal);
   EXPECT_FALSE(pw::waitForObject(t, 20));
-  stop = true;
+  first.stop = true;
   EXPECT_TRUE(pw::waitForObject(t, 10000));
   unsigned code = 0;
   EXPECT_TRUE(pw::getExitCodeThread(t, &code));

@@ -28,6 +28,7 @@ namespace {
 
 struct Colour {
   int r, g, b;
+  bool operator==(const Colour&) const = default;
 };
 // The window's picture: four quadrants and a white 8x8 marker at (100, 60).
 constexpr int kW = 320, kH = 240;
@@ -137,6 +138,8 @@ struct Capture {
   }
   HRESULT run() { return graph.as<IMediaControl>()->Run(); }
   HRESULT stop() { return graph.as<IMediaControl>()->Stop(); }
+  // Runs until n frames arrived, and stops.
+  bool grab(int n) { return run() == S_OK && last.waitFor(n) && stop() == S_OK; }
 };
 
 Colour rgbAt(const std::vector<uint8_t>& pic, int width, int height, int x, int y) {
@@ -166,16 +169,13 @@ TEST_F(ScreenCaptureTest, WindowPixelsExactlyAndDesktopAtNativeAndChosenSize) {
     Capture c;
     ASSERT_TRUE(c.build(OAHWND(win.window()), {kW, kH, MEDIASUBTYPE_RGB24}));
     EXPECT_EQ(c.firstFormat(), (VideoFormat{kW, kH, MEDIASUBTYPE_RGB24}));
-    ASSERT_EQ(c.run(), S_OK);
-    ASSERT_TRUE(c.last.waitFor(3));
-    ASSERT_EQ(c.stop(), S_OK);
+    ASSERT_TRUE(c.grab(3));
     std::lock_guard<std::mutex> g(c.last.lock);
     ASSERT_EQ(c.last.pixels.size(), size_t(kW) * kH * 3);
     int wrong = 0;
     for (int y = 0; y < kH; ++y)
       for (int x = 0; x < kW; ++x) {
-        Colour got = rgbAt(c.last.pixels, kW, kH, x, y), want = expected(x, y);
-        if (got.r != want.r || got.g != want.g || got.b != want.b) ++wrong;
+        wrong += rgbAt(c.last.pixels, kW, kH, x, y) != expected(x, y);
       }
     EXPECT_EQ(wrong, 0);
   }
@@ -186,9 +186,7 @@ TEST_F(ScreenCaptureTest, WindowPixelsExactlyAndDesktopAtNativeAndChosenSize) {
     Capture c;
     ASSERT_TRUE(c.build(0, {sw & ~1, sh & ~1, MEDIASUBTYPE_RGB24}));
     EXPECT_EQ(c.firstFormat(), (VideoFormat{sw & ~1, sh & ~1, MEDIASUBTYPE_RGB24}));
-    ASSERT_EQ(c.run(), S_OK);
-    ASSERT_TRUE(c.last.waitFor(2));
-    ASSERT_EQ(c.stop(), S_OK);
+    ASSERT_TRUE(c.grab(2));
     std::lock_guard<std::mutex> g(c.last.lock);
     for (auto [x, y] : {std::pair{0, 0}, {100, 60}, {107, 67}, {108, 68}, {319, 0}, {0, 239}, {319, 239}})
       expectNear(rgbAt(c.last.pixels, sw & ~1, sh & ~1, x, y), expected(x, y), 0, x, y);
@@ -197,9 +195,7 @@ TEST_F(ScreenCaptureTest, WindowPixelsExactlyAndDesktopAtNativeAndChosenSize) {
     // The desktop scaled to 640x480: the quadrants' middles keep their colours.
     Capture c;
     ASSERT_TRUE(c.build(0, {640, 480, MEDIASUBTYPE_RGB24}));
-    ASSERT_EQ(c.run(), S_OK);
-    ASSERT_TRUE(c.last.waitFor(2));
-    ASSERT_EQ(c.stop(), S_OK);
+    ASSERT_TRUE(c.grab(2));
     std::lock_guard<std::mutex> g(c.last.lock);
     ASSERT_EQ(c.last.pixels.size(), 640u * 480 * 3);
     for (auto [x, y] : {std::pair{40, 90}, {240, 90}, {40, 190}, {240, 190}}) {
@@ -211,9 +207,7 @@ TEST_F(ScreenCaptureTest, WindowPixelsExactlyAndDesktopAtNativeAndChosenSize) {
     // The window in I420 at CIF: luma of each quadrant.
     Capture c;
     ASSERT_TRUE(c.build(OAHWND(win.window()), {352, 288, MEDIASUBTYPE_I420}));
-    ASSERT_EQ(c.run(), S_OK);
-    ASSERT_TRUE(c.last.waitFor(2));
-    ASSERT_EQ(c.stop(), S_OK);
+    ASSERT_TRUE(c.grab(2));
     std::lock_guard<std::mutex> g(c.last.lock);
     ASSERT_EQ(c.last.pixels.size(), 352u * 288 * 3 / 2);
     auto luma = [](Colour c) { return 16 + (66 * c.r + 129 * c.g + 25 * c.b + 128) / 256; };

@@ -10,6 +10,8 @@
 #include <map>
 #include <random>
 #include <set>
+#include <tuple>
+#include <utility>
 
 #include "platform/filters/capture/capture_control.h"
 #include "platform/filters/capture/test_pattern_code.h"
@@ -120,14 +122,11 @@ TEST_F(CodecGraph, MP42RoundTripKeepsFrameNumbersAndPicture) {
   // temporal compression, 24 bits and "MP42" in the bitmap header.
   MediaType coded = connectionType(pinOf(decoder.get(), PINDIR_INPUT, 0).get());
   EXPECT_EQ(coded.subtype(), MEDIASUBTYPE_MP42);
-  EXPECT_FALSE(coded.fixedSizeSamples());
-  EXPECT_TRUE(coded.temporalCompression());
   VideoInfoHeader vih;
   ASSERT_TRUE(videoInfoOf(coded.get(), vih));
-  EXPECT_EQ(vih.bmi.compression, makeFourcc('M', 'P', '4', '2'));
-  EXPECT_EQ(vih.bmi.bitCount, 24);
-  EXPECT_EQ(vih.bmi.width, w);
-  EXPECT_EQ(vih.bmi.height, h);
+  EXPECT_EQ(std::tuple(coded.fixedSizeSamples(), coded.temporalCompression(), vih.bmi.compression, vih.bmi.bitCount,
+                       vih.bmi.width, vih.bmi.height),
+            std::tuple(false, true, makeFourcc('M', 'P', '4', '2'), uint16_t(24), w, h));
   MediaType decoded = connectionType(pinOf(renderer.get(), PINDIR_INPUT, 0).get());
   EXPECT_EQ(decoded.subtype(), MEDIASUBTYPE_RGB24);
 
@@ -216,29 +215,23 @@ TEST_F(CodecGraph, MP42SettingsClampAndPersist) {
   auto encoder = createFilter(CLSID_MP42Encoder);
   auto c = encoder.as<IVideoCompression>();
   ASSERT_TRUE(c);
-  LONG rate = 0, interval = 0;
-  double quality = 0;
-  c->GetBitRate(&rate);
-  c->GetKeyFrameInterval(&interval);
-  c->GetQuality(&quality);
-  EXPECT_EQ(rate, 1500000);
-  EXPECT_EQ(interval, 30);
-  EXPECT_EQ(quality, -1);
+  // Bit rate, key-frame interval and quality as they read back.
+  auto settings = [](IVideoCompression* c) {
+    LONG rate = 0, interval = 0;
+    double quality = 0;
+    c->GetBitRate(&rate);
+    c->GetKeyFrameInterval(&interval);
+    c->GetQuality(&quality);
+    return std::tuple(rate, interval, quality);
+  };
+  EXPECT_EQ(settings(c.get()), std::tuple(1500000, 30, -1.0));
   c->SetBitRate(1);
-  c->GetBitRate(&rate);
-  EXPECT_EQ(rate, 16000);
-  c->SetBitRate(2000000000);
-  c->GetBitRate(&rate);
-  EXPECT_EQ(rate, 50000000);
   c->SetKeyFrameInterval(0);
-  c->GetKeyFrameInterval(&interval);
-  EXPECT_EQ(interval, 1);
   c->SetQuality(7.5);
-  c->GetQuality(&quality);
-  EXPECT_EQ(quality, 1.0);
+  EXPECT_EQ(settings(c.get()), std::tuple(16000, 1, 1.0));
+  c->SetBitRate(2000000000);
   c->SetQuality(-0.5);
-  c->GetQuality(&quality);
-  EXPECT_EQ(quality, -1);
+  EXPECT_EQ(settings(c.get()), std::tuple(50000000, 1, -1.0));
   EXPECT_EQ(c->GetBitRate(nullptr), E_POINTER);
 
   c->SetBitRate(800000);
@@ -246,13 +239,7 @@ TEST_F(CodecGraph, MP42SettingsClampAndPersist) {
   c->SetQuality(0.25);
   auto other = createFilter(CLSID_MP42Encoder);
   ASSERT_EQ(loadSettings(other.get(), saveSettings(encoder.get())), S_OK);
-  auto c2 = other.as<IVideoCompression>();
-  c2->GetBitRate(&rate);
-  c2->GetKeyFrameInterval(&interval);
-  c2->GetQuality(&quality);
-  EXPECT_EQ(rate, 800000);
-  EXPECT_EQ(interval, 15);
-  EXPECT_DOUBLE_EQ(quality, 0.25);
+  EXPECT_EQ(settings(other.as<IVideoCompression>().get()), std::tuple(800000, 15, 0.25));
   // The DV encoder has no such settings.
   EXPECT_FALSE(createFilter(CLSID_DVEncoder).as<IVideoCompression>());
 }
@@ -336,13 +323,11 @@ TEST_F(CodecGraph, DVRoundTripKeepsFrameNumbersAndPicture) {
 
   MediaType dv = connectionType(pinOf(decoder.get(), PINDIR_INPUT, 0).get());
   EXPECT_EQ(dv.subtype(), MEDIASUBTYPE_dvsd);
-  EXPECT_TRUE(dv.fixedSizeSamples());
-  EXPECT_FALSE(dv.temporalCompression());
   VideoInfoHeader vih;
   ASSERT_TRUE(videoInfoOf(dv.get(), vih));
-  EXPECT_EQ(vih.bmi.compression, makeFourcc('d', 'v', 's', 'd'));
-  EXPECT_EQ(vih.bmi.width, 720);
-  EXPECT_EQ(vih.bmi.height, 480);
+  EXPECT_EQ(std::tuple(dv.fixedSizeSamples(), dv.temporalCompression(), vih.bmi.compression, vih.bmi.width,
+                       vih.bmi.height),
+            std::tuple(true, false, makeFourcc('d', 'v', 's', 'd'), 720, 480));
 
   run(tap);
   std::vector<int32_t> expected;
@@ -354,10 +339,8 @@ TEST_F(CodecGraph, DVRoundTripKeepsFrameNumbersAndPicture) {
   std::lock_guard<std::mutex> g(coded.lock);
   ASSERT_EQ(coded.samples.size(), frames);
   for (const auto& s : coded.samples) {
-    EXPECT_EQ(s.data.size(), 120000u);
-    EXPECT_TRUE(s.sync);
-    EXPECT_EQ(s.data[0] >> 5, 0);       // section type: header
-    EXPECT_EQ(s.data[3] & 0x80, 0);     // 525-60 system
+    // Section type header (top bits of byte 0), 525-60 system (top bit of byte 3).
+    EXPECT_EQ(std::tuple(s.data.size(), s.sync, s.data[0] >> 5, s.data[3] & 0x80), std::tuple(120000u, true, 0, 0));
   }
 }
 
@@ -390,8 +373,7 @@ TEST_F(CodecGraph, DVDecoderDisplaySizes) {
     EXPECT_EQ(dec.as<IIPDVDec>()->put_IPDisplay(other), VFW_E_ALREADY_CONNECTED);
     VideoInfoHeader vih;
     ASSERT_TRUE(videoInfoOf(connectionType(pinOf(renderer.get(), PINDIR_INPUT, 0).get()).get(), vih));
-    EXPECT_EQ(vih.bmi.width, c.width);
-    EXPECT_EQ(vih.bmi.height, c.height);
+    EXPECT_EQ(std::pair(vih.bmi.width, vih.bmi.height), std::pair(c.width, c.height));
     runCount(tap, 5);
     auto got = tap.take();
     graph = nullptr;
@@ -471,8 +453,7 @@ TEST_F(CodecGraph, BuiltInDVCameraDeliversRealDVFrames) {
   }
   std::lock_guard<std::mutex> g(coded.lock);
   for (size_t i = 0; i < coded.samples.size(); ++i) {
-    EXPECT_EQ(coded.samples[i].data.size(), 120000u);
-    EXPECT_TRUE(coded.samples[i].sync);
+    EXPECT_EQ(std::pair(coded.samples[i].data.size(), coded.samples[i].sync), std::pair(size_t(120000), true));
     if (i) {
       EXPECT_GT(coded.samples[i].start, coded.samples[i - 1].start);  // stamped with stream time
     }
@@ -569,11 +550,10 @@ TEST_F(CodecGraph, EnumeratorsAndFilterMapperFindTheCodecs) {
        decoders = listMatching(0x100001);
   for (const auto* list : {&compressors, &audio, &decoders})
     for (const Listed& l : *list) EXPECT_TRUE(l.bind()) << l.name;  // every listed codec can be made
-  EXPECT_EQ(count(compressors, kMP42EncoderName), 1);
-  EXPECT_EQ(count(compressors, kDVEncoderName), 1);
-  EXPECT_EQ(count(audio, kDVEncoderName), 0);
-  EXPECT_EQ(count(decoders, kMP42DecoderName), 1);
-  EXPECT_EQ(count(decoders, kDVDecoderName), 1);
+  EXPECT_EQ(std::vector<long>({count(compressors, kMP42EncoderName), count(compressors, kDVEncoderName),
+                               count(audio, kDVEncoderName), count(decoders, kMP42DecoderName),
+                               count(decoders, kDVDecoderName)}),
+            std::vector<long>({1, 1, 0, 1, 1}));
   // By input type, the matching decoder comes first.
   const GUID mp42[] = {MEDIATYPE_Video, MEDIASUBTYPE_MP42}, dvsd[] = {MEDIATYPE_Video, MEDIASUBTYPE_dvsd};
   auto mp42Decoders = listMatching(MERIT_DO_NOT_USE + 1, mp42, true);

@@ -11,6 +11,7 @@
 #include "platform/filters/outside/outside_interfaces.h"
 #include "platform/media/base_filter.h"
 #include "platform/media/guids.h"
+#include "platform/media/pin_category.h"
 #include "platform/media/records.h"
 #include "platform/media/results.h"
 
@@ -61,15 +62,11 @@ class FixedOutputPin final : public BaseOutputPin {
     HRESULT QueryInterface(REFIID iid, void** object) override { return pin()->QueryInterface(iid, object); }
     ULONG AddRef() override { return pin()->AddRef(); }
     ULONG Release() override { return pin()->Release(); }
-    HRESULT Set(REFGUID, DWORD, void*, DWORD, void*, DWORD) override { return E_NOTIMPL; }
+    HRESULT Set(REFGUID set, DWORD, void*, DWORD, void*, DWORD) override { return pinCategorySet(set); }
     HRESULT Get(REFGUID set, DWORD id, void*, DWORD, void* data, DWORD length, DWORD* returned) override {
-      if (set != AMPROPSETID_Pin || id != AMPROPERTY_PIN_CATEGORY) return E_NOTIMPL;
-      if (!data || length < sizeof(GUID)) return E_UNEXPECTED;
-      std::memcpy(data, pin()->category_, sizeof(GUID));
-      if (returned) *returned = sizeof(GUID);
-      return S_OK;
+      return pinCategoryGet(*pin()->category_, set, id, data, length, returned);
     }
-    HRESULT QuerySupported(REFGUID, DWORD, DWORD*) override { return E_NOTIMPL; }
+    HRESULT QuerySupported(REFGUID set, DWORD id, DWORD* s) override { return pinCategoryQuerySupported(set, id, s); }
   };
   const GUID* category_;
   Props props_;

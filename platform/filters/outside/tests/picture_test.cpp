@@ -1,6 +1,7 @@
 // The picture steps of the extractor and compounder on hand-made pictures.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <vector>
 
 #include "platform/filters/outside/outside_interfaces.h"
@@ -103,32 +104,22 @@ TEST(OutsidePicture, MaskWeights) {
   // Rectangle, simple: everything opaque.
   auto w = maskWeights(20, 20, kMaskRectangle, kBlendSimple);
   for (uint16_t v : w) EXPECT_EQ(v, 256);
-  // Rectangle, vaguely: 1/8 at the edge, rising by 1/8 a pixel, opaque from 8 in.
-  w = maskWeights(20, 20, kMaskRectangle, kBlendVaguely);
-  EXPECT_EQ(w[0], 32);
-  EXPECT_EQ(w[1], 32);
-  EXPECT_EQ(w[20 + 1], 64);
-  EXPECT_EQ(w[3 * 20 + 10], 128);
-  EXPECT_EQ(w[10 * 20 + 10], 256);
-  EXPECT_EQ(w[10 * 20 + 19], 32);
-  // Ellipse, simple: corners out, centre and edge midpoints in.
-  w = maskWeights(20, 10, kMaskEllipse, kBlendSimple);
-  EXPECT_EQ(w[0], 0);
-  EXPECT_EQ(w[19], 0);
-  EXPECT_EQ(w[9 * 20 + 0], 0);
-  EXPECT_EQ(w[5 * 20 + 10], 256);
-  EXPECT_EQ(w[5 * 20 + 0], 256);
-  EXPECT_EQ(w[0 * 20 + 10], 256);
-  // Checkers: 8-pixel squares, the first one showing the cut-out.
-  w = maskWeights(16, 16, kMaskCheckers, kBlendSimple);
-  EXPECT_EQ(w[0], 256);
-  EXPECT_EQ(w[7], 256);
-  EXPECT_EQ(w[8], 0);
-  EXPECT_EQ(w[8 * 16 + 0], 0);
-  EXPECT_EQ(w[8 * 16 + 8], 256);
-  w = maskWeights(16, 16, kMaskCheckers, kBlendVaguely);
-  EXPECT_EQ(w[0], 128);
-  EXPECT_EQ(w[8], 0);
+  // Weights at (x, y) by hand. Rectangle, vaguely: 1/8 at the edge, rising by
+  // 1/8 a pixel, opaque from 8 in. Ellipse: corners out, centre and edge
+  // midpoints in. Checkers: 8-pixel squares, the first showing the cut-out.
+  const struct {
+    int w, h, mask, blending;
+    std::vector<std::array<int, 3>> at;  // x, y, weight
+  } cases[] = {
+      {20, 20, kMaskRectangle, kBlendVaguely, {{0, 0, 32}, {1, 0, 32}, {1, 1, 64}, {10, 3, 128}, {10, 10, 256}, {19, 10, 32}}},
+      {20, 10, kMaskEllipse, kBlendSimple, {{0, 0, 0}, {19, 0, 0}, {0, 9, 0}, {10, 5, 256}, {0, 5, 256}, {10, 0, 256}}},
+      {16, 16, kMaskCheckers, kBlendSimple, {{0, 0, 256}, {7, 0, 256}, {8, 0, 0}, {0, 8, 0}, {8, 8, 256}}},
+      {16, 16, kMaskCheckers, kBlendVaguely, {{0, 0, 128}, {8, 0, 0}}},
+  };
+  for (const auto& c : cases) {
+    w = maskWeights(c.w, c.h, c.mask, c.blending);
+    for (const auto& [x, y, weight] : c.at) EXPECT_EQ(w[y * c.w + x], weight) << c.mask << "/" << c.blending << " " << x << "," << y;
+  }
 }
 
 TEST(OutsidePicture, BlendWindowPixelByPixel) {
