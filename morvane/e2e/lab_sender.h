@@ -24,8 +24,8 @@
 #include "gravet/rsOstrelFilter.h"
 #include "gravet/rsPlatformFilters.h"
 #include "morvane/tests/status_bytes.h"
-#include "tools/pipeline_demo/circling_pointer.h"
-#include "tools/pipeline_demo/frame_probe.h"
+#include "tools/lab_probes/circling_pointer.h"
+#include "tools/lab_probes/frame_probe.h"
 
 struct LabSenderConfig {
   int focusDisplay = 0;             // 0 None, 1 Loupex, 2 ImageCompound

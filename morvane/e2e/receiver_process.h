@@ -1,5 +1,6 @@
 // A morvane-receive process in one station of the lab (through
-// `ip netns exec`), with its output collected line by line.
+// `ip netns exec`), with its output collected line by line and its
+// standard input a pipe the test may write lines to.
 #pragma once
 #include <fcntl.h>
 #include <signal.h>
@@ -19,12 +20,18 @@ class ReceiverProcess {
  public:
   ReceiverProcess(const std::string& station, const std::string& program,
                   const std::vector<std::string>& args, const std::vector<std::string>& environment = {}) {
-    int out[2];
+    int out[2], in[2];
     if (pipe2(out, O_CLOEXEC) != 0) return;
+    if (pipe2(in, O_CLOEXEC) != 0) {
+      close(out[0]);
+      close(out[1]);
+      return;
+    }
     std::vector<std::string> argv = {"ip", "netns", "exec", station, program};
     argv.insert(argv.end(), args.begin(), args.end());
     pid_ = fork();
     if (pid_ == 0) {
+      dup2(in[0], 0);
       dup2(out[1], 1);
       dup2(out[1], 2);
       for (const std::string& e : environment) putenv(const_cast<char*>(e.c_str()));
@@ -35,6 +42,8 @@ class ReceiverProcess {
       _exit(127);
     }
     close(out[1]);
+    close(in[0]);
+    input_ = in[1];
     reader_ = std::thread([this, fd = out[0]] {
       FILE* in = fdopen(fd, "r");
       char line[4096];
@@ -48,13 +57,30 @@ class ReceiverProcess {
       if (in) std::fclose(in);
     });
   }
-  ~ReceiverProcess() { stop(); }
+  ~ReceiverProcess() {
+    stop();
+    closeInput();
+  }
   ReceiverProcess(const ReceiverProcess&) = delete;
   ReceiverProcess& operator=(const ReceiverProcess&) = delete;
 
   bool started() const { return pid_ > 0; }
   // The program's process id (`ip netns exec` execs it), -1 once stopped.
   pid_t pid() const { return pid_; }
+
+  // One line to the process's standard input; false when it is gone.
+  bool writeLine(const std::string& line) {
+    const std::string l = line + "\n";
+    sighandler_t old = signal(SIGPIPE, SIG_IGN);
+    const bool ok = input_ >= 0 && write(input_, l.data(), l.size()) == ssize_t(l.size());
+    signal(SIGPIPE, old);
+    return ok;
+  }
+  // Ends its standard input.
+  void closeInput() {
+    if (input_ >= 0) close(input_);
+    input_ = -1;
+  }
 
   // The index of the first line from `from` on that satisfies the
   // condition, waiting up to the limit; -1 when none came.
@@ -118,6 +144,7 @@ class ReceiverProcess {
 
  private:
   pid_t pid_ = -1;
+  int input_ = -1;
   int exit_ = -2;
   std::thread reader_;
   std::mutex lock_;

@@ -68,6 +68,36 @@ TEST_F(WithTalvex, ReceiversFollowEveryRunOfTheSender) {
   EXPECT_EQ(b->stop(), 0) << b->output();
 }
 
+TEST_F(WithTalvex, AReceiverFollowsAModeChangedWhileTheSenderRuns) {
+  auto r = startReceiver(1);
+  ReceiverProcess sender(stations_[0], TALVEX_SEND,
+                         {"--control", "--video-device", "Test Pattern Camera", "--audio-device", "none",
+                          "--encoder", "mpeg4", "--mode", "none"});
+  size_t at = expectFollowing(*r, 0, "None");
+  size_t answers = 0;
+  // Each command is answered by one line; a bad one leaves the sender
+  // running.
+  auto command = [&](const std::string& line, const std::string& answer) {
+    ASSERT_TRUE(sender.writeLine(line));
+    const long i = sender.waitLine(
+        answers, [](const std::string& l) { return l.rfind("talvex-send: ", 0) == 0; }, 20s);
+    ASSERT_GE(i, 0) << line << ": no answer\n" << sender.output();
+    EXPECT_EQ(sender.line(size_t(i)), answer) << line;
+    answers = size_t(i) + 1;
+  };
+  command("mode sideways", "talvex-send: error: mode takes one of none, loupex, compound");
+  command("mode loupex", "talvex-send: mode loupex applied");
+  at = expectFollowing(*r, at, "Loupex", false);
+  command("mode compound", "talvex-send: mode compound applied");
+  at = expectFollowing(*r, at, "ImageCompound", false);
+  command("quit", "talvex-send: quit");
+  EXPECT_GE(sender.waitLine(
+                answers, [](const std::string& l) { return l == "talvex-send: stopped"; }, 20s),
+            0)
+      << sender.output();
+  EXPECT_EQ(sender.stop(), 0) << sender.output();
+}
+
 TEST_F(WithTalvex, TheSendersTestToneIsPlayedAtTheReceiver) {
   // The sender sends its sound as it is (PCM); the receiver plays it into a
   // file-backed ALSA device.

@@ -18,6 +18,8 @@ const char kSendUsage[] =
     "  --group ADDR               the multicast group of every stream and of the status\n"
     "  --seconds N                run N seconds (default: until Ctrl-C or SIGTERM)\n"
     "  --window                   show the preview in a window of its own (needs a display)\n"
+    "  --control                  read commands from standard input, one per line, each\n"
+    "                             answered by one line: mode none|loupex|compound, quit\n"
     "  --help                     this text\n";
 
 namespace {
@@ -102,6 +104,8 @@ bool parseSendOptions(int argc, const char* const* argv, SendOptions& o, std::st
       o.seconds = s;
     } else if (arg == "--window") {
       o.window = true;
+    } else if (arg == "--control") {
+      o.control = true;
     } else if (arg == "--help" || arg == "-h") {
       o.help = true;
     } else {

@@ -14,6 +14,7 @@ struct SendOptions {
   std::string group;         // --group ADDR: every stream and the status
   double seconds = 0;        // --seconds N: run that long (0: until a signal)
   bool window = false;       // --window: a top-level X11 window of its own
+  bool control = false;      // --control: commands on standard input (control_command.h)
   bool help = false;
 };
 

@@ -5,12 +5,16 @@
 // monitor (bit rate and frame rate of each server) once a second, until the
 // time is up or Ctrl-C / SIGTERM asks it to stop; then it shuts the engine
 // down cleanly (the last status says the sender no longer runs).
+// With --control it also reads commands from standard input (see
+// send/control_command.h) and answers each with one line on standard
+// output; the end of the input leaves it running.
 //
 // Exit status: 0 after a clean run, 1 when the engine or a device could not
 // be had, 2 for a bad command line.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -21,6 +25,7 @@
 #include <thread>
 
 #include "talvex/Talvex.h"
+#include "talvex/send/control_command.h"
 #include "talvex/send/device_list.h"
 #include "talvex/send/send_options.h"
 
@@ -164,6 +169,37 @@ void printMonitor(double elapsed) {
   std::fflush(stdout);
 }
 
+// Carries out one command line as the sender window's menu would (the
+// engine rebuilds and restarts its graph for a new focus display) and
+// answers it; true when the command asks the program to end.
+bool runCommand(const std::string& line) {
+  ControlCommand command;
+  std::string error;
+  bool quit = false;
+  if (!parseControlCommand(line, command, error)) {
+    std::printf("talvex-send: error: %s\n", error.c_str());
+  } else if (command.kind == ControlCommand::Quit) {
+    std::printf("talvex-send: quit\n");
+    quit = true;
+  } else if (!TalvexIsValidFocusDisplay(command.mode)) {
+    // The window offers only the focus displays the camera and encoder can
+    // build: the same ones are accepted here.
+    std::printf("talvex-send: error: mode %s cannot be built with the chosen camera and encoder\n",
+                modeWord(command.mode));
+  } else {
+    TalvexSetFocusDisplay(command.mode);
+    if (TalvexGetFocusDisplay() != command.mode)
+      std::printf("talvex-send: error: mode %s refused (see the log)\n", modeWord(command.mode));
+    else if (!TalvexIsValidGraph())
+      std::printf("talvex-send: error: mode %s set, but the sender graph is not complete (see the log)\n",
+                  modeWord(command.mode));
+    else
+      std::printf("talvex-send: mode %s applied\n", modeWord(command.mode));
+  }
+  std::fflush(stdout);
+  return quit;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -210,10 +246,13 @@ int main(int argc, char** argv) {
   Clock::time_point nextTick = start + std::chrono::seconds(1);
   // Open the meters' first window now.
   printMonitor(0);
-  while (!g_stop) {
+  ControlInput control(STDIN_FILENO);
+  bool quit = false;
+  while (!g_stop && !quit) {
     const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
     if (options.seconds > 0 && elapsed >= options.seconds) break;
     if (window && !window->pump()) break;
+    for (std::string line; options.control && !quit && control.next(line);) quit = runCommand(line);
     if (Clock::now() >= nextTick) {
       TalvexTimerProcess();
       printMonitor(elapsed);

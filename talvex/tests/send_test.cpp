@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "netlab.h"
+#include "talvex/send/control_command.h"
 #include "talvex/send/send_options.h"
 #include "talvex/tests/wire_status.h"
 #include "tools/netlab/station_worker.h"
@@ -44,6 +45,9 @@ TEST(TalvexSendOptions, CommandLines) {
          return o.videoDevice == "Test Pattern Camera" && o.audioDevice == "none" && o.encoder == 1 &&
                 o.mode == 2 && o.group == "234.5.6.20";
        }},
+      {{"--control", "--seconds", "30"},
+       true,
+       [](const SendOptions& o) { return o.control && o.seconds == 30 && !o.window; }},
       {{"--encoder", "none", "--mode", "loupex", "--list-devices", "--audio-encoder", "mp3"},
        true,
        [](const SendOptions& o) {
@@ -72,6 +76,66 @@ TEST(TalvexSendOptions, CommandLines) {
     }
     EXPECT_EQ(error.empty(), ok);
   }
+}
+
+TEST(TalvexSendControl, CommandLinesAndInput) {
+  struct Case {
+    const char* line;
+    bool ok;
+    ControlCommand::Kind kind;
+    int mode;
+  };
+  const Case cases[] = {
+      {"mode none", true, ControlCommand::Mode, 0},
+      {"  mode\tloupex ", true, ControlCommand::Mode, 1},
+      {"mode compound", true, ControlCommand::Mode, 2},
+      {"quit", true, ControlCommand::Quit, -1},
+      {"mode", false, {}, 0},
+      {"mode sideways", false, {}, 0},
+      {"mode none loupex", false, {}, 0},
+      {"MODE none", false, {}, 0},
+      {"quit now", false, {}, 0},
+      {"", false, {}, 0},
+  };
+  for (const Case& c : cases) {
+    ControlCommand command;
+    std::string error;
+    EXPECT_EQ(parseControlCommand(c.line, command, error), c.ok) << '"' << c.line << '"';
+    EXPECT_EQ(error.empty(), c.ok) << c.line;
+    if (c.ok) {
+      EXPECT_EQ(command.kind, c.kind) << c.line;
+      EXPECT_EQ(command.mode, c.mode) << c.line;
+    }
+  }
+
+  // Lines come whole, however the writes split them; nothing is waited for;
+  // an overlong line is dropped; a last line without newline counts at the
+  // end of the input.
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  ControlInput input(fds[0]);
+  std::string line;
+  auto write = [&](const std::string& text) {
+    ASSERT_EQ(::write(fds[1], text.data(), text.size()), ssize_t(text.size()));
+  };
+  EXPECT_FALSE(input.next(line));
+  write("mode lou");
+  EXPECT_FALSE(input.next(line));
+  write("pex\nquit\n" + std::string(10000, 'x'));
+  ASSERT_TRUE(input.next(line));
+  EXPECT_EQ(line, "mode loupex");
+  ASSERT_TRUE(input.next(line));
+  EXPECT_EQ(line, "quit");
+  EXPECT_FALSE(input.next(line));
+  write(std::string(3000, 'y') + "\nmode none");
+  EXPECT_FALSE(input.next(line));
+  EXPECT_FALSE(input.ended());
+  close(fds[1]);
+  ASSERT_TRUE(input.next(line));
+  EXPECT_EQ(line, "mode none");
+  EXPECT_FALSE(input.next(line));
+  EXPECT_TRUE(input.ended());
+  close(fds[0]);
 }
 
 namespace {

@@ -24,9 +24,9 @@
 #include "talvex/tests/sender_lab.h"
 #include "talvex/tests/wire_status.h"
 #include "tarnil/TarnilReceiver.h"
-#include "tools/pipeline_demo/frame_probe.h"
-#include "tools/pipeline_demo/frame_sequence.h"
-#include "tools/pipeline_demo/station_worker.h"
+#include "tools/lab_probes/frame_probe.h"
+#include "tools/lab_probes/frame_sequence.h"
+#include "tools/lab_probes/station_worker.h"
 
 using namespace std::chrono;
 using namespace senderlab;

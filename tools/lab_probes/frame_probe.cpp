@@ -1,4 +1,4 @@
-#include "tools/pipeline_demo/frame_probe.h"
+#include "tools/lab_probes/frame_probe.h"
 
 #include "platform/filters/capture/test_pattern_code.h"
 #include "platform/media/guids.h"

@@ -1,4 +1,4 @@
-// The demo's own two filters in real graphs with the platform's filters:
+// The lab tests' own two filters in real graphs with the platform's filters:
 // the frame probe reads the test-pattern camera's frame numbers from real
 // pictures, and the circling pointer sends well-formed pointer records
 // round the picture's centre.
@@ -14,8 +14,8 @@
 #include "platform/filters/null_renderer.h"
 #include "platform/filters/tests/graph_helpers.h"
 #include "platform/media/guids.h"
-#include "tools/pipeline_demo/circling_pointer.h"
-#include "tools/pipeline_demo/frame_probe.h"
+#include "tools/lab_probes/circling_pointer.h"
+#include "tools/lab_probes/frame_probe.h"
 
 namespace {
 

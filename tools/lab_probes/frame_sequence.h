@@ -1,6 +1,5 @@
 // What the frame numbers read from the pictures say: whether they arrived
-// in order, how many are missing or repeated, and how long each frame took
-// from one probe to another.
+// in order, and how many are missing or repeated.
 #pragma once
 #include <chrono>
 #include <cstddef>
@@ -26,12 +25,3 @@ struct SequenceSummary {
 
 SequenceSummary summariseSequence(const std::vector<uint32_t>& frames);
 std::vector<uint32_t> frameNumbers(const std::vector<ProbeReading>& readings);
-
-struct LatencySummary {
-  size_t matched = 0;  // frames seen by both probes
-  double minMs = 0, medianMs = 0, maxMs = 0;
-};
-
-// For every frame number the later probe saw (its first sighting), the time
-// since the earlier probe first saw the same number.
-LatencySummary matchLatency(const std::vector<ProbeReading>& earlier, const std::vector<ProbeReading>& later);

@@ -1,4 +1,4 @@
-#include "tools/pipeline_demo/circling_pointer.h"
+#include "tools/lab_probes/circling_pointer.h"
 
 #include <algorithm>
 #include <chrono>

@@ -15,7 +15,7 @@
 
 #include "gravet/rsFilter.h"
 #include "platform/media/transform_filter.h"
-#include "tools/pipeline_demo/frame_sequence.h"
+#include "tools/lab_probes/frame_sequence.h"
 
 struct ProbeCounts {
   uint64_t samples = 0;     // every sample that went by

@@ -1,4 +1,4 @@
-// The demo's station worker: a lab station's task thread with the component
+// A lab station's task thread with the component
 // model initialised on it.
 #pragma once
 #include <string>
