@@ -10,7 +10,8 @@ set(_capture_dir ${PROJECT_SOURCE_DIR}/platform/filters/capture)
 set(SYSTEM_BENCH_SOURCES
   ${_system_bench_dir}/child_process.cpp ${_system_bench_dir}/frame_source.cpp ${_system_bench_dir}/frame_sink.cpp
   ${_system_bench_dir}/pipe_runner.cpp ${_system_bench_dir}/ffmpeg_runner.cpp
-  ${_system_bench_dir}/gstreamer_runner.cpp ${_system_bench_dir}/systems.cpp ${_system_bench_dir}/run_record.cpp
+  ${_system_bench_dir}/gstreamer_runner.cpp ${_system_bench_dir}/systems.cpp ${_system_bench_dir}/run_record.cpp ${_system_bench_dir}/fanout_figure.cpp
+  ${_system_bench_dir}/mode_change.cpp ${_system_bench_dir}/mode_switch.cpp ${_system_bench_dir}/line_reader.cpp
   ${_system_bench_dir}/lab_run.cpp ${_system_bench_dir}/report.cpp ${_system_bench_dir}/ours_runner.cpp
   ${_capture_dir}/test_pattern_image.cpp ${_capture_dir}/video_format.cpp)
 project_add_benchmark(NAME system_bench

@@ -34,24 +34,30 @@ ChildProcess::~ChildProcess() {
 bool ChildProcess::start(const std::vector<std::string>& args, Pipe pipe, const std::string& logPath) {
   if (args.empty() || pid_ > 0) return false;
   args_ = args;
-  int p[2] = {-1, -1};
+  int p[2] = {-1, -1}, out[2] = {-1, -1};
   if (pipe != Pipe::None) {
     if (pipe2(p, O_CLOEXEC) != 0) return false;
     fcntl(p[0], F_SETPIPE_SZ, kPipeBytes);
   }
+  if (pipe == Pipe::Both && pipe2(out, O_CLOEXEC) != 0) {
+    close(p[0]);
+    close(p[1]);
+    return false;
+  }
   posix_spawn_file_actions_t fa;
   posix_spawn_file_actions_init(&fa);
-  if (pipe == Pipe::ToStdin) {
+  if (pipe == Pipe::ToStdin || pipe == Pipe::Both) {
     posix_spawn_file_actions_adddup2(&fa, p[0], 0);
   } else {
     posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
   }
   if (pipe == Pipe::FromStdout) posix_spawn_file_actions_adddup2(&fa, p[1], childFd_);
+  if (pipe == Pipe::Both) posix_spawn_file_actions_adddup2(&fa, out[1], 1);
   if (logPath != "-")
     posix_spawn_file_actions_addopen(&fa, 2, logPath.empty() ? "/dev/null" : logPath.c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
   // Standard output that is not our pipe goes with the diagnostics.
-  if (logPath != "-" && (pipe != Pipe::FromStdout || childFd_ != 1))
+  if (logPath != "-" && pipe != Pipe::Both && (pipe != Pipe::FromStdout || childFd_ != 1))
     posix_spawn_file_actions_adddup2(&fa, 2, 1);
   std::vector<char*> argv;
   for (const auto& a : args_) argv.push_back(const_cast<char*>(a.c_str()));
@@ -62,12 +68,16 @@ bool ChildProcess::start(const std::vector<std::string>& args, Pipe pipe, const 
   envp.push_back(nullptr);
   const int rc = posix_spawnp(&pid_, argv[0], &fa, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&fa);
-  if (pipe == Pipe::ToStdin) {
+  if (pipe == Pipe::ToStdin || pipe == Pipe::Both) {
     close(p[0]);
     fd_ = p[1];
   } else if (pipe == Pipe::FromStdout) {
     close(p[1]);
     fd_ = p[0];
+  }
+  if (pipe == Pipe::Both) {
+    close(out[1]);
+    outFd_ = out[0];
   }
   if (rc != 0) {
     pid_ = -1;
@@ -79,7 +89,8 @@ bool ChildProcess::start(const std::vector<std::string>& args, Pipe pipe, const 
 
 void ChildProcess::closePipe() {
   if (fd_ >= 0) close(fd_);
-  fd_ = -1;
+  if (outFd_ >= 0) close(outFd_);
+  fd_ = outFd_ = -1;
 }
 
 void ChildProcess::reap(int options) {

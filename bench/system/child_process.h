@@ -10,7 +10,9 @@
 
 class ChildProcess {
  public:
-  enum class Pipe { None, ToStdin, FromStdout };
+  // Both: a pipe to its standard input (fd()) and one from its standard
+  // output (outFd()), for a program driven by commands it answers.
+  enum class Pipe { None, ToStdin, FromStdout, Both };
 
   ChildProcess() = default;
   ~ChildProcess();
@@ -28,7 +30,9 @@ class ChildProcess {
   void setEnvironment(std::vector<std::string> more) { env_ = std::move(more); }
   // Our end of the pipe, -1 when there is none.
   int fd() const { return fd_; }
-  // Closes our end of the pipe (the child sees the end of its input).
+  // Our end of the second pipe of Pipe::Both (the child's standard output).
+  int outFd() const { return outFd_; }
+  // Closes our end of the pipes (the child sees the end of its input).
   void closePipe();
   // Waits up to timeoutMs for the child to end by itself, then kills it.
   void finish(int timeoutMs);
@@ -48,6 +52,7 @@ class ChildProcess {
   void reap(int options);
   pid_t pid_ = -1;
   int fd_ = -1;
+  int outFd_ = -1;
   double cpu_ = 0;
   int status_ = 0;
   std::vector<std::string> args_;

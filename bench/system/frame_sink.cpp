@@ -45,6 +45,7 @@ void FrameSink::readSized(int fd) {
     picture.resize(size_t(w) * h * 3);
     if (!readAll(fd, picture.data(), picture.size())) return;
     const int64_t when = monotonicNs();
+    noteSeen(when, int(w), int(h));
     ++pictures_;
     uint32_t frame = 0;
     const bool read = test_pattern::readFrameNumber(
@@ -84,6 +85,7 @@ void FrameSink::readPipe(int fd, Layout layout) {
 }
 
 void FrameSink::notePicture(const uint8_t* picture, Layout layout, int64_t when) {
+  noteSeen(when, width_, height_);
   ++pictures_;
   uint32_t frame = 0;
   const bool read = layout == Layout::SizedRgb ? false  // only through readPipe
@@ -100,6 +102,16 @@ void FrameSink::notePicture(const uint8_t* picture, Layout layout, int64_t when)
 void FrameSink::noteArrival(uint32_t frame, int64_t when) {
   std::lock_guard<std::mutex> g(lock_);
   if (frame < arrived_.size() && !arrived_[frame]) arrived_[frame] = when;
+}
+
+void FrameSink::noteSeen(int64_t when, int width, int height) {
+  std::lock_guard<std::mutex> g(lock_);
+  seen_.push_back({when, width, height});
+}
+
+std::vector<PictureSeen> FrameSink::seen() const {
+  std::lock_guard<std::mutex> g(lock_);
+  return seen_;
 }
 
 void FrameSink::join() {

@@ -10,6 +10,12 @@
 #include <thread>
 #include <vector>
 
+// One picture out of the receiving side: when it came and its size.
+struct PictureSeen {
+  int64_t when = 0;  // CLOCK_MONOTONIC ns
+  int width = 0, height = 0;
+};
+
 class FrameSink {
  public:
   // How the pictures on a pipe are laid out: I420 planes, RGB24 rows padded
@@ -39,13 +45,17 @@ class FrameSink {
   size_t pictures() const { return pictures_; }
   // Pictures whose frame number could not be read.
   size_t unreadable() const { return unreadable_; }
+  // Every picture so far, in the order they came.
+  std::vector<PictureSeen> seen() const;
 
  private:
   void readSized(int fd);
+  void noteSeen(int64_t when, int width, int height);
 
   int width_, height_;
   mutable std::mutex lock_;
   std::vector<int64_t> arrived_;
+  std::vector<PictureSeen> seen_;
   std::atomic<size_t> pictures_{0}, unreadable_{0};
   std::thread reader_;
 };

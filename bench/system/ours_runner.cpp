@@ -50,6 +50,8 @@ bool OursRunner::startSender(const RunSetup& setup, SenderInput* input) {
     std::ofstream f(ini);
     f << "[VideoFormat]\nVideoFormat=" << formatName(setup) << "\n"
       << "[VideoServer(Main)]\nTransmittingCount=" << setup.transmitCount << "\n";
+    if (setup.focusControl)
+      f << "[FocusDisplay]\nLoupexVideoFormat=" << kLoupexWidth << "x" << kLoupexHeight << "\n";
     if (!f) return false;
   }
   captureLog_ = logFile(setup, "capture.txt");
@@ -57,14 +59,37 @@ bool OursRunner::startSender(const RunSetup& setup, SenderInput* input) {
   std::remove(captureLog_.c_str());
   sender_.setEnvironment({"POINTSHARE_CAPTURE_LOG=" + captureLog_});
   input->pictureFd = -1;  // the camera takes its own pictures
-  return sender_.start(
-      {SYSTEM_BENCH_TALVEX_SEND, "--ini", ini, "--video-device", "Test Pattern Camera", "--audio-device",
-       "none", "--encoder", "mpeg4", "--mode", "none", "--group", setup.group},
-      ChildProcess::Pipe::None, logFile(setup, "sender.log"));
+  std::vector<std::string> args = {SYSTEM_BENCH_TALVEX_SEND,
+                                   "--ini",
+                                   ini,
+                                   "--video-device",
+                                   "Test Pattern Camera",
+                                   "--audio-device",
+                                   "none",
+                                   "--encoder",
+                                   "mpeg4",
+                                   "--mode",
+                                   "none",
+                                   "--group",
+                                   setup.group};
+  if (!setup.focusControl) return sender_.start(args, ChildProcess::Pipe::None, logFile(setup, "sender.log"));
+  args.push_back("--control");
+  if (!sender_.start(args, ChildProcess::Pipe::Both, logFile(setup, "sender.log"))) return false;
+  // Its answers start with these words; the rest of its output (the
+  // monitor) only goes to the log.
+  return senderLines_.start(sender_.outFd(), {"talvex-send: mode ", "talvex-send: error"},
+                            logFile(setup, "sender-stdout.log"));
+}
+
+bool OursRunner::command(const std::string& line, LineReader::Line* answer, int timeoutMs) {
+  const std::string text = line + "\n";
+  if (sender_.fd() < 0 || write(sender_.fd(), text.data(), text.size()) != ssize_t(text.size())) return false;
+  return senderLines_.waitFor(answer, timeoutMs);
 }
 
 void OursRunner::stopSender() {
   sender_.terminate(kSenderEndMs);
+  senderLines_.join();  // its output ended with it
 }
 
 void OursRunner::stopReceiver() {

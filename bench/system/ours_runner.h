@@ -7,6 +7,7 @@
 // for the other systems.
 #pragma once
 #include "bench/system/child_process.h"
+#include "bench/system/line_reader.h"
 #include "bench/system/system_runner.h"
 
 class OursRunner final : public SystemRunner {
@@ -22,8 +23,18 @@ class OursRunner final : public SystemRunner {
   int transmitCountUsed(const RunSetup& setup) const override { return setup.transmitCount; }
   std::vector<int64_t> captureTimes() const override;
 
+  // The focus display of a run with setup.focusControl: None and
+  // ImageCompound show the run's size, Loupex this one.
+  static constexpr int kLoupexWidth = 320, kLoupexHeight = 240;
+  // Only in a run with setup.focusControl: gives the sender one command
+  // line ("mode loupex") and waits up to timeoutMs for its answer, which is
+  // returned with the moment it came (CLOCK_MONOTONIC ns); false when no
+  // answer came.
+  bool command(const std::string& line, LineReader::Line* answer, int timeoutMs);
+
  private:
   ChildProcess sender_, receiver_;
+  LineReader senderLines_;
   FrameSink* sink_ = nullptr;
   std::string captureLog_;
   size_t frames_ = 0;

@@ -24,11 +24,15 @@ void printTable(const std::vector<RunRecord>& runs, const ReportSetup& setup) {
   std::printf(
       "\nSystem benchmark%s: capture to decoded picture; delivered share and latency of the frames\n"
       "sent after the first %zu (and %zu after the first picture out) and before the last %zu; CPU\n"
-      "in ms per frame sent; load = 1-minute load average at the start of the run\n",
+      "in ms per frame sent (recv: per receiving station); rx = receiving stations (delivered: the\n"
+      "lowest of them); Mbit/s = what the sending station put on the wire, headers and repeats\n"
+      "included; load = 1-minute load average at the start of the run. Phase switch: delivered = the\n"
+      "share of focus-display changes each receiver showed, median and p99 = command to the first\n"
+      "picture of the new mode\n",
       setup.quick ? " (quick)" : "", setup.window.warmupFrames, setup.window.settleFrames,
       setup.window.tailFrames);
-  std::printf("%-18s %-8s %-9s %-5s %6s %9s %9s %9s %9s %9s %6s\n", "system", "phase", "size", "tx", "sent",
-              "delivered", "median ms", "p99 ms", "cpu send", "cpu recv", "load");
+  std::printf("%-18s %-8s %-9s %-3s %-3s %6s %9s %9s %9s %9s %9s %7s %6s\n", "system", "phase", "size", "rx",
+              "tx", "sent", "delivered", "median ms", "p99 ms", "cpu send", "cpu recv", "Mbit/s", "load");
   for (const RunRecord& r : runs) {
     if (!r.error.empty()) {
       std::printf("%-18s %-8s %-9s not run: %s\n", r.system.c_str(), r.phase.c_str(), sizeName(r).c_str(),
@@ -36,12 +40,50 @@ void printTable(const std::vector<RunRecord>& runs, const ReportSetup& setup) {
       continue;
     }
     const RunSummary s = summarize(r, setup.window);
-    std::printf("%-18s %-8s %-9s %-5d %6zu %8.2f%% %9.1f %9.1f %9.2f %9.2f %6.2f\n", r.system.c_str(),
-                r.phase.c_str(), sizeName(r).c_str(), r.transmitCount, r.sent, 100 * s.deliveredShare,
-                s.medianMs, s.p99Ms, s.senderCpuMsPerFrame, s.receiverCpuMsPerFrame, r.loadAverage);
+    if (r.phase == "switch") {
+      // Delivered: the changes every receiver showed; median and p99: from
+      // the command to the first picture of the new mode.
+      const ModeSwitchSummary m = summarizeModeChanges(r.modeChanges);
+      const size_t pairs = m.changes * m.receivers;
+      // The camera numbers its frames from 0 again at each rebuild of the
+      // sender's graph: no figures per frame here.
+      std::printf("%-18s %-8s %-9s %-3zu %-3d %6s %8.2f%% %9.1f %9.1f %9s %9s %7s %6.2f\n", r.system.c_str(),
+                  r.phase.c_str(), sizeName(r).c_str(), r.receivers(), r.transmitCount, "-",
+                  pairs ? 100.0 * double(m.shown) / double(pairs) : 0.0, m.firstMedianMs, m.firstP99Ms, "-",
+                  "-", "-", r.loadAverage);
+      continue;
+    }
+    std::printf("%-18s %-8s %-9s %-3zu %-3d %6zu %8.2f%% %9.1f %9.1f %9.2f %9.2f %7.2f %6.2f\n",
+                r.system.c_str(), r.phase.c_str(), sizeName(r).c_str(), r.receivers(), r.transmitCount,
+                r.sent, 100 * s.lowestDeliveredShare, s.medianMs, s.p99Ms, s.senderCpuMsPerFrame,
+                s.receiverCpuMsPerFrame, s.wireBitsPerSecond * 1e-6, r.loadAverage);
     if (r.rate > 0 && r.rate < 0.95 * r.fps)
       std::printf("%-18s   the source kept only %.1f of %d frames per second (machine too busy)\n", "",
                   r.rate, r.fps);
+  }
+  for (const FanoutFigure& f : fanoutFigures(runs, setup.window))
+    std::printf(
+        "fan-out %s %s: sender %.2f ms per frame with %zu receiving station%s (%zu run%s), %.2f with %zu "
+        "(%zu run%s): "
+        "ratio %.3f (goal <= %.2f: %s); lowest receiver %.2f%% of the frames (goal >= %.1f%%: %s)\n",
+        f.system.c_str(), f.size.c_str(), f.fewCpuMsPerFrame, f.fewReceivers, f.fewReceivers == 1 ? "" : "s",
+        f.fewRuns, f.fewRuns == 1 ? "" : "s", f.manyCpuMsPerFrame, f.manyReceivers, f.manyRuns,
+        f.manyRuns == 1 ? "" : "s", f.ratio, kFanoutRatioGoal,
+        f.ratio <= kFanoutRatioGoal ? "met" : "not met", 100 * f.lowestDeliveredShare, 100 * kFanoutShareGoal,
+        f.lowestDeliveredShare >= kFanoutShareGoal ? "met" : "not met");
+  for (const RunRecord& r : runs) {
+    if (r.phase != "switch" || r.modeChanges.empty()) continue;
+    const ModeSwitchSummary m = summarizeModeChanges(r.modeChanges);
+    std::printf(
+        "mode switch %s %s: %zu focus-display changes x %zu receiving stations, %zu shown; command to the "
+        "first picture of the new mode: median %.0f ms, p99 %.0f ms, max %.0f ms (goal median <= %.0f ms: "
+        "%s); "
+        "to steady pictures: median %.0f ms, p99 %.0f ms; the sender answered after %.0f ms (median); %zu "
+        "pictures of the old mode after the first of the new\n",
+        r.system.c_str(), sizeName(r).c_str(), m.changes, m.receivers, m.shown, m.firstMedianMs, m.firstP99Ms,
+        m.firstMaxMs, kModeSwitchGoalMs,
+        m.shown == m.changes * m.receivers && m.firstMedianMs <= kModeSwitchGoalMs ? "met" : "not met",
+        m.settledMedianMs, m.settledP99Ms, m.answerMedianMs, m.strayPictures);
   }
   std::printf("(figures from a shared, loaded machine are noisy; the loss phase runs under \"%s\")\n", [&] {
     for (const RunRecord& r : runs)
@@ -65,7 +107,7 @@ bool writeJson(const std::vector<RunRecord>& runs, const ReportSetup& setup) {
   for (const RunRecord& r : runs) {
     nlohmann::json j = r;
     j["size"] = sizeName(r);
-    if (r.error.empty()) {
+    if (r.error.empty() && r.phase != "switch") {  // see mode_switch below
       const RunSummary s = summarize(r, setup.window);
       j["summary"] = {
           {"frames_delivered", s.delivered},
@@ -73,11 +115,43 @@ bool writeJson(const std::vector<RunRecord>& runs, const ReportSetup& setup) {
           {"frames_measured", s.measured},
           {"delivered_share", s.deliveredShare},
           {"latency_ms", {{"median", s.medianMs}, {"p99", s.p99Ms}, {"min", s.minMs}, {"max", s.maxMs}}},
-          {"cpu_ms_per_frame", {{"sender", s.senderCpuMsPerFrame}, {"receiver", s.receiverCpuMsPerFrame}}}};
+          {"cpu_ms_per_frame", {{"sender", s.senderCpuMsPerFrame}, {"receiver", s.receiverCpuMsPerFrame}}},
+          {"receivers", r.receivers()},
+          {"lowest_delivered_share", s.lowestDeliveredShare},
+          {"wire_bits_per_second", s.wireBitsPerSecond}};
     }
     list.push_back(std::move(j));
   }
   out["runs"] = std::move(list);
+  nlohmann::json fanout = nlohmann::json::array();
+  for (const FanoutFigure& f : fanoutFigures(runs, setup.window))
+    fanout.push_back({{"system", f.system},
+                      {"size", f.size},
+                      {"receivers", {f.fewReceivers, f.manyReceivers}},
+                      {"runs", {f.fewRuns, f.manyRuns}},
+                      {"sender_cpu_ms_per_frame", {f.fewCpuMsPerFrame, f.manyCpuMsPerFrame}},
+                      {"ratio", f.ratio},
+                      {"ratio_goal", kFanoutRatioGoal},
+                      {"lowest_delivered_share", f.lowestDeliveredShare},
+                      {"share_goal", kFanoutShareGoal}});
+  out["fanout"] = std::move(fanout);
+  nlohmann::json modeSwitch = nlohmann::json::array();
+  for (const RunRecord& r : runs) {
+    if (r.phase != "switch") continue;
+    const ModeSwitchSummary m = summarizeModeChanges(r.modeChanges);
+    modeSwitch.push_back(
+        {{"system", r.system},
+         {"size", sizeName(r)},
+         {"changes", m.changes},
+         {"receivers", m.receivers},
+         {"shown", m.shown},
+         {"first_picture_ms", {{"median", m.firstMedianMs}, {"p99", m.firstP99Ms}, {"max", m.firstMaxMs}}},
+         {"settled_ms", {{"median", m.settledMedianMs}, {"p99", m.settledP99Ms}}},
+         {"sender_answer_ms_median", m.answerMedianMs},
+         {"stray_pictures", m.strayPictures},
+         {"goal_median_ms", kModeSwitchGoalMs}});
+  }
+  out["mode_switch"] = std::move(modeSwitch);
   std::ofstream f(setup.jsonPath);
   f << out.dump(1) << "\n";
   return bool(f);

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/system/fanout_figure.h"
 #include "bench/system/run_record.h"
 
 struct ReportSetup {

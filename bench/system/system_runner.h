@@ -44,6 +44,7 @@ struct RunSetup {
   int bitrate = 1500000;               // video bits per second
   int keyInterval = 30;                // frames between key frames
   std::string logPrefix;               // diagnostics go to <logPrefix>-sender.log / -receiver.log
+  bool focusControl = false;           // our sender takes focus-display commands while it runs
 };
 
 // How the sending side takes its pictures.

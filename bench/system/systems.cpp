@@ -13,6 +13,12 @@ std::vector<std::unique_ptr<SystemRunner>> makeSystems() {
   return list;
 }
 
+std::unique_ptr<SystemRunner> makeSystem(const std::string& name) {
+  for (auto& s : makeSystems())
+    if (s->name() == name) return std::move(s);
+  return nullptr;
+}
+
 std::string systemNames() {
   std::string names;
   for (const auto& s : makeSystems()) names += (names.empty() ? "" : ",") + s->name();

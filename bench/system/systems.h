@@ -8,5 +8,8 @@
 #include "bench/system/system_runner.h"
 
 std::vector<std::unique_ptr<SystemRunner>> makeSystems();
+// A fresh runner of the system with this name (null for an unknown name):
+// runs with several receiving stations need one per station.
+std::unique_ptr<SystemRunner> makeSystem(const std::string& name);
 // Names of all systems, for the command line's help.
 std::string systemNames();

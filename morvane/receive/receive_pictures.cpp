@@ -13,9 +13,13 @@
 namespace {
 
 // How often the renderer's frame count is looked at, and how often the
-// renderer is looked for again (the graph may have been rebuilt).
+// renderer is looked for again (the graph may have been rebuilt). While the
+// graph has none (between tearing down and building it again for a new
+// status) it is looked for more often, so that the first picture of the
+// new graph is not held back.
 constexpr auto kPoll = std::chrono::milliseconds(1);
 constexpr auto kFindAgain = std::chrono::milliseconds(500);
+constexpr auto kFindMissing = std::chrono::milliseconds(10);
 
 bool writeAll(int fd, const uint8_t* data, size_t size) {
   while (size > 0) {
@@ -58,7 +62,7 @@ void PictureStream::watch() {
   std::vector<uint8_t> picture;
   while (!quit_) {
     std::this_thread::sleep_for(kPoll);
-    if (Clock::now() - found >= kFindAgain) {
+    if (Clock::now() - found >= (renderer ? kFindAgain : kFindMissing)) {
       ComPtr<IVideoFrameSnapshot> now = findRenderer();
       if (now.get() != renderer.get()) shown = 0;
       renderer = now;
