@@ -211,13 +211,7 @@ void benchLatency(const std::string& st1, const std::string& st2) {
     rgb.resize(size_t(w) * size_t(h) * 3);
     if (FAILED(r->GetFrame(rgb.data(), ULONG(rgb.size())))) continue;
     uint32_t frame = 0;
-    if (test_pattern::readFrameNumber(
-            int(w), int(h),
-            [&](int x, int y) {
-              const uint8_t* p = &rgb[(size_t(y) * size_t(w) + size_t(x)) * 3];
-              return (77 * p[0] + 150 * p[1] + 29 * p[2]) >> 8;
-            },
-            &frame))
+    if (test_pattern::readFrameNumberRgb(rgb.data(), int(w), int(h), &frame))
       shown.emplace(frame, at);
   }
   sender->stop();

@@ -5,6 +5,7 @@
 #include <cerrno>
 
 #include "bench/system/frame_source.h"
+#include "morvane/receive/picture_stream_reader.h"
 #include "platform/filters/capture/test_pattern_code.h"
 
 FrameSink::FrameSink(int width, int height, size_t frames)
@@ -19,42 +20,15 @@ size_t FrameSink::pictureBytes(Layout layout) const {
   return size_t(width_) * size_t(height_) * 3 / 2;
 }
 
-namespace {
-
-bool readAll(int fd, uint8_t* data, size_t size) {
-  while (size > 0) {
-    ssize_t n = read(fd, data, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
-}  // namespace
-
 void FrameSink::readSized(int fd) {
   std::vector<uint8_t> picture;
-  for (;;) {
-    uint8_t head[8];
-    if (!readAll(fd, head, sizeof head)) return;
-    const uint32_t w = head[0] | head[1] << 8 | head[2] << 16 | uint32_t(head[3]) << 24;
-    const uint32_t h = head[4] | head[5] << 8 | head[6] << 16 | uint32_t(head[7]) << 24;
-    if (w == 0 || h == 0 || w > 8192 || h > 8192) return;
-    picture.resize(size_t(w) * h * 3);
-    if (!readAll(fd, picture.data(), picture.size())) return;
+  uint32_t w = 0, h = 0;
+  while (picture_stream::readPicture(fd, w, h, picture)) {
     const int64_t when = monotonicNs();
     noteSeen(when, int(w), int(h));
     ++pictures_;
     uint32_t frame = 0;
-    const bool read = test_pattern::readFrameNumber(
-        int(w), int(h),
-        [&](int x, int y) {
-          const uint8_t* p = &picture[(size_t(y) * w + size_t(x)) * 3];
-          return (77 * p[0] + 150 * p[1] + 29 * p[2]) >> 8;
-        },
-        &frame);
+    const bool read = test_pattern::readFrameNumberRgb(picture.data(), int(w), int(h), &frame);
     if (read) {
       noteArrival(frame, when);
     } else {

@@ -39,13 +39,7 @@ inline bool readPicture(const std::string& path, Picture& p) {
   p.height = image.height;
   png_image_free(&image);
   if (!ok) return false;
-  p.frameRead = test_pattern::readFrameNumber(
-      int(p.width), int(p.height),
-      [&](int x, int y) {
-        const uint8_t* px = &rgb[(size_t(y) * p.width + size_t(x)) * 3];
-        return (77 * px[0] + 150 * px[1] + 29 * px[2]) >> 8;
-      },
-      &p.frame);
+  p.frameRead = test_pattern::readFrameNumberRgb(rgb.data(), int(p.width), int(p.height), &p.frame);
   return true;
 }
 

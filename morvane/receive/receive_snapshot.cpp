@@ -40,13 +40,7 @@ Snapshot saveRenderedPicture(const std::string& path) {
   s.height = h;
   std::vector<uint8_t> rgb(size_t(w) * size_t(h) * 3);
   if (SUCCEEDED(renderer->GetFrame(rgb.data(), ULONG(rgb.size()))))
-    s.frameRead = test_pattern::readFrameNumber(
-        int(w), int(h),
-        [&](int x, int y) {
-          const uint8_t* px = &rgb[(size_t(y) * size_t(w) + size_t(x)) * 3];
-          return (77 * px[0] + 150 * px[1] + 29 * px[2]) >> 8;
-        },
-        &s.frame);
+    s.frameRead = test_pattern::readFrameNumberRgb(rgb.data(), int(w), int(h), &s.frame);
   const HRESULT saved = renderer->SaveFramePng(path.c_str());
   s.saved = SUCCEEDED(saved);
   // The renderer lets its picture go when its graph stops for a rebuild.

@@ -94,6 +94,18 @@ inline bool readFrameNumberRgb24(const uint8_t* data, int width, int height, uin
       frame);
 }
 
+// Packed R G B pixels, top-down, no row padding (a PNG's or a streamed
+// picture's layout).
+inline bool readFrameNumberRgb(const uint8_t* rgb, int width, int height, uint32_t* frame) {
+  return readFrameNumber(
+      width, height,
+      [&](int x, int y) {
+        const uint8_t* p = rgb + (static_cast<size_t>(y) * width + x) * 3;
+        return (77 * p[0] + 150 * p[1] + 29 * p[2]) >> 8;
+      },
+      frame);
+}
+
 // An 8-bit luma plane (the Y plane of I420, or any grey picture), top-down.
 inline bool readFrameNumberLuma(const uint8_t* y, int width, int height, ptrdiff_t stride, uint32_t* frame) {
   return readFrameNumber(
