@@ -8,21 +8,13 @@
 #include <string>
 
 #include "netlab.h"
-#include "tools/netlab/station_worker.h"
+#include "tools/lab_probes/station_worker.h"
 #include "platform/com/com_ptr.h"
 #include "platform/com/runtime.h"
 #include "platform/filters/null_renderer.h"
 #include "platform/filters/tests/graph_helpers.h"
 #include "platform/media/filter_interfaces.h"
 #include "platform/media/guids.h"
-
-// A lab station's task thread with the component model initialised on it.
-class StationWorker : public netlab::StationWorker {
- public:
-  explicit StationWorker(const std::string& station)
-      : netlab::StationWorker(
-            station, [] { CoInitialize(nullptr); }, [] { CoUninitialize(); }) {}
-};
 
 // A graph of registered filters; use it on one thread only.
 struct TestGraph {
