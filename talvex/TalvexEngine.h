@@ -27,6 +27,7 @@
 #include "pellum/mxObject.h"
 #include "pellum/mxString.h"
 #include "talvex/TalvexGraphManager.h"
+#include "talvex/TalvexSettings.h"
 #include "talvex/rsGraphStatusSender.h"
 
 class Talvex : public mxObject {
@@ -141,11 +142,14 @@ class Talvex : public mxObject {
   void setVideoWindowSize(unsigned width, unsigned height);
   void getVideoWindowSize(unsigned& width, unsigned& height) const;
 
-  // Settings file (TalvexIniFile.cpp). Reading applies each key through its
-  // setter, in the file's order; writing goes to a temporary file that
-  // replaces the target only when every key was written.
+  // Settings file (TalvexIniFile.cpp, keys in TalvexSettings.h). Reading
+  // applies each key through its setter, in the file's order; writing goes
+  // to a temporary file that replaces the target only when every key was
+  // written.
   bool readIniFile(const char* path);
   bool writeIniFile(const char* path);
+  // The values the settings file holds, as they are now.
+  TalvexSettings settings() const;
 
   // Graph rebuilds made by setters since initialisation, and the settings
   // that caused the latest ones (oldest first, at most kRebuildLogSize).
