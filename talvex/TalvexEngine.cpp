@@ -1,5 +1,7 @@
 #include "talvex/TalvexEngine.h"
 
+#include <cstring>
+
 #include "pellum/mxNotify.h"
 #include "platform/com/runtime.h"
 #include "talvex/TalvexCodes.h"
@@ -372,13 +374,32 @@ unsigned Talvex::getServerFrameRate(Server server) const {
 
 // ---------------------------------------------------------------- status channel
 
+// A sender that moves its status channel to another address or port says
+// on the old one, while it runs, that it no longer runs there: receivers
+// that stay behind empty their graphs instead of following a sender that
+// left them. The new channel hears the whole status at once.
+void Talvex::leaveStatusChannel() {
+  if (!ready_ || !status_->isOpen() || !status_->getStatus().running) return;
+  rsGraphStatus& s = status_->getStatus();
+  s.running = 0;
+  status_->sendStatus();
+  s.running = 1;
+}
+
 void Talvex::setStatusAddress(const mxString& address) {
+  const char* now = status_->getAddress().c_str();
+  const bool moves = std::strcmp(now ? now : "", address.c_str() ? address.c_str() : "") != 0;
+  if (moves) leaveStatusChannel();
   status_->setAddress(address);
   reopenStatusChannelIfClosed();
+  if (moves) fillAndSendStatus();
 }
 void Talvex::setStatusPort(uint16_t port) {
+  const bool moves = port != status_->getPort();
+  if (moves) leaveStatusChannel();
   status_->setPort(port);
   reopenStatusChannelIfClosed();
+  if (moves) fillAndSendStatus();
 }
 void Talvex::setStatusTimeToLive(unsigned ttl) {
   status_->setTimeToLive(ttl);

@@ -13,8 +13,11 @@
 //                mask type and blending type: store, broadcast;
 //   wrapper, then status   address, port, time to live of the media servers
 //                (the pointer pair: server first, then client);
-//   wrapper only rates, counts and packet sizes of the servers, and the four
-//                status-channel settings.
+//   wrapper only rates, counts and packet sizes of the servers, and the
+//                status channel's time to live and packet size;
+//   move         status address and port: when the value changes, a
+//                "not running" status on the old channel (while running),
+//                then the whole status on the new one.
 // Codes outside their tables and capture indexes outside the lists are
 // refused with a line in the log and change nothing; the index -1 selects
 // no device (without an audio device the audio branch is left out).
@@ -165,6 +168,8 @@ class Talvex : public mxObject {
   void rebuild(const char* setting, Store store);
   bool openStatusChannel();
   void reopenStatusChannelIfClosed();
+  // Before the status channel moves: "not running" on the old one.
+  void leaveStatusChannel();
 
   mxObjectPtr<TalvexGraphManager> graph_;
   mxObjectPtr<rsGraphStatusSender> status_;
