@@ -3,6 +3,7 @@
 // shape stay codes with a name; a port changes only to the number the file
 // holds (never to a number cut to 16 bits); what was read, written into a
 // fresh file and read again over itself, comes back unchanged.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstddef>
@@ -41,10 +42,13 @@ MorvaneSettings usual() {
   return s;
 }
 
+// A file of the run's own, in memory where the machine has such a folder:
+// the settings library replaces the file for every key written.
 std::string scratch(const char* name) {
   const char* dir = std::getenv("TMPDIR");
-  return std::string(dir && *dir ? dir : "/tmp") + "/morvane_settings_fuzz." + std::to_string(getpid()) + "." +
-         name;
+  struct stat st {};
+  if (!dir || !*dir) dir = stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) ? "/dev/shm" : "/tmp";
+  return std::string(dir) + "/morvane_settings_fuzz." + std::to_string(getpid()) + "." + name;
 }
 
 void checkPort(const mxIniFile& ini, const char* section, uint16_t before, uint16_t after) {
@@ -59,7 +63,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return true;
   }();
   (void)quiet;
-  static const std::string input = scratch("in.ini"), output = scratch("out.ini");
+  // Removed again when the run ends.
+  static const struct Files {
+    std::string in = scratch("in.ini"), out = scratch("out.ini");
+    ~Files() {
+      unlink(in.c_str());
+      unlink(out.c_str());
+    }
+  } files;
+  const std::string& input = files.in;
+  const std::string& output = files.out;
   FILE* f = std::fopen(input.c_str(), "wb");
   REQUIRE(f);
   std::fwrite(data, 1, size, f);

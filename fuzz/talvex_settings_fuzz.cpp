@@ -5,6 +5,7 @@
 // file and read again over itself, comes back unchanged; and the texts the
 // engine hands back through its 1024-byte buffer are bounded and valid
 // UTF-8.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstddef>
@@ -46,9 +47,13 @@ TalvexSettings usual() {
   return s;
 }
 
+// A file of the run's own, in memory where the machine has such a folder:
+// the settings library replaces the file for every key written.
 std::string scratch(const char* name) {
   const char* dir = std::getenv("TMPDIR");
-  return std::string(dir && *dir ? dir : "/tmp") + "/talvex_settings_fuzz." + std::to_string(getpid()) + "." + name;
+  struct stat st {};
+  if (!dir || !*dir) dir = stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) ? "/dev/shm" : "/tmp";
+  return std::string(dir) + "/talvex_settings_fuzz." + std::to_string(getpid()) + "." + name;
 }
 
 void checkText(const mxString& value) {
@@ -70,7 +75,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return true;
   }();
   (void)quiet;
-  static const std::string input = scratch("in.ini"), output = scratch("out.ini");
+  // Removed again when the run ends.
+  static const struct Files {
+    std::string in = scratch("in.ini"), out = scratch("out.ini");
+    ~Files() {
+      unlink(in.c_str());
+      unlink(out.c_str());
+    }
+  } files;
+  const std::string& input = files.in;
+  const std::string& output = files.out;
   FILE* f = std::fopen(input.c_str(), "wb");
   REQUIRE(f);
   std::fwrite(data, 1, size, f);
