@@ -75,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string& output = files.out;
   FILE* f = std::fopen(input.c_str(), "wb");
   REQUIRE(f);
-  std::fwrite(data, 1, size, f);
+  if (size) std::fwrite(data, 1, size, f);
   std::fclose(f);
   const mxIniFile ini(input.c_str());
   const MorvaneSettings before = usual();

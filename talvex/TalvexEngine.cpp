@@ -387,8 +387,8 @@ void Talvex::leaveStatusChannel() {
 }
 
 void Talvex::setStatusAddress(const mxString& address) {
-  const char* now = status_->getAddress().c_str();
-  const bool moves = std::strcmp(now ? now : "", address.c_str() ? address.c_str() : "") != 0;
+  const mxString now = status_->getAddress();
+  const bool moves = std::strcmp(now.c_str() ? now.c_str() : "", address.c_str() ? address.c_str() : "") != 0;
   if (moves) leaveStatusChannel();
   status_->setAddress(address);
   reopenStatusChannelIfClosed();
