@@ -92,6 +92,17 @@ Station& station() {
     auto* s = new Station;
     s->graph = new MorvaneGraphManager(0);
     REQUIRE(s->graph->initialize());
+    // Taken down before the leak check at exit: the clients' receive
+    // threads end and let go of their buffers.
+    std::atexit([] {
+      Station& st = station();
+      st.listener = nullptr;
+      st.graph->stop();
+      st.graph->destroyGraph();
+      st.graph->shutdown();
+      st.graph = nullptr;
+      CoUninitialize();
+    });
     return s;
   }();
   return *st;

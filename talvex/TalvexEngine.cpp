@@ -42,6 +42,9 @@ void Talvex::shutdown() {
   }
   if (!status_.isNull()) {
     fillAndSendStatus();  // running is false now
+    // Nothing repeats this last word: sent again, so that one lost datagram
+    // does not leave a receiver following a sender that is gone.
+    for (int i = 1; i < kLastWordRepeats; ++i) status_->sendStatus();
     if (status_->isOpen()) status_->close();
     status_ = nullptr;
   }
@@ -377,12 +380,13 @@ unsigned Talvex::getServerFrameRate(Server server) const {
 // A sender that moves its status channel to another address or port says
 // on the old one, while it runs, that it no longer runs there: receivers
 // that stay behind empty their graphs instead of following a sender that
-// left them. The new channel hears the whole status at once.
+// left them (said more than once, as no tick repeats it). The new channel
+// hears the whole status at once.
 void Talvex::leaveStatusChannel() {
   if (!ready_ || !status_->isOpen() || !status_->getStatus().running) return;
   rsGraphStatus& s = status_->getStatus();
   s.running = 0;
-  status_->sendStatus();
+  for (int i = 0; i < kLastWordRepeats; ++i) status_->sendStatus();
   s.running = 1;
 }
 

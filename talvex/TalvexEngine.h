@@ -170,6 +170,9 @@ class Talvex : public mxObject {
   void reopenStatusChannelIfClosed();
   // Before the status channel moves: "not running" on the old one.
   void leaveStatusChannel();
+  // How often a status that no tick repeats goes out (the last one at
+  // shutdown, the one left on a channel the sender moves away from).
+  static constexpr int kLastWordRepeats = 3;
 
   mxObjectPtr<TalvexGraphManager> graph_;
   mxObjectPtr<rsGraphStatusSender> status_;
