@@ -41,6 +41,11 @@ option(PROJECT_FUZZ "Build libFuzzer targets (clang only)" OFF)
 if(PROJECT_FUZZ AND NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
   message(FATAL_ERROR "PROJECT_FUZZ needs clang (configure with CXX=clang++)")
 endif()
+# Every library and plug-in module is instrumented for coverage too, so that
+# the fuzzers are guided by the code they reach, not only by their own file.
+if(PROJECT_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
 
 # Shared libraries and plug-in modules land in one folder so that the
 # run-time loader and the class registry find them in the build tree.

@@ -8,10 +8,13 @@
 #     station namespaces; X11 runs it against an Xvfb of its own (label
 #     "x11"). Label "thread" puts it into the ThreadSanitizer group.
 #
-#   project_add_fuzzer(NAME <name> SOURCES ... [LIBS ...] [CORPUS <dir>])
+#   project_add_fuzzer(NAME <name> SOURCES ... [LIBS ...] [CORPUS <dir>] [NET]
+#                      [FUZZ_ARGS ...])
 #     A libFuzzer target (LLVMFuzzerTestOneInput). With PROJECT_FUZZ it is a
 #     real fuzzer run for PROJECT_FUZZ_SECONDS (label "fuzz"); otherwise it is
 #     built with a small driver that replays the seed corpus (label "unit").
+#     NET runs it through tools/netlab (its code opens sockets); FUZZ_ARGS
+#     are more libFuzzer options for the fuzz run.
 #
 #   project_add_benchmark(NAME <name> SOURCES ... [LIBS ...])
 #     A benchmark program (Google Benchmark or plain), built into the
@@ -84,26 +87,34 @@ function(project_add_test)
 endfunction()
 
 function(project_add_fuzzer)
-  cmake_parse_arguments(F "" "NAME;CORPUS" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(F "NET" "NAME;CORPUS" "SOURCES;LIBS;FUZZ_ARGS" ${ARGN})
   if(NOT F_CORPUS)
     set(F_CORPUS ${PROJECT_SOURCE_DIR}/fuzz/corpus/${F_NAME})
   endif()
   add_executable(${F_NAME} ${F_SOURCES})
   target_link_libraries(${F_NAME} PRIVATE ${F_LIBS})
+  set(lab)
+  if(F_NET)
+    set(lab ${PROJECT_NETLAB} --)
+  endif()
   if(PROJECT_FUZZ)
     target_compile_options(${F_NAME} PRIVATE -fsanitize=fuzzer)
     target_link_options(${F_NAME} PRIVATE -fsanitize=fuzzer)
     set(work ${CMAKE_CURRENT_BINARY_DIR}/${F_NAME}-corpus)
     file(MAKE_DIRECTORY ${work})
-    add_test(NAME ${F_NAME} COMMAND $<TARGET_FILE:${F_NAME}>
+    add_test(NAME ${F_NAME} COMMAND ${lab} $<TARGET_FILE:${F_NAME}>
       -max_total_time=${PROJECT_FUZZ_SECONDS} -timeout=10 -rss_limit_mb=2048
-      -print_final_stats=1 ${work} ${F_CORPUS})
+      -print_final_stats=1 ${F_FUZZ_ARGS} ${work} ${F_CORPUS})
     set_tests_properties(${F_NAME} PROPERTIES LABELS fuzz
-      TIMEOUT 600)
+      TIMEOUT 600 SKIP_RETURN_CODE 77)
   else()
     target_sources(${F_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/fuzz/replay_main.cpp)
-    add_test(NAME ${F_NAME}_replay COMMAND $<TARGET_FILE:${F_NAME}> ${F_CORPUS})
-    set_tests_properties(${F_NAME}_replay PROPERTIES LABELS unit TIMEOUT 300)
+    add_test(NAME ${F_NAME}_replay COMMAND ${lab} $<TARGET_FILE:${F_NAME}> ${F_CORPUS})
+    set(labels unit)
+    if(F_NET)
+      set(labels unit net)
+    endif()
+    set_tests_properties(${F_NAME}_replay PROPERTIES LABELS "${labels}" TIMEOUT 300 SKIP_RETURN_CODE 77)
     set_property(GLOBAL APPEND PROPERTY PROJECT_ALL_TESTS ${F_NAME})
   endif()
   set_property(GLOBAL APPEND PROPERTY PROJECT_FUZZERS ${F_NAME})

@@ -1,69 +1,121 @@
-// Fuzzes what the sender makes of its settings file's texts: any bytes as a
-// file image; every key the sender reads is looked up and taken as the
-// sender takes it (a code of one of its tables, or a text it hands back
-// through its 1024-byte text buffer). A code found must name its own text;
-// a text handed back must be bounded, valid UTF-8, and unchanged by a
-// second copy.
-#include <strings.h>
+// Fuzzes the sender's settings reader: any bytes as a settings file, read
+// over a sender's usual settings as the engine reads it. Every code read is
+// one of its table's; a port changes only to the number the file holds
+// (never to a number cut to 16 bits); what was read, written into a fresh
+// file and read again over itself, comes back unchanged; and the texts the
+// engine hands back through its 1024-byte buffer are bounded and valid
+// UTF-8.
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
-#include "platform/win/private_profile.h"
+#include "pellum/mxNotify.h"
 #include "talvex/TalvexCodes.h"
+#include "talvex/TalvexSettings.h"
 #include "talvex/TalvexText.h"
 
 namespace {
 
-struct Key {
-  const char* section;
-  const char* key;
-  const talvex::CodeTable* table;  // null: a free text (a name or an address)
-};
+using namespace talvex;
 
-const Key kKeys[] = {
-    {"Capture", "VideoCapture", nullptr},
-    {"Capture", "AudioCapture", nullptr},
-    {"Encoder", "VideoEncoder", &talvex::kVideoEncoders},
-    {"Encoder", "AudioEncoder", &talvex::kAudioEncoders},
-    {"VideoFormat", "VideoFormat", &talvex::kVideoFormats},
-    {"FocusDisplay", "FocusDisplay", &talvex::kFocusDisplays},
-    {"FocusDisplay", "LoupexVideoFormat", &talvex::kVideoFormats},
-    {"FocusDisplay", "LoupexMaskType", &talvex::kLoupexMaskTypes},
-    {"FocusDisplay", "ImageCompoundBaseVideoFormat", &talvex::kVideoFormats},
-    {"FocusDisplay", "ImageCompoundAdditionalVideoFormat", &talvex::kVideoFormats},
-    {"FocusDisplay", "ImageCompoundMaskType", &talvex::kCompoundMaskTypes},
-    {"FocusDisplay", "ImageCompoundBlendingType", &talvex::kBlendingTypes},
-    {"VideoServer(Main)", "Address", nullptr},
-    {"VideoServer(Sub)", "Address", nullptr},
-    {"AudioServer", "Address", nullptr},
-    {"PointerServerClient", "Address", nullptr},
-    {"StatusSender", "Address", nullptr},
-};
+// Stops the run, naming what did not hold.
+#define REQUIRE(condition)                                        \
+  do {                                                            \
+    if (!(condition)) {                                           \
+      std::fprintf(stderr, "does not hold: %s\n", #condition);    \
+      std::abort();                                               \
+    }                                                             \
+  } while (0)
 
-void checkText(const std::string& value) {
-  static char buffer[talvex::kTextBufferSize];
-  const std::string first = talvex::copyText(buffer, value.c_str());
-  if (first.size() >= talvex::kTextBufferSize) std::abort();
-  // Valid UTF-8 copies itself unchanged.
-  if (first != talvex::copyText(buffer, first.c_str())) std::abort();
+TalvexSettings usual() {
+  TalvexSettings s;
+  s.videoCapture = "Test Pattern Camera";
+  s.audioCapture = "Test Tone Microphone";
+  s.videoEncoder = VideoEncoderMPEG42;
+  s.videoFormat = CIF;
+  s.loupexMaskWidth = 160;
+  s.loupexMaskHeight = 120;
+  const uint16_t ports[4] = {8910, 8912, 8914, 8920};
+  for (int i = 0; i < 4; ++i)
+    s.servers[i] = {"234.5.6.7", ports[i], 1, 4000000, 1, 1024};
+  s.status = {"234.5.6.7", 8930, 1, 0, 0, 1024};
+  return s;
+}
+
+// A file of the run's own, in memory where the machine has such a folder:
+// the settings library replaces the file for every key written.
+std::string scratch(const char* name) {
+  const char* dir = std::getenv("TMPDIR");
+  struct stat st {};
+  if (!dir || !*dir) dir = stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) ? "/dev/shm" : "/tmp";
+  return std::string(dir) + "/talvex_settings_fuzz." + std::to_string(getpid()) + "." + name;
+}
+
+void checkText(const mxString& value) {
+  static char buffer[kTextBufferSize];
+  const std::string first = copyText(buffer, value.c_str() ? value.c_str() : "");
+  REQUIRE(first.size() < kTextBufferSize);
+  REQUIRE(first == copyText(buffer, first.c_str()));  // valid UTF-8 copies itself unchanged
+}
+
+void checkPort(const mxIniFile& ini, const char* section, uint16_t before, uint16_t after) {
+  REQUIRE(after == before || ini.readUInt(section, "Port", before) == after);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::string image(reinterpret_cast<const char*>(data), size);
-  for (const Key& k : kKeys) {
-    const auto value = platform::win::findProfileValue(image, k.section, k.key);
-    if (!value) continue;
-    checkText(*value);
-    if (!k.table) continue;
-    const int code = k.table->find(mxString(value->c_str()));
-    if (code < -1 || code >= k.table->count) std::abort();
-    if (code >= 0 && strcasecmp(k.table->text(code), value->c_str()) != 0) std::abort();
+  static const bool quiet = [] {
+    mxNotify::setOutput(static_cast<mxNotify::OutputEnum>(99));  // no output
+    return true;
+  }();
+  (void)quiet;
+  // Removed again when the run ends.
+  static const struct Files {
+    std::string in = scratch("in.ini"), out = scratch("out.ini");
+    ~Files() {
+      unlink(in.c_str());
+      unlink(out.c_str());
+    }
+  } files;
+  const std::string& input = files.in;
+  const std::string& output = files.out;
+  FILE* f = std::fopen(input.c_str(), "wb");
+  REQUIRE(f);
+  if (size) std::fwrite(data, 1, size, f);
+  std::fclose(f);
+  const mxIniFile ini(input.c_str());
+  const TalvexSettings before = usual();
+  TalvexSettings s = before;
+  readTalvexSettings(ini, s);
+
+  const struct {
+    int code;
+    const CodeTable& table;
+  } codes[] = {{s.videoEncoder, kVideoEncoders},       {s.audioEncoder, kAudioEncoders},
+               {s.videoFormat, kVideoFormats},         {s.focusDisplay, kFocusDisplays},
+               {s.loupexVideoFormat, kVideoFormats},   {s.loupexMaskType, kLoupexMaskTypes},
+               {s.compoundBaseVideoFormat, kVideoFormats}, {s.compoundAdditionalVideoFormat, kVideoFormats},
+               {s.compoundMaskType, kCompoundMaskTypes},   {s.compoundBlendingType, kBlendingTypes}};
+  for (const auto& c : codes)
+    REQUIRE(c.table.contains(c.code));
+  for (int i = 0; i < 4; ++i) {
+    checkPort(ini, kTalvexServerSections[i], before.servers[i].port, s.servers[i].port);
+    checkText(s.servers[i].address);
   }
+  checkPort(ini, "StatusSender", before.status.port, s.status.port);
+  for (const mxString* text : {&s.videoCapture, &s.audioCapture, &s.status.address}) checkText(*text);
+
+  unlink(output.c_str());
+  const mxIniFile out(output.c_str());
+  REQUIRE(writeTalvexSettings(out, s));
+  TalvexSettings again = s;
+  readTalvexSettings(out, again);
+  REQUIRE(again == s);
   return 0;
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "morvane/MorvaneEngine.h"
+#include "morvane/MorvaneSettings.h"
 #include "pellum/mxIniFile.h"
 #include "pellum/mxNotify.h"
 
@@ -15,21 +16,12 @@ namespace {
 
 const char* const kColors[] = {"Black", "Blue", "Green", "SkyBlue", "Red", "Purple", "Yellow", "White"};
 const char* const kShapes[] = {"Standard", "Arrow", "Circle", "Rectangle", "Target", "Star"};
-const char* const kClientSections[] = {"PointerP1Client", "PointerP2Client", "PointerP3Client"};
-constexpr const char* kServer = "PointerServer";
-constexpr const char* kBlendor = "Blendor";
-constexpr const char* kTracion = "Tracion";
-constexpr const char* kStatus = "StatusReceiver";
 
 int codeOf(const char* const* names, int count, const mxString& name) {
   const char* text = name.c_str() ? name.c_str() : "";
   for (int i = 0; i < count; ++i)
     if (strcasecmp(text, names[i]) == 0) return i;
   return -1;
-}
-
-mxString colorKey(int index) {
-  return mxString(("PointerColor" + std::to_string(index)).c_str());
 }
 
 // All the writes of one save go into a scratch copy of the file beside it;
@@ -69,13 +61,10 @@ class ScratchIni {
   ScratchIni(const ScratchIni&) = delete;
   ScratchIni& operator=(const ScratchIni&) = delete;
 
-  void text(const char* section, const mxString& key, const mxString& value) {
-    if (ok_ && !ini_.writeString(section, key, value))
-      fail("cannot write", std::string(section) + "/" + key.c_str());
-  }
-  void number(const char* section, const char* key, unsigned value) {
-    if (ok_ && !ini_.writeUInt(section, key, value)) fail("cannot write", std::string(section) + "/" + key);
-  }
+  // The file the keys go to, while nothing failed yet.
+  const mxIniFile* file() const { return ok_ ? &ini_ : nullptr; }
+  // A key could not be written (the settings writer said which).
+  void writeFailed() { ok_ = false; }
   bool commit() {
     if (!ok_) return false;
     if (direct_) return true;
@@ -104,16 +93,21 @@ class ScratchIni {
   bool committed_ = false;
 };
 
-// A number read for a 16-bit setting; out of range keeps the current one.
-bool readPort(const mxIniFile& ini, const char* section, const char* key, uint16_t current, uint16_t& out) {
-  const unsigned v = ini.readUInt(section, key, current);
-  if (v > 0xFFFF) {
-    mxNotify::post(mxNotify::Warn, "Morvane: settings file %s: [%s] %s=%u is not a port; kept %u",
-                   ini.getFilename().c_str(), section, key, v, unsigned(current));
-    return false;
+// The values the settings file holds, as the engine has them now.
+MorvaneSettings settingsOf(Morvane& e) {
+  MorvaneSettings s;
+  for (int i = 0; i < 3; ++i) {
+    s.clients[i] = {e.getPointerClientAddress(i), e.getPointerClientPort(i), e.getPointerClientTimeToLive(i)};
+    s.colors[i] = e.getPointerColor(i);
   }
-  out = uint16_t(v);
-  return true;
+  s.server = {e.getPointerServerAddress(), e.getPointerServerPort(), e.getPointerServerTimeToLive()};
+  s.serverMaxTransmittingRate = e.getPointerServerMaxTransmittingRate();
+  s.serverTransmittingCount = e.getPointerServerTransmittingCount();
+  s.serverPacketSize = e.getPointerServerPacketSize();
+  s.shape = e.getPointerShape();
+  s.status = {e.getStatusAddress(), e.getStatusPort(), e.getStatusTimeToLive()};
+  s.statusIPv6InterfaceId = e.getStatusIPv6InterfaceId();
+  return s;
 }
 
 }  // namespace
@@ -138,70 +132,35 @@ bool writeMorvaneIniFile(Morvane& e, const char* path) {
     return false;
   }
   ScratchIni ini(path);
-  for (int i = 0; i < 3; ++i) {
-    ini.text(kClientSections[i], "Address", e.getPointerClientAddress(i));
-    ini.number(kClientSections[i], "Port", e.getPointerClientPort(i));
-    ini.number(kClientSections[i], "TimeToLive", e.getPointerClientTimeToLive(i));
-  }
-  ini.text(kServer, "Address", e.getPointerServerAddress());
-  ini.number(kServer, "Port", e.getPointerServerPort());
-  ini.number(kServer, "TimeToLive", e.getPointerServerTimeToLive());
-  ini.number(kServer, "MaxTransmittingRate", e.getPointerServerMaxTransmittingRate());
-  ini.number(kServer, "TransmittingCount", e.getPointerServerTransmittingCount());
-  ini.number(kServer, "PacketSize", e.getPointerServerPacketSize());
-  for (int i = 0; i < 3; ++i) {
-    const int code = e.getPointerColor(i);
-    if (const char* name = morvaneColorName(code))
-      ini.text(kBlendor, colorKey(i), name);
-    else  // never another key's text: the key keeps what the file had
-      mxNotify::post(mxNotify::Warn,
-                     "Morvane: pointer colour code %d of P%d has no name; PointerColor%d not written", code,
-                     i + 1, i);
-  }
-  const int shape = e.getPointerShape();
-  if (const char* name = morvaneShapeName(shape))
-    ini.text(kTracion, "PointerShape", name);
-  else
-    mxNotify::post(mxNotify::Warn, "Morvane: pointer shape code %d has no name; PointerShape not written",
-                   shape);
-  ini.text(kStatus, "Address", e.getStatusAddress());
-  ini.number(kStatus, "Port", e.getStatusPort());
-  ini.number(kStatus, "TimeToLive", e.getStatusTimeToLive());
-  ini.number(kStatus, "IPv6InterfaceId", unsigned(e.getStatusIPv6InterfaceId()));
+  if (const mxIniFile* file = ini.file())
+    if (!writeMorvaneSettings(*file, settingsOf(e))) ini.writeFailed();
   return ini.commit();
 }
 
 bool readMorvaneIniFile(Morvane& e, const char* path) {
   if (!path || !*path || !e.isReady()) return false;
-  const mxIniFile ini{mxString(path)};
+  MorvaneSettings s = settingsOf(e);
+  readMorvaneSettings(mxIniFile{mxString(path)}, s);
   for (int i = 0; i < 3; ++i) {
-    const char* s = kClientSections[i];
-    e.setPointerClientAddress(i, ini.readString(s, "Address", e.getPointerClientAddress(i)).c_str());
-    uint16_t port;
-    if (readPort(ini, s, "Port", e.getPointerClientPort(i), port)) e.setPointerClientPort(i, port);
-    e.setPointerClientTimeToLive(i, ini.readUInt(s, "TimeToLive", e.getPointerClientTimeToLive(i)));
+    e.setPointerClientAddress(i, s.clients[i].address.c_str());
+    e.setPointerClientPort(i, s.clients[i].port);
+    e.setPointerClientTimeToLive(i, s.clients[i].timeToLive);
   }
-  e.setPointerServerAddress(ini.readString(kServer, "Address", e.getPointerServerAddress()).c_str());
-  uint16_t port;
-  if (readPort(ini, kServer, "Port", e.getPointerServerPort(), port)) e.setPointerServerPort(port);
-  e.setPointerServerTimeToLive(ini.readUInt(kServer, "TimeToLive", e.getPointerServerTimeToLive()));
-  e.setPointerServerMaxTransmittingRate(
-      ini.readUInt(kServer, "MaxTransmittingRate", e.getPointerServerMaxTransmittingRate()));
-  e.setPointerServerTransmittingCount(
-      ini.readUInt(kServer, "TransmittingCount", e.getPointerServerTransmittingCount()));
-  e.setPointerServerPacketSize(ini.readUInt(kServer, "PacketSize", e.getPointerServerPacketSize()));
-  for (int i = 0; i < 3; ++i) {
-    const int code = morvaneColorCode(ini.readString(kBlendor, colorKey(i), ""));
-    if (code >= 0) e.setPointerColor(i, code);
-  }
-  const int shape = morvaneShapeCode(ini.readString(kTracion, "PointerShape", ""));
-  if (shape >= 0) e.setPointerShape(shape);
+  e.setPointerServerAddress(s.server.address.c_str());
+  e.setPointerServerPort(s.server.port);
+  e.setPointerServerTimeToLive(s.server.timeToLive);
+  e.setPointerServerMaxTransmittingRate(s.serverMaxTransmittingRate);
+  e.setPointerServerTransmittingCount(s.serverTransmittingCount);
+  e.setPointerServerPacketSize(s.serverPacketSize);
+  // Colours and shape only where the file named another one.
+  for (int i = 0; i < 3; ++i)
+    if (s.colors[i] != e.getPointerColor(i)) e.setPointerColor(i, s.colors[i]);
+  if (s.shape != e.getPointerShape()) e.setPointerShape(s.shape);
   // Each of these reopens the listener; a failure is logged by the engine
   // and does not fail the read.
-  e.setStatusAddress(ini.readString(kStatus, "Address", e.getStatusAddress()).c_str());
-  if (readPort(ini, kStatus, "Port", e.getStatusPort(), port)) e.setStatusPort(port);
-  e.setStatusTimeToLive(ini.readUInt(kStatus, "TimeToLive", e.getStatusTimeToLive()));
-  e.setStatusIPv6InterfaceId(
-      int(ini.readUInt(kStatus, "IPv6InterfaceId", unsigned(e.getStatusIPv6InterfaceId()))));
+  e.setStatusAddress(s.status.address.c_str());
+  e.setStatusPort(s.status.port);
+  e.setStatusTimeToLive(s.status.timeToLive);
+  e.setStatusIPv6InterfaceId(s.statusIPv6InterfaceId);
   return true;
 }

@@ -20,6 +20,8 @@ std::string fitReadArea(std::string value) {
   // whole character (at most three bytes back to its lead byte).
   for (int back = 0; back < 3 && cut > 0 && (static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80; ++back)
     --cut;
+  // Blanks the cut leaves at the end go too: the writer drops them.
+  while (cut > 0 && (value[cut - 1] == ' ' || value[cut - 1] == '\t')) --cut;
   value.resize(cut);
   return value;
 }

@@ -1,5 +1,7 @@
 #include "talvex/TalvexEngine.h"
 
+#include <cstring>
+
 #include "pellum/mxNotify.h"
 #include "platform/com/runtime.h"
 #include "talvex/TalvexCodes.h"
@@ -40,6 +42,9 @@ void Talvex::shutdown() {
   }
   if (!status_.isNull()) {
     fillAndSendStatus();  // running is false now
+    // Nothing repeats this last word: sent again, so that one lost datagram
+    // does not leave a receiver following a sender that is gone.
+    for (int i = 1; i < kLastWordRepeats; ++i) status_->sendStatus();
     if (status_->isOpen()) status_->close();
     status_ = nullptr;
   }
@@ -372,13 +377,33 @@ unsigned Talvex::getServerFrameRate(Server server) const {
 
 // ---------------------------------------------------------------- status channel
 
+// A sender that moves its status channel to another address or port says
+// on the old one, while it runs, that it no longer runs there: receivers
+// that stay behind empty their graphs instead of following a sender that
+// left them (said more than once, as no tick repeats it). The new channel
+// hears the whole status at once.
+void Talvex::leaveStatusChannel() {
+  if (!ready_ || !status_->isOpen() || !status_->getStatus().running) return;
+  rsGraphStatus& s = status_->getStatus();
+  s.running = 0;
+  for (int i = 0; i < kLastWordRepeats; ++i) status_->sendStatus();
+  s.running = 1;
+}
+
 void Talvex::setStatusAddress(const mxString& address) {
+  const mxString now = status_->getAddress();
+  const bool moves = std::strcmp(now.c_str() ? now.c_str() : "", address.c_str() ? address.c_str() : "") != 0;
+  if (moves) leaveStatusChannel();
   status_->setAddress(address);
   reopenStatusChannelIfClosed();
+  if (moves) fillAndSendStatus();
 }
 void Talvex::setStatusPort(uint16_t port) {
+  const bool moves = port != status_->getPort();
+  if (moves) leaveStatusChannel();
   status_->setPort(port);
   reopenStatusChannelIfClosed();
+  if (moves) fillAndSendStatus();
 }
 void Talvex::setStatusTimeToLive(unsigned ttl) {
   status_->setTimeToLive(ttl);

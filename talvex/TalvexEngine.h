@@ -13,8 +13,11 @@
 //                mask type and blending type: store, broadcast;
 //   wrapper, then status   address, port, time to live of the media servers
 //                (the pointer pair: server first, then client);
-//   wrapper only rates, counts and packet sizes of the servers, and the four
-//                status-channel settings.
+//   wrapper only rates, counts and packet sizes of the servers, and the
+//                status channel's time to live and packet size;
+//   move         status address and port: when the value changes, a
+//                "not running" status on the old channel (while running),
+//                then the whole status on the new one.
 // Codes outside their tables and capture indexes outside the lists are
 // refused with a line in the log and change nothing; the index -1 selects
 // no device (without an audio device the audio branch is left out).
@@ -27,6 +30,7 @@
 #include "pellum/mxObject.h"
 #include "pellum/mxString.h"
 #include "talvex/TalvexGraphManager.h"
+#include "talvex/TalvexSettings.h"
 #include "talvex/rsGraphStatusSender.h"
 
 class Talvex : public mxObject {
@@ -141,11 +145,14 @@ class Talvex : public mxObject {
   void setVideoWindowSize(unsigned width, unsigned height);
   void getVideoWindowSize(unsigned& width, unsigned& height) const;
 
-  // Settings file (TalvexIniFile.cpp). Reading applies each key through its
-  // setter, in the file's order; writing goes to a temporary file that
-  // replaces the target only when every key was written.
+  // Settings file (TalvexIniFile.cpp, keys in TalvexSettings.h). Reading
+  // applies each key through its setter, in the file's order; writing goes
+  // to a temporary file that replaces the target only when every key was
+  // written.
   bool readIniFile(const char* path);
   bool writeIniFile(const char* path);
+  // The values the settings file holds, as they are now.
+  TalvexSettings settings() const;
 
   // Graph rebuilds made by setters since initialisation, and the settings
   // that caused the latest ones (oldest first, at most kRebuildLogSize).
@@ -161,6 +168,11 @@ class Talvex : public mxObject {
   void rebuild(const char* setting, Store store);
   bool openStatusChannel();
   void reopenStatusChannelIfClosed();
+  // Before the status channel moves: "not running" on the old one.
+  void leaveStatusChannel();
+  // How often a status that no tick repeats goes out (the last one at
+  // shutdown, the one left on a channel the sender moves away from).
+  static constexpr int kLastWordRepeats = 3;
 
   mxObjectPtr<TalvexGraphManager> graph_;
   mxObjectPtr<rsGraphStatusSender> status_;

@@ -1,5 +1,6 @@
-// The sender's settings file: nine sections, read and written in a fixed
-// order (stored files and receivers rely on it).
+// The sender's settings file: the engine's side of it (which values it
+// holds, how they are applied, how the file is replaced); the keys
+// themselves are in TalvexSettings.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,25 +15,11 @@
 #include "pellum/mxNotify.h"
 #include "talvex/TalvexCodes.h"
 #include "talvex/TalvexEngine.h"
+#include "talvex/TalvexSettings.h"
 
 using namespace talvex;
 
 namespace {
-
-struct ServerSection {
-  Talvex::Server server;
-  const char* name;
-};
-const ServerSection kServerSections[] = {{Talvex::Main, "VideoServer(Main)"},
-                                         {Talvex::Sub, "VideoServer(Sub)"},
-                                         {Talvex::Audio, "AudioServer"},
-                                         {Talvex::Pointer, "PointerServerClient"}};
-
-// A video format text; anything else is SQCIF.
-int videoFormatOf(const mxString& text) {
-  const int code = kVideoFormats.find(text);
-  return code < 0 ? SQCIF : code;
-}
 
 // Copies the file at `from` (when there is one) into the open descriptor.
 bool copyExisting(const std::string& from, int to) {
@@ -127,43 +114,7 @@ bool Talvex::writeIniFile(const char* path) {
   bool ok = copyExisting(target, temp.fd());
   ok = temp.closeFile() && ok;
 
-  const mxIniFile ini(temp.path().c_str());
-  auto text = [&](const char* section, const char* key, const mxString& value) {
-    ok = ini.writeString(section, key, value) && ok;
-  };
-  auto number = [&](const char* section, const char* key, unsigned value) {
-    ok = ini.writeUInt(section, key, value) && ok;
-  };
-
-  if (rsCaptureFilter* video = getSelectedVideoCapture())
-    text("Capture", "VideoCapture", video->getFriendlyName());
-  if (rsCaptureFilter* audio = getSelectedAudioCapture())
-    text("Capture", "AudioCapture", audio->getFriendlyName());
-  text("Encoder", "VideoEncoder", kVideoEncoders.text(getVideoEncoder()));
-  text("Encoder", "AudioEncoder", kAudioEncoders.text(getAudioEncoder()));
-  text("VideoFormat", "VideoFormat", kVideoFormats.text(getVideoFormat()));
-  text("FocusDisplay", "FocusDisplay", kFocusDisplays.text(getFocusDisplay()));
-  text("FocusDisplay", "LoupexVideoFormat", kVideoFormats.text(loupexVideoFormat_));
-  text("FocusDisplay", "LoupexMaskType", kLoupexMaskTypes.text(loupexMaskType_));
-  number("FocusDisplay", "LoupexMaskWidth", loupexMaskWidth_);
-  number("FocusDisplay", "LoupexMaskHeight", loupexMaskHeight_);
-  text("FocusDisplay", "ImageCompoundBaseVideoFormat", kVideoFormats.text(getImageCompoundBaseVideoFormat()));
-  text("FocusDisplay", "ImageCompoundAdditionalVideoFormat",
-       kVideoFormats.text(getImageCompoundAdditionalVideoFormat()));
-  text("FocusDisplay", "ImageCompoundMaskType", kCompoundMaskTypes.text(compoundMaskType_));
-  text("FocusDisplay", "ImageCompoundBlendingType", kBlendingTypes.text(compoundBlendingType_));
-  for (const ServerSection& s : kServerSections) {
-    text(s.name, "Address", getServerAddress(s.server));
-    number(s.name, "Port", getServerPort(s.server));
-    number(s.name, "TimeToLive", getServerTimeToLive(s.server));
-    number(s.name, "MaxTransmittingRate", getServerMaxTransmittingRate(s.server));
-    number(s.name, "TransmittingCount", getServerTransmittingCount(s.server));
-    number(s.name, "PacketSize", getServerPacketSize(s.server));
-  }
-  text("StatusSender", "Address", getStatusAddress());
-  number("StatusSender", "Port", getStatusPort());
-  number("StatusSender", "TimeToLive", getStatusTimeToLive());
-  number("StatusSender", "PacketSize", getStatusPacketSize());
+  ok = writeTalvexSettings(mxIniFile(temp.path().c_str()), settings()) && ok;
 
   // The target is replaced only by a complete file.
   ok = ok && chmod(temp.path().c_str(), mode) == 0;
@@ -175,86 +126,91 @@ bool Talvex::writeIniFile(const char* path) {
   return true;
 }
 
+TalvexSettings Talvex::settings() const {
+  TalvexSettings s;
+  if (rsCaptureFilter* video = getSelectedVideoCapture()) s.videoCapture = video->getFriendlyName();
+  if (rsCaptureFilter* audio = getSelectedAudioCapture()) s.audioCapture = audio->getFriendlyName();
+  s.videoEncoder = getVideoEncoder();
+  s.audioEncoder = getAudioEncoder();
+  s.videoFormat = getVideoFormat();
+  s.focusDisplay = getFocusDisplay();
+  s.loupexVideoFormat = loupexVideoFormat_;
+  s.loupexMaskType = loupexMaskType_;
+  s.loupexMaskWidth = loupexMaskWidth_;
+  s.loupexMaskHeight = loupexMaskHeight_;
+  s.compoundBaseVideoFormat = getImageCompoundBaseVideoFormat();
+  s.compoundAdditionalVideoFormat = getImageCompoundAdditionalVideoFormat();
+  s.compoundMaskType = compoundMaskType_;
+  s.compoundBlendingType = compoundBlendingType_;
+  for (int i = 0; i < 4; ++i) {
+    const Server server = Server(i);
+    TalvexServerSettings& v = s.servers[i];
+    v.address = getServerAddress(server);
+    v.port = getServerPort(server);
+    v.timeToLive = getServerTimeToLive(server);
+    v.maxTransmittingRate = getServerMaxTransmittingRate(server);
+    v.transmittingCount = getServerTransmittingCount(server);
+    v.packetSize = getServerPacketSize(server);
+  }
+  s.status.address = getStatusAddress();
+  s.status.port = getStatusPort();
+  s.status.timeToLive = getStatusTimeToLive();
+  s.status.packetSize = getStatusPacketSize();
+  return s;
+}
+
 bool Talvex::readIniFile(const char* path) {
   if (!path || !*path) return false;
-  const mxIniFile ini(path);
+  TalvexSettings s = settings();
+  readTalvexSettings(mxIniFile(path), s);
 
   // Capture devices, by friendly name (exact match).
   struct CaptureKey {
-    const char* key;
+    const mxString& name;
     unsigned (Talvex::*count)() const;
-    rsCaptureFilter* (Talvex::*selected)() const;
     rsCaptureFilter* (TalvexGraphManager::*device)(int) const;
     bool (Talvex::*select)(int);
   };
   const CaptureKey captures[] = {
-      {"VideoCapture", &Talvex::getNumVideoCaptures, &Talvex::getSelectedVideoCapture,
-       &TalvexGraphManager::getVideoCapture, &Talvex::setVideoCapture},
-      {"AudioCapture", &Talvex::getNumAudioCaptures, &Talvex::getSelectedAudioCapture,
-       &TalvexGraphManager::getAudioCapture, &Talvex::setAudioCapture},
+      {s.videoCapture, &Talvex::getNumVideoCaptures, &TalvexGraphManager::getVideoCapture,
+       &Talvex::setVideoCapture},
+      {s.audioCapture, &Talvex::getNumAudioCaptures, &TalvexGraphManager::getAudioCapture,
+       &Talvex::setAudioCapture},
   };
   for (const CaptureKey& c : captures) {
-    mxString name = "-";
-    if (rsCaptureFilter* current = (this->*c.selected)())
-      name = ini.readString("Capture", c.key, current->getFriendlyName());
+    if (c.name.length() == 0) continue;
     for (unsigned i = 0; i < (this->*c.count)(); ++i) {
-      if ((graph_.get()->*c.device)(int(i))->getFriendlyName() == name) {
+      if ((graph_.get()->*c.device)(int(i))->getFriendlyName() == c.name) {
         (this->*c.select)(int(i));
         break;
       }
     }
   }
-
-  // Encoders: unknown texts change nothing.
-  int code =
-      kVideoEncoders.find(ini.readString("Encoder", "VideoEncoder", kVideoEncoders.text(getVideoEncoder())));
-  if (code >= 0) setVideoEncoder(code);
-  code =
-      kAudioEncoders.find(ini.readString("Encoder", "AudioEncoder", kAudioEncoders.text(getAudioEncoder())));
-  if (code >= 0) setAudioEncoder(code);
-
-  // Main video format: unknown texts give SQCIF.
-  setVideoFormat(
-      videoFormatOf(ini.readString("VideoFormat", "VideoFormat", kVideoFormats.text(getVideoFormat()))));
-
-  code = kFocusDisplays.find(
-      ini.readString("FocusDisplay", "FocusDisplay", kFocusDisplays.text(getFocusDisplay())));
-  if (code >= 0) setFocusDisplay(code);
-  setLoupexVideoFormat(videoFormatOf(
-      ini.readString("FocusDisplay", "LoupexVideoFormat", kVideoFormats.text(loupexVideoFormat_))));
-  code = kLoupexMaskTypes.find(
-      ini.readString("FocusDisplay", "LoupexMaskType", kLoupexMaskTypes.text(loupexMaskType_)));
-  if (code >= 0) setLoupexMaskType(code);
-  const unsigned width = ini.readUInt("FocusDisplay", "LoupexMaskWidth", loupexMaskWidth_);
-  const unsigned height = ini.readUInt("FocusDisplay", "LoupexMaskHeight", loupexMaskHeight_);
-  setLoupexMaskSize(width, height);
-  setImageCompoundBaseVideoFormat(
-      videoFormatOf(ini.readString("FocusDisplay", "ImageCompoundBaseVideoFormat",
-                                   kVideoFormats.text(getImageCompoundBaseVideoFormat()))));
-  setImageCompoundAdditionalVideoFormat(
-      videoFormatOf(ini.readString("FocusDisplay", "ImageCompoundAdditionalVideoFormat",
-                                   kVideoFormats.text(getImageCompoundAdditionalVideoFormat()))));
-  code = kCompoundMaskTypes.find(
-      ini.readString("FocusDisplay", "ImageCompoundMaskType", kCompoundMaskTypes.text(compoundMaskType_)));
-  if (code >= 0) setImageCompoundMaskType(code);
-  code = kBlendingTypes.find(ini.readString("FocusDisplay", "ImageCompoundBlendingType",
-                                            kBlendingTypes.text(compoundBlendingType_)));
-  if (code >= 0) setImageCompoundBlendingType(code);
-
-  // Each server key is read and applied before the next one is read.
-  for (const ServerSection& s : kServerSections) {
-    setServerAddress(s.server, ini.readString(s.name, "Address", getServerAddress(s.server)));
-    setServerPort(s.server, uint16_t(ini.readUInt(s.name, "Port", getServerPort(s.server))));
-    setServerTimeToLive(s.server, ini.readUInt(s.name, "TimeToLive", getServerTimeToLive(s.server)));
-    setServerMaxTransmittingRate(
-        s.server, ini.readUInt(s.name, "MaxTransmittingRate", getServerMaxTransmittingRate(s.server)));
-    setServerTransmittingCount(
-        s.server, ini.readUInt(s.name, "TransmittingCount", getServerTransmittingCount(s.server)));
-    setServerPacketSize(s.server, ini.readUInt(s.name, "PacketSize", getServerPacketSize(s.server)));
+  // In the file's order; setters that see their current value change nothing.
+  setVideoEncoder(s.videoEncoder);
+  setAudioEncoder(s.audioEncoder);
+  setVideoFormat(s.videoFormat);
+  setFocusDisplay(s.focusDisplay);
+  setLoupexVideoFormat(s.loupexVideoFormat);
+  setLoupexMaskType(s.loupexMaskType);
+  setLoupexMaskSize(s.loupexMaskWidth, s.loupexMaskHeight);
+  setImageCompoundBaseVideoFormat(s.compoundBaseVideoFormat);
+  setImageCompoundAdditionalVideoFormat(s.compoundAdditionalVideoFormat);
+  setImageCompoundMaskType(s.compoundMaskType);
+  setImageCompoundBlendingType(s.compoundBlendingType);
+  for (int i = 0; i < 4; ++i) {
+    const Server server = Server(i);
+    const TalvexServerSettings& v = s.servers[i];
+    setServerAddress(server, v.address);
+    setServerPort(server, v.port);
+    setServerTimeToLive(server, v.timeToLive);
+    setServerMaxTransmittingRate(server, v.maxTransmittingRate);
+    setServerTransmittingCount(server, v.transmittingCount);
+    setServerPacketSize(server, v.packetSize);
   }
-  setStatusAddress(ini.readString("StatusSender", "Address", getStatusAddress()));
-  setStatusPort(uint16_t(ini.readUInt("StatusSender", "Port", getStatusPort())));
-  setStatusTimeToLive(ini.readUInt("StatusSender", "TimeToLive", getStatusTimeToLive()));
-  setStatusPacketSize(ini.readUInt("StatusSender", "PacketSize", getStatusPacketSize()));
+  setStatusAddress(s.status.address);
+  setStatusPort(s.status.port);
+  setStatusTimeToLive(s.status.timeToLive);
+  setStatusPacketSize(s.status.packetSize);
   return true;
 }

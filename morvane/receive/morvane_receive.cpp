@@ -10,7 +10,8 @@
 // video, second video, audio) is printed every second, and the engine's log
 // (one line per handled status change, saying what changed and when the
 // graph ran again) goes to standard output. Ctrl-C or SIGTERM stop it
-// cleanly. Exit status: 0 after a clean stop, 1 when the engine cannot
+// cleanly; SIGHUP reads the --ini FILE again (a new status port, say) while
+// it runs. Exit status: 0 after a clean stop, 1 when the engine cannot
 // start, 2 for bad options. It multicasts: run it inside the network lab.
 #include <csignal>
 #include <cstdio>
@@ -31,10 +32,14 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 volatile std::sig_atomic_t g_stop = 0;
+volatile std::sig_atomic_t g_reread = 0;
 std::atomic<bool> g_resize{false};
 
-void onSignal(int) {
-  g_stop = 1;
+void onSignal(int signal) {
+  if (signal == SIGHUP)
+    g_reread = 1;
+  else
+    g_stop = 1;
 }
 
 int onEngine(const char* message, int32_t number, void*) {
@@ -76,6 +81,7 @@ int main(int argc, char** argv) {
   sa.sa_handler = onSignal;
   sigaction(SIGINT, &sa, nullptr);
   sigaction(SIGTERM, &sa, nullptr);
+  sigaction(SIGHUP, &sa, nullptr);
 
   ReceiveWindow window;
   if (o.window && !window.open(704, 576, "morvane-receive", error)) {
@@ -117,6 +123,16 @@ int main(int argc, char** argv) {
       window.size(w, h);
       MorvaneSetVideoWindowPosition(0, 0);
       MorvaneSetVideoWindowSize(w, h);
+    }
+    if (g_reread) {
+      g_reread = 0;
+      if (o.ini.empty())
+        std::printf("morvane-receive: SIGHUP without --ini: nothing to read again\n");
+      else if (!MorvaneReadIniFile(o.ini.c_str()))
+        std::fprintf(stderr, "morvane-receive: cannot read %s\n", o.ini.c_str());
+      else
+        std::printf("morvane-receive: read %s again: listening for the sender's status on %s port %u\n",
+                    o.ini.c_str(), MorvaneGetStatusReceiverAddress(), unsigned(MorvaneGetStatusReceiverPort()));
     }
     const auto now = Clock::now();
     if (now >= nextTick) {

@@ -5,7 +5,8 @@
 
 const char* const kReceiveUsage =
     "usage: morvane-receive [options]\n"
-    "  --ini FILE        read the receiver's settings from FILE at start\n"
+    "  --ini FILE        read the receiver's settings from FILE at start and\n"
+    "                    again on SIGHUP\n"
     "  --save            write the settings back to the --ini FILE at exit\n"
     "  --group ADDR      listen for the sender's status on this multicast group\n"
     "  --port N          ... and on this port (default 8930)\n"

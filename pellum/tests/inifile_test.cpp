@@ -121,6 +121,13 @@ TEST(mxIniFile, LongValuesAreCutToTheReadArea) {
   mxIniFile huge(dir.file("huge.ini").c_str());
   EXPECT_EQ(huge.readString("H", "k", "").length(), 259u);
   EXPECT_EQ(huge.readUInt("H", "next", 0), 1u);
+  // A cut that leaves blanks at the end leaves them out: the value written
+  // back reads the same.
+  EXPECT_TRUE(ini.writeString("L", "blanks", (std::string(257, 'b') + "  \tc").c_str()));
+  const mxString cut = ini.readString("L", "blanks", "");
+  EXPECT_EQ(std::string(cut.c_str()), std::string(257, 'b'));
+  EXPECT_TRUE(ini.writeString("L", "again", cut));
+  EXPECT_EQ(std::string(ini.readString("L", "again", "").c_str()), std::string(cut.c_str()));
 }
 
 TEST(mxIniFile, RefusesWhatCannotBeStoredAndNeverHalfWrites) {

@@ -277,9 +277,12 @@ std::optional<std::string> findProfileValue(const std::string& image, const std:
     if (line.kind == Line::Section) {
       inSection = equalNoCase(line.name, section);
     } else if (inSection && line.kind == Line::Entry && equalNoCase(line.name, key)) {
+      // A value ends at a NUL, and at a carriage return that ends no line:
+      // the writer could store neither. What is left keeps no blanks at its
+      // end, as the writer would not either.
       std::string_view v = line.value;
-      size_t nul = v.find('\0');
-      if (nul != std::string_view::npos) v = v.substr(0, nul);
+      size_t end = v.find_first_of(std::string_view("\0\r", 2));
+      if (end != std::string_view::npos) v = trim(v.substr(0, end));
       return std::string(v);
     }
   }

@@ -157,9 +157,9 @@ TEST_F(TalvexIniFile, HandWrittenFilesAndTheirRebuilds) {
       {"[VideoFormat]\nVideoFormat=800x600\n[FocusDisplay]\nFocusDisplay=zoom\nLoupexMaskType=star\n"
        "ImageCompoundAdditionalVideoFormat=huge\n[Encoder]\nVideoEncoder=H264\n",
        with([](Settings& s) { s.videoFormat = 0, s.compoundCut = 0; }), plus({"VideoFormat"})},
-      // Ports keep their low 16 bits.
-      {"[VideoServer(Main)]\nPort=70000\n[PointerServerClient]\nPort=65537\n",
-       with([](Settings& s) { s.ports[0] = 4464, s.ports[3] = 1; }), compound},
+      // A number that does not fit in 16 bits is no port: the port stays.
+      {"[VideoServer(Main)]\nPort=70000\n[PointerServerClient]\nPort=65537\n[AudioServer]\nPort=65535\n",
+       with([](Settings& s) { s.ports[2] = 65535; }), compound},
       // Several rebuild settings: one rebuild each, in the reading order.
       {"[FocusDisplay]\nImageCompoundBaseVideoFormat=CIF\nFocusDisplay=ImageCompound\n"
        "[VideoFormat]\nVideoFormat=QCIF\n[Encoder]\nAudioEncoder=MP3\nVideoEncoder=None\n",

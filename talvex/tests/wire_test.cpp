@@ -229,3 +229,66 @@ TEST(TalvexOnTheWire, StatusMessagesAndPictures) {
   EXPECT_EQ(last, expected);
   receiver.run([&] { listener->close(); });
 }
+
+// Moving the status channel: receivers left on the old port or group hear
+// that the sender no longer runs there (and then nothing), the new channel
+// hears the running sender; setting the current value again moves nothing.
+TEST(TalvexOnTheWire, MovingTheStatusChannelLeavesTheOldOneStopped) {
+  NETLAB_REQUIRE();
+  const auto stations = netlab::stations();
+  ASSERT_GE(stations.size(), 2u);
+  SenderRegistry registry(Modules{true, true, false});
+  netlab::StationWorker sender(stations[0]);
+  StationWorker receiver(stations[1]);
+  ASSERT_TRUE(sender.entered() && receiver.entered());
+
+  struct Move {
+    const char* what;
+    std::function<void()> call;
+    std::function<void(StatusListener&)> to;  // empty: the channel stays
+  };
+  const Move moves[] = {
+      {"same port", [] { TalvexSetStatusSenderPort(TarnilReceiver::kDefaultPort); }, {}},
+      {"another port", [] { TalvexSetStatusSenderPort(8940); }, [](StatusListener& l) { l.setPort(8940); }},
+      {"another group", [] { TalvexSetStatusSenderAddress("234.5.6.21"); },
+       [](StatusListener& l) { l.setAddress("234.5.6.21"), l.setPort(8940); }},
+  };
+  ASSERT_TRUE(sender.call<bool>([] { return TalvexInitialize(0); }));
+  sender.run(selectTestPattern);
+  for (const Move& move : moves) {
+    SCOPED_TRACE(move.what);
+    mxObjectPtr<StatusListener> old = new StatusListener, next = new StatusListener;
+    std::string address;
+    uint16_t port = 0;
+    sender.run([&] { address = TalvexGetStatusSenderAddress(), port = TalvexGetStatusSenderPort(); });
+    ASSERT_TRUE(receiver.call<bool>([&] {
+      // The old listener where the sender is now.
+      old->setAddress(address.c_str());
+      old->setPort(port);
+      if (move.to) move.to(*next);
+      return old->open() && (!move.to || next->open());
+    }));
+    sender.run([] { TalvexTimerProcess(); });
+    ASSERT_TRUE(old->waitFor(1));
+    const size_t before = old->count();
+    sender.run(move.call);
+    sender.run([] { TalvexTimerProcess(); });
+    if (!move.to) {
+      ASSERT_TRUE(old->waitFor(before + 1));
+      EXPECT_EQ(old->status(old->count() - 1).running, 1);
+    } else {
+      ASSERT_TRUE(old->waitFor(before + 3));
+      ASSERT_TRUE(next->waitFor(1));
+      std::this_thread::sleep_for(milliseconds(300));
+      // The leaving message, three times (nothing repeats it later).
+      EXPECT_EQ(old->count(), before + 3) << "the old channel heard more or less than the leaving message";
+      for (size_t i = before; i < old->count(); ++i) EXPECT_EQ(old->status(i).running, 0);
+      EXPECT_EQ(next->status(next->count() - 1).running, 1);
+    }
+    receiver.run([&] {
+      old->close();
+      next->close();
+    });
+  }
+  EXPECT_TRUE(sender.call<bool>([] { return TalvexShutdown(); }));
+}

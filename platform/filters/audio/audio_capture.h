@@ -60,6 +60,9 @@ class AudioCaptureFilter : public SourceFilter, public IPersistPropertyBag {
   HRESULT InitNew() override { return S_OK; }
   HRESULT Load(IPropertyBag* bag, void* errorLog) override;
   HRESULT Save(IPropertyBag*, BOOL, BOOL) override { return E_NOTIMPL; }
+  // The filter's own stream Load and Save stay visible beside these.
+  using SourceFilter::Load;
+  using SourceFilter::Save;
 
   HRESULT Pause() override;
   HRESULT Stop() override;

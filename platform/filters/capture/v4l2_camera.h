@@ -55,6 +55,9 @@ class V4l2Camera final : public CaptureFilter, public IPersistPropertyBag {
   HRESULT InitNew() override { return S_OK; }
   HRESULT Load(IPropertyBag* bag, void* errorLog) override;
   HRESULT Save(IPropertyBag*, BOOL, BOOL) override { return E_NOTIMPL; }
+  // The filter's own stream Load and Save stay visible beside these.
+  using CaptureFilter::Load;
+  using CaptureFilter::Save;
 
  private:
   V4l2Device* device_;

@@ -39,6 +39,10 @@ TEST(PrivateProfile, EditsKeepTheRestOfTheFile) {
   EXPECT_EQ(image, "; settings\n[B]\nk=v\n\n[C]\nk=v\n");
   EXPECT_EQ(pw::findProfileValue("[S]\nk=a=b\n", "S", "k").value_or("?"), "a=b");
   EXPECT_EQ(pw::findProfileValue("[S]\r\nk = v \r\n", "s", "K").value_or("?"), "v");
+  // A value ends at a NUL or at a carriage return inside the line, without
+  // the blanks before it: what is read can be written back.
+  EXPECT_EQ(pw::findProfileValue(std::string("[S]\nk=a \0b\n", 11), "S", "k").value_or("?"), "a");
+  EXPECT_EQ(pw::findProfileValue("[S]\nk=ff1\r5::2\n", "S", "k").value_or("?"), "ff1");
   EXPECT_FALSE(pw::findProfileValue("k=v\n", "", "k"));
 }
 
