@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <new>
 #include <set>
 #include <vector>
 
@@ -94,24 +95,32 @@ namespace {
 // connections the exit handler only marks the connection lost, and the
 // process-wide handler is wrapped once so that it returns for our
 // connections and hands every other connection to the handler it had.
-// The set and its lock are never destroyed: a program that ends through
-// exit() destroys the filters that close these connections among the other
-// statics, in no fixed order.
-std::mutex& ownMutex = *new std::mutex;
-std::set<Display*>& ownDisplays = *new std::set<Display*>;
+// The set and its lock are built in place on first use and never
+// destroyed: a program that ends through exit() destroys the filters that
+// close these connections among the other statics, in no fixed order. No
+// heap block holds them, so unloading the module leaves nothing behind.
+struct OwnDisplays {
+  std::mutex lock;
+  std::set<Display*> displays;
+};
+OwnDisplays& own() {
+  alignas(OwnDisplays) static unsigned char storage[sizeof(OwnDisplays)];
+  static OwnDisplays* const o = new (storage) OwnDisplays;
+  return *o;
+}
 XIOErrorHandler previousIoHandler = nullptr;
 
 int onIoError(Display* d) {
   {
-    std::lock_guard lock(ownMutex);
-    if (ownDisplays.count(d)) return 0;
+    std::lock_guard lock(own().lock);
+    if (own().displays.count(d)) return 0;
   }
   return previousIoHandler ? previousIoHandler(d) : 0;
 }
 
 void disown(Display* d) {
-  std::lock_guard lock(ownMutex);
-  ownDisplays.erase(d);
+  std::lock_guard lock(own().lock);
+  own().displays.erase(d);
 }
 
 // A connection whose server went away before Xlib noticed cannot be closed
@@ -121,8 +130,8 @@ void disown(Display* d) {
 void bury(Display* d) {
   static std::vector<Display*> graves;
   ::close(ConnectionNumber(d));
-  std::lock_guard lock(ownMutex);
-  ownDisplays.erase(d);
+  std::lock_guard lock(own().lock);
+  own().displays.erase(d);
   graves.push_back(d);
 }
 
@@ -132,8 +141,8 @@ void adopt(Display* d, bool* lost) {
   static std::once_flag wrapped;
   std::call_once(wrapped, [] { previousIoHandler = XSetIOErrorHandler(onIoError); });
   {
-    std::lock_guard lock(ownMutex);
-    ownDisplays.insert(d);
+    std::lock_guard lock(own().lock);
+    own().displays.insert(d);
   }
   XSetIOErrorExitHandler(d, onConnectionLost, lost);
 }
