@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "fuzz/fuzz_checks.h"
 #include "gravet/rsGraphStatus.h"
 #include "morvane/MorvaneGraphManager.h"
 #include "morvane/rsGraphStatusReceiver.h"
@@ -26,15 +27,6 @@
 #include "platform/media/graph_registry.h"
 
 namespace {
-
-// Stops the run, naming what did not hold.
-#define REQUIRE(condition)                                     \
-  do {                                                         \
-    if (!(condition)) {                                        \
-      std::fprintf(stderr, "does not hold: %s\n", #condition); \
-      std::abort();                                            \
-    }                                                          \
-  } while (0)
 
 constexpr uint32_t kAllFields = (1u << rsGraphStatus::NumFields) - 1;
 

@@ -3,8 +3,6 @@
 // shape stay codes with a name; a port changes only to the number the file
 // holds (never to a number cut to 16 bits); what was read, written into a
 // fresh file and read again over itself, comes back unchanged.
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -12,20 +10,12 @@
 #include <cstdlib>
 #include <string>
 
+#include "fuzz/fuzz_checks.h"
 #include "morvane/MorvaneIniFile.h"
 #include "morvane/MorvaneSettings.h"
 #include "pellum/mxNotify.h"
 
 namespace {
-
-// Stops the run, naming what did not hold.
-#define REQUIRE(condition)                                        \
-  do {                                                            \
-    if (!(condition)) {                                           \
-      std::fprintf(stderr, "does not hold: %s\n", #condition);    \
-      std::abort();                                               \
-    }                                                             \
-  } while (0)
 
 MorvaneSettings usual() {
   MorvaneSettings s;
@@ -42,15 +32,6 @@ MorvaneSettings usual() {
   return s;
 }
 
-// A file of the run's own, in memory where the machine has such a folder:
-// the settings library replaces the file for every key written.
-std::string scratch(const char* name) {
-  const char* dir = std::getenv("TMPDIR");
-  struct stat st {};
-  if (!dir || !*dir) dir = stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) ? "/dev/shm" : "/tmp";
-  return std::string(dir) + "/morvane_settings_fuzz." + std::to_string(getpid()) + "." + name;
-}
-
 void checkPort(const mxIniFile& ini, const char* section, uint16_t before, uint16_t after) {
   REQUIRE(after == before || ini.readUInt(section, "Port", before) == after);
 }
@@ -58,25 +39,11 @@ void checkPort(const mxIniFile& ini, const char* section, uint16_t before, uint1
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const bool quiet = [] {
-    mxNotify::setOutput(static_cast<mxNotify::OutputEnum>(99));  // no output
-    return true;
-  }();
-  (void)quiet;
   // Removed again when the run ends.
-  static const struct Files {
-    std::string in = scratch("in.ini"), out = scratch("out.ini");
-    ~Files() {
-      unlink(in.c_str());
-      unlink(out.c_str());
-    }
-  } files;
+  static const ScratchIniFiles files("morvane_settings_fuzz");
+  files.write(data, size);
   const std::string& input = files.in;
   const std::string& output = files.out;
-  FILE* f = std::fopen(input.c_str(), "wb");
-  REQUIRE(f);
-  if (size) std::fwrite(data, 1, size, f);
-  std::fclose(f);
   const mxIniFile ini(input.c_str());
   const MorvaneSettings before = usual();
   MorvaneSettings s = before;

@@ -5,8 +5,6 @@
 // file and read again over itself, comes back unchanged; and the texts the
 // engine hands back through its 1024-byte buffer are bounded and valid
 // UTF-8.
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -14,6 +12,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "fuzz/fuzz_checks.h"
 #include "pellum/mxNotify.h"
 #include "talvex/TalvexCodes.h"
 #include "talvex/TalvexSettings.h"
@@ -22,15 +21,6 @@
 namespace {
 
 using namespace talvex;
-
-// Stops the run, naming what did not hold.
-#define REQUIRE(condition)                                        \
-  do {                                                            \
-    if (!(condition)) {                                           \
-      std::fprintf(stderr, "does not hold: %s\n", #condition);    \
-      std::abort();                                               \
-    }                                                             \
-  } while (0)
 
 TalvexSettings usual() {
   TalvexSettings s;
@@ -47,15 +37,6 @@ TalvexSettings usual() {
   return s;
 }
 
-// A file of the run's own, in memory where the machine has such a folder:
-// the settings library replaces the file for every key written.
-std::string scratch(const char* name) {
-  const char* dir = std::getenv("TMPDIR");
-  struct stat st {};
-  if (!dir || !*dir) dir = stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) ? "/dev/shm" : "/tmp";
-  return std::string(dir) + "/talvex_settings_fuzz." + std::to_string(getpid()) + "." + name;
-}
-
 void checkText(const mxString& value) {
   static char buffer[kTextBufferSize];
   const std::string first = copyText(buffer, value.c_str() ? value.c_str() : "");
@@ -70,25 +51,11 @@ void checkPort(const mxIniFile& ini, const char* section, uint16_t before, uint1
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const bool quiet = [] {
-    mxNotify::setOutput(static_cast<mxNotify::OutputEnum>(99));  // no output
-    return true;
-  }();
-  (void)quiet;
   // Removed again when the run ends.
-  static const struct Files {
-    std::string in = scratch("in.ini"), out = scratch("out.ini");
-    ~Files() {
-      unlink(in.c_str());
-      unlink(out.c_str());
-    }
-  } files;
+  static const ScratchIniFiles files("talvex_settings_fuzz");
+  files.write(data, size);
   const std::string& input = files.in;
   const std::string& output = files.out;
-  FILE* f = std::fopen(input.c_str(), "wb");
-  REQUIRE(f);
-  if (size) std::fwrite(data, 1, size, f);
-  std::fclose(f);
   const mxIniFile ini(input.c_str());
   const TalvexSettings before = usual();
   TalvexSettings s = before;
