@@ -8,30 +8,22 @@
 //   time per frame as ratios to the peer's, and frames lost on either side;
 // 3 with repeat count 2: the fraction of frames delivered (run it under a
 //   lossy lab).
-#include <arpa/inet.h>
-#include <ifaddrs.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
-#include <functional>
-#include <future>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "bench/lab_station.h"
+#include "bench/system/child_process.h"
 #include "filters/ingrel/IIngrelControl.h"
 #include "filters/mediaclass/mediaclass.h"
 #include "filters/ostrel/IOstrelControl.h"
@@ -42,8 +34,6 @@
 #include "platform/com/runtime.h"
 #include "platform/filters/null_renderer.h"
 #include "platform/media/guids.h"
-
-extern char** environ;
 
 namespace {
 
@@ -121,6 +111,9 @@ struct Result {
   // The client's own counters, to tell where missing frames went.
   uint32_t clientDropped = 0, clientDiscarded = 0;
   bool haveClient = false;
+  // The kernel's: datagrams dropped for the client's full receive buffer,
+  // and the server's datagrams its interface's queue refused.
+  uint64_t rcvbufDrops = 0, sendDrops = 0;
 };
 
 Result summarize(const std::vector<int64_t>& sent, const std::vector<int64_t>& arrived, double cpu) {
@@ -196,6 +189,8 @@ Result runFilters(Station& tx, Station& rx, Codes c, int width, int height, doub
   });
   if (!ok) return {};
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const lab::NetCounters txBefore = tx.call<lab::NetCounters>(lab::readNetCounters);
+  const lab::NetCounters rxBefore = rx.call<lab::NetCounters>(lab::readNetCounters);
   const double cpu0 = cpuSeconds(RUSAGE_SELF);
   tx.run([&] { send.control->Run(); });
   ComPtr<IPatternSource> ps;
@@ -230,59 +225,12 @@ Result runFilters(Station& tx, Station& rx, Codes c, int width, int height, doub
     a[i] = times.arrived[i];
   }
   Result r = summarize(s, a, cpu);
+  r.rcvbufDrops = (rx.call<lab::NetCounters>(lab::readNetCounters) - rxBefore).udp.rcvbufErrors;
+  r.sendDrops = (tx.call<lab::NetCounters>(lab::readNetCounters) - txBefore).udp.sndbufErrors;
   r.haveClient = true;
   r.clientDropped = dropped;
   r.clientDiscarded = discarded;
   return r;
-}
-
-// A child process started on the calling thread (so inside its station),
-// with pipes to its standard input or output.
-struct Child {
-  pid_t pid = -1;
-  int fd = -1;
-  bool start(const std::vector<std::string>& args, bool writeToIt) {
-    int p[2];
-    if (pipe(p) != 0) return false;
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    if (writeToIt) {
-      posix_spawn_file_actions_adddup2(&fa, p[0], 0);
-    } else {
-      posix_spawn_file_actions_adddup2(&fa, p[1], 1);
-    }
-    posix_spawn_file_actions_addclose(&fa, p[0]);
-    posix_spawn_file_actions_addclose(&fa, p[1]);
-    std::vector<char*> argv;
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    int rc = posix_spawnp(&pid, argv[0], &fa, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&fa);
-    close(writeToIt ? p[0] : p[1]);
-    fd = writeToIt ? p[1] : p[0];
-    return rc == 0;
-  }
-  void finish() {
-    if (fd >= 0) close(fd);
-    fd = -1;
-    if (pid > 0) waitpid(pid, nullptr, 0);
-    pid = -1;
-  }
-};
-
-// The station's IPv4 address (ffmpeg joins and sends on the interface that has it).
-std::string stationAddress() {
-  ifaddrs* list = nullptr;
-  std::string found;
-  if (getifaddrs(&list) != 0) return found;
-  for (ifaddrs* a = list; a && found.empty(); a = a->ifa_next) {
-    if (!a->ifa_addr || a->ifa_addr->sa_family != AF_INET || std::string(a->ifa_name) == "lo") continue;
-    char text[INET_ADDRSTRLEN];
-    inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(a->ifa_addr)->sin_addr, text, sizeof text);
-    found = text;
-  }
-  freeifaddrs(list);
-  return found;
 }
 
 Result runPeer(Station& tx, Station& rx, int width, int height, double seconds) {
@@ -290,17 +238,17 @@ Result runPeer(Station& tx, Station& rx, int width, int height, double seconds) 
   const size_t frames = static_cast<size_t>(seconds * 30);
   const std::string size = std::to_string(width) + "x" + std::to_string(height);
   std::vector<int64_t> sent(frames, 0), arrived(frames, 0);
-  Child sender, receiver;
+  ChildProcess sender, receiver;
   const double children0 = cpuSeconds(RUSAGE_CHILDREN);
   bool ok = true;
   rx.run([&] {
-    const std::string local = stationAddress();
+    const std::string local = lab::stationAddress();
     ok = receiver.start({"ffmpeg", "-hide_banner", "-loglevel", "error", "-probesize", "32", "-analyzeduration", "0",
                          "-fflags", "nobuffer", "-f", "rawvideo", "-pix_fmt", "bgr24", "-s", size, "-i",
                          "udp://234.5.9.2:9502?fifo_size=1000000&overrun_nonfatal=1&buffer_size=8388608&localaddr=" + local,
                          "-f",
                          "rawvideo", "-flush_packets", "1", "pipe:1"},
-                        false);
+                        ChildProcess::Pipe::FromStdout, "-");
   });
   if (!ok) return {};
   std::thread reader([&] {
@@ -308,7 +256,7 @@ Result runPeer(Station& tx, Station& rx, int width, int height, double seconds) 
     for (;;) {
       size_t got = 0;
       while (got < frameSize) {
-        ssize_t n = read(receiver.fd, buf.data() + got, frameSize - got);
+        ssize_t n = read(receiver.fd(), buf.data() + got, frameSize - got);
         if (n <= 0) return;
         got += static_cast<size_t>(n);
       }
@@ -318,11 +266,11 @@ Result runPeer(Station& tx, Station& rx, int width, int height, double seconds) 
   });
   std::this_thread::sleep_for(std::chrono::milliseconds(1000));
   tx.run([&] {
-    const std::string local = stationAddress();
+    const std::string local = lab::stationAddress();
     ok = sender.start({"ffmpeg", "-hide_banner", "-loglevel", "error", "-f", "rawvideo", "-pix_fmt", "bgr24", "-s",
                        size, "-r", "30", "-i", "pipe:0", "-f", "rawvideo", "-flush_packets", "1",
                        "udp://234.5.9.2:9502?pkt_size=1316&ttl=1&localaddr=" + local},
-                      true);
+                      ChildProcess::Pipe::ToStdin, "-");
   });
   if (ok) {
     std::vector<uint8_t> frame(frameSize, 0);
@@ -334,17 +282,18 @@ Result runPeer(Station& tx, Station& rx, int width, int height, double seconds) 
       sent[i] = nowNs();
       size_t put = 0;
       while (put < frameSize) {
-        ssize_t n = write(sender.fd, frame.data() + put, frameSize - put);
+        ssize_t n = write(sender.fd(), frame.data() + put, frameSize - put);
         if (n <= 0) break;
         put += static_cast<size_t>(n);
       }
     }
   }
-  sender.finish();
+  sender.closePipe();
+  sender.finish(10000);
   std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-  kill(receiver.pid, SIGKILL);
+  receiver.kill();
   reader.join();
-  receiver.finish();
+  receiver.closePipe();
   return summarize(sent, arrived, cpuSeconds(RUSAGE_CHILDREN) - children0);
 }
 
@@ -352,7 +301,8 @@ void print(const char* what, const Result& r) {
   std::printf("  %-34s median %7.2f ms  p99 %7.2f ms  cpu %6.2f ms/frame  delivered %zu of %zu", what,
               r.medianMs, r.p99Ms, r.cpuMsPerFrame, r.delivered, r.sent);
   if (r.haveClient && r.delivered < r.sent)
-    std::printf(" (client: %u dropped, %u discarded from its full queue)", r.clientDropped, r.clientDiscarded);
+    std::printf(" (client: %u dropped, %u discarded from its full queue; kernel: %llu rcvbuf drops, %llu send drops)",
+                r.clientDropped, r.clientDiscarded, (unsigned long long)r.rcvbufDrops, (unsigned long long)r.sendDrops);
   std::printf("\n");
 }
 

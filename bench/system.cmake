@@ -13,6 +13,7 @@ set(SYSTEM_BENCH_SOURCES
   ${_system_bench_dir}/gstreamer_runner.cpp ${_system_bench_dir}/systems.cpp ${_system_bench_dir}/run_record.cpp ${_system_bench_dir}/fanout_figure.cpp
   ${_system_bench_dir}/mode_change.cpp ${_system_bench_dir}/mode_switch.cpp ${_system_bench_dir}/line_reader.cpp
   ${_system_bench_dir}/lab_run.cpp ${_system_bench_dir}/report.cpp ${_system_bench_dir}/ours_runner.cpp
+  ${_system_bench_dir}/monitor_log.cpp ${PROJECT_SOURCE_DIR}/bench/lab_station.cpp
   ${_capture_dir}/test_pattern_image.cpp ${_capture_dir}/video_format.cpp)
 project_add_benchmark(NAME system_bench
   SOURCES ${_system_bench_dir}/system_bench.cpp ${SYSTEM_BENCH_SOURCES}

@@ -11,10 +11,12 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <climits>
 #include <cstring>
 
 #include "koBase/koLog.h"
@@ -194,8 +196,19 @@ bool koMulticastSocket::open(const koSocketParameters& p) {
     setBuffer(SO_RCVBUF, "receive buffer", _receiveBufferSize);
     setsockopt(_socket, SOL_SOCKET, SO_RXQ_OVFL, &one, sizeof one);
   }
-  if (sends) setBuffer(SO_SNDBUF, "send buffer", _sendBufferSize);
+  if (sends) {
+    setBuffer(SO_SNDBUF, "send buffer", _sendBufferSize);
+    // Without this the kernel drops a datagram that the interface's queue
+    // has no room for and tells the sender it went out (it only counts it
+    // in SndbufErrors); with it, sendto says ENOBUFS and send() waits and
+    // sends it again.
+    if (v6 ? setsockopt(_socket, IPPROTO_IPV6, IPV6_RECVERR, &one, sizeof one)
+           : setsockopt(_socket, IPPROTO_IP, IP_RECVERR, &one, sizeof one))
+      return fail("error reports");
+    _reportsErrors = true;
+  }
   _kernelDrops = 0;
+  _deviceBusy = 0;
   // Only datagrams of the groups this socket joined, never those of groups
   // that other sockets on the same port joined.
   if (v6)
@@ -279,17 +292,56 @@ koMulticastSocket::Wait koMulticastSocket::waitFor(short events, koTimer& cancel
   }
 }
 
+bool koMulticastSocket::takeErrorReports() {
+  bool any = false;
+  for (;;) {
+    char data[64];
+    alignas(cmsghdr) char control[256];
+    iovec io{data, sizeof data};
+    msghdr message{};
+    message.msg_iov = &io;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    if (recvmsg(_socket, &message, MSG_ERRQUEUE | MSG_DONTWAIT) < 0) return any;
+    any = true;
+  }
+}
+
 int koMulticastSocket::send(const void* data, uint32_t length) {
   if (_socket < 0) return 0;
   const auto* bytes = static_cast<const uint8_t*>(data);
   if (length == 0) return 0;
   uint32_t done = 0;
+  uint32_t busyWaited = 0, busyPause = kDeviceBusyFirstPauseUs;  // microseconds
+  bool reportTaken = false;
   while (done < length) {
     ssize_t n = sendto(_socket, bytes + done, length - done, MSG_NOSIGNAL,
                        reinterpret_cast<const sockaddr*>(&_groupAddress), _groupAddressLength);
     if (n < 0) {
       if (errno == EINTR) continue;
-      if (errno != EAGAIN && errno != EWOULDBLOCK && errno != ENOBUFS) return 0;
+      if (errno == ENOBUFS) {
+        // The interface's queue is full. The socket itself is writable, so
+        // poll would return at once: pause, longer each time, and try again
+        // until the queue has drained or the wait grows too long.
+        _deviceBusy.fetch_add(1, std::memory_order_relaxed);
+        if (busyWaited >= kDeviceBusyMaxWaitUs) return 0;
+        if (!pause(_sendCancel, busyPause)) return -1;
+        busyWaited += busyPause;
+        busyPause = std::min(busyPause * 2, kDeviceBusyMaxPauseUs);
+        continue;
+      }
+      if (errno != EAGAIN && errno != EWOULDBLOCK) {
+        // An error report about an earlier datagram (an ICMP message) is
+        // given to the next call; it is not about this one: once, clear
+        // the reports and send again.
+        if (!reportTaken && takeErrorReports()) {
+          reportTaken = true;
+          continue;
+        }
+        return 0;
+      }
+      takeErrorReports();  // a pending report would keep poll from waiting
       switch (waitFor(POLLOUT, _sendCancel)) {
         case Wait::Ready: continue;
         case Wait::Cancelled: return -1;
@@ -315,7 +367,13 @@ long koMulticastSocket::receiveOnce(void* buffer, uint32_t capacity, bool* trunc
   message.msg_controllen = sizeof control;
   // MSG_TRUNC: the result is the datagram's real length even when cut.
   ssize_t n = recvmsg(_socket, &message, MSG_DONTWAIT | MSG_TRUNC);
-  if (n < 0) return -1;
+  if (n < 0) {
+    // A socket that also sends may hold error reports about what it sent;
+    // they are no failure of receiving, and poll would not wait while one
+    // is queued.
+    if (_reportsErrors && errno != EINTR && takeErrorReports()) errno = EAGAIN;
+    return -1;
+  }
   for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c)) {
     if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SO_RXQ_OVFL) {
       uint32_t drops = 0;
@@ -387,18 +445,23 @@ int koMulticastSocket::receiveDatagram(void* buffer, uint32_t capacity, uint32_t
   }
 }
 
-int koMulticastSocket::pauseReceive(uint32_t ms) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+bool koMulticastSocket::pause(koTimer& cancel, uint32_t microseconds) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::microseconds(microseconds);
   for (;;) {
     const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return 1;
-    pollfd timer{_receiveCancel.fd(), POLLIN, 0};
+        std::chrono::duration_cast<std::chrono::nanoseconds>(end - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return true;
+    const timespec wait{static_cast<time_t>(left.count() / 1000000000), static_cast<long>(left.count() % 1000000000)};
+    pollfd timer{cancel.fd(), POLLIN, 0};
     // Without a cancel timer (all names taken) this is a plain sleep.
-    const int r = poll(&timer, timer.fd >= 0 ? 1 : 0, static_cast<int>(left.count()));
-    if (r > 0 && (timer.revents & POLLIN) && _receiveCancel.consume()) return -1;
-    if (r < 0 && errno != EINTR) return 1;
+    const int r = ppoll(&timer, timer.fd >= 0 ? 1 : 0, &wait, nullptr);
+    if (r > 0 && (timer.revents & POLLIN) && cancel.consume()) return false;
+    if (r < 0 && errno != EINTR) return true;
   }
+}
+
+int koMulticastSocket::pauseReceive(uint32_t ms) {
+  return pause(_receiveCancel, ms > UINT32_MAX / 1000 ? UINT32_MAX : ms * 1000) ? 1 : -1;
 }
 
 bool koMulticastSocket::cancelSend(uint32_t ms) {
@@ -424,5 +487,6 @@ uint32_t koMulticastSocket::getKernelDrops() const {
 bool koMulticastSocket::close() {
   if (_socket >= 0) ::close(_socket);
   _socket = -1;
+  _reportsErrors = false;
   return true;
 }

@@ -45,8 +45,14 @@ class koMulticastSocket {
   // saying what failed; the half-made socket is closed at once.
   bool open(const koSocketParameters& parameters);
 
-  // 1 = all bytes sent, 0 = failure, -1 = cancelled.
+  // 1 = all bytes sent, 0 = failure, -1 = cancelled. While the socket's
+  // buffer is full it waits until there is room; while the interface's
+  // queue is full (ENOBUFS) it pauses and sends again, for at most
+  // kDeviceBusyMaxWaitUs per datagram, then fails.
   int send(const void* data, uint32_t length);
+  static constexpr uint32_t kDeviceBusyFirstPauseUs = 100;
+  static constexpr uint32_t kDeviceBusyMaxPauseUs = 2000;
+  static constexpr uint32_t kDeviceBusyMaxWaitUs = 100000;
   // Fills exactly length bytes, accumulating datagrams when one is shorter
   // than what is left. 1 = filled, 0 = failure (also a datagram longer than
   // what is left, or an empty datagram), -1 = cancelled.
@@ -90,6 +96,8 @@ class koMulticastSocket {
   // full: reported with each datagram received after a drop (SO_RXQ_OVFL),
   // and asked of the kernel when called (so also when no datagram followed).
   uint32_t getKernelDrops() const;
+  // Sends the interface's full queue refused (each retried, see send).
+  uint32_t getDeviceBusyCount() const { return _deviceBusy.load(std::memory_order_relaxed); }
   bool canCancel() const { return _sendCancel.hasHandle() && _receiveCancel.hasHandle(); }
 
  private:
@@ -98,6 +106,11 @@ class koMulticastSocket {
   // One recvmsg: bytes, or -1 with errno; notes drop counts and truncation.
   long receiveOnce(void* buffer, uint32_t capacity, bool* truncated);
   bool fail(const char* what);
+  // Waits that long unless the timer fires first (false then).
+  static bool pause(koTimer& cancel, uint32_t microseconds);
+  // Reads and drops the error reports queued on the socket (IP_RECVERR);
+  // true when there was one.
+  bool takeErrorReports();
 
   int _socket = -1;
   koTimer _sendCancel;
@@ -108,10 +121,12 @@ class koMulticastSocket {
   uint32_t _sourceAddressLength = 0;
   bool _lastReceiveComplete = false;
   bool _loopback = false;
+  bool _reportsErrors = false;  // IP_RECVERR on (sending sockets)
   unsigned _interfaceIndex = 0;
   std::string _interfaceName;
   std::string _description;  // "group port" for log lines
   uint32_t _receiveBufferSize = 0;
   uint32_t _sendBufferSize = 0;
   std::atomic<uint32_t> _kernelDrops{0};
+  std::atomic<uint32_t> _deviceBusy{0};
 };

@@ -1,14 +1,11 @@
 #include "bench/system/lab_run.h"
 
-#include <arpa/inet.h>
-#include <ifaddrs.h>
-#include <netinet/in.h>
-
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <thread>
 
+#include "bench/lab_station.h"
 #include "bench/system/frame_sink.h"
 #include "bench/system/frame_source.h"
 
@@ -21,19 +18,17 @@ constexpr auto kSenderStart = std::chrono::milliseconds(300);
 // Time after the sender ended for the last pictures to come out.
 constexpr auto kGrace = std::chrono::milliseconds(1000);
 
-// The IPv4 address of the calling thread's station (not loopback).
-std::string stationAddress() {
-  ifaddrs* list = nullptr;
-  std::string found;
-  if (getifaddrs(&list) != 0) return found;
-  for (ifaddrs* a = list; a && found.empty(); a = a->ifa_next) {
-    if (!a->ifa_addr || a->ifa_addr->sa_family != AF_INET || std::string(a->ifa_name) == "lo") continue;
-    char text[INET_ADDRSTRLEN];
-    inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(a->ifa_addr)->sin_addr, text, sizeof text);
-    found = text;
-  }
-  freeifaddrs(list);
-  return found;
+StationDrops stationDrops(const lab::NetCounters& before, const lab::NetCounters& after,
+                          const std::string& interfaceName, const SystemRunner& side) {
+  const lab::NetCounters d = after - before;
+  StationDrops s;
+  s.rcvbufErrors = d.udp.rcvbufErrors;
+  s.udpInErrors = d.udp.inErrors;
+  if (const auto link = d.links.find(interfaceName); link != d.links.end()) s.linkDrops = link->second.rxDropped;
+  const ReceiverDrops own = side.receiverDrops();
+  s.droppedPackets = own.packets;
+  s.droppedFrames = own.frames;
+  return s;
 }
 
 }  // namespace
@@ -47,25 +42,6 @@ double loadAverage() {
   return load;
 }
 
-uint64_t interfaceBytesSent(const std::string& interfaceName) {
-  // The namespace of this thread, not of the process: stations are entered
-  // per thread.
-  FILE* f = std::fopen("/proc/thread-self/net/dev", "r");
-  if (!f) return 0;
-  char line[512];
-  uint64_t sent = 0;
-  while (std::fgets(line, sizeof line, f)) {
-    char name[64];
-    unsigned long long v[9];
-    if (std::sscanf(line, " %63[^:]: %llu %llu %llu %llu %llu %llu %llu %llu %llu", name, &v[0], &v[1], &v[2],
-                    &v[3], &v[4], &v[5], &v[6], &v[7], &v[8]) == 10 &&
-        interfaceName == name)
-      sent = v[8];
-  }
-  std::fclose(f);
-  return sent;
-}
-
 LabRun::LabRun(const std::string& senderStation, const std::vector<std::string>& receiverStations)
     : senderName_(senderStation), receiverNames_(receiverStations), sender_(senderStation) {
   for (const std::string& name : receiverStations)
@@ -77,6 +53,27 @@ bool LabRun::ready() {
   for (auto& r : receivers_)
     if (!r->entered()) return false;
   return true;
+}
+
+LabRun::Counters LabRun::readCounters(size_t receivingSides) {
+  Counters c;
+  c.backlog = lab::backlogDrops();
+  c.hub = lab::readNetCounters();
+  c.sender = sender_.call<lab::NetCounters>(lab::readNetCounters);
+  for (size_t k = 0; k < receivingSides && k < receivers_.size(); ++k)
+    c.receivers.push_back(receivers_[k]->call<lab::NetCounters>(lab::readNetCounters));
+  return c;
+}
+
+LabDrops LabRun::labDrops(const Counters& before, const Counters& after, const std::string& interfaceName) {
+  LabDrops d;
+  const lab::NetCounters sender = after.sender - before.sender;
+  d.sendRefused = sender.udp.sndbufErrors;
+  if (const auto link = sender.links.find(interfaceName); link != sender.links.end())
+    d.sendLinkDrops = link->second.txDropped;
+  for (const auto& [name, link] : (after.hub - before.hub).links) d.hubDrops += link.rxDropped + link.txDropped;
+  d.backlogDrops = after.backlog > before.backlog ? after.backlog - before.backlog : 0;
+  return d;
 }
 
 RunRecord LabRun::run(const std::vector<SystemRunner*>& sides, RunSetup setup, const std::string& phase,
@@ -97,8 +94,8 @@ RunRecord LabRun::run(const std::vector<SystemRunner*>& sides, RunSetup setup, c
     r.error = "the lab has too few receiving stations";
     return r;
   }
-  setup.senderAddress = sender_.call<std::string>(stationAddress);
-  setup.receiverAddress = receivers_[0]->call<std::string>(stationAddress);
+  setup.senderAddress = sender_.call<std::string>(lab::stationAddress);
+  setup.receiverAddress = receivers_[0]->call<std::string>(lab::stationAddress);
   if (setup.senderAddress.empty() || setup.receiverAddress.empty()) {
     r.error = "the stations have no IPv4 address";
     return r;
@@ -112,6 +109,9 @@ RunRecord LabRun::run(const std::vector<SystemRunner*>& sides, RunSetup setup, c
     setups.push_back(setup);
     if (k) setups[k].logPrefix += "-" + receiverNames_[k];
   }
+  // The kernel's counters of every station and of the hub (this thread's
+  // namespace), before and after, to tell where anything was lost.
+  const Counters before = readCounters(sides.size());
   auto stopReceivers = [&] {
     for (SystemRunner* side : sides) side->stopReceiver();
   };
@@ -123,8 +123,7 @@ RunRecord LabRun::run(const std::vector<SystemRunner*>& sides, RunSetup setup, c
     }
   std::this_thread::sleep_for(kReceiverStart);
   SenderInput input;
-  const uint64_t bytesBefore =
-      sender_.call<uint64_t>([&] { return interfaceBytesSent(setup.interfaceName); });
+  const uint64_t bytesBefore = sender_.call<lab::NetCounters>(lab::readNetCounters).links[setup.interfaceName].txBytes;
   if (!sender_.call<bool>([&] { return system.startSender(setup, &input); })) {
     r.error = "the sending side did not start";
     system.stopSender();
@@ -150,7 +149,7 @@ RunRecord LabRun::run(const std::vector<SystemRunner*>& sides, RunSetup setup, c
   // (after telling the receivers that it stops) are not part of the run.
   const int64_t stopAt = monotonicNs();
   system.stopSender();
-  const uint64_t bytesAfter = sender_.call<uint64_t>([&] { return interfaceBytesSent(setup.interfaceName); });
+  const uint64_t bytesAfter = sender_.call<lab::NetCounters>(lab::readNetCounters).links[setup.interfaceName].txBytes;
   if (bytesBefore && bytesAfter > bytesBefore) r.wireBytes = bytesAfter - bytesBefore;
   if (input.pictureFd < 0) {
     captured = system.captureTimes();
@@ -158,6 +157,9 @@ RunRecord LabRun::run(const std::vector<SystemRunner*>& sides, RunSetup setup, c
   }
   std::this_thread::sleep_for(kGrace);
   stopReceivers();
+  const Counters after = readCounters(sides.size());
+  r.labDrops = labDrops(before, after, setup.interfaceName);
+  r.drops = stationDrops(before.receivers[0], after.receivers[0], setup.interfaceName, system);
 
   for (const int64_t c : captured)
     if (c && c < stopAt) ++r.sent;

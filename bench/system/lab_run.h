@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/lab_station.h"
 #include "bench/system/run_record.h"
 #include "bench/system/system_runner.h"
 #include "tools/netlab/station_worker.h"
@@ -34,6 +35,16 @@ class LabRun {
   }
 
  private:
+  // The kernel's counters of every station taking part and of the hub (the
+  // lab's own namespace, where this process runs).
+  struct Counters {
+    lab::NetCounters sender, hub;
+    std::vector<lab::NetCounters> receivers;
+    uint64_t backlog = 0;
+  };
+  Counters readCounters(size_t receivingSides);
+  static LabDrops labDrops(const Counters& before, const Counters& after, const std::string& interfaceName);
+
   std::string senderName_;
   std::vector<std::string> receiverNames_;
   netlab::StationWorker sender_;
@@ -42,6 +53,3 @@ class LabRun {
 
 // The machine's 1-minute load average.
 double loadAverage();
-// Bytes sent so far on the calling thread's network namespace's interface
-// (eth0 in a station), read from /proc/thread-self/net/dev; 0 when unknown.
-uint64_t interfaceBytesSent(const std::string& interfaceName);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <nlohmann/json.hpp>
 
+#include "bench/system/json_fields.h"
+
 void timeModeChange(const std::vector<PictureSeen>& pictures, int64_t commandNs, int64_t untilNs,
                     PictureSize newSize, double* firstMs, double* settledMs, size_t* stray) {
   *firstMs = *settledMs = -1;
@@ -58,22 +60,19 @@ ModeSwitchSummary summarizeModeChanges(const std::vector<ModeChange>& changes) {
   return s;
 }
 
-void to_json(nlohmann::json& j, const ModeChange& c) {
-  j = {{"from", c.from},
-       {"to", c.to},
-       {"answer", c.answer},
-       {"answer_ms", c.answerMs},
-       {"first_ms", c.firstMs},
-       {"settled_ms", c.settledMs},
-       {"stray_pictures", c.strayPictures}};
+namespace {
+
+template <class Io, class C>
+void jsonFields(Io& io, C& c) {
+  io("from", c.from);
+  io("to", c.to);
+  io("answer", c.answer);
+  io("answer_ms", c.answerMs);
+  io("first_ms", c.firstMs);
+  io("settled_ms", c.settledMs);
+  io("stray_pictures", c.strayPictures);
 }
 
-void from_json(const nlohmann::json& j, ModeChange& c) {
-  j.at("from").get_to(c.from);
-  j.at("to").get_to(c.to);
-  j.at("answer").get_to(c.answer);
-  j.at("answer_ms").get_to(c.answerMs);
-  j.at("first_ms").get_to(c.firstMs);
-  j.at("settled_ms").get_to(c.settledMs);
-  j.at("stray_pictures").get_to(c.strayPictures);
-}
+}  // namespace
+
+JSON_FIELDS_CONVERSIONS(ModeChange)

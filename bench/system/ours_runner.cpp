@@ -4,8 +4,10 @@
 
 #include <cstdio>
 #include <fstream>
+#include <sstream>
 
 #include "bench/system/frame_sink.h"
+#include "bench/system/monitor_log.h"
 
 namespace {
 
@@ -36,9 +38,10 @@ std::string OursRunner::unavailable() const {
 bool OursRunner::startReceiver(const RunSetup& setup, FrameSink& sink) {
   receiver_.setPipeDescriptor(3);
   if (!receiver_.start(
-          {SYSTEM_BENCH_MORVANE_RECEIVE, "--group", setup.group, "--quiet", "--pictures-out", "/dev/fd/3"},
+          {SYSTEM_BENCH_MORVANE_RECEIVE, "--group", setup.group, "--pictures-out", "/dev/fd/3"},
           ChildProcess::Pipe::FromStdout, logFile(setup, "receiver.log")))
     return false;
+  receiverLog_ = logFile(setup, "receiver.log");
   sink_ = &sink;
   sink.readPipe(receiver_.fd(), FrameSink::Layout::SizedRgb);
   return true;
@@ -97,6 +100,14 @@ void OursRunner::stopReceiver() {
   if (sink_) sink_->join();
   sink_ = nullptr;
   receiver_.closePipe();
+}
+
+ReceiverDrops OursRunner::receiverDrops() const {
+  // Its receive monitor, printed every second into its log.
+  std::ifstream log(receiverLog_);
+  std::ostringstream text;
+  text << log.rdbuf();
+  return monitorDrops(text.str());
 }
 
 std::vector<int64_t> OursRunner::captureTimes() const {

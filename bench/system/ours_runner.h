@@ -22,6 +22,7 @@ class OursRunner final : public SystemRunner {
   CpuUse cpu() const override { return {sender_.cpuSeconds(), receiver_.cpuSeconds()}; }
   int transmitCountUsed(const RunSetup& setup) const override { return setup.transmitCount; }
   std::vector<int64_t> captureTimes() const override;
+  ReceiverDrops receiverDrops() const override;
 
   // The focus display of a run with setup.focusControl: None and
   // ImageCompound show the run's size, Loupex this one.
@@ -37,5 +38,6 @@ class OursRunner final : public SystemRunner {
   LineReader senderLines_;
   FrameSink* sink_ = nullptr;
   std::string captureLog_;
+  std::string receiverLog_;
   size_t frames_ = 0;
 };

@@ -18,12 +18,57 @@ std::string sizeName(const RunRecord& r) {
   return std::to_string(r.width) + "x" + std::to_string(r.height);
 }
 
+// Where datagrams and frames were lost in each run with several receiving
+// stations, or with any loss counted: the receivers' figures summed.
+void printDrops(const std::vector<RunRecord>& runs) {
+  bool header = false;
+  for (size_t i = 0; i < runs.size(); ++i) {
+    const RunRecord& r = runs[i];
+    if (!r.error.empty() || r.phase == "switch") continue;
+    StationDrops sum = r.drops;
+    // -1 (not told) stays unless some receiver told.
+    auto add = [](int64_t& total, int64_t more) {
+      if (more >= 0) total = std::max<int64_t>(total, 0) + more;
+    };
+    for (const ReceiverRecord& more : r.moreReceivers) {
+      sum.rcvbufErrors += more.drops.rcvbufErrors;
+      sum.udpInErrors += more.drops.udpInErrors;
+      sum.linkDrops += more.drops.linkDrops;
+      add(sum.droppedPackets, more.drops.droppedPackets);
+      add(sum.droppedFrames, more.drops.droppedFrames);
+    }
+    const LabDrops& l = r.labDrops;
+    if (r.phase != "fanout" && !sum.rcvbufErrors && !sum.udpInErrors && !sum.linkDrops && sum.droppedFrames <= 0 &&
+        !l.sendRefused && !l.sendLinkDrops && !l.hubDrops)
+      continue;
+    if (!header)
+      std::printf(
+          "drops per run (receivers summed; rx reassembly = what the receivers' own monitors counted, "
+          "- when not told; send refused/link: datagrams the sender's kernel refused, which our sender\n"
+          "sends again; backlog = the whole machine's):\n"
+          "%-4s %-18s %-8s %-3s %12s %12s %10s %12s %9s %9s %13s %13s\n",
+          "run", "system", "phase", "rx", "rcvbuf drops", "udp in err", "link drops", "send refused",
+          "send link", "hub drops", "backlog drops", "rx reassembly");
+    header = true;
+    char own[40] = "-";
+    if (sum.droppedFrames >= 0)
+      std::snprintf(own, sizeof own, "%lld fr %lld pk", (long long)sum.droppedFrames,
+                    (long long)std::max<int64_t>(sum.droppedPackets, 0));
+    std::printf("%-4zu %-18s %-8s %-3zu %12llu %12llu %10llu %12llu %9llu %9llu %13llu %13s\n", i + 1,
+                r.system.c_str(), r.phase.c_str(), r.receivers(), (unsigned long long)sum.rcvbufErrors,
+                (unsigned long long)sum.udpInErrors, (unsigned long long)sum.linkDrops,
+                (unsigned long long)l.sendRefused, (unsigned long long)l.sendLinkDrops,
+                (unsigned long long)l.hubDrops, (unsigned long long)l.backlogDrops, own);
+  }
+}
+
 }  // namespace
 
 void printTable(const std::vector<RunRecord>& runs, const ReportSetup& setup) {
   std::printf(
       "\nSystem benchmark%s: capture to decoded picture; delivered share and latency of the frames\n"
-      "sent after the first %zu (and %zu after the first picture out) and before the last %zu; CPU\n"
+      "sent after the first %zu (and %zu after the first picture out, and after the receiver's\n"
+      "start-up pause) and before the last %zu; CPU\n"
       "in ms per frame sent (recv: per receiving station); rx = receiving stations (delivered: the\n"
       "lowest of them); Mbit/s = what the sending station put on the wire, headers and repeats\n"
       "included; load = 1-minute load average at the start of the run. Phase switch: delivered = the\n"
@@ -61,6 +106,7 @@ void printTable(const std::vector<RunRecord>& runs, const ReportSetup& setup) {
       std::printf("%-18s   the source kept only %.1f of %d frames per second (machine too busy)\n", "",
                   r.rate, r.fps);
   }
+  printDrops(runs);
   for (const FanoutFigure& f : fanoutFigures(runs, setup.window))
     std::printf(
         "fan-out %s %s: sender %.2f ms per frame with %zu receiving station%s (%zu run%s), %.2f with %zu "
@@ -97,6 +143,7 @@ bool writeJson(const std::vector<RunRecord>& runs, const ReportSetup& setup) {
   out["quick"] = setup.quick;
   out["window"] = {{"warmup_frames", setup.window.warmupFrames},
                    {"settle_frames", setup.window.settleFrames},
+                   {"startup_pause_frames", {setup.window.pauseStartFrames, setup.window.pauseEndFrames}},
                    {"tail_frames", setup.window.tailFrames}};
   out["load_average_at_report"] = loadAverage();
   out["chart"] = setup.chartPath;
@@ -113,6 +160,7 @@ bool writeJson(const std::vector<RunRecord>& runs, const ReportSetup& setup) {
           {"frames_delivered", s.delivered},
           {"delivered_share_all", s.deliveredShareAll},
           {"frames_measured", s.measured},
+          {"window_first_frame", s.windowFirst},
           {"delivered_share", s.deliveredShare},
           {"latency_ms", {{"median", s.medianMs}, {"p99", s.p99Ms}, {"min", s.minMs}, {"max", s.maxMs}}},
           {"cpu_ms_per_frame", {{"sender", s.senderCpuMsPerFrame}, {"receiver", s.receiverCpuMsPerFrame}}},

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <nlohmann/json.hpp>
 
+#include "bench/system/json_fields.h"
+
 namespace {
 
 // Frames [first, end) of the window for one receiving side, and how many
@@ -10,6 +12,19 @@ namespace {
 struct Span {
   size_t first = 0, end = 0, sent = 0;
 };
+
+// The first picture after the receiver's start-up pause (see Window), 0
+// when there is none: the first frame missed after the first picture, when
+// it comes soon enough, and the next picture, when that comes soon enough.
+// Numbers never sent are neither pictures nor missed.
+size_t startupPauseEnd(const std::vector<double>& latencyMs, size_t firstPicture, Window w) {
+  size_t i = firstPicture;
+  while (i < latencyMs.size() && (latencyMs[i] >= 0 || latencyMs[i] == kNotSent)) ++i;
+  if (i >= latencyMs.size() || i - firstPicture > w.pauseStartFrames) return 0;
+  while (i < latencyMs.size() && latencyMs[i] < 0) ++i;
+  if (i >= latencyMs.size() || i - firstPicture > w.pauseEndFrames) return 0;
+  return i;
+}
 
 Span window(const std::vector<double>& latencyMs, Window w) {
   size_t last = latencyMs.size();
@@ -19,7 +34,7 @@ Span window(const std::vector<double>& latencyMs, Window w) {
   s.first = w.warmupFrames;
   for (size_t i = 0; i < latencyMs.size(); ++i)
     if (latencyMs[i] >= 0) {
-      s.first = std::max(s.first, i + w.settleFrames);
+      s.first = std::max({s.first, i + w.settleFrames, startupPauseEnd(latencyMs, i, w)});
       break;
     }
   s.first = std::min(s.first, s.end);
@@ -55,6 +70,7 @@ RunSummary summarize(const RunRecord& r, Window w) {
   s.deliveredShareAll = r.sent ? double(s.delivered) / double(r.sent) : 0;
   const std::vector<double> v = measuredLatencies(r, w);
   s.measured = window(r.latencyMs, w).sent;
+  s.windowFirst = window(r.latencyMs, w).first;
   s.deliveredShare = s.measured ? double(v.size()) / double(s.measured) : 0;
   if (!v.empty()) {
     s.medianMs = v[v.size() / 2];
@@ -76,62 +92,67 @@ RunSummary summarize(const RunRecord& r, Window w) {
   return s;
 }
 
-void to_json(nlohmann::json& j, const ReceiverRecord& r) {
-  j = {{"station", r.station},
-       {"pictures_out", r.pictures},
-       {"pictures_unreadable", r.unreadable},
-       {"cpu_seconds", r.cpu},
-       {"latency_ms_by_frame", r.latencyMs}};
+namespace {
+
+template <class Io, JsonRecord<StationDrops> R>
+void jsonFields(Io& io, R& r) {
+  io("rcvbuf_errors", r.rcvbufErrors);
+  io("udp_in_errors", r.udpInErrors);
+  io("link_drops", r.linkDrops);
+  io("dropped_packets", r.droppedPackets);
+  io("dropped_frames", r.droppedFrames);
 }
 
-void from_json(const nlohmann::json& j, ReceiverRecord& r) {
-  j.at("station").get_to(r.station);
-  j.at("pictures_out").get_to(r.pictures);
-  j.at("pictures_unreadable").get_to(r.unreadable);
-  j.at("cpu_seconds").get_to(r.cpu);
-  j.at("latency_ms_by_frame").get_to(r.latencyMs);
+template <class Io, JsonRecord<LabDrops> R>
+void jsonFields(Io& io, R& r) {
+  io("send_refused", r.sendRefused);
+  io("send_link_drops", r.sendLinkDrops);
+  io("hub_drops", r.hubDrops);
+  io("backlog_drops", r.backlogDrops);
 }
 
-void to_json(nlohmann::json& j, const RunRecord& r) {
-  j = {{"system", r.system},
-       {"phase", r.phase},
-       {"impairment", r.impairment},
-       {"width", r.width},
-       {"height", r.height},
-       {"fps", r.fps},
-       {"transmit_count", r.transmitCount},
-       {"frames_sent", r.sent},
-       {"pictures_out", r.pictures},
-       {"pictures_unreadable", r.unreadable},
-       {"cpu_seconds", {{"sender", r.senderCpu}, {"receiver", r.receiverCpu}}},
-       {"source_rate", r.rate},
-       {"load_average", r.loadAverage},
-       {"wire_bytes", r.wireBytes},
-       {"latency_ms_by_frame", r.latencyMs},
-       {"more_receivers", r.moreReceivers},
-       {"mode_changes", r.modeChanges},
-       {"error", r.error}};
+template <class Io, JsonRecord<ReceiverRecord> R>
+void jsonFields(Io& io, R& r) {
+  io("station", r.station);
+  io("pictures_out", r.pictures);
+  io("pictures_unreadable", r.unreadable);
+  io("cpu_seconds", r.cpu);
+  io("latency_ms_by_frame", r.latencyMs);
+  io.optional("drops", r.drops);
 }
 
-void from_json(const nlohmann::json& j, RunRecord& r) {
-  j.at("system").get_to(r.system);
-  j.at("phase").get_to(r.phase);
-  j.at("impairment").get_to(r.impairment);
-  j.at("width").get_to(r.width);
-  j.at("height").get_to(r.height);
-  j.at("fps").get_to(r.fps);
-  j.at("transmit_count").get_to(r.transmitCount);
-  j.at("frames_sent").get_to(r.sent);
-  j.at("pictures_out").get_to(r.pictures);
-  j.at("pictures_unreadable").get_to(r.unreadable);
-  j.at("cpu_seconds").at("sender").get_to(r.senderCpu);
-  j.at("cpu_seconds").at("receiver").get_to(r.receiverCpu);
-  j.at("source_rate").get_to(r.rate);
-  j.at("load_average").get_to(r.loadAverage);
-  j.at("latency_ms_by_frame").get_to(r.latencyMs);
-  // Records of runs before the wire count and fan-out have neither.
-  r.wireBytes = j.value("wire_bytes", uint64_t{0});
-  if (j.contains("more_receivers")) j.at("more_receivers").get_to(r.moreReceivers);
-  if (j.contains("mode_changes")) j.at("mode_changes").get_to(r.modeChanges);
-  j.at("error").get_to(r.error);
+template <class Io, JsonRecord<RunRecord> R>
+void jsonFields(Io& io, R& r) {
+  io("system", r.system);
+  io("phase", r.phase);
+  io("impairment", r.impairment);
+  io("width", r.width);
+  io("height", r.height);
+  io("fps", r.fps);
+  io("transmit_count", r.transmitCount);
+  io("frames_sent", r.sent);
+  io("pictures_out", r.pictures);
+  io("pictures_unreadable", r.unreadable);
+  io.object("cpu_seconds", [&](auto& cpu) {
+    cpu("sender", r.senderCpu);
+    cpu("receiver", r.receiverCpu);
+  });
+  io("source_rate", r.rate);
+  io("load_average", r.loadAverage);
+  // Records of runs before the wire count, fan-out and the drop counters
+  // have none of them.
+  io.optional("wire_bytes", r.wireBytes);
+  io("latency_ms_by_frame", r.latencyMs);
+  io.optional("drops", r.drops);
+  io.optional("lab_drops", r.labDrops);
+  io.optional("more_receivers", r.moreReceivers);
+  io.optional("mode_changes", r.modeChanges);
+  io("error", r.error);
 }
+
+}  // namespace
+
+JSON_FIELDS_CONVERSIONS(StationDrops)
+JSON_FIELDS_CONVERSIONS(LabDrops)
+JSON_FIELDS_CONVERSIONS(ReceiverRecord)
+JSON_FIELDS_CONVERSIONS(RunRecord)

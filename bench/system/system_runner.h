@@ -54,6 +54,12 @@ struct SenderInput {
   int pictureFd = -1;
 };
 
+// What the receiving side's own reassembly counted as dropped in the run,
+// -1 when the system does not tell.
+struct ReceiverDrops {
+  int64_t packets = -1, frames = -1;
+};
+
 // Processor seconds each side used in the run.
 struct CpuUse {
   double sender = 0;
@@ -80,6 +86,8 @@ class SystemRunner {
   // How many times it sent each packet in a run with this setup (systems
   // without such a setting send once).
   virtual int transmitCountUsed(const RunSetup&) const { return 1; }
+  // After stopReceiver: what the receiving side counted as dropped.
+  virtual ReceiverDrops receiverDrops() const { return {}; }
   // Only for systems that capture their own pictures: capture time of each
   // frame number (ns), 0 for frames not captured.
   virtual std::vector<int64_t> captureTimes() const { return {}; }

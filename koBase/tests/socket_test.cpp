@@ -9,7 +9,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -245,4 +247,66 @@ TEST(koMulticastSocket, CappedBuffersAreReportedAndKernelDropsCounted) {
   EXPECT_EQ(r.getKernelDrops(), dropped);
   r.close();  // the kernel can no longer be asked: the count came with the datagram
   EXPECT_EQ(r.getKernelDrops(), dropped);
+}
+
+namespace {
+
+// A count from /proc/net/snmp ("Udp:" header line, then the values).
+// SndbufErrors is no help: it also counts the refusals that were reported.
+uint64_t udpCounter(const std::string& name) {
+  std::ifstream f("/proc/thread-self/net/snmp");
+  std::vector<std::string> names;
+  for (std::string line; std::getline(f, line);) {
+    if (line.rfind("Udp: ", 0) != 0) continue;
+    std::istringstream in(line);
+    std::vector<std::string> w;
+    for (std::string x; in >> x;) w.push_back(x);
+    if (names.empty()) {
+      names = w;
+      continue;
+    }
+    for (size_t i = 1; i < w.size() && i < names.size(); ++i)
+      if (names[i] == name) return std::stoull(w[i]);
+  }
+  return 0;
+}
+
+// A slow queue of two datagrams on the lab's ve0 for as long as it lives.
+struct SlowQueue {
+  bool made = std::system("tc qdisc add dev ve0 root tbf rate 8mbit burst 3000 limit 2500") == 0;
+  ~SlowQueue() {
+    if (made && std::system("tc qdisc del dev ve0 root") != 0) std::fprintf(stderr, "ve0 keeps its queue\n");
+  }
+};
+
+}  // namespace
+
+TEST(koMulticastSocket, AFullInterfaceQueueDelaysDatagramsInsteadOfDroppingThem) {
+  NETLAB_REQUIRE();
+  SlowQueue queue;
+  if (!queue.made) GTEST_SKIP() << "tc cannot give ve0 a tbf queue here";
+  // The queue holds two datagrams and drains one every millisecond; the
+  // socket's buffer holds more, so it is the queue that refuses them.
+  koMulticastSocket s;
+  auto p = params("234.5.6.15", 9108, SOCKET_ROLE_SEND);
+  p.interfaceName = "ve0";
+  p.systemBufferSize = 64 << 10;
+  ASSERT_TRUE(s.open(p));
+  const uint64_t sentBefore = udpCounter("OutDatagrams");
+  std::vector<uint8_t> d(1000, 7);
+  constexpr int kDatagrams = 200;
+  for (int i = 0; i < kDatagrams; ++i) ASSERT_EQ(s.send(d.data(), 1000), 1) << "datagram " << i;
+  EXPECT_GT(s.getDeviceBusyCount(), 0u);  // the queue was full, and waited for
+  // The kernel counts only the datagrams that went out (one it dropped
+  // silently would be missing here).
+  EXPECT_EQ(udpCounter("OutDatagrams") - sentBefore, uint64_t(kDatagrams));
+
+  // A queue that does not drain in time: the datagram fails after the
+  // bounded wait (the sender counts it), and a cancelled wait ends the call.
+  ASSERT_EQ(std::system("tc qdisc change dev ve0 root tbf rate 8kbit burst 3000 limit 2500"), 0);
+  int failed = 0;
+  for (int i = 0; i < 8; ++i) failed += s.send(d.data(), 1000) == 0;
+  EXPECT_GT(failed, 0);
+  s.cancelSend(20);
+  EXPECT_EQ(s.send(d.data(), 1000), -1);
 }

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "bench/system/fanout_figure.h"
+#include "bench/system/monitor_log.h"
 
 namespace {
 
@@ -33,11 +34,17 @@ TEST(RunRecord, SummaryCountsTheWindowOnly) {
     size_t delivered;
   } cases[] = {
       {"all in the window", {4, 1, 3, 2}, {0, 0, 0}, 1.0, 3, 4, 4},
-      {"start and end left out", {900, 1, 2, -1, 3, 800}, {1, 1, 0}, 0.75, 2, 3, 5},
+      {"start and end left out", {900, 1, 2, -1, 3, 800}, {1, 1, 0, 0, 0}, 0.75, 2, 3, 5},
       {"settling after the first picture", {-1, -1, 5, 6, 7, 8}, {0, 0, 2}, 1.0, 8, 8, 4},
       {"nothing came", {-1, -1, -1}, {0, 0, 0}, 0.0, 0, 0, 0},
       {"window larger than the run", {1, 2}, {5, 5, 0}, 0.0, 0, 0, 2},
-      {"numbers never sent are not missed", {1, kNotSent, 2, -1, kNotSent}, {0, 0, 0}, 2.0 / 3, 2, 2, 2},
+      {"numbers never sent are not missed", {1, kNotSent, 2, -1, kNotSent}, {0, 0, 0, 0, 0}, 2.0 / 3, 2, 2, 2},
+      // The receiver's start-up pause (its graph restart): the window
+      // begins after it, however long it ran, within bounds.
+      {"start-up pause left out", {1, 1, -1, -1, -1, 5, 6, -1, 7}, {0, 0, 0, 2, 6}, 0.75, 6, 7, 5},
+      {"a later gap is loss", {1, 1, 1, -1, 5, 6}, {0, 0, 0, 2, 6}, 5.0 / 6, 1, 6, 5},
+      {"a pause that ends too late is loss", {1, -1, -1, -1, 5}, {0, 0, 0, 2, 3}, 0.4, 5, 5, 2},
+      {"the fixed settling still counts", {1, -1, 3, 4, 5, 6}, {0, 0, 4, 2, 6}, 1.0, 6, 6, 5},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -62,12 +69,59 @@ TEST(RunRecord, SurvivesJson) {
   r.loadAverage = 3.5;
   r.error = "why";
   r.wireBytes = 123456789012;
-  r.moreReceivers.push_back({"st3", 5, 2, 0.125, {-1, 3.5, 4}});
+  r.drops = {1, 2, 3, 4, 5};
+  r.labDrops = {6, 7, 8, 9};
+  r.moreReceivers.push_back({"st3", 5, 2, 0.125, {-1, 3.5, 4}, {10, 11, 12, -1, -1}});
   const RunRecord back = nlohmann::json::parse(nlohmann::json(r).dump()).get<RunRecord>();
   EXPECT_EQ(nlohmann::json(back), nlohmann::json(r));
   EXPECT_EQ(back.latencyMs, r.latencyMs);
   ASSERT_EQ(back.receivers(), 2u);
   EXPECT_EQ(back.moreReceivers[0].latencyMs, r.moreReceivers[0].latencyMs);
+  EXPECT_EQ(back.moreReceivers[0].drops.linkDrops, 12u);
+  EXPECT_EQ(back.labDrops.backlogDrops, 9u);
+  // The keys, as the report's readers know them.
+  const nlohmann::json j = r;
+  EXPECT_EQ(j.at("cpu_seconds").at("receiver"), 0.25);
+  EXPECT_EQ(j.at("drops").at("dropped_frames"), 5);
+  EXPECT_EQ(j.at("lab_drops").at("send_refused"), 6);
+  EXPECT_EQ(j.at("more_receivers").at(0).at("drops").at("rcvbuf_errors"), 10);
+  // Records written before the drop counters read with none counted.
+  nlohmann::json old = j;
+  old.erase("drops");
+  old.erase("lab_drops");
+  old.erase("wire_bytes");
+  old["more_receivers"][0].erase("drops");
+  const RunRecord earlier = old.get<RunRecord>();
+  EXPECT_EQ(earlier.drops.droppedFrames, -1);
+  EXPECT_EQ(earlier.labDrops.sendRefused, 0u);
+  EXPECT_EQ(earlier.moreReceivers[0].drops.rcvbufErrors, 0u);
+  // A required key missing is an error, not a zero.
+  old.erase("frames_sent");
+  EXPECT_THROW(old.get<RunRecord>(), nlohmann::json::exception);
+}
+
+TEST(RunRecord, ReceiverMonitorDropsFromItsLog) {
+  struct Case {
+    const char* what;
+    const char* log;
+    int64_t packets, frames;
+  } cases[] = {
+      {"no monitor", "morvane-receive: stopping\n", -1, -1},
+      {"the largest counts, the emptied graph's zeros after them",
+       "[    3 s]       Kbit/s  frames/s  drop pkts  drop frames  packet B\n"
+       "  main video       1500        30          2            1      1024\n"
+       "  second video        0         0          9            9         0\n"
+       "  main video       1500        30          7            3      1024\n"
+       "  main video          0         0          0            0         0\n",
+       7, 3},
+      {"a cut row", "  main video 1500 30 7\n", -1, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const ReceiverDrops d = monitorDrops(c.log);
+    EXPECT_EQ(d.packets, c.packets);
+    EXPECT_EQ(d.frames, c.frames);
+  }
 }
 
 TEST(RunRecord, FanoutPoolsSenderTimeAndKeepsTheWorstReceiver) {
@@ -78,7 +132,7 @@ TEST(RunRecord, FanoutPoolsSenderTimeAndKeepsTheWorstReceiver) {
     r.phase = "fanout";
     r.senderCpu = senderCpu;
     for (size_t k = 1; k < receivers; ++k)
-      r.moreReceivers.push_back({"st", 4, 0, 0.1, {1, 1, missing && k + 1 == receivers ? -1.0 : 1.0, 1}});
+      r.moreReceivers.push_back({"st", 4, 0, 0.1, {1, 1, missing && k + 1 == receivers ? -1.0 : 1.0, 1}, {}});
     return r;
   };
   std::vector<RunRecord> runs = {run(0.4, 1, false), run(0.44, 3, false), run(0.4, 1, false),
@@ -87,7 +141,7 @@ TEST(RunRecord, FanoutPoolsSenderTimeAndKeepsTheWorstReceiver) {
   runs.back().error = "did not start";  // failed runs do not count
   runs.push_back(run(9, 1, false));
   runs.back().phase = "latency";  // nor runs of another phase
-  const std::vector<FanoutFigure> f = fanoutFigures(runs, Window{0, 0, 0});
+  const std::vector<FanoutFigure> f = fanoutFigures(runs, Window{0, 0, 0, 0, 0});
   ASSERT_EQ(f.size(), 1u);
   EXPECT_EQ(f[0].fewReceivers, 1u);
   EXPECT_EQ(f[0].manyReceivers, 3u);
