@@ -17,7 +17,7 @@ set(SYSTEM_BENCH_SOURCES
   ${_capture_dir}/test_pattern_image.cpp ${_capture_dir}/video_format.cpp)
 project_add_benchmark(NAME system_bench
   SOURCES ${_system_bench_dir}/system_bench.cpp ${SYSTEM_BENCH_SOURCES}
-  LIBS platform_media nlohmann_json::nlohmann_json)
+  LIBS platform_media nlohmann_json::nlohmann_json demo_run_core)
 target_compile_definitions(system_bench PRIVATE
   SYSTEM_BENCH_OUT_DIR="${PROJECT_BINARY_DIR}/bench"
   SYSTEM_BENCH_NETLAB="${PROJECT_SOURCE_DIR}/tools/netlab/netlab"

@@ -187,6 +187,7 @@ RunRecord LabRun::run(const std::vector<SystemRunner*>& sides, RunSetup setup, c
     more.unreadable = sinks[k]->unreadable();
     more.cpu = sides[k]->cpu().receiver;
     more.latencyMs = latencies(*sinks[k]);
+    more.drops = stationDrops(before.receivers[k], after.receivers[k], setup.interfaceName, *sides[k]);
     r.moreReceivers.push_back(std::move(more));
   }
   return r;

@@ -3,17 +3,17 @@
 #include <algorithm>
 #include <sstream>
 
+#include "tools/demo_run/monitor_lines.h"
+
 ReceiverDrops monitorDrops(const std::string& logText) {
   ReceiverDrops d;
   std::istringstream in(logText);
   for (std::string line; std::getline(in, line);) {
-    std::istringstream row(line);
-    std::string main, video;
-    long long rate = 0, frameRate = 0, packets = 0, frames = 0, packetSize = 0;
-    if (!(row >> main >> video >> rate >> frameRate >> packets >> frames >> packetSize)) continue;
-    if (main != "main" || video != "video" || packets < 0 || frames < 0) continue;
-    d.packets = std::max<int64_t>(d.packets, packets);
-    d.frames = std::max<int64_t>(d.frames, frames);
+    std::string name;
+    demo::ReceiverRow row;
+    if (!demo::parseReceiverRow(line, name, row) || name != "main video") continue;
+    d.packets = std::max<int64_t>(d.packets, row.dropPackets);
+    d.frames = std::max<int64_t>(d.frames, row.dropFrames);
   }
   return d;
 }

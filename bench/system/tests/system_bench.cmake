@@ -4,11 +4,12 @@
 # focus-display changes in a lab of 3.
 project_add_test(NAME system_bench_parts_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/frame_code_test.cpp ${CMAKE_CURRENT_LIST_DIR}/run_record_test.cpp
-          ${CMAKE_CURRENT_LIST_DIR}/child_process_test.cpp ${_system_bench_dir}/frame_source.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/child_process_test.cpp ${CMAKE_CURRENT_LIST_DIR}/lab_counters_test.cpp
+          ${PROJECT_SOURCE_DIR}/bench/lab_station.cpp ${_system_bench_dir}/frame_source.cpp
           ${_system_bench_dir}/frame_sink.cpp ${_system_bench_dir}/run_record.cpp ${_system_bench_dir}/fanout_figure.cpp ${_system_bench_dir}/mode_change.cpp
           ${_system_bench_dir}/line_reader.cpp ${_system_bench_dir}/monitor_log.cpp
           ${_system_bench_dir}/child_process.cpp ${_capture_dir}/test_pattern_image.cpp ${_capture_dir}/video_format.cpp
-  LIBS platform_media nlohmann_json::nlohmann_json
+  LIBS platform_media nlohmann_json::nlohmann_json demo_run_core
   LABELS unit thread)
 foreach(_variant latency loss fanout switch)
   set(_netem)
