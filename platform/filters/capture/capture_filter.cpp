@@ -21,6 +21,40 @@ constexpr LONG kDefaultBuffers = 3;
 
 // ---------------------------------------------------------------- CapturePin
 
+// With POINTSHARE_CAPTURE_LOG=FILE set, every grabbed frame is noted there
+// as "<frame number> <CLOCK_MONOTONIC ns>", so that a measurement outside
+// the process can time each picture from its capture on. A grabbed frame
+// the capture pin never took (its thread was busy and took a newer one) is
+// noted once more with 0: it was never sent on, like a slot dropped late.
+class CaptureLog {
+ public:
+  CaptureLog() {
+    const char* path = std::getenv("POINTSHARE_CAPTURE_LOG");
+    if (path && *path && (file_ = std::fopen(path, "a"))) std::setvbuf(file_, nullptr, _IOLBF, 0);
+  }
+  ~CaptureLog() {
+    if (file_) std::fclose(file_);
+  }
+  CaptureLog(const CaptureLog&) = delete;
+  CaptureLog& operator=(const CaptureLog&) = delete;
+  void note(uint64_t frame) {
+    if (!file_) return;
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    std::fprintf(file_, "%llu %lld\n", static_cast<unsigned long long>(frame),
+                 static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec);
+  }
+  // Frames [first, end) that were not taken.
+  void noteNotTaken(uint64_t first, uint64_t end) {
+    if (!file_) return;
+    for (uint64_t f = first; f < end; ++f) std::fprintf(file_, "%llu 0\n", static_cast<unsigned long long>(f));
+  }
+
+ private:
+  FILE* file_ = nullptr;
+};
+
+
 CapturePin::CapturePin(CaptureFilter* filter, const char16_t* name, const GUID& category)
     : SourceStream(filter, name), capture_(filter), category_(category) {}
 
@@ -80,8 +114,10 @@ HRESULT CapturePin::fillBuffer(IMediaSample* sample) {
   CaptureFilter::Frame frame;
   // The stream ends (end of stream downstream) on stop or when the device is gone.
   if (!capture_->waitFrame(lastSeq_, &frame)) return S_FALSE;
-  if (category_ == PIN_CATEGORY_CAPTURE && lastSeq_ != 0 && frame.seq > lastSeq_ + 1)
+  if (category_ == PIN_CATEGORY_CAPTURE && lastSeq_ != 0 && frame.seq > lastSeq_ + 1) {
     capture_->countDropped(frame.seq - lastSeq_ - 1);
+    capture_->noteNotTaken(lastNumber_ + 1, frame.number);
+  }
   VideoFormat f;
   uint8_t* data = nullptr;
   if (!format(&f) || FAILED(sample->GetPointer(&data)) || !data) return E_UNEXPECTED;
@@ -95,6 +131,7 @@ HRESULT CapturePin::fillBuffer(IMediaSample* sample) {
   sample->SetSyncPoint(TRUE);
   sample->SetDiscontinuity(lastSeq_ == 0);
   lastSeq_ = frame.seq;
+  lastNumber_ = frame.number;
   return S_OK;
 }
 
@@ -114,7 +151,8 @@ HRESULT CapturePin::QuerySupported(REFGUID set, DWORD id, DWORD* support) {
 
 CaptureFilter::CaptureFilter(const CLSID& clsid, std::unique_ptr<CaptureDevice> device, std::string name,
                              bool withPreview)
-    : SourceFilter(clsid), device_(std::move(device)), name_(std::move(name)) {
+    : SourceFilter(clsid), device_(std::move(device)), name_(std::move(name)),
+      captureLog_(std::make_unique<CaptureLog>()) {
   capturePin_ = new CapturePin(this, u"Capture", PIN_CATEGORY_CAPTURE);
   previewPin_ = withPreview ? new CapturePin(this, u"Preview", PIN_CATEGORY_PREVIEW) : nullptr;
   addStream(capturePin_);
@@ -234,38 +272,8 @@ void CaptureFilter::endStream(const std::string& why) {
   shelfChanged_.notify_all();
 }
 
-namespace {
-
-// With POINTSHARE_CAPTURE_LOG=FILE set, every grabbed frame is noted there
-// as "<frame number> <CLOCK_MONOTONIC ns>", so that a measurement outside
-// the process can time each picture from its capture on.
-class CaptureLog {
- public:
-  CaptureLog() {
-    const char* path = std::getenv("POINTSHARE_CAPTURE_LOG");
-    if (path && *path && (file_ = std::fopen(path, "a"))) std::setvbuf(file_, nullptr, _IOLBF, 0);
-  }
-  ~CaptureLog() {
-    if (file_) std::fclose(file_);
-  }
-  CaptureLog(const CaptureLog&) = delete;
-  CaptureLog& operator=(const CaptureLog&) = delete;
-  void note(uint64_t frame) {
-    if (!file_) return;
-    timespec t{};
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    std::fprintf(file_, "%llu %lld\n", static_cast<unsigned long long>(frame),
-                 static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec);
-  }
-
- private:
-  FILE* file_ = nullptr;
-};
-
-}  // namespace
 
 void CaptureFilter::producerMain(VideoFormat format, REFERENCE_TIME interval) {
-  CaptureLog captureLog;
   std::string error;
   if (!device_->open(format, interval, &error)) {
     endStream("cannot start " + describeVideoFormat(format) + " (" + error + ")");
@@ -313,13 +321,15 @@ void CaptureFilter::producerMain(VideoFormat format, REFERENCE_TIME interval) {
       REFERENCE_TIME start = paced ? REFERENCE_TIME(slot) * interval : now;
       latest_ = {latest_.seq + 1, slot, start, start + interval};
     }
-    captureLog.note(slot);
+    captureLog_->note(slot);
     captured_.fetch_add(1);
     shelfChanged_.notify_all();
     ++slot;
   }
   device_->close();
 }
+
+void CaptureFilter::noteNotTaken(uint64_t first, uint64_t end) { captureLog_->noteNotTaken(first, end); }
 
 bool CaptureFilter::waitFrame(uint64_t after, Frame* frame) {
   std::unique_lock<std::mutex> s(shelfLock_);

@@ -28,6 +28,7 @@
 #include "platform/media/source_filter.h"
 
 class CaptureFilter;
+class CaptureLog;
 
 class CapturePin final : public SourceStream, public IKsPropertySet {
  public:
@@ -58,6 +59,7 @@ class CapturePin final : public SourceStream, public IKsPropertySet {
   CaptureFilter* capture_;
   GUID category_;
   uint64_t lastSeq_ = 0;
+  uint64_t lastNumber_ = 0;  // frame number of lastSeq_
 };
 
 class CaptureFilter : public SourceFilter, public IVideoCaptureControl, public IAMAnalogVideoDecoder {
@@ -102,6 +104,8 @@ class CaptureFilter : public SourceFilter, public IVideoCaptureControl, public I
   bool waitFrame(uint64_t after, Frame* frame);
   bool copyFrame(const Frame& frame, const VideoFormat& f, uint8_t* dst, size_t size);
   void countDropped(uint64_t n) { dropped_.fetch_add(n); }
+  // Frames [first, end) the capture pin did not take (for the capture log).
+  void noteNotTaken(uint64_t first, uint64_t end);
   const std::string& deviceName() const { return name_; }
 
  protected:
@@ -140,4 +144,5 @@ class CaptureFilter : public SourceFilter, public IVideoCaptureControl, public I
   std::atomic<bool> lost_{false};
   std::atomic<uint64_t> captured_{0};
   std::atomic<uint64_t> dropped_{0};
+  std::unique_ptr<CaptureLog> captureLog_;  // POINTSHARE_CAPTURE_LOG, see the source
 };

@@ -7,9 +7,16 @@
 // start or disappears mid-run while the rest of the graph keeps running.
 #include <atomic>
 #include <condition_variable>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <map>
 #include <mutex>
+#include <set>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -198,6 +205,56 @@ TEST_F(CaptureGraph, BothPinsInDifferentFormatsAndStopRunCycles) {
     std::lock_guard<std::mutex> g(capture.lock);
     EXPECT_LT(capture.numbers.front(), 50u);
   }
+}
+
+TEST_F(CaptureGraph, CaptureLogMarksTheFramesASlowCapturePinNeverTook) {
+  // POINTSHARE_CAPTURE_LOG notes every grabbed frame with its time; a
+  // renderer slower than the camera makes the capture pin skip frames,
+  // which the log then notes with 0. What the renderer got is exactly the
+  // frames whose last note has a time.
+  const std::string path = ::testing::TempDir() + "capture_log_test.txt";
+  std::remove(path.c_str());
+  setenv("POINTSHARE_CAPTURE_LOG", path.c_str(), 1);
+  auto camera = add(CLSID_TestPatternCamera, u"Camera");
+  unsetenv("POINTSHARE_CAPTURE_LOG");
+  struct Slow : Received {
+    static void record(void* ctx, IMediaSample* s) {
+      Received::record(ctx, s);
+      std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+  } slow;
+  slow.format = {160, 120, MEDIASUBTYPE_RGB24};
+  auto r = add(CLSID_NullRenderer, u"Slow");
+  r.as<INullRendererControl>()->SetSyncToClock(FALSE);
+  r.as<INullRendererControl>()->SetCallback(&Slow::record, &slow);
+  camera.as<IVideoCaptureControl>()->SetFrameInterval(kFastInterval);
+  MediaType mt = videoFormatMediaType(slow.format, kFastInterval);
+  ASSERT_EQ(graph->ConnectDirect(pinOf(camera.get(), PINDIR_OUTPUT, 0).get(), pinOf(r.get(), PINDIR_INPUT, 0).get(),
+                                 mt.ptr()),
+            S_OK);
+  ASSERT_EQ(control()->Run(), S_OK);
+  ASSERT_TRUE(slow.waitFor(10));
+  ASSERT_EQ(control()->Stop(), S_OK);
+  graph->RemoveFilter(camera.get());
+  camera.reset();  // closes the log
+  std::map<uint64_t, long long> last;
+  std::ifstream log(path);
+  unsigned long long frame = 0;
+  long long when = 0;
+  while (log >> frame >> when) last[frame] = when;
+  std::set<uint64_t> got;
+  {
+    std::lock_guard<std::mutex> g(slow.lock);
+    got.insert(slow.numbers.begin(), slow.numbers.end());
+  }
+  size_t skipped = 0;
+  for (const auto& [number, time] : last) {
+    if (number > *got.rbegin()) continue;  // grabbed after the last one taken
+    EXPECT_EQ(time != 0, got.count(number) == 1) << "frame " << number;
+    skipped += time == 0;
+  }
+  EXPECT_GT(skipped, 0u);  // the renderer was slow enough to miss some
+  std::remove(path.c_str());
 }
 
 TEST_F(CaptureGraph, PinCategoriesBufferNegotiationAnalogDecoderFormatsAndPage) {
