@@ -40,7 +40,9 @@ uint64_t number(const std::string& text, int base = 10) {
   return v;
 }
 
-uint64_t grown(uint64_t after, uint64_t before) { return after > before ? after - before : 0; }
+uint64_t grown(uint64_t after, uint64_t before) {
+  return after > before ? after - before : 0;
+}
 
 }  // namespace
 
@@ -143,6 +145,8 @@ NetCounters operator-(const NetCounters& after, const NetCounters& before) {
   return d;
 }
 
-uint64_t backlogDrops() { return parseSoftnetDrops(readFile("/proc/net/softnet_stat")); }
+uint64_t backlogDrops() {
+  return parseSoftnetDrops(readFile("/proc/net/softnet_stat"));
+}
 
 }  // namespace lab

@@ -1,7 +1,7 @@
 // One list of a record's JSON keys serves both directions: a record type
-// gives a template
+// gives a template (R is the type, const when written)
 //
-//   template <class Io, class R> void jsonFields(Io& io, R& r) {
+//   template <class Io, JsonRecord<RunRecord> R> void jsonFields(Io& io, R& r) {
 //     io("station", r.station);             // required when read
 //     io.optional("wire_bytes", r.wireBytes);  // kept as it is when absent
 //     io.object("cpu_seconds", [&](auto& sub) { sub("sender", r.senderCpu); });

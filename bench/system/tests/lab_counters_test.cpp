@@ -17,16 +17,18 @@ TEST(LabCounters, ReadTheKernelsFiles) {
       "UdpLite: InDatagrams NoPorts InErrors OutDatagrams RcvbufErrors SndbufErrors InCsumErrors\n"
       "UdpLite: 9 9 9 9 9 9 9\n",
       &udp);
-  lab::addSnmp6("Udp6InErrors                    \t3\nUdp6RcvbufErrors \t2\nUdpLite6RcvbufErrors 50\n"
-                "Udp6SndbufErrors 1\n",
-                &udp);
+  lab::addSnmp6(
+      "Udp6InErrors                    \t3\nUdp6RcvbufErrors \t2\nUdpLite6RcvbufErrors 50\n"
+      "Udp6SndbufErrors 1\n",
+      &udp);
   EXPECT_EQ(udp.inErrors, 20u);
   EXPECT_EQ(udp.rcvbufErrors, 17u);
   EXPECT_EQ(udp.sndbufErrors, 5u);
 
   const auto links = lab::parseNetDev(
       "Inter-|   Receive                                                |  Transmit\n"
-      " face |bytes    packets errs drop fifo frame compressed multicast|bytes    packets errs drop fifo colls "
+      " face |bytes    packets errs drop fifo frame compressed multicast|bytes    packets errs drop fifo "
+      "colls "
       "carrier compressed\n"
       "    h3: 1000 10 0 2 0 0 0 10 5000 50 0 7 0 0 0 0\n"
       "  eth0:12345678901 20 0 0 0 0 0 0 99 1 0 0 0 0 0 0\n"
