@@ -43,9 +43,10 @@ void printDrops(const std::vector<RunRecord>& runs) {
       continue;
     if (!header)
       std::printf(
-          "drops per run (receivers summed; rx reassembly = what the receivers' own monitors counted, "
-          "- when not told; send refused/link: datagrams the sender's kernel refused, which our sender\n"
-          "sends again; backlog = the whole machine's):\n"
+          "drops per run (receivers summed; rx reassembly = dropped frames and packets the receivers'\n"
+          "own monitors counted, - when not told; frames without packets were complete but discarded\n"
+          "from the client's full queue, its receiving side starved; send refused/link: datagrams the\n"
+          "sender's kernel refused, which our sender sends again; backlog = the whole machine's):\n"
           "%-4s %-18s %-8s %-3s %12s %12s %10s %12s %9s %9s %13s %13s\n",
           "run", "system", "phase", "rx", "rcvbuf drops", "udp in err", "link drops", "send refused",
           "send link", "hub drops", "backlog drops", "rx reassembly");
