@@ -64,6 +64,12 @@ TEST(SystemBench, QuickFormLeavesResultsWithFramesDelivered) {
     EXPECT_GE(run.at("latency_ms_by_frame").size(), run.at("frames_sent").get<size_t>());
     for (const auto& more : run.at("more_receivers"))
       EXPECT_EQ(more.at("latency_ms_by_frame").size(), run.at("latency_ms_by_frame").size());
+    // Where anything was lost, for every receiving station: ours tells its
+    // own reassembly's counts too (from its monitor), the others do not.
+    const bool ours = run.at("system") == "ours";
+    EXPECT_TRUE(run.at("lab_drops").contains("backlog_drops"));
+    EXPECT_EQ(run.at("drops").at("dropped_frames") >= 0, ours);
+    for (const auto& more : run.at("more_receivers")) EXPECT_EQ(more.at("drops").at("dropped_frames") >= 0, ours);
     // How many frames each system delivers in a short run on a busy
     // machine (start-up, a lost stream header) is a figure, not a fault:
     // at least one system must deliver.
