@@ -14,6 +14,7 @@ class OursRunner final : public SystemRunner {
  public:
   std::string name() const override { return "ours"; }
   std::string description() const override;
+  std::string jobDifferences() const override;
   std::string unavailable() const override;
   bool startReceiver(const RunSetup& setup, FrameSink& sink) override;
   bool startSender(const RunSetup& setup, SenderInput* input) override;

@@ -132,6 +132,13 @@ void printTable(const std::vector<RunRecord>& runs, const ReportSetup& setup) {
         m.shown == m.changes * m.receivers && m.firstMedianMs <= kModeSwitchGoalMs ? "met" : "not met",
         m.settledMedianMs, m.settledP99Ms, m.answerMedianMs, m.strayPictures);
   }
+  // What is not the same job, for the systems in the table.
+  for (const auto& system : makeSystems()) {
+    const std::string differs = system->jobDifferences();
+    const bool inTable =
+        std::any_of(runs.begin(), runs.end(), [&](const RunRecord& r) { return r.system == system->name(); });
+    if (inTable && !differs.empty()) std::printf("not the same job: %s: %s\n", system->name().c_str(), differs.c_str());
+  }
   std::printf("(figures from a shared, loaded machine are noisy; the loss phase runs under \"%s\")\n", [&] {
     for (const RunRecord& r : runs)
       if (r.phase == "loss" && !r.impairment.empty()) return r.impairment.c_str();
@@ -151,6 +158,10 @@ bool writeJson(const std::vector<RunRecord>& runs, const ReportSetup& setup) {
   nlohmann::json systems = nlohmann::json::object();
   for (const auto& system : makeSystems()) systems[system->name()] = system->description();
   out["systems"] = std::move(systems);
+  nlohmann::json differences = nlohmann::json::object();
+  for (const auto& system : makeSystems())
+    if (!system->jobDifferences().empty()) differences[system->name()] = system->jobDifferences();
+  out["job_differences"] = std::move(differences);
   nlohmann::json list = nlohmann::json::array();
   for (const RunRecord& r : runs) {
     nlohmann::json j = r;

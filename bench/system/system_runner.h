@@ -73,6 +73,11 @@ class SystemRunner {
   virtual std::string name() const = 0;
   // One line on how it is set up.
   virtual std::string description() const = 0;
+  // What it does beyond (or apart from) the common job (encode the test
+  // picture at the run's size, bit rate and key interval, multicast it,
+  // decode it into a picture) that cannot be made the same; empty when
+  // nothing. Printed under the table and kept in the JSON file.
+  virtual std::string jobDifferences() const { return {}; }
   // Why it cannot run here (a program missing); empty when it can.
   virtual std::string unavailable() const = 0;
 

@@ -12,12 +12,12 @@
 
 namespace {
 
-// How often the renderer's frame count is looked at, and how often the
-// renderer is looked for again (the graph may have been rebuilt). While the
-// graph has none (between tearing down and building it again for a new
-// status) it is looked for more often, so that the first picture of the
-// new graph is not held back.
-constexpr auto kPoll = std::chrono::milliseconds(1);
+// How long one wait for the renderer's next frame lasts (the thread looks
+// at quit_ in between), and how often the renderer is looked for again (the
+// graph may have been rebuilt). While the graph has none (between tearing
+// down and building it again for a new status) it is looked for more often,
+// so that the first picture of the new graph is not held back.
+constexpr DWORD kWaitMs = 20;
 constexpr auto kFindAgain = std::chrono::milliseconds(500);
 constexpr auto kFindMissing = std::chrono::milliseconds(10);
 
@@ -61,16 +61,21 @@ void PictureStream::watch() {
   uint64_t shown = 0;
   std::vector<uint8_t> picture;
   while (!quit_) {
-    std::this_thread::sleep_for(kPoll);
     if (Clock::now() - found >= (renderer ? kFindAgain : kFindMissing)) {
       ComPtr<IVideoFrameSnapshot> now = findRenderer();
       if (now.get() != renderer.get()) shown = 0;
       renderer = now;
       found = Clock::now();
     }
+    if (!renderer) {
+      std::this_thread::sleep_for(kFindMissing);
+      continue;
+    }
+    // Woken by the renderer as each frame is shown: no polling delay, and
+    // no wake-ups between frames.
     uint64_t count = 0;
     LONG w = 0, h = 0;
-    if (!renderer || FAILED(renderer->GetFrameCount(&count)) || count == shown) continue;
+    if (renderer->WaitFrameCount(shown, kWaitMs, &count) != S_OK || count == shown) continue;
     if (FAILED(renderer->GetFrameSize(&w, &h)) || w <= 0 || h <= 0) continue;
     shown = count;
     picture.resize(8 + size_t(w) * size_t(h) * 3);

@@ -6,6 +6,7 @@
 #include <poll.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -160,20 +161,33 @@ HRESULT VideoRenderer::doRenderSample(IMediaSample* sample) {
   haveFrame_ = true;
   frames_.fetch_add(1);
   draw();
+  frameShown_.notify_all();
   return S_OK;
 }
 
+namespace {
+
+// One row from B, G, R(, X) in memory to R, G, B; the pixel size is a
+// constant so that the loop compiles to plain byte moves without a
+// multiply per pixel.
+template <int kBytes>
+void swapRow(const uint8_t* src, uint8_t* dst, int width) {
+  for (int x = 0; x < width; ++x, src += kBytes, dst += 3) {
+    const uint8_t b = src[0], g = src[1], r = src[2];
+    dst[0] = r;
+    dst[1] = g;
+    dst[2] = b;
+  }
+}
+
+}  // namespace
+
 void VideoRenderer::unpack() {
   if (unpacked_ || sample_.size() < size_t(stride_) * videoHeight_) return;
-  int bytes = bitCount_ / 8;
+  const auto row = bitCount_ == 32 ? swapRow<4> : swapRow<3>;
   for (int y = 0; y < videoHeight_; ++y) {
     const uint8_t* src = sample_.data() + size_t(bottomUp_ ? videoHeight_ - 1 - y : y) * stride_;
-    uint8_t* dst = frame_.data() + size_t(y) * videoWidth_ * 3;
-    for (int x = 0; x < videoWidth_; ++x, src += bytes, dst += 3) {
-      dst[0] = src[2];  // the frame is B, G, R in memory
-      dst[1] = src[1];
-      dst[2] = src[0];
-    }
+    row(src, frame_.data() + size_t(y) * videoWidth_ * 3, videoWidth_);
   }
   unpacked_ = true;
 }
@@ -377,6 +391,15 @@ HRESULT VideoRenderer::GetFrameCount(uint64_t* count) {
   if (!count) return E_POINTER;
   *count = frames_.load();
   return S_OK;
+}
+
+HRESULT VideoRenderer::WaitFrameCount(uint64_t after, DWORD timeoutMs, uint64_t* count) {
+  if (!count) return E_POINTER;
+  std::unique_lock<std::mutex> g(windowLock_);
+  const bool passed = frameShown_.wait_for(g, std::chrono::milliseconds(timeoutMs),
+                                           [&] { return frames_.load() > after; });
+  *count = frames_.load();
+  return passed ? S_OK : S_FALSE;
 }
 
 HRESULT VideoRenderer::GetVideoWindow(OAHWND* window) {

@@ -23,6 +23,10 @@ struct IVideoFrameSnapshot : IUnknown {
   virtual HRESULT GetFrameCount(uint64_t* count) = 0;      // 6
   // The X11 window the renderer draws into (0 when off-screen).
   virtual HRESULT GetVideoWindow(OAHWND* window) = 0;  // 7
+  // Waits until the frame count passes `after` or timeoutMs pass, and gives
+  // the count: S_OK when it passed, S_FALSE on the timeout. Lets a reader
+  // take each frame as it is shown without polling the count.
+  virtual HRESULT WaitFrameCount(uint64_t after, DWORD timeoutMs, uint64_t* count) = 0;  // 8
 
  protected:
   ~IVideoFrameSnapshot() = default;
@@ -69,6 +73,7 @@ class VideoRenderer final : public BaseRenderer, public IVideoWindow, public IVi
   HRESULT SaveFramePng(const char* path) override;
   HRESULT GetFrameCount(uint64_t* count) override;
   HRESULT GetVideoWindow(OAHWND* window) override;
+  HRESULT WaitFrameCount(uint64_t after, DWORD timeoutMs, uint64_t* count) override;
 
  private:
   struct X11State;
@@ -99,4 +104,5 @@ class VideoRenderer final : public BaseRenderer, public IVideoWindow, public IVi
   std::vector<uint8_t> frame_;   // last frame, top-down RGB
   bool haveFrame_ = false;
   std::atomic<uint64_t> frames_{0};
+  std::condition_variable frameShown_;  // frames_ went up (with windowLock_)
 };

@@ -177,6 +177,43 @@ TEST_F(VideoRendererTest, OffScreenKeepsTheLastFrameAndSavesPng) {
   EXPECT_EQ(snap->SaveFramePng("/nonexistent-dir/x.png"), E_ACCESSDENIED);
 }
 
+// Each frame wakes a reader waiting for it, and the snapshot turns the
+// sample into top-down R, G, B whatever its row order and pixel size. The
+// source writes the frame number into the first bytes of the buffer (B, G,
+// R of the first pixel in memory), so the last of three frames shows
+// (0, 0, 2) in the first pixel of the buffer's row and zeros beside it.
+TEST_F(VideoRendererTest, WakesFrameWaitersAndUnpacksEveryLayout) {
+  struct Case {
+    LONG height, bits;
+    int bufferRow;  // the output row holding the buffer's first row
+  };
+  for (const Case c : {Case{4, 24, 3}, Case{-4, 32, 0}, Case{4, 32, 3}, Case{-4, 24, 0}}) {
+    SCOPED_TRACE(testing::Message() << "height " << c.height << ", " << c.bits << " bits");
+    SetUp();
+    auto src = source.as<ITestSource>();
+    src->SetFormat(8, c.height, c.bits);
+    src->SetFrameCount(3);
+    ASSERT_EQ(connect(graph.get(), source.get(), 0, renderer.get(), 0), S_OK);
+    auto snap = renderer.as<IVideoFrameSnapshot>();
+    uint64_t count = 0;
+    EXPECT_EQ(snap->WaitFrameCount(0, 1, &count), S_FALSE);  // not running: nothing comes
+    EXPECT_EQ(count, 0u);
+    ASSERT_EQ(graph.as<IMediaControl>()->Run(), S_OK);
+    ASSERT_EQ(snap->WaitFrameCount(0, 5000, &count), S_OK);
+    EXPECT_GE(count, 1u);
+    while (count < 3 && snap->WaitFrameCount(count, 5000, &count) == S_OK) {
+    }
+    ASSERT_EQ(count, 3u);
+    EXPECT_EQ(snap->WaitFrameCount(3, 30, &count), S_FALSE);  // the source has ended
+    EXPECT_EQ(snap->WaitFrameCount(3, 0, nullptr), E_POINTER);
+    ASSERT_EQ(graph.as<IMediaControl>()->Stop(), S_OK);
+    std::vector<uint8_t> rgb(8 * 4 * 3, 0xEE);
+    ASSERT_EQ(snap->GetFrame(rgb.data(), static_cast<ULONG>(rgb.size())), S_OK);
+    const auto first = rgb.begin() + c.bufferRow * 8 * 3;
+    EXPECT_EQ(std::vector<uint8_t>(first, first + 6), std::vector<uint8_t>({0, 0, 2, 0, 0, 0}));
+  }
+}
+
 TEST_F(VideoRendererTest, RefusesWhatItCannotShowAndBadOwners) {
   // Compressed video is not for this renderer.
   MediaType mt(MEDIATYPE_Video, MEDIASUBTYPE_MP42, FORMAT_VideoInfo);
