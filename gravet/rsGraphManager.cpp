@@ -13,7 +13,6 @@
 #include "platform/com/wide_text.h"
 #include "platform/media/graph_registry.h"
 #include "platform/media/guids.h"
-#include "platform/media/records.h"
 #include "platform/win/message_box.h"
 
 namespace {
@@ -213,24 +212,6 @@ bool rsGraphManager::connectFilter(mxObjectPtr<rsFilter> from, unsigned outputIn
     return false;
   }
   return true;
-}
-
-bool rsGraphManager::outputOffersVideoSize(mxObjectPtr<rsFilter> from, unsigned outputIndex, int width,
-                                           int height) const {
-  if (from.isNull() || width <= 0 || height <= 0) return false;
-  ComPtr<IPin> out = ComPtr<IPin>::adopt(from->getOutputPin(outputIndex));
-  ComPtr<IEnumMediaTypes> types;
-  if (!out || FAILED(out->EnumMediaTypes(types.put())) || !types) return false;
-  bool found = false;
-  AM_MEDIA_TYPE* t = nullptr;
-  ULONG got = 0;
-  while (!found && types->Next(1, &t, &got) == S_OK && got == 1) {
-    VideoInfoHeader vih;
-    found = t->majortype == MEDIATYPE_Video && videoInfoOf(*t, vih) && vih.bmi.width == width &&
-            (vih.bmi.height == height || vih.bmi.height == -height);
-    DeleteMediaType(t);
-  }
-  return found;
 }
 
 bool rsGraphManager::disconnectFilter(mxObjectPtr<rsFilter> from, unsigned& outputIndex,

@@ -74,10 +74,6 @@ class rsGraphManager : public mxObject {
   // unchanged.
   bool connectFilter(mxObjectPtr<rsFilter> from, unsigned outputIndex, mxObjectPtr<rsFilter> to,
                      unsigned inputIndex);
-  // Whether output pin outputIndex of from (counting output pins only)
-  // offers a video type of exactly width x height pixels among the types it
-  // lists now.
-  bool outputOffersVideoSize(mxObjectPtr<rsFilter> from, unsigned outputIndex, int width, int height) const;
   // Breaks every connection from an output pin of from to a pin of to and
   // reports the pin numbers of the (last) connection broken, 0 and 0 if
   // none. False only when the pins of from cannot be listed.

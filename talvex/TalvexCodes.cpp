@@ -2,8 +2,6 @@
 
 #include <strings.h>
 
-#include <iterator>
-
 namespace talvex {
 
 namespace {
@@ -37,15 +35,6 @@ int CodeTable::find(const mxString& text) const {
   for (int i = 0; i < count; ++i)
     if (strcasecmp(t, texts[i]) == 0) return i;
   return -1;
-}
-
-bool videoFormatPictureSize(int code, int* width, int* height) {
-  static constexpr int kSizes[][2] = {{128, 96},  {176, 144}, {352, 288}, {160, 120},
-                                      {320, 240}, {360, 240}, {640, 480}, {720, 480}};
-  if (code < 0 || code >= int(std::size(kSizes))) return false;
-  *width = kSizes[code][0];
-  *height = kSizes[code][1];
-  return true;
 }
 
 }  // namespace talvex

@@ -30,10 +30,6 @@ extern const CodeTable kLoupexMaskTypes;    // "Rectangle", "Ellipse"
 extern const CodeTable kCompoundMaskTypes;  // "Rectangle", "Ellipse", "Checkers"
 extern const CodeTable kBlendingTypes;      // "Simple", "Vaguely"
 
-// The picture size of video format codes 0 to 7; false for Through and
-// codes outside the table.
-bool videoFormatPictureSize(int code, int* width, int* height);
-
 // Names the engine looks for among the enumerated codecs.
 inline constexpr const char* kMPEG4EncoderName = "Microsoft MPEG-4 Video Codec V2";
 inline constexpr const char* kMP3EncoderName = "MPEG Layer-3";

@@ -287,16 +287,6 @@ bool TalvexGraphManager::buildVideo() {
     connect(dvTee_, 1, videoServerMain_, 0);
     connect(dvDecoder_, 0, videoRender_, 0);
   } else {
-    // A camera that offers the sending size itself is asked for it: the
-    // picture then needs no scaling on the way (less work per frame, and no
-    // resampling of the camera's picture). Any other camera, and a DV
-    // stream, comes in at its own size and is scaled.
-    int width = 0, height = 0;
-    const bool atSendingSize = analog &&
-                               videoFormatPictureSize(formatTransformMain_->getOutputVideoFormat(), &width, &height) &&
-                               outputOffersVideoSize(source, unsigned(sourcePin), width, height);
-    formatTransformMain_->setInputVideoFormat(atSendingSize ? formatTransformMain_->getOutputVideoFormat()
-                                                            : kThroughFormat);
     if (analog) {
       connect(source, sourcePin, main, 0);
     } else {

@@ -10,8 +10,6 @@
 
 #include "filters/ostrel/IOstrelControl.h"
 #include "netlab.h"
-#include "platform/filters/capture/test_pattern_code.h"
-#include "platform/filters/capture/test_pattern_image.h"
 #include "platform/filters/video_renderer.h"
 #include "talvex/Talvex.h"
 #include "talvex/tests/sender_lab.h"
@@ -173,49 +171,6 @@ TEST(TalvexTopology, EveryRowOfTheTableIsWiredAndRuns) {
   EXPECT_EQ(built, 22);
   EXPECT_TRUE(TalvexShutdown());
   EXPECT_TRUE(readSenderGraph().filters.empty());
-}
-
-// A camera that offers the sending size is asked for it: the preview (the
-// picture the encoder gets) is then the camera's own picture at that size,
-// pixel for pixel, with no scaling on the way. Through keeps the camera's
-// native 640x480.
-TEST(TalvexTopology, TheCameraIsAskedForTheSendingSize) {
-  NETLAB_REQUIRE();
-  SenderRegistry registry;
-  BoxCatcher boxes;
-  ASSERT_TRUE(TalvexInitialize(0));
-  const int camera =
-      indexOf(kTestPatternCameraName, TalvexGetNumVideoCaptures(), TalvexGetVideoCaptureFriendlyName);
-  ASSERT_GE(camera, 0);
-  TalvexSetVideoCapture(camera);
-  TalvexSetVideoEncoder(1);
-  TalvexSetFocusDisplay(None);
-  struct Case {
-    int code, width, height;
-  };
-  for (const Case c : {Case{2, 352, 288}, Case{7, 720, 480}, Case{0, 128, 96}, Case{8, 640, 480}}) {
-    SCOPED_TRACE("video format " + std::to_string(c.code));
-    TalvexSetVideoFormat(c.code);
-    const uint64_t rendered = renderedFrames();
-    ASSERT_TRUE(waitFor([&] { return renderedFrames() >= rendered + 2; }, 10000)) << "no pictures in the preview";
-    auto preview = senderFilter<IVideoFrameSnapshot>("VideoRender");
-    ASSERT_TRUE(preview);
-    LONG w = 0, h = 0;
-    ASSERT_EQ(preview->GetFrameSize(&w, &h), S_OK);
-    ASSERT_EQ(std::pair(int(w), int(h)), std::pair(c.width, c.height));
-    std::vector<uint8_t> rgb(size_t(w) * size_t(h) * 3);
-    ASSERT_EQ(preview->GetFrame(rgb.data(), ULONG(rgb.size())), S_OK);
-    uint32_t frame = 0;
-    ASSERT_TRUE(test_pattern::readFrameNumberRgb(rgb.data(), c.width, c.height, &frame));
-    int wrong = 0;
-    for (int y = 0; y < c.height; ++y)
-      for (int x = 0; x < c.width; ++x) {
-        const uint8_t* p = &rgb[(size_t(y) * size_t(c.width) + size_t(x)) * 3];
-        wrong += Rgb{p[0], p[1], p[2]} != testPatternPixel(frame, c.width, c.height, x, y);
-      }
-    EXPECT_EQ(wrong, 0) << "of " << c.width * c.height << " pixels differ from frame " << frame;
-  }
-  EXPECT_TRUE(TalvexShutdown());
 }
 
 TEST(TalvexTopology, MissingComponentsAreReported) {
