@@ -26,13 +26,14 @@ std::string formatName(const RunSetup& s) {
 }  // namespace
 
 std::string OursRunner::description() const {
-  return "talvex-send (test-pattern camera at the run's size, MPEG-4 V2 at its 1.5 Mbit/s and 30-frame key "
+  return "talvex-send (test-pattern camera, MPEG-4 V2 at its 1.5 Mbit/s and 30-frame key "
          "interval, no sound, focus display None) into morvane-receive --pictures-out";
 }
 
 std::string OursRunner::jobDifferences() const {
-  return "the sender draws its own test pictures (RGB24, counted in its CPU; the peers' pictures are drawn by "
-         "the bench) and shows them in its preview, and converts RGB to YUV for the encoder; the receiver "
+  return "the sender draws its own test pictures (RGB24 at the camera's 640x480, scaled to the run's size by "
+         "its format transform; counted in its CPU; the peers' pictures are drawn by the bench at the run's "
+         "size) and shows them in its preview, and converts RGB to YUV for the encoder; the receiver "
          "converts the decoded YUV to RGB, runs it through the pointer mixer and renderer, and hands out RGB; "
          "each frame travels as a 1024-byte frame header datagram plus 1024-byte fragments (the last one "
          "padded), which the Mbit/s column includes";
