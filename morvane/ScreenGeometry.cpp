@@ -6,7 +6,11 @@
 
 bool ScreenGeometry::open() {
   switch (connection_.open()) {
-    case ReconnectingXConnection::Open::Ready: return true;
+    case ReconnectingXConnection::Open::Ready:
+      // A server that went away is noticed before a request runs into
+      // Xlib's I/O error path (whose return, under Xlib's display lock,
+      // unlocks the display twice).
+      return !connection_.serverClosed() || letGo();
     case ReconnectingXConnection::Open::Waiting: return false;
     case ReconnectingXConnection::Open::Failed:
       if (!toldNoDisplay_)
@@ -21,7 +25,10 @@ bool ScreenGeometry::open() {
 }
 
 bool ScreenGeometry::stillConnected() {
-  if (!connection_.lost()) return true;
+  return !connection_.lost() || letGo();
+}
+
+bool ScreenGeometry::letGo() {
   connection_.drop();
   mxNotify::post(
       mxNotify::Notice,

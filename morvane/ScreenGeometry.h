@@ -26,6 +26,8 @@ class ScreenGeometry {
   bool open();
   // After a request: when the connection broke meanwhile, lets it go.
   bool stillConnected();
+  // Lets a broken connection go and says so; false.
+  bool letGo();
 
   // Protocol errors on it (a window id the server no longer knows) do not
   // end the program either.
