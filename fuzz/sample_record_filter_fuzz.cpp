@@ -98,7 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (output.mediaType().sampleSize() > kLargestBuiltSample) std::abort();
     if (output.kind == MediaKind_Pointer && output.mediaType().sampleSize() != kPointerRecordSize) std::abort();
   }
-  if (!ingrelFullyClassified(parsed.received) || !parsed.received.sameAs(output)) return 0;
+  if (!parsed.received.fullyClassified() || !parsed.received.sameAs(output)) return 0;
   deliver(output, r);
   return 0;
 }

@@ -1,4 +1,5 @@
 #include "gravet/rsGraphManager.h"
+#include "gravet/rsControlCalls.h"
 
 #include <unistd.h>
 
@@ -16,14 +17,6 @@
 #include "platform/win/message_box.h"
 
 namespace {
-
-template <class I>
-void release(I*& p) {
-  if (I* q = p) {
-    p = nullptr;
-    q->Release();
-  }
-}
 
 // The filter that owns pin (a reference the caller releases), or null.
 ComPtr<IBaseFilter> ownerOf(IPin* pin) {
@@ -76,9 +69,9 @@ rsGraphManager::~rsGraphManager() {
 }
 
 void rsGraphManager::releaseInterfaces() {
-  release(window_);
-  release(control_);
-  release(graph_);
+  rsControl::release(window_);
+  rsControl::release(control_);
+  rsControl::release(graph_);
 }
 
 bool rsGraphManager::shutdown() {

@@ -6,38 +6,12 @@
 #include "filters/ingrel/IIngrelControl.h"
 #include "filters/ostrel/IOstrelControl.h"
 #include "gravet/rsIngrelFilter.h"
+#include "gravet/rsControlCalls.h"
 #include "gravet/rsOstrelFilter.h"
 
-namespace {
-
-// A getter's call: the value the operation delivered, or fallback without
-// the interface.
-template <class T, class I, class V>
-T get(I* control, HRESULT (I::*operation)(V*), T fallback) {
-  V value = V(fallback);
-  if (control) (control->*operation)(&value);
-  return T(value);
-}
-
-// A text getter's call through an area of 1024 bytes.
-template <class I>
-mxString getText(I* control, HRESULT (I::*operation)(char*)) {
-  if (!control) return mxString();
-  char area[1024] = {};
-  (control->*operation)(area);
-  area[sizeof area - 1] = '\0';
-  return mxString(area);
-}
-
-template <class I>
-void release(I*& control) {
-  if (I* c = control) {
-    control = nullptr;
-    c->Release();
-  }
-}
-
-}  // namespace
+using rsControl::get;
+using rsControl::getText;
+using rsControl::release;
 
 // ---------------------------------------------------------------- server
 

@@ -1,30 +1,14 @@
 // The wrappers of the three filters outside the system: each creates its
 // filter by class identifier and keeps its control interface; a missing
 // filter or interface leaves the wrapper empty.
+#include "gravet/rsControlCalls.h"
 #include "gravet/rsFormatTransFilter.h"
 #include "gravet/rsImageCompoundFilter.h"
 #include "gravet/rsImageExtractFilter.h"
 #include "platform/filters/outside/outside_interfaces.h"
 
-namespace {
-
-// A getter's call: the value the operation delivered, 0 without the interface.
-template <class I, class F>
-int getInt(I* control, F operation) {
-  int value = 0;
-  if (control) (control->*operation)(&value);
-  return value;
-}
-
-template <class I>
-void release(I*& control) {
-  if (I* c = control) {
-    control = nullptr;
-    c->Release();
-  }
-}
-
-}  // namespace
+using rsControl::get;
+using rsControl::release;
 
 // ---------------------------------------------------------------- format transform
 
@@ -37,31 +21,31 @@ rsFormatTransFilter::~rsFormatTransFilter() {
 }
 
 int rsFormatTransFilter::getInputVideoFormat() const {
-  return getInt(control_, &IFormatTransformControl::GetInputVideoFormat);
+  return get(control_, &IFormatTransformControl::GetInputVideoFormat, 0);
 }
 void rsFormatTransFilter::setInputVideoFormat(int code) {
   if (control_) control_->SetInputVideoFormat(code);
 }
 int rsFormatTransFilter::getInputVideoFormatColor() const {
-  return getInt(control_, &IFormatTransformControl::GetInputVideoFormatColor);
+  return get(control_, &IFormatTransformControl::GetInputVideoFormatColor, 0);
 }
 void rsFormatTransFilter::setInputVideoFormatColor(int code) {
   if (control_) control_->SetInputVideoFormatColor(code);
 }
 int rsFormatTransFilter::getOutputVideoFormat() const {
-  return getInt(control_, &IFormatTransformControl::GetOutputVideoFormat);
+  return get(control_, &IFormatTransformControl::GetOutputVideoFormat, 0);
 }
 void rsFormatTransFilter::setOutputVideoFormat(int code) {
   if (control_) control_->SetOutputVideoFormat(code);
 }
 int rsFormatTransFilter::getActualInputVideoFormat() const {
-  return getInt(control_, &IFormatTransformControl::GetActualInputVideoFormat);
+  return get(control_, &IFormatTransformControl::GetActualInputVideoFormat, 0);
 }
 int rsFormatTransFilter::getActualInputVideoFormatColor() const {
-  return getInt(control_, &IFormatTransformControl::GetActualInputVideoFormatColor);
+  return get(control_, &IFormatTransformControl::GetActualInputVideoFormatColor, 0);
 }
 int rsFormatTransFilter::getActualOutputVideoFormat() const {
-  return getInt(control_, &IFormatTransformControl::GetActualOutputVideoFormat);
+  return get(control_, &IFormatTransformControl::GetActualOutputVideoFormat, 0);
 }
 
 // ---------------------------------------------------------------- image extractor
@@ -75,7 +59,7 @@ rsImageExtractFilter::~rsImageExtractFilter() {
 }
 
 int rsImageExtractFilter::getOutputVideoFormat() const {
-  return getInt(control_, &IImageExtractControl::GetOutputVideoFormat);
+  return get(control_, &IImageExtractControl::GetOutputVideoFormat, 0);
 }
 void rsImageExtractFilter::setOutputVideoFormat(int code) {
   if (control_) control_->SetOutputVideoFormat(code);
@@ -92,19 +76,19 @@ rsImageCompoundFilter::~rsImageCompoundFilter() {
 }
 
 int rsImageCompoundFilter::getFrameRate() const {
-  return getInt(control_, &IImageCompoundControl::GetFrameRate);
+  return get(control_, &IImageCompoundControl::GetFrameRate, 0);
 }
 void rsImageCompoundFilter::setFrameRate(int rate) {
   if (control_) control_->SetFrameRate(rate);
 }
 int rsImageCompoundFilter::getMask() const {
-  return getInt(control_, &IImageCompoundControl::GetMask);
+  return get(control_, &IImageCompoundControl::GetMask, 0);
 }
 void rsImageCompoundFilter::setMask(int code) {
   if (control_) control_->SetMask(code);
 }
 int rsImageCompoundFilter::getBlending() const {
-  return getInt(control_, &IImageCompoundControl::GetBlending);
+  return get(control_, &IImageCompoundControl::GetBlending, 0);
 }
 void rsImageCompoundFilter::setBlending(int code) {
   if (control_) control_->SetBlending(code);

@@ -1,6 +1,7 @@
 // The wrappers of the platform filters: audio renderer, tees and the video
 // renderer with its video window.
 #include "gravet/rsPlatformFilters.h"
+#include "gravet/rsControlCalls.h"
 
 #include "gravet/rsVideoRenderFilter.h"
 #include "platform/media/guids.h"
@@ -24,10 +25,7 @@ rsVideoRenderFilter::rsVideoRenderFilter(const mxString& name) : rsFilter(name) 
 }
 
 rsVideoRenderFilter::~rsVideoRenderFilter() {
-  if (IVideoWindow* w = window_) {
-    window_ = nullptr;
-    w->Release();
-  }
+  rsControl::release(window_);
 }
 
 void rsVideoRenderFilter::setVideoWindowPosition(int left, int top) {

@@ -5,36 +5,13 @@
 #include "filters/loupex/ILoupexControl.h"
 #include "filters/tracion/ITracionControl.h"
 #include "gravet/rsBlendorFilter.h"
+#include "gravet/rsControlCalls.h"
 #include "gravet/rsLoupexFilter.h"
 #include "gravet/rsTracionFilter.h"
 
-namespace {
-
-template <class I>
-void release(I*& control) {
-  if (I* c = control) {
-    control = nullptr;
-    c->Release();
-  }
-}
-
-// A pair getter's call: the values the operation delivered, or the defaults.
-template <class T, class I, class V>
-void getPair(I* control, HRESULT (I::*operation)(V*, V*), T& a, T& b, T defaultA, T defaultB) {
-  V va = V(defaultA), vb = V(defaultB);
-  if (control) (control->*operation)(&va, &vb);
-  a = T(va);
-  b = T(vb);
-}
-
-template <class T, class I, class V>
-T get(I* control, HRESULT (I::*operation)(V*), T fallback) {
-  V value = V(fallback);
-  if (control) (control->*operation)(&value);
-  return T(value);
-}
-
-}  // namespace
+using rsControl::get;
+using rsControl::getPair;
+using rsControl::release;
 
 // ---------------------------------------------------------------- zoom
 

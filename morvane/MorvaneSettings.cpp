@@ -18,18 +18,9 @@ mxString colorKey(int index) {
   return mxString(("PointerColor" + std::to_string(index)).c_str());
 }
 
-// A number read for a 16-bit setting; out of range keeps the current one.
-uint16_t readPort(const mxIniFile& ini, const char* section, uint16_t current) {
-  const unsigned v = ini.readUInt(section, "Port", current);
-  if (v <= 0xFFFF) return uint16_t(v);
-  mxNotify::post(mxNotify::Warn, "Morvane: settings file %s: [%s] Port=%u is not a port; kept %u",
-                 ini.getFilename().c_str(), section, v, unsigned(current));
-  return current;
-}
-
 void readChannel(const mxIniFile& ini, const char* section, MorvanePointerClientSettings& c) {
   c.address = ini.readString(section, "Address", c.address);
-  c.port = readPort(ini, section, c.port);
+  c.port = ini.readPort("Morvane", section, c.port);
   c.timeToLive = ini.readUInt(section, "TimeToLive", c.timeToLive);
 }
 

@@ -5,14 +5,15 @@
 // program: the queries answer false, and the display is opened again, at
 // most every two seconds, until a server answers.
 #pragma once
-#include <chrono>
 #include <cstdint>
 #include <string>
+#include <utility>
+
+#include "platform/win/reconnecting_x_connection.h"
 
 class ScreenGeometry {
  public:
-  explicit ScreenGeometry(std::string displayName = {}) : displayName_(std::move(displayName)) {}
-  ~ScreenGeometry();
+  explicit ScreenGeometry(std::string displayName = {}) : connection_(std::move(displayName)) {}
   ScreenGeometry(const ScreenGeometry&) = delete;
   ScreenGeometry& operator=(const ScreenGeometry&) = delete;
 
@@ -25,10 +26,11 @@ class ScreenGeometry {
   bool open();
   // After a request: when the connection broke meanwhile, lets it go.
   bool stillConnected();
+  // Lets a broken connection go and says so; false.
+  bool letGo();
 
-  std::string displayName_;
-  void* display_ = nullptr;  // Display*
-  bool lost_ = false;        // set by Xlib's exit handler of the connection
-  std::chrono::steady_clock::time_point nextAttempt_{};
+  // Protocol errors on it (a window id the server no longer knows) do not
+  // end the program either.
+  ReconnectingXConnection connection_;
   bool toldNoDisplay_ = false;
 };

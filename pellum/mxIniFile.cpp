@@ -49,6 +49,14 @@ float mxIniFile::readFloat(const mxString& section, const mxString& key, float d
   return mxIniNumber::parseFloat(fitReadArea(*value)).value_or(def);
 }
 
+uint16_t mxIniFile::readPort(const char* program, const char* section, uint16_t current) const {
+  const unsigned v = readUInt(section, "Port", current);
+  if (v <= 0xFFFF) return uint16_t(v);
+  mxNotify::post(mxNotify::Warn, "%s: settings file %s: [%s] Port=%u is not a port; kept %u", program,
+                 filename_.c_str(), section, v, unsigned(current));
+  return current;
+}
+
 bool mxIniFile::writeString(const mxString& section, const mxString& key, const mxString& value) const {
   if (filename_.isEmpty() || section.isEmpty()) {
     mxNotify::post(mxNotify::Warn, "mxIniFile::writeString(); no file or section name");

@@ -3,6 +3,8 @@
 // names compare without regard to ASCII case. Give a full path.
 #pragma once
 
+#include <cstdint>
+
 #include "pellum/mxString.h"
 
 class mxIniFile {
@@ -28,6 +30,9 @@ class mxIniFile {
   // missing, empty, not a decimal number, out of a float's range or not
   // finite ("nan", "inf").
   float readFloat(const mxString& section, const mxString& key, float def) const;
+  // The section's "Port" (readUInt's number). A number above 65535 keeps
+  // current and is said as a warning, the program's name first.
+  uint16_t readPort(const char* program, const char* section, uint16_t current) const;
 
   // Writes key=value, creating file and section as needed; blanks around
   // the value are dropped, as the reader would drop them. An empty value

@@ -22,17 +22,9 @@ int readCode(const mxIniFile& ini, const char* section, const char* key, const C
   return code >= 0 ? code : unknown >= 0 ? unknown : current;
 }
 
-uint16_t readPort(const mxIniFile& ini, const char* section, uint16_t current) {
-  const unsigned v = ini.readUInt(section, "Port", current);
-  if (v <= 0xFFFF) return uint16_t(v);
-  mxNotify::post(mxNotify::Warn, "Talvex: settings file %s: [%s] Port=%u is not a port; kept %u",
-                 ini.getFilename().c_str(), section, v, unsigned(current));
-  return current;
-}
-
 void readServer(const mxIniFile& ini, const char* section, TalvexServerSettings& s, bool rates) {
   s.address = ini.readString(section, "Address", s.address);
-  s.port = readPort(ini, section, s.port);
+  s.port = ini.readPort("Talvex", section, s.port);
   s.timeToLive = ini.readUInt(section, "TimeToLive", s.timeToLive);
   if (rates) {
     s.maxTransmittingRate = ini.readUInt(section, "MaxTransmittingRate", s.maxTransmittingRate);

@@ -148,7 +148,7 @@ void IngrelFilter::handleFrame(const uint8_t* frame, uint32_t length) {
   std::memcpy(userData_, r.userData, r.userDataLength);
   received_ = std::move(p.received);
 
-  const bool classified = ingrelFullyClassified(received_);
+  const bool classified = received_.fullyClassified();
   if (automaticType_ && !pinConnected_ && !streaming_) ingrelAdoptType(received_, &codes_, &output_);
   typesMatch_ = classified && received_.sameAs(output_) && (!pinConnected_ || received_.sameAs(connected_));
   if (!typesMatch_) {

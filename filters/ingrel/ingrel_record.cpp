@@ -45,23 +45,9 @@ bool ingrelDataFits(const MediaClassification& output, uint32_t bufferSize, uint
   return dataLength <= limit && dataLength <= bufferSize;
 }
 
-bool ingrelFullyClassified(const MediaClassification& c) {
-  switch (c.kind) {
-    case MediaKind_Video:
-      return c.videoFormat != VideoFormat_Unknown && c.resolution != Resolution_Unknown;
-    case MediaKind_Audio:
-      return c.audioFormat != AudioFormat_Unknown && c.frequency != Frequency_Unknown &&
-             c.channels != Channel_Unknown && c.bitCount != BitCount_Unknown;
-    case MediaKind_Pointer:
-      return true;
-    default:
-      return false;
-  }
-}
-
 bool ingrelAdoptType(const MediaClassification& received, MediaClassification* codes,
                      MediaClassification* output) {
-  if (!ingrelFullyClassified(received)) return false;
+  if (!received.fullyClassified()) return false;
   MediaClassification built;
   built.kind = received.kind;
   built.videoFormat = received.videoFormat;

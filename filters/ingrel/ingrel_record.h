@@ -32,10 +32,6 @@ struct IngrelParsedRecord {
 // data length above 64, or bytes left over after the data.
 bool ingrelParseRecord(const uint8_t* frame, uint32_t length, IngrelParsedRecord* out);
 
-// Whether every code that matters for the kind names a format: the only
-// types a client delivers or takes over automatically.
-bool ingrelFullyClassified(const MediaClassification& c);
-
 // Automatic type: the output type taken over from a received one is built
 // afresh from its codes, never copied, since the sample size and format
 // block of a received type are only the sender's word (a 16-byte "RGB24

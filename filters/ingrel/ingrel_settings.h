@@ -17,6 +17,7 @@ struct IngrelSettings {
   bool automaticType = false;
   bool timestampReset = true;
   float x = 0, y = 0, width = 1, height = 1;
+  static constexpr uint32_t kMaxAddressLength = 1023;
   std::string address = "234.5.6.7";
   uint16_t port = 8190;
   uint32_t timeToLive = 1;

@@ -225,6 +225,20 @@ void MediaClassification::classify(const AM_MEDIA_TYPE& mt) {
     kind = MediaKind_Pointer;
 }
 
+bool MediaClassification::fullyClassified() const {
+  switch (kind) {
+    case MediaKind_Video:
+      return videoFormat != VideoFormat_Unknown && resolution != Resolution_Unknown;
+    case MediaKind_Audio:
+      return audioFormat != AudioFormat_Unknown && frequency != Frequency_Unknown && channels != Channel_Unknown &&
+             bitCount != BitCount_Unknown;
+    case MediaKind_Pointer:
+      return true;
+    default:
+      return false;
+  }
+}
+
 bool MediaClassification::sameAs(const MediaClassification& o) const {
   if (kind != o.kind) return false;
   if (kind == MediaKind_Video) return videoFormat == o.videoFormat && resolution == o.resolution;

@@ -101,6 +101,10 @@ class MediaClassification {
   // Same kind and, for video, the same format and resolution; for audio the
   // same format, frequency, channels and bit count.
   bool sameAs(const MediaClassification& other) const;
+  // Whether every code that matters for the kind names a format: video of a
+  // known format and resolution, audio with no unknown code, or a pointer
+  // stream. Only such streams are sent, delivered or taken over.
+  bool fullyClassified() const;
 
  private:
   MediaType mediaType_;

@@ -14,22 +14,6 @@
 namespace {
 using Guard = std::lock_guard<std::recursive_mutex>;
 using ValuesGuard = std::lock_guard<std::mutex>;
-
-// Whether the server can name the stream: refused are unknown kinds, video
-// of unknown format or resolution, and audio with any unknown code.
-bool acceptable(const MediaClassification& c) {
-  switch (c.kind) {
-    case MediaKind_Video:
-      return c.videoFormat != VideoFormat_Unknown && c.resolution != Resolution_Unknown;
-    case MediaKind_Audio:
-      return c.audioFormat != AudioFormat_Unknown && c.frequency != Frequency_Unknown &&
-             c.channels != Channel_Unknown && c.bitCount != BitCount_Unknown;
-    case MediaKind_Pointer:
-      return true;
-    default:
-      return false;
-  }
-}
 }  // namespace
 
 // A control call that changes what the sending thread uses: it interrupts
@@ -98,7 +82,7 @@ HRESULT OstrelFilter::nonDelegatingQueryInterface(REFIID iid, void** object) {
 HRESULT OstrelFilter::checkMediaType(const MediaType& mt) {
   MediaClassification c;
   c.classify(mt.get());
-  return acceptable(c) ? S_OK : E_INVALIDARG;
+  return c.fullyClassified() ? S_OK : E_INVALIDARG;
 }
 
 HRESULT OstrelFilter::setMediaType(const MediaType& mt) {

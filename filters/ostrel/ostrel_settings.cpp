@@ -6,10 +6,7 @@ void OstrelSettings::write(ByteWriter& out) const {
   const uint32_t u = userDataLength > 64 ? 64 : userDataLength;
   out.u32(u);
   out.bytes(userData, u);
-  const uint32_t a = static_cast<uint32_t>(address.size() > 1023 ? 1023 : address.size());
-  out.u32(a);
-  out.bytes(address.data(), a);
-  out.u8(0);
+  out.countedText(address, kMaxAddressLength);
   out.u16(port);
   out.u32(timeToLive);
   out.u32(packetSize);
@@ -24,12 +21,7 @@ bool OstrelSettings::read(ByteReader& in) {
   if (in.failed() || userDataLength > 64) return false;
   std::memset(userData, 0, sizeof userData);
   if (!in.bytes(userData, userDataLength)) return false;
-  const uint32_t a = in.u32();
-  if (in.failed() || a > 1023) return false;
-  const uint8_t* text = in.take(a + 1);
-  if (!text || text[a] != 0) return false;
-  // The text ends at its first zero, as a C string would.
-  address.assign(reinterpret_cast<const char*>(text), strnlen(reinterpret_cast<const char*>(text), a));
+  if (!in.countedText(address, kMaxAddressLength)) return false;
   port = in.u16();
   timeToLive = in.u32();
   packetSize = in.u32();

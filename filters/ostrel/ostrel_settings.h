@@ -15,6 +15,7 @@ struct OstrelSettings {
 
   uint32_t userDataLength = 64;
   uint8_t userData[64] = {};
+  static constexpr uint32_t kMaxAddressLength = 1023;
   std::string address = "234.5.6.7";
   uint16_t port = 8190;
   uint32_t timeToLive = 1;

@@ -4,16 +4,9 @@
 #include <X11/extensions/XInput2.h>
 #include <X11/extensions/Xrandr.h>
 
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
-#include <new>
-#include <set>
-#include <vector>
+#include <utility>
 
 namespace pointing {
 
@@ -36,15 +29,6 @@ int buttonBit(int xButton) {
   return -1;
 }
 
-void disown(Display* d);
-
-struct DisplayCloser {
-  void operator()(Display* d) const {
-    XCloseDisplay(d);
-    disown(d);
-  }
-};
-
 }  // namespace
 
 PointerLog stderrPointerLog() {
@@ -52,9 +36,7 @@ PointerLog stderrPointerLog() {
 }
 
 struct X11PointerSource::Connection {
-  std::unique_ptr<Display, DisplayCloser> display;
-  bool lost = false;        // Xlib found the connection broken; only closing is left
-  bool serverGone = false;  // the server closed the connection before Xlib noticed
+  Display* display = nullptr;
   Window root = 0;
   int screen = 0;
   int rrEventBase = -1;
@@ -68,7 +50,7 @@ struct X11PointerSource::Connection {
       return;
     }
     if (ev.type != GenericEvent || ev.xcookie.extension != xiOpcode) return;
-    if (!XGetEventData(display.get(), &ev.xcookie)) return;
+    if (!XGetEventData(display, &ev.xcookie)) return;
     const auto* raw = static_cast<const XIRawEvent*>(ev.xcookie.data);
     const bool press = ev.xcookie.evtype == XI_RawButtonPress;
     const bool release = ev.xcookie.evtype == XI_RawButtonRelease;
@@ -83,74 +65,12 @@ struct X11PointerSource::Connection {
         wheel -= kWheelNotch;
       }
     }
-    XFreeEventData(display.get(), &ev.xcookie);
+    XFreeEventData(display, &ev.xcookie);
   }
 };
-
-namespace {
-
-// When a connection to the server breaks (the server ended, the session
-// closed), Xlib calls the process-wide I/O error handler and then the
-// connection's exit handler; both end the process by default. For our own
-// connections the exit handler only marks the connection lost, and the
-// process-wide handler is wrapped once so that it returns for our
-// connections and hands every other connection to the handler it had.
-// The set and its lock are built in place on first use and never
-// destroyed: a program that ends through exit() destroys the filters that
-// close these connections among the other statics, in no fixed order. No
-// heap block holds them, so unloading the module leaves nothing behind.
-struct OwnDisplays {
-  std::mutex lock;
-  std::set<Display*> displays;
-};
-OwnDisplays& own() {
-  alignas(OwnDisplays) static unsigned char storage[sizeof(OwnDisplays)];
-  static OwnDisplays* const o = new (storage) OwnDisplays;
-  return *o;
-}
-XIOErrorHandler previousIoHandler = nullptr;
-
-int onIoError(Display* d) {
-  {
-    std::lock_guard lock(own().lock);
-    if (own().displays.count(d)) return 0;
-  }
-  return previousIoHandler ? previousIoHandler(d) : 0;
-}
-
-void disown(Display* d) {
-  std::lock_guard lock(own().lock);
-  own().displays.erase(d);
-}
-
-// A connection whose server went away before Xlib noticed cannot be closed
-// through Xlib without its I/O error path running (which, once its handlers
-// return, unlocks the display twice). Its socket is closed instead and the
-// Display is kept unused: a few kilobytes for each server that vanished.
-void bury(Display* d) {
-  static std::vector<Display*> graves;
-  ::close(ConnectionNumber(d));
-  std::lock_guard lock(own().lock);
-  own().displays.erase(d);
-  graves.push_back(d);
-}
-
-void onConnectionLost(Display*, void* connection) { *static_cast<bool*>(connection) = true; }
-
-void adopt(Display* d, bool* lost) {
-  static std::once_flag wrapped;
-  std::call_once(wrapped, [] { previousIoHandler = XSetIOErrorHandler(onIoError); });
-  {
-    std::lock_guard lock(own().lock);
-    own().displays.insert(d);
-  }
-  XSetIOErrorExitHandler(d, onConnectionLost, lost);
-}
-
-}  // namespace
 
 X11PointerSource::X11PointerSource(std::string displayName, PointerLog log)
-    : displayName_(std::move(displayName)), log_(std::move(log)) {}
+    : log_(std::move(log)), x_(std::move(displayName)) {}
 
 X11PointerSource::~X11PointerSource() = default;
 
@@ -162,15 +82,12 @@ void X11PointerSource::say(const std::string& line) {
 }
 
 bool X11PointerSource::open() {
-  const auto now = std::chrono::steady_clock::now();
-  if (now < nextAttempt_) return false;
-  nextAttempt_ = now + std::chrono::seconds(2);
-
-  const char* name = displayName_.empty() ? nullptr : displayName_.c_str();
-  std::unique_ptr<Display, DisplayCloser> display(XOpenDisplay(name));
-  if (!display) {
+  const ReconnectingXConnection::Open opened = x_.open();
+  if (opened == ReconnectingXConnection::Open::Waiting) return false;
+  if (opened == ReconnectingXConnection::Open::Failed) {
     if (!toldNoDisplay_) {
       toldNoDisplay_ = true;
+      const char* name = x_.name();
       const char* env = std::getenv("DISPLAY");
       std::string which = name ? name : (env && *env ? env : "");
       say(which.empty() ? "no X display (DISPLAY is not set); pointer records keep the last known position"
@@ -179,27 +96,28 @@ bool X11PointerSource::open() {
     }
     return false;
   }
+  Display* display = x_.display();
 
   auto c = std::make_unique<Connection>();
-  adopt(display.get(), &c->lost);
-  c->screen = DefaultScreen(display.get());
-  c->root = RootWindow(display.get(), c->screen);
+  c->display = display;
+  c->screen = DefaultScreen(display);
+  c->root = RootWindow(display, c->screen);
 
   int rrError = 0;
-  if (XRRQueryExtension(display.get(), &c->rrEventBase, &rrError)) {
-    XRRSelectInput(display.get(), c->root, RRScreenChangeNotifyMask);
+  if (XRRQueryExtension(display, &c->rrEventBase, &rrError)) {
+    XRRSelectInput(display, c->root, RRScreenChangeNotifyMask);
   } else {
     c->rrEventBase = -1;
   }
 
   int event = 0, error = 0, major = 2, minor = 2;
-  if (XQueryExtension(display.get(), "XInputExtension", &c->xiOpcode, &event, &error) &&
-      XIQueryVersion(display.get(), &major, &minor) == Success && (major > 2 || (major == 2 && minor >= 1))) {
+  if (XQueryExtension(display, "XInputExtension", &c->xiOpcode, &event, &error) &&
+      XIQueryVersion(display, &major, &minor) == Success && (major > 2 || (major == 2 && minor >= 1))) {
     unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
     XISetMask(bits, XI_RawButtonPress);
     XISetMask(bits, XI_RawButtonRelease);
     XIEventMask mask{XIAllMasterDevices, sizeof(bits), bits};
-    XISelectEvents(display.get(), c->root, &mask, 1);
+    XISelectEvents(display, c->root, &mask, 1);
   } else {
     c->xiOpcode = -1;
     if (!toldNoButtons_) {
@@ -212,58 +130,48 @@ bool X11PointerSource::open() {
   Window rootReturn = 0, child = 0;
   int rx = 0, ry = 0, wx = 0, wy = 0;
   unsigned int state = 0;
-  XQueryPointer(display.get(), c->root, &rootReturn, &child, &rx, &ry, &wx, &wy, &state);
+  XQueryPointer(display, c->root, &rootReturn, &child, &rx, &ry, &wx, &wy, &state);
   if (c->xiOpcode >= 0) {
     if (state & Button1Mask) c->buttons |= 1u << 0;
     if (state & Button3Mask) c->buttons |= 1u << 1;
     if (state & Button2Mask) c->buttons |= 1u << 2;
   }
-  XSync(display.get(), False);
-  if (c->lost) return false;
-
-  c->display = std::move(display);
+  XSync(display, False);
+  if (x_.lost()) {
+    x_.drop();
+    return false;
+  }
   connection_ = std::move(c);
   return true;
 }
-
-namespace {
-// Whether the server has closed the connection: the socket reports a hang-up
-// or reads as ended. Checked before each read so that a server that went
-// away is noticed without a request running into Xlib's I/O error path.
-bool serverClosed(Display* d) {
-  pollfd p{ConnectionNumber(d), POLLIN, 0};
-  if (poll(&p, 1, 0) <= 0) return false;
-  if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) return true;
-  char byte;
-  return (p.revents & POLLIN) && recv(p.fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0;
-}
-}  // namespace
 
 PointerReading X11PointerSource::read() {
   PointerReading reading;
   if (!connection_ && !open()) return reading;
   Connection& c = *connection_;
-  Display* d = c.display.get();
-  if (serverClosed(d)) c.serverGone = true;
+  Display* d = c.display;
+  // A server that went away is noticed without a request running into
+  // Xlib's I/O error path.
+  const bool serverGone = x_.serverClosed();
 
   Window rootReturn = 0, child = 0;
   int rx = 0, ry = 0, wx = 0, wy = 0;
   unsigned int state = 0;
   // Returns False when the pointer is on another screen; rx, ry are then
   // relative to that screen's root, which is still the best we know.
-  if (!c.serverGone) XQueryPointer(d, c.root, &rootReturn, &child, &rx, &ry, &wx, &wy, &state);
+  if (!serverGone) XQueryPointer(d, c.root, &rootReturn, &child, &rx, &ry, &wx, &wy, &state);
 
   // The round trip above has read every event the server sent before it.
-  while (!c.serverGone && !c.lost && XPending(d) > 0) {
+  while (!serverGone && !x_.lost() && XPending(d) > 0) {
     XEvent ev;
     XNextEvent(d, &ev);
     c.handle(ev);
   }
-  if (c.lost || c.serverGone) {
+  if (x_.lost() || serverGone) {
     say("lost the connection to the X display; pointer records keep the last known position until it is back");
-    if (!c.lost) bury(c.display.release());
     connection_.reset();
-    nextAttempt_ = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    x_.drop();
+    x_.pauseRetries();
     toldNoDisplay_ = true;  // said why already
     return reading;
   }

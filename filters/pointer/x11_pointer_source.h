@@ -3,11 +3,11 @@
 // events), buttons and wheel from XInput2 raw events.
 #pragma once
 
-#include <chrono>
 #include <memory>
 #include <string>
 
 #include "filters/pointer/pointer_source.h"
+#include "platform/win/reconnecting_x_connection.h"
 
 namespace pointing {
 
@@ -17,7 +17,7 @@ class X11PointerSource : public PointerSource {
   // opened on the first read; while it cannot be opened, reads report no
   // position and the source retries every two seconds. Why it cannot read
   // is said once through log. A connection that breaks later (the server
-  // ends) is closed, said once, and opened again when the server is back.
+  // ends) is let go, said once, and opened again when the server is back.
   explicit X11PointerSource(std::string displayName = {}, PointerLog log = stderrPointerLog());
   ~X11PointerSource() override;
   X11PointerSource(const X11PointerSource&) = delete;
@@ -33,10 +33,9 @@ class X11PointerSource : public PointerSource {
   bool open();
   void say(const std::string& line);
 
-  std::string displayName_;
   PointerLog log_;
-  std::unique_ptr<Connection> connection_;
-  std::chrono::steady_clock::time_point nextAttempt_{};
+  ReconnectingXConnection x_;
+  std::unique_ptr<Connection> connection_;  // what was read of the open connection
   bool toldNoDisplay_ = false;
   bool toldNoButtons_ = false;
 };

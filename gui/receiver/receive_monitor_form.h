@@ -3,29 +3,18 @@
 // audio clients, read every 500 ms while shown.
 #pragma once
 
-#include <QDialog>
-
-class QLabel;
-class QTimer;
+#include "gui/common/stream_monitor_form.h"
 
 namespace receiver {
 
-class ReceiveMonitorForm : public QDialog {
+class ReceiveMonitorForm : public gui::StreamMonitorForm {
   Q_OBJECT
  public:
+  // timer: the data module's monitor timer (500 ms). Columns 0..4.
   ReceiveMonitorForm(QTimer* timer, QWidget* parent = nullptr);
 
-  // Row r (0 main, 1 sub, 2 audio), column c (0..4).
-  QLabel* cell(int r, int c) const { return cells_[r][c]; }
-  void tick();
-
  protected:
-  void showEvent(QShowEvent* event) override;
-  void hideEvent(QHideEvent* event) override;
-
- private:
-  QTimer* timer_;
-  QLabel* cells_[3][5];
+  void refresh() override;
 };
 
 }  // namespace receiver

@@ -18,20 +18,6 @@ namespace sender {
 
 namespace {
 
-QFileDialog* makeFileDialog(QWidget* parent, const QString& title, QFileDialog::AcceptMode mode) {
-  auto* dialog = new QFileDialog(parent, title);
-  dialog->setObjectName(mode == QFileDialog::AcceptOpen ? QStringLiteral("OpenIniFileDialog")
-                                                        : QStringLiteral("SaveIniFileDialog"));
-  dialog->setOption(QFileDialog::DontUseNativeDialog);
-  dialog->setAcceptMode(mode);
-  dialog->setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-  dialog->setNameFilter(QStringLiteral("設定ファイル (*.ini)"));
-  dialog->setDefaultSuffix(QStringLiteral("ini"));
-  // Saving over an existing file asks first (the dialog's own question).
-  dialog->setOption(QFileDialog::DontConfirmOverwrite, false);
-  return dialog;
-}
-
 // The four servers' rate setters and getters, in the order the menu calls them.
 using RateSetter = void (*)(unsigned);
 using RateGetter = unsigned (*)();
@@ -59,23 +45,12 @@ bool sharedValue(const RateGetter (&getters)[4], unsigned* value) {
 }  // namespace
 
 MainDataModule::MainDataModule(SenderMainForm* form)
-    : QObject(form),
-      form_(form),
-      updater_(new gui::ActionUpdater([] { return TalvexIsInitialized(); }, this)) {
-  setObjectName(QStringLiteral("MainDataModule"));
-  engineTimer_.setObjectName(QStringLiteral("SenderTimer"));
-  engineTimer_.setInterval(1000);
-  connect(&engineTimer_, &QTimer::timeout, this, &MainDataModule::engineTick);
-  monitorTimer_.setObjectName(QStringLiteral("SendMonitorTimer"));
-  monitorTimer_.setInterval(500);
-  openDialog_ = makeFileDialog(form, QStringLiteral("設定ファイルを読込む"), QFileDialog::AcceptOpen);
-  saveDialog_ = makeFileDialog(form, QStringLiteral("現在の設定を保存"), QFileDialog::AcceptSave);
+    : ProgramDataModule(form, [] { return TalvexIsInitialized(); }, QStringLiteral("SenderTimer"),
+                        QStringLiteral("SendMonitorTimer")),
+      form_(form) {
+  connect(engineTimer(), &QTimer::timeout, this, &MainDataModule::engineTick);
   buildMenus();
   rebuildCaptureMenus();
-}
-
-MainDataModule::~MainDataModule() {
-  stopTimers();
 }
 
 void MainDataModule::setDialogs(QWidget* multicastSetting, QWidget* focusDisplaySetting,
@@ -85,28 +60,7 @@ void MainDataModule::setDialogs(QWidget* multicastSetting, QWidget* focusDisplay
   sendMonitor_ = sendMonitor;
 }
 
-QAction* MainDataModule::addAction(QMenu* menu, const QString& text, const QString& name,
-                                   std::function<void()> execute) {
-  auto* action = new QAction(text, this);
-  action->setObjectName(name);
-  connect(action, &QAction::triggered, this, [this, execute = std::move(execute)] {
-    execute();
-    // The marks follow the engine right away, not only at the next idle tick.
-    updater_->updateAll();
-  });
-  menu->addAction(action);
-  return action;
-}
-
 void MainDataModule::buildMenus() {
-  QMenuBar* bar = form_->menuBar();
-  auto addMenu = [&](QMenu* parent, const QString& title, const QString& name) {
-    QMenu* m = parent ? parent->addMenu(title) : bar->addMenu(title);
-    m->setObjectName(name);
-    updater_->watch(m);
-    return m;
-  };
-
   QMenu* file = addMenu(nullptr, QStringLiteral("ファイル(&F)"), QStringLiteral("FileMenu"));
   addAction(file, QStringLiteral("設定ファイルの読込み(&O)"), QStringLiteral("ReadIniFileAction"),
             [this] { readIniFile(); });
@@ -123,7 +77,7 @@ void MainDataModule::buildMenus() {
                              form_->fit();
                            });
     a->setCheckable(true);
-    updater_->add(a, [code](QAction* x) { x->setChecked(TalvexGetVideoFormat() == code); });
+    updater()->add(a, [code](QAction* x) { x->setChecked(TalvexGetVideoFormat() == code); });
   }
 
   QMenu* focus = addMenu(nullptr, QStringLiteral("フォーカス表示(&D)"), QStringLiteral("FocusDisplayMenu"));
@@ -140,7 +94,7 @@ void MainDataModule::buildMenus() {
                              form_->fit();
                            });
     a->setCheckable(true);
-    updater_->add(a, [mode](QAction* x) {
+    updater()->add(a, [mode](QAction* x) {
       x->setEnabled(TalvexIsValidFocusDisplay(mode));
       x->setChecked(TalvexGetFocusDisplay() == mode);
     });
@@ -159,7 +113,7 @@ void MainDataModule::buildMenus() {
                              for (RateSetter set : kRateSetters) set(value);
                            });
     a->setCheckable(true);
-    updater_->add(a, [i](QAction* x) {
+    updater()->add(a, [i](QAction* x) {
       unsigned rate = 0;
       x->setChecked(sharedValue(kRateGetters, &rate) && rateIndex(rate) == static_cast<int>(i));
     });
@@ -171,7 +125,7 @@ void MainDataModule::buildMenus() {
       for (RateSetter set : kCountSetters) set(static_cast<unsigned>(n));
     });
     a->setCheckable(true);
-    updater_->add(a, [n](QAction* x) {
+    updater()->add(a, [n](QAction* x) {
       unsigned count = 0;
       x->setChecked(sharedValue(kCountGetters, &count) && count == static_cast<unsigned>(n));
     });
@@ -206,7 +160,7 @@ void MainDataModule::buildMenus() {
                                           static_cast<TalvexWindow>(form_->videoPanel()->winId()), 0);
                                       form_->fit();
                                     });
-  updater_->add(audioSetting,
+  updater()->add(audioSetting,
                 [](QAction* x) { x->setEnabled(TalvexGetNumAudioCapturePropertyPages() != 0); });
 
   QMenu* encoder = addMenu(nullptr, QStringLiteral("エンコーダ(&E)"), QStringLiteral("EncoderMenu"));
@@ -218,7 +172,7 @@ void MainDataModule::buildMenus() {
     QAction* a = addAction(videoEncoder, QString::fromUtf8(videoEncoders[n][0]),
                            QString::fromUtf8(videoEncoders[n][1]), [n] { TalvexSetVideoEncoder(n); });
     a->setCheckable(true);
-    updater_->add(a, [n](QAction* x) {
+    updater()->add(a, [n](QAction* x) {
       x->setEnabled(TalvexIsValidVideoEncoder(n));
       x->setChecked(TalvexGetVideoEncoder() == n);
     });
@@ -229,7 +183,7 @@ void MainDataModule::buildMenus() {
       addAction(audioEncoder, QStringLiteral("使用しない"), QStringLiteral("AudioEncoderNoneAction"),
                 [] { TalvexSetAudioEncoder(0); });
   noAudioEncoder->setCheckable(true);
-  updater_->add(noAudioEncoder, [](QAction* x) {
+  updater()->add(noAudioEncoder, [](QAction* x) {
     x->setEnabled(TalvexIsValidAudioEncoder(0));
     x->setChecked(TalvexGetAudioEncoder() == 0);
   });
@@ -254,7 +208,7 @@ void MainDataModule::fillCaptureMenu(QMenu* menu, bool video) {
       else
         TalvexSetAudioCapture(index);
       form_->fit();
-      updater_->updateAll();
+      updater()->updateAll();
     });
   }
 }
@@ -266,28 +220,16 @@ void MainDataModule::rebuildCaptureMenus() {
 }
 
 void MainDataModule::readIniFile() {
-  if (openDialog_->exec() == QDialog::Accepted && !openDialog_->selectedFiles().isEmpty())
-    TalvexReadIniFile(QFile::encodeName(openDialog_->selectedFiles().constFirst()).constData());
+  if (openDialog()->exec() == QDialog::Accepted && !openDialog()->selectedFiles().isEmpty())
+    TalvexReadIniFile(QFile::encodeName(openDialog()->selectedFiles().constFirst()).constData());
   // Also after a cancelled dialog.
   form_->fit();
   rebuildCaptureMenus();
 }
 
 void MainDataModule::writeIniFile() {
-  if (saveDialog_->exec() == QDialog::Accepted && !saveDialog_->selectedFiles().isEmpty())
-    TalvexWriteIniFile(QFile::encodeName(saveDialog_->selectedFiles().constFirst()).constData());
-}
-
-void MainDataModule::start() {
-  engineTimer_.start();
-  updater_->start();
-  updater_->updateAll();
-}
-
-void MainDataModule::stopTimers() {
-  engineTimer_.stop();
-  monitorTimer_.stop();
-  updater_->stop();
+  if (saveDialog()->exec() == QDialog::Accepted && !saveDialog()->selectedFiles().isEmpty())
+    TalvexWriteIniFile(QFile::encodeName(saveDialog()->selectedFiles().constFirst()).constData());
 }
 
 void MainDataModule::engineTick() {
@@ -295,10 +237,6 @@ void MainDataModule::engineTick() {
   TalvexTimerProcess();
   form_->statusPanel()->setText(TalvexIsValidGraph() ? QStringLiteral("状態： 実行中")
                                                      : QStringLiteral("状態： 構成に失敗しました。"));
-}
-
-QAction* MainDataModule::action(const QString& objectName) const {
-  return findChild<QAction*>(objectName);
 }
 
 QMenu* MainDataModule::menu(const QString& objectName) const {

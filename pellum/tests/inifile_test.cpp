@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <functional>
 #include <limits>
+#include <utility>
 
 #include "pellum/mxIniFile.h"
 #include "pellum/tests/temp_dir.h"
@@ -258,6 +259,14 @@ TEST(mxIniFile, NumbersFromHandEditedFiles) {
   EXPECT_FALSE(ini.writeFloat("N", "nan", nan));
   ::testing::internal::GetCapturedStderr();
   EXPECT_FLOAT_EQ(ini.readFloat("N", "inf", 2.5f), 2.5f);
+  // A port above 65535 keeps the current one (and is said).
+  for (const auto& [text, port] : {std::pair{"65535", 65535}, {"65536", 8190}, {"-1", 8190}, {"x", 8190}}) {
+    SCOPED_TRACE(text);
+    ASSERT_TRUE(ini.writeString("P", "Port", text));
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(ini.readPort("Test", "P", 8190), port);
+    ::testing::internal::GetCapturedStderr();
+  }
 }
 
 #ifdef PELLUM_TEST_LOCALE_DIR

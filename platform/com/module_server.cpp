@@ -6,37 +6,17 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/com/class_factory.h"
 #include "platform/com/class_registry.h"
 #include "platform/com/log.h"
 
 namespace {
 
-// The class factory of one class of a module.
-class ServerFactory final : public IClassFactory, public UnknownBase {
+// The class factory of one class of a module. Its objects and locks keep
+// the module loaded.
+class ServerFactory final : public ClassFactoryBase {
  public:
   ServerFactory(const ServerModule& module, const ServerClass& cls) : module_(module), class_(cls) {}
-  PLATFORM_DECLARE_UNKNOWN
-
-  HRESULT nonDelegatingQueryInterface(REFIID iid, void** object) override {
-    if (iid == IID_IUnknown || iid == IID_IClassFactory)
-      return getInterface(static_cast<IClassFactory*>(this), object);
-    return E_NOINTERFACE;
-  }
-
-  HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
-    if (!object) return E_POINTER;
-    *object = nullptr;
-    if (outer) return CLASS_E_NOAGGREGATION;
-    HRESULT hr = S_OK;
-    UnknownBase* obj = class_.create(&hr);
-    if (!obj) return FAILED(hr) ? hr : E_OUTOFMEMORY;
-    obj->bindModuleCounter(module_.objects);
-    obj->nonDelegatingAddRef();
-    hr = FAILED(hr) ? hr : obj->nonDelegatingQueryInterface(iid, object);
-    obj->nonDelegatingRelease();
-    if (FAILED(hr)) *object = nullptr;
-    return hr;
-  }
 
   HRESULT LockServer(BOOL lock) override {
     if (lock)
@@ -44,6 +24,13 @@ class ServerFactory final : public IClassFactory, public UnknownBase {
     else
       module_.objects->fetch_sub(1);
     return S_OK;
+  }
+
+ protected:
+  UnknownBase* make(HRESULT* hr) override {
+    UnknownBase* obj = class_.create(hr);
+    if (obj) obj->bindModuleCounter(module_.objects);
+    return obj;
   }
 
  private:

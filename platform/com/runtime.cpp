@@ -8,6 +8,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "platform/com/class_factory.h"
 #include "platform/com/class_registry.h"
 #include "platform/com/log.h"
 #include "platform/com/module_server.h"
@@ -35,27 +36,13 @@ Runtime& runtime() {
 }
 
 // A factory for built-in classes.
-class BuiltinFactory final : public IClassFactory, public UnknownBase {
+class BuiltinFactory final : public ClassFactoryBase {
  public:
   explicit BuiltinFactory(BuiltinCreateFn create) : create_(create) {}
-  PLATFORM_DECLARE_UNKNOWN
-  HRESULT nonDelegatingQueryInterface(REFIID iid, void** object) override {
-    if (iid == IID_IUnknown || iid == IID_IClassFactory)
-      return getInterface(static_cast<IClassFactory*>(this), object);
-    return E_NOINTERFACE;
-  }
-  HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
-    if (!object) return E_POINTER;
-    *object = nullptr;
-    if (outer) return CLASS_E_NOAGGREGATION;
-    UnknownBase* obj = create_();
-    if (!obj) return E_OUTOFMEMORY;
-    obj->nonDelegatingAddRef();
-    HRESULT hr = obj->nonDelegatingQueryInterface(iid, object);
-    obj->nonDelegatingRelease();
-    return hr;
-  }
   HRESULT LockServer(BOOL) override { return S_OK; }
+
+ protected:
+  UnknownBase* make(HRESULT*) override { return create_(); }
 
  private:
   BuiltinCreateFn create_;

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "platform/com/guid.h"
@@ -48,6 +49,23 @@ class ByteReader {
     return b;
   }
   void skip(size_t n) { take(n); }
+  // A counted text: its length n (u32, at most maxLength), n bytes and a
+  // zero. The text ends at its first zero, as a C string would. False (flag
+  // set) when the length is over maxLength or the zero is missing.
+  bool countedText(std::string& out, uint32_t maxLength) {
+    const uint32_t n = u32();
+    if (error_ || n > maxLength) {
+      error_ = true;
+      return false;
+    }
+    const uint8_t* text = take(size_t(n) + 1);
+    if (!text || text[n] != 0) {
+      error_ = true;
+      return false;
+    }
+    out.assign(reinterpret_cast<const char*>(text), strnlen(reinterpret_cast<const char*>(text), n));
+    return true;
+  }
 
   bool ok() const { return !error_; }
   bool failed() const { return error_; }
@@ -95,6 +113,13 @@ class ByteWriter {
     if (n) out_.insert(out_.end(), b, b + n);
   }
   void zeros(size_t n) { out_.insert(out_.end(), n, 0); }
+  // The counted text ByteReader::countedText reads, cut to maxLength bytes.
+  void countedText(const std::string& text, uint32_t maxLength) {
+    const uint32_t n = text.size() > maxLength ? maxLength : static_cast<uint32_t>(text.size());
+    u32(n);
+    bytes(text.data(), n);
+    u8(0);
+  }
   size_t size() const { return out_.size(); }
 
  private:

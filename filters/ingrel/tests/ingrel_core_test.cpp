@@ -52,7 +52,7 @@ TEST(IngrelRecord, ParsesTheHandBuiltRecordIntoASample) {
   IngrelParsedRecord p;
   ASSERT_TRUE(ingrelParseRecord(frame.data(), static_cast<uint32_t>(frame.size()), &p));
   EXPECT_EQ(std::tuple(p.record.sampleNumber, p.record.userDataLength), std::tuple(41u, 2u));
-  EXPECT_TRUE(ingrelFullyClassified(p.received));
+  EXPECT_TRUE(p.received.fullyClassified());
   EXPECT_TRUE(p.received.sameAs(out));
   EXPECT_EQ(p.received.mediaType(), out.mediaType());  // format block carried whole
   EXPECT_TRUE(ingrelDataFits(out, 1 << 20, p.record.dataLength));
@@ -94,12 +94,12 @@ TEST(IngrelRecord, RefusesWhatDoesNotAddUpAndClassifiesOddTypesAsUnknown) {
   Bytes r = handRecord(odd, 1, data);
   ASSERT_TRUE(ingrelParseRecord(r.data(), static_cast<uint32_t>(r.size()), &p));
   EXPECT_EQ(p.received.kind, MediaKind_Unknown);
-  EXPECT_FALSE(ingrelFullyClassified(p.received));
+  EXPECT_FALSE(p.received.fullyClassified());
   r = handRecord(out.mediaType(), 1, data, 60);
   ASSERT_TRUE(ingrelParseRecord(r.data(), static_cast<uint32_t>(r.size()), &p));
   EXPECT_EQ(p.received.kind, MediaKind_Video);
   EXPECT_EQ(p.received.videoFormat, VideoFormat_Unknown);
-  EXPECT_FALSE(ingrelFullyClassified(p.received));
+  EXPECT_FALSE(p.received.fullyClassified());
   // A bitmap header that claims more than the block holds.
   MediaType claims = out.mediaType();
   Bytes block(claims.format(), claims.format() + claims.formatLength());
@@ -108,7 +108,7 @@ TEST(IngrelRecord, RefusesWhatDoesNotAddUpAndClassifiesOddTypesAsUnknown) {
   claims.setFormat(block);
   r = handRecord(claims, 1, data);
   ASSERT_TRUE(ingrelParseRecord(r.data(), static_cast<uint32_t>(r.size()), &p));
-  EXPECT_FALSE(ingrelFullyClassified(p.received));
+  EXPECT_FALSE(p.received.fullyClassified());
 
   // Types of another classification.
   const MediaClassification qcif = builtCodes(MediaKind_Video, VideoFormat_RGB24, Resolution_QCIF);
