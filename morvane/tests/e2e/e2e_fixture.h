@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "morvane/e2e/receiver_process.h"
-#include "morvane/e2e/xvfb_server.h"
+#include "morvane/tests/e2e/xvfb_server.h"
 #include "netlab.h"
 #include "platform/filters/capture/test_pattern_code.h"
+#include "tools/netlab/tests/station_program.h"
 
 namespace e2e {
 
@@ -129,15 +129,15 @@ class EndToEndFixture : public ::testing::Test {
   // A receiver in station i, under an X server of its own (its pointer,
   // which the others draw, stays where that server puts it: in the middle
   // of the screen, outside every picture).
-  std::unique_ptr<ReceiverProcess> startReceiver(int i, std::vector<std::string> extra = {},
-                                                 std::vector<std::string> environment = {}) {
+  std::unique_ptr<netlab::StationProgram> startReceiver(int i, std::vector<std::string> extra = {},
+                                                        std::vector<std::string> environment = {}) {
     const std::string out = dir_ + "/receiver" + std::to_string(i);
     std::vector<std::string> args = {"--snapshot", out, "--every", "0.4", "--quiet"};
     args.insert(args.end(), extra.begin(), extra.end());
     displays_.push_back(std::make_unique<XvfbServer>());
     if (displays_.back()->display().empty()) ADD_FAILURE() << "no Xvfb for receiver " << i;
     environment.push_back("DISPLAY=" + displays_.back()->display());
-    return std::make_unique<ReceiverProcess>(stations_[size_t(i)], MORVANE_RECEIVE, args, environment);
+    return std::make_unique<netlab::StationProgram>(stations_[size_t(i)], MORVANE_RECEIVE, args, environment);
   }
 
   // After line `from`: a status change, then `count` snapshots whose frame
@@ -148,8 +148,9 @@ class EndToEndFixture : public ::testing::Test {
   // can be read must rise.
   // A further status change on the way (a sender may announce a new state
   // in steps) starts the count anew.
-  static size_t expectFollowing(ReceiverProcess& r, size_t from, const char* what, bool readable = true,
-                                unsigned width = 0, unsigned height = 0, int count = 4) {
+  static size_t expectFollowing(netlab::StationProgram& r, size_t from, const char* what,
+                                bool readable = true, unsigned width = 0, unsigned height = 0,
+                                int count = 4) {
     long change = r.waitLine(from, isStatusChange, 15s);
     EXPECT_GE(change, 0) << what << ": no status change handled\n" << r.output();
     if (change < 0) return from;
@@ -238,7 +239,7 @@ class EndToEndFixture : public ::testing::Test {
   }
 
   // Whether one of the receiver's next pictures shows the arrow at (x, y).
-  static bool seesArrow(ReceiverProcess& r, size_t& at, unsigned x, unsigned y, Rgb colour) {
+  static bool seesArrow(netlab::StationProgram& r, size_t& at, unsigned x, unsigned y, Rgb colour) {
     for (int tries = 0; tries < 20; ++tries) {
       SnapshotLine s;
       const long i = r.waitLine(

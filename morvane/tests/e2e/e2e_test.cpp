@@ -19,9 +19,9 @@
 #include <regex>
 #include <thread>
 
-#include "morvane/e2e/e2e_fixture.h"
-#include "morvane/e2e/lab_sender.h"
-#include "morvane/e2e/xvfb_server.h"
+#include "morvane/tests/e2e/e2e_fixture.h"
+#include "morvane/tests/e2e/lab_sender.h"
+#include "morvane/tests/e2e/xvfb_server.h"
 #include "morvane/tests/test_status_sender.h"
 #include "netlab.h"
 #include "platform/com/runtime.h"
@@ -168,7 +168,7 @@ TEST_F(EndToEnd, ReceiversFollowTheSenderThroughEveryMode) {
 
   // A sender that stops and starts again is followed without any action.
   sender.stopGraph();
-  for (ReceiverProcess* r : {a.get(), b.get()}) {
+  for (netlab::StationProgram* r : {a.get(), b.get()}) {
     const size_t from = r == a.get() ? atA : atB;
     EXPECT_GE(
         r->waitLine(
