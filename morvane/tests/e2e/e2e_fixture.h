@@ -28,17 +28,23 @@ struct Picture {
   uint32_t frame = 0;
 };
 
-inline bool readPicture(const std::string& path, Picture& p) {
+// A PNG file's picture as packed RGB rows.
+inline bool readRgb(const std::string& path, unsigned& width, unsigned& height, std::vector<uint8_t>& rgb) {
   png_image image{};
   image.version = PNG_IMAGE_VERSION;
   if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
   image.format = PNG_FORMAT_RGB;
-  std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
+  rgb.resize(PNG_IMAGE_SIZE(image));
   const bool ok = png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr) != 0;
-  p.width = image.width;
-  p.height = image.height;
+  width = image.width;
+  height = image.height;
   png_image_free(&image);
-  if (!ok) return false;
+  return ok;
+}
+
+inline bool readPicture(const std::string& path, Picture& p) {
+  std::vector<uint8_t> rgb;
+  if (!readRgb(path, p.width, p.height, rgb)) return false;
   p.frameRead = test_pattern::readFrameNumberRgb(rgb.data(), int(p.width), int(p.height), &p.frame);
   return true;
 }
@@ -48,30 +54,18 @@ struct Rgb {
   bool operator==(const Rgb&) const = default;
 };
 
-inline bool pixelAt(const std::string& path, unsigned x, unsigned y, Rgb& out) {
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
-  image.format = PNG_FORMAT_RGB;
-  std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
-  const bool ok = png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr) != 0 && x < image.width &&
-                  y < image.height;
-  if (ok) {
-    const uint8_t* p = &rgb[(size_t(y) * image.width + x) * 3];
-    out = {p[0], p[1], p[2]};
-  }
-  png_image_free(&image);
-  return ok;
-}
-
 // Whether the standard arrow stands with its hot spot at (x, y) in the
 // colour's mask: black tip, full colour inside, light grey at the left edge.
 inline bool arrowAt(const std::string& path, unsigned x, unsigned y, Rgb full) {
-  Rgb tip{}, inside{}, edge{};
-  if (!pixelAt(path, x, y, tip) || !pixelAt(path, x + 5, y + 1, inside) || !pixelAt(path, x + 1, y + 3, edge))
-    return false;
+  unsigned width = 0, height = 0;
+  std::vector<uint8_t> rgb;
+  if (!readRgb(path, width, height, rgb) || x + 5 >= width || y + 3 >= height) return false;
+  auto at = [&](unsigned px, unsigned py) {
+    const uint8_t* p = &rgb[(size_t(py) * width + px) * 3];
+    return Rgb{p[0], p[1], p[2]};
+  };
   const Rgb grey{uint8_t(full.r ? 192 : 0), uint8_t(full.g ? 192 : 0), uint8_t(full.b ? 192 : 0)};
-  return tip == Rgb{0, 0, 0} && inside == full && edge == grey;
+  return at(x, y) == Rgb{0, 0, 0} && at(x + 5, y + 1) == full && at(x + 1, y + 3) == grey;
 }
 
 // "morvane-receive: snapshot PATH WxH rendered R frame F"

@@ -29,10 +29,7 @@ TEST_F(WithTalvex, ReceiversFollowEveryRunOfTheSender) {
   auto a = startReceiver(1);
   auto b = startReceiver(2);
   for (netlab::StationProgram* r : {a.get(), b.get()})
-    ASSERT_GE(r->waitLine(
-                  0, [](const std::string& l) { return l.find("listening for") != std::string::npos; }, 20s),
-              0)
-        << r->output();
+    ASSERT_GE(r->waitText(0, "listening for", 20s), 0) << r->output();
   struct Run {
     const char* what;
     const char* camera;
@@ -58,8 +55,7 @@ TEST_F(WithTalvex, ReceiversFollowEveryRunOfTheSender) {
     EXPECT_EQ(sender.stop(), 0) << sender.output();
     for (netlab::StationProgram* r : {a.get(), b.get()}) {
       size_t& at = r == a.get() ? atA : atB;
-      const long i = r->waitLine(
-          at, [](const std::string& l) { return l.find("sender stopped") != std::string::npos; }, 15s);
+      const long i = r->waitText(at, "sender stopped", 15s);
       EXPECT_GE(i, 0) << "the sender's last status did not empty the receiver\n" << r->output();
       if (i >= 0) at = size_t(i) + 1;
     }
@@ -111,10 +107,7 @@ TEST_F(WithTalvex, TheSendersTestToneIsPlayedAtTheReceiver) {
                            {"--snapshot", dir_ + "/receiver", "--every", "0.4", "--quiet"},
                            {"DISPLAY=" + displays_.back()->display(),
                             "ALSA_CONFIG_PATH=" + std::string(kSystemAlsaConf) + ":" + alsa});
-  ASSERT_GE(r.waitLine(
-                0, [](const std::string& l) { return l.find("listening for") != std::string::npos; }, 20s),
-            0)
-      << r.output();
+  ASSERT_GE(r.waitText(0, "listening for", 20s), 0) << r.output();
   netlab::StationProgram sender(stations_[0], TALVEX_SEND,
                                 {"--video-device", "Test Pattern Camera", "--audio-device",
                                  "Test Tone Microphone", "--mode", "none", "--encoder", "mpeg4"});
@@ -180,11 +173,7 @@ TEST_F(WithTalvex, PointersAndSoundBetweenTheStationsOverIPv4AndIPv6) {
       r[i - 1] = startReceiver(i, args,
                                {"ALSA_CONFIG_PATH=" + std::string(kSystemAlsaConf) + ":" + base + ".asound"});
       display[i - 1] = displays_.back()->display();
-      ASSERT_GE(
-          r[i - 1]->waitLine(
-              0, [](const std::string& l) { return l.find("listening for") != std::string::npos; }, 20s),
-          0)
-          << r[i - 1]->output();
+      ASSERT_GE(r[i - 1]->waitText(0, "listening for", 20s), 0) << r[i - 1]->output();
     }
     EXPECT_NE(r[0]->output().find("listening for the sender's status on " + n.senderGroup), std::string::npos)
         << r[0]->output();

@@ -96,7 +96,12 @@ class StationProgram {
         if (condition(lines_[i])) return long(i);
       if (changed_.wait_until(g, end) == std::cv_status::timeout && i == lines_.size()) return -1;
     }
+  }  // The same for the first line that contains the text.
+  long waitText(size_t from, const std::string& text, std::chrono::milliseconds limit) {
+    return waitLine(
+        from, [&](const std::string& l) { return l.find(text) != std::string::npos; }, limit);
   }
+
   size_t lineCount() {
     std::lock_guard<std::mutex> g(lock_);
     return lines_.size();
