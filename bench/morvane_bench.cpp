@@ -34,8 +34,7 @@
 #include <vector>
 
 #include "morvane/MorvaneEngine.h"
-#include "morvane/e2e/lab_sender.h"
-#include "morvane/e2e/receiver_process.h"
+#include "morvane/tests/e2e/lab_sender.h"
 #include "morvane/tests/test_status_sender.h"
 #include "netlab.h"
 #include "platform/com/com_ptr.h"
@@ -45,6 +44,7 @@
 #include "platform/filters/video_renderer.h"
 #include "platform/media/graph_registry.h"
 #include "station_worker.h"
+#include "tools/netlab/tests/station_program.h"
 
 namespace {
 
@@ -164,13 +164,13 @@ void benchRebuild(Lab& lab) {
 // talvex-send in the sending station with the test-pattern camera, CIF
 // pictures (also in the zoom), MPEG-4, no sound; with captureLog set, the
 // camera notes each frame's capture time there.
-std::unique_ptr<ReceiverProcess> startTalvex(const std::string& station, const std::string& dir,
-                                             const char* mode, const std::string& captureLog = {}) {
+std::unique_ptr<netlab::StationProgram> startTalvex(const std::string& station, const std::string& dir,
+                                                    const char* mode, const std::string& captureLog = {}) {
   const std::string ini = dir + "/talvex.ini";
   std::ofstream(ini) << "[VideoFormat]\nVideoFormat=CIF\n[FocusDisplay]\nLoupexVideoFormat=CIF\n";
   std::vector<std::string> environment;
   if (!captureLog.empty()) environment.push_back("POINTSHARE_CAPTURE_LOG=" + captureLog);
-  return std::make_unique<ReceiverProcess>(
+  return std::make_unique<netlab::StationProgram>(
       station, TALVEX_SEND,
       std::vector<std::string>{"--ini", ini, "--video-device", "Test Pattern Camera", "--audio-device",
                                "none", "--encoder", "mpeg4", "--mode", mode},
@@ -279,7 +279,8 @@ void benchCpu(const std::string& st1, const std::string& st2) {
   // Its own pointer elsewhere: P1..P3 are the three.
   std::ofstream(ini) << "[PointerP1Client]\nAddress=234.5.6.99\n[PointerP2Client]\nAddress=234.5.6.99\n"
                         "[PointerP3Client]\nAddress=234.5.6.99\n[PointerServer]\nPort=8210\n";
-  ReceiverProcess r(st2, MORVANE_RECEIVE, {"--ini", ini, "--snapshot", dir, "--every", "1", "--quiet"});
+  netlab::StationProgram r(st2, MORVANE_RECEIVE,
+                           {"--ini", ini, "--snapshot", dir, "--every", "1", "--quiet"});
   auto sender = startTalvex(st1, dir, "loupex");
   static const std::regex re(R"(^morvane-receive: snapshot \S+ (\d+)x(\d+) rendered (\d+).*$)");
   std::string size;

@@ -11,7 +11,7 @@
 
 #include "morvane/MorvaneEngine.h"
 #include "morvane/ScreenGeometry.h"
-#include "morvane/e2e/xvfb_server.h"
+#include "morvane/tests/e2e/xvfb_server.h"
 #include "netlab.h"
 // Xlib last: its macros (None, Status, ...) clash with the names above.
 #include <X11/Xlib.h>

@@ -2,8 +2,6 @@
 // watched from another one (its monitor, its status, a clean stop on
 // SIGTERM, its settings file).
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -20,6 +18,7 @@
 #include "talvex/send/send_options.h"
 #include "talvex/tests/wire_status.h"
 #include "tools/netlab/station_worker.h"
+#include "tools/netlab/tests/station_program.h"
 
 using namespace std::chrono;
 
@@ -140,62 +139,6 @@ TEST(TalvexSendControl, CommandLinesAndInput) {
 
 namespace {
 
-// The program running in a station, its output in a file.
-class SendProcess {
- public:
-  SendProcess(const std::string& station, std::vector<std::string> args) {
-    char pattern[] = "/tmp/talvex_send_out_XXXXXX";
-    const int fd = mkstemp(pattern);
-    output_ = pattern;
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(fd, 1);
-      dup2(fd, 2);
-      if (!netlab::enterStation(station)) _exit(99);
-      std::vector<char*> argv{const_cast<char*>(TALVEX_SEND_PROGRAM)};
-      for (std::string& a : args) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      execv(TALVEX_SEND_PROGRAM, argv.data());
-      _exit(98);
-    }
-    close(fd);
-  }
-  ~SendProcess() {
-    if (pid_ > 0 && !waited_) {
-      kill(pid_, SIGKILL);
-      wait();
-    }
-    unlink(output_.c_str());
-  }
-  void signal(int s) { kill(pid_, s); }
-  // The exit status (or 128 + signal), waiting at most `limit`.
-  int wait(seconds limit = seconds(60)) {
-    const auto end = steady_clock::now() + limit;
-    int status = 0;
-    while (waitpid(pid_, &status, WNOHANG) == 0) {
-      if (steady_clock::now() > end) {
-        kill(pid_, SIGKILL);
-        waitpid(pid_, &status, 0);
-        break;
-      }
-      std::this_thread::sleep_for(milliseconds(20));
-    }
-    waited_ = true;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  }
-  std::string output() const {
-    std::ifstream in(output_);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
-
- private:
-  pid_t pid_ = -1;
-  bool waited_ = false;
-  std::string output_;
-};
-
 // Frames per second of VideoServer(Main) on each monitor line.
 std::vector<unsigned> mainFrameRates(const std::string& output) {
   std::vector<unsigned> rates;
@@ -220,14 +163,14 @@ TEST(TalvexSend, RunsInAStationAndStopsCleanly) {
   ASSERT_TRUE(watcher.entered());
 
   // Bad command lines and missing devices.
-  EXPECT_EQ(SendProcess(stations[0], {"--mode", "sideways"}).wait(), 2);
+  EXPECT_EQ(netlab::StationProgram(stations[0], TALVEX_SEND_PROGRAM, {"--mode", "sideways"}).wait(), 2);
   {
     // As a user runs it from the build tree: the test-only plug-ins stay out
     // of the lists, so the built-in camera is the first device.
     const char* named = std::getenv("POINTSHARE_TEST_CLASS_REGISTRY");
     const std::string overlay = named ? named : "";
     unsetenv("POINTSHARE_TEST_CLASS_REGISTRY");
-    SendProcess list(stations[0], {"--list-devices"});
+    netlab::StationProgram list(stations[0], TALVEX_SEND_PROGRAM, {"--list-devices"});
     setenv("POINTSHARE_TEST_CLASS_REGISTRY", overlay.c_str(), 1);
     EXPECT_EQ(list.wait(), 0);
     EXPECT_NE(list.output().find("  0* Test Pattern Camera"), std::string::npos) << list.output();
@@ -235,7 +178,10 @@ TEST(TalvexSend, RunsInAStationAndStopsCleanly) {
     // Listing starts no engine: no socket opened, no status announced.
     EXPECT_EQ(list.output().find("multicast socket"), std::string::npos) << list.output();
   }
-  EXPECT_EQ(SendProcess(stations[0], {"--video-device", "No Such Camera", "--seconds", "1"}).wait(), 1);
+  EXPECT_EQ(netlab::StationProgram(stations[0], TALVEX_SEND_PROGRAM,
+                                   {"--video-device", "No Such Camera", "--seconds", "1"})
+                .wait(),
+            1);
 
   // A run with a settings file: the status follows it, the monitor shows
   // pictures leaving, SIGTERM stops it with a last status that says so, and
@@ -246,12 +192,12 @@ TEST(TalvexSend, RunsInAStationAndStopsCleanly) {
   std::ofstream(ini) << "[FocusDisplay]\nFocusDisplay=Loupex\nLoupexMaskWidth=222\n";
   mxObjectPtr<StatusListener> listener = new StatusListener;
   ASSERT_TRUE(watcher.call<bool>([&] { return listener->open(); }));
-  SendProcess run(stations[0], {"--ini", ini, "--save", "--video-device", "Test Pattern Camera",
-                                "--audio-device", "none", "--encoder", "mpeg4", "--group", "234.5.6.7"});
+  netlab::StationProgram run(stations[0], TALVEX_SEND_PROGRAM,
+                             {"--ini", ini, "--save", "--video-device", "Test Pattern Camera",
+                              "--audio-device", "none", "--encoder", "mpeg4", "--group", "234.5.6.7"});
   ASSERT_TRUE(listener->waitFor(1, milliseconds(15000))) << run.output();
   std::this_thread::sleep_for(milliseconds(3500));
-  run.signal(SIGTERM);
-  EXPECT_EQ(run.wait(), 0) << run.output();
+  EXPECT_EQ(run.stop(), 0) << run.output();
   const std::string output = run.output();
   const std::vector<unsigned> rates = mainFrameRates(output);
   ASSERT_GE(rates.size(), 3u) << output;

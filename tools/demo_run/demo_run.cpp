@@ -39,7 +39,7 @@
 #include <thread>
 #include <vector>
 
-#include "morvane/e2e/xvfb_server.h"
+#include "morvane/tests/e2e/xvfb_server.h"
 #include "netlab.h"
 #include "tools/demo_run/demo_summary.h"
 #include "tools/demo_run/monitor_lines.h"

@@ -20,6 +20,7 @@
 #include "platform/filters/null_renderer.h"
 #include "platform/filters/outside/tests/private_registry.h"
 #include "platform/filters/tests/graph_helpers.h"
+#include "platform/filters/tests/sample_recorder.h"
 #include "platform/media/device_enum.h"
 #include "platform/media/graph_registry.h"
 #include "platform/media/guids.h"
@@ -28,53 +29,12 @@
 
 namespace {
 
-// What one renderer saw.
-struct Seen {
-  std::mutex lock;
-  std::condition_variable changed;
-  std::vector<int64_t> mediaStarts;
-  std::vector<REFERENCE_TIME> starts;
-  std::vector<uint64_t> frameNumbers;
-  std::vector<uint8_t> marks;
-
-  static void record(void* ctx, IMediaSample* s) {
-    auto* self = static_cast<Seen*>(ctx);
-    int64_t ms = -1, me = -1;
-    REFERENCE_TIME st = -1, sp = -1;
-    s->GetMediaTime(&ms, &me);
-    s->GetTime(&st, &sp);
-    uint8_t* p = nullptr;
-    s->GetPointer(&p);
-    uint64_t n = 0;
-    for (int i = 0; i < 8; ++i) n |= uint64_t(p[i]) << (8 * i);
-    std::lock_guard<std::mutex> g(self->lock);
-    self->mediaStarts.push_back(ms);
-    self->starts.push_back(st);
-    self->frameNumbers.push_back(n);
-    self->marks.push_back(p[8]);
-    self->changed.notify_all();
-  }
-  bool waitFor(size_t n) {
-    std::unique_lock<std::mutex> g(lock);
-    return changed.wait_for(g, std::chrono::seconds(10), [&] { return frameNumbers.size() >= n; });
-  }
-  void clear() {
-    std::lock_guard<std::mutex> g(lock);
-    mediaStarts.clear();
-    starts.clear();
-    frameNumbers.clear();
-    marks.clear();
-  }
-};
-
-void expectInOrder(Seen& seen, size_t frames, REFERENCE_TIME interval) {
-  std::lock_guard<std::mutex> g(seen.lock);
-  ASSERT_GE(seen.frameNumbers.size(), frames);
-  for (size_t i = 0; i < frames; ++i) {
-    EXPECT_EQ(seen.frameNumbers[i], i);
-    EXPECT_EQ(seen.mediaStarts[i], int64_t(i));
-    EXPECT_EQ(seen.starts[i], REFERENCE_TIME(i) * interval);
-  }
+// The first `frames` samples are the source's frames in order, timed at `interval`.
+void expectInOrder(const std::vector<RecordedSample>& seen, size_t frames, REFERENCE_TIME interval) {
+  ASSERT_GE(seen.size(), frames);
+  for (size_t i = 0; i < frames; ++i)
+    EXPECT_EQ(std::tuple(seen[i].frameNumber(), seen[i].mediaStart, seen[i].start),
+              std::tuple(uint64_t(i), int64_t(i), REFERENCE_TIME(i) * interval));
 }
 
 class Graph : public ::testing::Test {
@@ -113,9 +73,9 @@ TEST_F(Graph, SourceThroughInfiniteTeeToTwoRenderersRunsStopsAndRunsAgain) {
   EXPECT_EQ(mt.formattype, FORMAT_VideoInfo);
   FreeMediaType(mt);
 
-  Seen seen1, seen2;
-  r1.as<INullRendererControl>()->SetCallback(&Seen::record, &seen1);
-  r2.as<INullRendererControl>()->SetCallback(&Seen::record, &seen2);
+  SampleRecorder seen1, seen2;
+  seen1.attachTo(r1.get());
+  seen2.attachTo(r2.get());
   auto control = graph.as<IMediaControl>();
   for (int run = 0; run < 2; ++run) {
     seen1.clear();
@@ -126,9 +86,9 @@ TEST_F(Graph, SourceThroughInfiniteTeeToTwoRenderersRunsStopsAndRunsAgain) {
     ASSERT_TRUE(seen2.waitFor(frames));
     ASSERT_EQ(control->Stop(), S_OK);
     EXPECT_EQ(state(), State_Stopped);
-    expectInOrder(seen1, frames, interval);
-    expectInOrder(seen2, frames, interval);
-    EXPECT_EQ(seen1.frameNumbers.size(), frames);
+    expectInOrder(seen1.samples(), frames, interval);
+    expectInOrder(seen2.samples(), frames, interval);
+    EXPECT_EQ(seen1.count(), frames);
   }
 
   // Disconnecting one output leaves exactly one free output.
@@ -169,9 +129,9 @@ TEST_F(Graph, TransformsInPlaceAndIntoTheirOwnBuffers) {
   EXPECT_EQ(negotiation->SuggestAllocatorProperties(&suggested), VFW_E_ALREADY_CONNECTED);
   ASSERT_EQ(connect(graph.get(), copy.get(), 0, r2.get(), 0), S_OK);
   EXPECT_FALSE(pinOf(copy.get(), PINDIR_OUTPUT, 0).as<IAMBufferNegotiation>());  // not a capture pin
-  Seen seen1, seen2;
-  r1.as<INullRendererControl>()->SetCallback(&Seen::record, &seen1);
-  r2.as<INullRendererControl>()->SetCallback(&Seen::record, &seen2);
+  SampleRecorder seen1, seen2;
+  seen1.attachTo(r1.get());
+  seen2.attachTo(r2.get());
   ASSERT_EQ(graph.as<IMediaControl>()->Run(), S_OK);
   ASSERT_TRUE(seen1.waitFor(10));
   ASSERT_TRUE(seen2.waitFor(12));
@@ -179,11 +139,12 @@ TEST_F(Graph, TransformsInPlaceAndIntoTheirOwnBuffers) {
   uint64_t transformed = 0;
   inplace.as<ITestInPlace>()->GetSamplesSeen(&transformed);
   EXPECT_EQ(transformed, 10u);
-  expectInOrder(seen2, 12, interval);
-  std::lock_guard<std::mutex> g1(seen1.lock), g2(seen2.lock);
+  const std::vector<RecordedSample> untimed = seen1.samples(), copied = seen2.samples();
+  expectInOrder(copied, 12, interval);
   for (size_t i = 0; i < 10; ++i)  // changed once, untimed
-    EXPECT_EQ(std::tuple(seen1.frameNumbers[i], seen1.marks[i], seen1.starts[i]), std::tuple(i, 1, -1));
-  for (uint8_t mark : seen2.marks) EXPECT_EQ(mark, 7);
+    EXPECT_EQ(std::tuple(untimed[i].frameNumber(), untimed[i].data[8], untimed[i].start),
+              std::tuple(i, 1, -1));
+  for (const RecordedSample& s : copied) EXPECT_EQ(s.data[8], 7);
 }
 
 // A preview renderer that holds its first sample until released.
@@ -217,8 +178,8 @@ TEST_F(Graph, SmartTeePreviewDropsRatherThanBlocks) {
 
   Blocker blocker;
   preview.as<INullRendererControl>()->SetCallback(&Blocker::hold, &blocker);
-  Seen seen;
-  capture.as<INullRendererControl>()->SetCallback(&Seen::record, &seen);
+  SampleRecorder seen;
+  seen.attachTo(capture.get());
   auto control = graph.as<IMediaControl>();
   ASSERT_EQ(control->Run(), S_OK);
   {
@@ -226,12 +187,7 @@ TEST_F(Graph, SmartTeePreviewDropsRatherThanBlocks) {
     ASSERT_TRUE(blocker.cv.wait_for(g, std::chrono::seconds(10), [&] { return blocker.entered > 0; }));
   }
   // The capture stream keeps flowing while the preview is stuck.
-  size_t already;
-  {
-    std::lock_guard<std::mutex> g(seen.lock);
-    already = seen.frameNumbers.size();
-  }
-  ASSERT_TRUE(seen.waitFor(already + 200));
+  ASSERT_TRUE(seen.waitFor(seen.count() + 200));
   uint64_t previewCount = 0;
   preview.as<INullRendererControl>()->GetSampleCount(&previewCount);
   EXPECT_LE(previewCount, 1u);
@@ -242,9 +198,9 @@ TEST_F(Graph, SmartTeePreviewDropsRatherThanBlocks) {
   }
   blocker.cv.notify_all();
   ASSERT_EQ(control->Stop(), S_OK);
-  std::lock_guard<std::mutex> g(seen.lock);
-  for (size_t i = 1; i < seen.frameNumbers.size(); ++i)
-    ASSERT_EQ(seen.frameNumbers[i], seen.frameNumbers[i - 1] + 1);
+  const std::vector<RecordedSample> captured = seen.samples();
+  for (size_t i = 1; i < captured.size(); ++i)
+    ASSERT_EQ(captured[i].frameNumber(), captured[i - 1].frameNumber() + 1);
 }
 
 TEST_F(Graph, BadRequestsFailWithoutHarm) {

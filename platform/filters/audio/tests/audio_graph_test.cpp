@@ -6,11 +6,9 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -24,6 +22,7 @@
 #include "platform/filters/null_renderer.h"
 #include "platform/filters/tests/graph_helpers.h"
 #include "platform/filters/tests/log_capture.h"
+#include "platform/filters/tests/sample_recorder.h"
 #include "platform/media/device_interfaces.h"
 #include "platform/media/guids.h"
 #include "platform/media/records.h"
@@ -67,36 +66,6 @@ void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
                                               static_cast<std::streamsize>(bytes.size()));
 }
 
-// ---------------------------------------------------------------- collecting PCM
-
-struct Collected {
-  std::mutex lock;
-  std::condition_variable grew;
-  std::vector<uint8_t> bytes;
-  std::vector<REFERENCE_TIME> starts, stops;
-
-  static void record(void* ctx, IMediaSample* s) {
-    auto* self = static_cast<Collected*>(ctx);
-    uint8_t* p = nullptr;
-    s->GetPointer(&p);
-    REFERENCE_TIME t0 = -1, t1 = -1;
-    s->GetTime(&t0, &t1);
-    std::lock_guard<std::mutex> g(self->lock);
-    self->bytes.insert(self->bytes.end(), p, p + s->GetActualDataLength());
-    self->starts.push_back(t0);
-    self->stops.push_back(t1);
-    self->grew.notify_all();
-  }
-  bool waitFor(size_t n, int seconds = 15) {
-    std::unique_lock<std::mutex> g(lock);
-    return grew.wait_for(g, std::chrono::seconds(seconds), [&] { return bytes.size() >= n; });
-  }
-  std::vector<uint8_t> copy() {
-    std::lock_guard<std::mutex> g(lock);
-    return bytes;
-  }
-};
-
 class AudioGraph : public ::testing::Test {
  protected:
   ComSession com;
@@ -114,11 +83,9 @@ class AudioGraph : public ::testing::Test {
     if (control && SUCCEEDED(control->GetState(0, &s)) && s != State_Stopped) control->Stop();
   }
   ComPtr<IBaseFilter> add(REFCLSID clsid, const char16_t* name) { return addNew(graph.get(), clsid, name); }
-  ComPtr<IBaseFilter> collector(Collected& into, bool syncToClock) {
+  ComPtr<IBaseFilter> collector(SampleRecorder& into) {
     ComPtr<IBaseFilter> f = add(CLSID_NullRenderer, u"Collector");
-    auto ctl = f.as<INullRendererControl>();
-    ctl->SetCallback(&Collected::record, &into);
-    ctl->SetSyncToClock(syncToClock);
+    into.attachTo(f.get());
     return f;
   }
   bool running() {
@@ -207,8 +174,8 @@ TEST_F(AudioGraph, ToneThroughMp3EncoderAndDecoderKeepsFrequencyAndLevel) {
   ComPtr<IBaseFilter> mic = add(CLSID_TestToneMicrophone, u"Mic");
   ComPtr<IBaseFilter> enc = add(CLSID_Mp3Encoder, u"MP3 Encoder");
   ComPtr<IBaseFilter> dec = add(CLSID_Mp3Decoder, u"MP3 Decoder");
-  Collected pcm;
-  ComPtr<IBaseFilter> sink = collector(pcm, false);
+  SampleRecorder pcm;
+  ComPtr<IBaseFilter> sink = collector(pcm);
   auto tone = mic.as<ITestToneControl>();
   ASSERT_TRUE(tone);
   EXPECT_EQ(tone->SetFrequency(700), S_OK);
@@ -238,18 +205,19 @@ TEST_F(AudioGraph, ToneThroughMp3EncoderAndDecoderKeepsFrequencyAndLevel) {
 
   ASSERT_EQ(control->Run(), S_OK);
   const size_t want = 44100 * 4 * 3 / 2;  // 1.5 s of 44.1 kHz stereo
-  ASSERT_TRUE(pcm.waitFor(want)) << "decoded " << pcm.copy().size() << " bytes";
+  ASSERT_TRUE(pcm.waitForBytes(want)) << "decoded " << pcm.bytes().size() << " bytes";
   EXPECT_TRUE(running());
   ASSERT_EQ(control->Stop(), S_OK);
-  auto bytes = pcm.copy();
+  auto bytes = pcm.bytes();
   for (unsigned c = 0; c < 2; ++c) {
     auto mid = slice(channelOf(bytes, 2, c), 4410, 44100);
     EXPECT_NEAR(zeroCrossingFrequency(mid, 44100), 700, 3.5);
     EXPECT_NEAR(rmsOf(mid), 0.4 / std::sqrt(2.0), 0.4 / std::sqrt(2.0) * 0.15);
   }
   // Time stamps run on without gaps.
-  std::lock_guard<std::mutex> g(pcm.lock);
-  for (size_t i = 1; i < pcm.starts.size(); ++i) EXPECT_NEAR(double(pcm.starts[i]), double(pcm.stops[i - 1]), 20000.0);
+  const std::vector<RecordedSample> samples = pcm.samples();
+  for (size_t i = 1; i < samples.size(); ++i)
+    EXPECT_NEAR(double(samples[i].start), double(samples[i - 1].stop), 20000.0);
 }
 
 TEST_F(AudioGraph, DecoderTakesTheMp3TypeTheMulticastClientBuilds) {
@@ -285,21 +253,21 @@ TEST_F(AudioGraph, SenderAudioBranchWithTeeRendererAndEncoder) {
   ComPtr<IBaseFilter> tee = add(CLSID_InfTee, u"AudioInfinitePinTee");
   ComPtr<IBaseFilter> renderer = add(CLSID_DSoundRender, u"AudioRender");
   ComPtr<IBaseFilter> enc = add(CLSID_Mp3Encoder, u"MPEG Layer-3");
-  Collected mp3;
-  ComPtr<IBaseFilter> server = collector(mp3, false);
+  SampleRecorder mp3;
+  ComPtr<IBaseFilter> server = collector(mp3);
   ASSERT_EQ(connect(graph.get(), mic.get(), 0, tee.get(), 0), S_OK);
   ASSERT_EQ(connect(graph.get(), tee.get(), 0, renderer.get(), 0), S_OK);
   ASSERT_EQ(connect(graph.get(), tee.get(), 1, enc.get(), 0), S_OK);
   ASSERT_EQ(connect(graph.get(), enc.get(), 0, server.get(), 0), S_OK);
   ASSERT_EQ(control->Run(), S_OK);
   ASSERT_TRUE(waitPlayed(renderer.get(), 44100));
-  ASSERT_TRUE(mp3.waitFor(8000));  // about half a second at 128 kbit/s
+  ASSERT_TRUE(mp3.waitForBytes(8000));  // about half a second at 128 kbit/s
   ASSERT_EQ(control->Stop(), S_OK);
   EXPECT_EQ(outputOf(renderer.get()), AudioOutput_Null);
   // Every encoded sample starts with a frame header.
-  std::lock_guard<std::mutex> g(mp3.lock);
-  ASSERT_GE(mp3.bytes.size(), 2u);
-  EXPECT_EQ(std::pair(int(mp3.bytes[0]), mp3.bytes[1] & 0xE0), std::pair(0xFF, 0xE0));
+  const std::vector<uint8_t> bytes = mp3.bytes();
+  ASSERT_GE(bytes.size(), 2u);
+  EXPECT_EQ(std::pair(int(bytes[0]), bytes[1] & 0xE0), std::pair(0xFF, 0xE0));
 }
 
 TEST_F(AudioGraph, RendererPlaysOnAlsaFileDeviceAndSaysSoOnce) {
@@ -335,22 +303,22 @@ TEST_F(AudioGraph, CaptureRecordsFromAlsaFileDevice) {
   writeFile(alsa.path("in.raw"), recording);
   LogCapture log;
   ComPtr<IBaseFilter> capture = add(CLSID_AlsaAudioCapture, u"Capture");
-  Collected pcm;
-  ComPtr<IBaseFilter> sink = collector(pcm, false);
+  SampleRecorder pcm;
+  ComPtr<IBaseFilter> sink = collector(pcm);
   ASSERT_EQ(connect(graph.get(), capture.get(), 0, sink.get(), 0), S_OK);
   ASSERT_EQ(control->Run(), S_OK);
-  ASSERT_TRUE(pcm.waitFor(recording.size() * 9 / 10));
+  ASSERT_TRUE(pcm.waitForBytes(recording.size() * 9 / 10));
   ASSERT_EQ(control->Stop(), S_OK);
-  auto bytes = pcm.copy();
+  auto bytes = pcm.bytes();
   ASSERT_GE(bytes.size(), recording.size() * 9 / 10);
   EXPECT_TRUE(std::equal(recording.begin(), recording.begin() + static_cast<std::ptrdiff_t>(recording.size() * 9 / 10),
                          bytes.begin()))
       << "the recorded bytes differ from the file";
   EXPECT_EQ(log.count("recording from ALSA device \"default\""), 1) << log.all();
-  std::lock_guard<std::mutex> g(pcm.lock);
-  ASSERT_FALSE(pcm.starts.empty());
-  EXPECT_EQ(pcm.starts[0], 0);
-  for (size_t i = 1; i < pcm.starts.size(); ++i) EXPECT_EQ(pcm.starts[i], pcm.stops[i - 1]);
+  const std::vector<RecordedSample> samples = pcm.samples();
+  ASSERT_FALSE(samples.empty());
+  EXPECT_EQ(samples[0].start, 0);
+  for (size_t i = 1; i < samples.size(); ++i) EXPECT_EQ(samples[i].start, samples[i - 1].stop);
 }
 
 TEST_F(AudioGraph, NullOutputWithoutSoundCardPacesByTheClock) {
@@ -407,15 +375,15 @@ TEST_F(AudioGraph, MissingCaptureDeviceEndsTheStreamWithAMessage) {
   AlsaConfig alsa(R"(pcm.!default { type hw card 29 })");
   LogCapture log;
   ComPtr<IBaseFilter> capture = add(CLSID_AlsaAudioCapture, u"Capture");
-  Collected pcm;
-  ComPtr<IBaseFilter> sink = collector(pcm, false);
+  SampleRecorder pcm;
+  ComPtr<IBaseFilter> sink = collector(pcm);
   ASSERT_EQ(connect(graph.get(), capture.get(), 0, sink.get(), 0), S_OK);
   ASSERT_EQ(control->Run(), S_OK);
   pollUntil([&] { return log.count("cannot open ALSA device \"default\"") > 0; }, 10000);
   EXPECT_EQ(log.count("cannot open ALSA device \"default\""), 1) << log.all();
   EXPECT_TRUE(running());
   ASSERT_EQ(control->Stop(), S_OK);
-  EXPECT_TRUE(pcm.copy().empty());
+  EXPECT_TRUE(pcm.bytes().empty());
   // The graph can be started and stopped again.
   ASSERT_EQ(control->Run(), S_OK);
   ASSERT_EQ(control->Stop(), S_OK);

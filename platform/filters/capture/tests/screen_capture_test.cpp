@@ -5,10 +5,8 @@
 // running.
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -18,6 +16,7 @@
 #include "platform/filters/null_renderer.h"
 #include "platform/filters/tests/graph_helpers.h"
 #include "platform/filters/tests/log_capture.h"
+#include "platform/filters/tests/sample_recorder.h"
 #include "platform/media/guids.h"
 #include "platform/media/records.h"
 
@@ -83,31 +82,10 @@ class XWindow {
   Window w_ = 0;
 };
 
-// Keeps the newest frame a renderer received.
-struct LastFrame {
-  std::mutex lock;
-  std::condition_variable changed;
-  std::vector<uint8_t> pixels;
-  int frames = 0;
-  static void keep(void* ctx, IMediaSample* s) {
-    auto* self = static_cast<LastFrame*>(ctx);
-    uint8_t* p = nullptr;
-    s->GetPointer(&p);
-    std::lock_guard<std::mutex> g(self->lock);
-    self->pixels.assign(p, p + s->GetActualDataLength());
-    ++self->frames;
-    self->changed.notify_all();
-  }
-  bool waitFor(int n) {
-    std::unique_lock<std::mutex> g(lock);
-    return changed.wait_for(g, std::chrono::seconds(10), [&] { return frames >= n; });
-  }
-};
-
 struct Capture {
   ComPtr<IGraphBuilder> graph;
   ComPtr<IBaseFilter> source, renderer;
-  LastFrame last;
+  SampleRecorder last{1};  // the newest frame
 
   // Builds screen capture → null renderer in the given format.
   bool build(OAHWND window, const VideoFormat& f) {
@@ -119,9 +97,7 @@ struct Capture {
     if (!source || !renderer) return false;
     source.as<IScreenCaptureControl>()->SetCaptureWindow(window);
     source.as<IVideoCaptureControl>()->SetFrameInterval(200000);
-    auto r = renderer.as<INullRendererControl>();
-    r->SetSyncToClock(FALSE);
-    r->SetCallback(&LastFrame::keep, &last);
+    last.attachTo(renderer.get());
     graph->AddFilter(source.get(), u"Screen");
     graph->AddFilter(renderer.get(), u"Renderer");
     MediaType mt = videoFormatMediaType(f, 200000);
@@ -170,12 +146,12 @@ TEST_F(ScreenCaptureTest, WindowPixelsExactlyAndDesktopAtNativeAndChosenSize) {
     ASSERT_TRUE(c.build(OAHWND(win.window()), {kW, kH, MEDIASUBTYPE_RGB24}));
     EXPECT_EQ(c.firstFormat(), (VideoFormat{kW, kH, MEDIASUBTYPE_RGB24}));
     ASSERT_TRUE(c.grab(3));
-    std::lock_guard<std::mutex> g(c.last.lock);
-    ASSERT_EQ(c.last.pixels.size(), size_t(kW) * kH * 3);
+    const std::vector<uint8_t> pixels = c.last.last().data;
+    ASSERT_EQ(pixels.size(), size_t(kW) * kH * 3);
     int wrong = 0;
     for (int y = 0; y < kH; ++y)
       for (int x = 0; x < kW; ++x) {
-        wrong += rgbAt(c.last.pixels, kW, kH, x, y) != expected(x, y);
+        wrong += rgbAt(pixels, kW, kH, x, y) != expected(x, y);
       }
     EXPECT_EQ(wrong, 0);
   }
@@ -187,20 +163,20 @@ TEST_F(ScreenCaptureTest, WindowPixelsExactlyAndDesktopAtNativeAndChosenSize) {
     ASSERT_TRUE(c.build(0, {sw & ~1, sh & ~1, MEDIASUBTYPE_RGB24}));
     EXPECT_EQ(c.firstFormat(), (VideoFormat{sw & ~1, sh & ~1, MEDIASUBTYPE_RGB24}));
     ASSERT_TRUE(c.grab(2));
-    std::lock_guard<std::mutex> g(c.last.lock);
+    const std::vector<uint8_t> pixels = c.last.last().data;
     for (auto [x, y] : {std::pair{0, 0}, {100, 60}, {107, 67}, {108, 68}, {319, 0}, {0, 239}, {319, 239}})
-      expectNear(rgbAt(c.last.pixels, sw & ~1, sh & ~1, x, y), expected(x, y), 0, x, y);
+      expectNear(rgbAt(pixels, sw & ~1, sh & ~1, x, y), expected(x, y), 0, x, y);
   }
   {
     // The desktop scaled to 640x480: the quadrants' middles keep their colours.
     Capture c;
     ASSERT_TRUE(c.build(0, {640, 480, MEDIASUBTYPE_RGB24}));
     ASSERT_TRUE(c.grab(2));
-    std::lock_guard<std::mutex> g(c.last.lock);
-    ASSERT_EQ(c.last.pixels.size(), 640u * 480 * 3);
+    const std::vector<uint8_t> pixels = c.last.last().data;
+    ASSERT_EQ(pixels.size(), 640u * 480 * 3);
     for (auto [x, y] : {std::pair{40, 90}, {240, 90}, {40, 190}, {240, 190}}) {
       int sx = x * 640 / sw, sy = y * 480 / sh;
-      expectNear(rgbAt(c.last.pixels, 640, 480, sx, sy), expected(x, y), 8, sx, sy);
+      expectNear(rgbAt(pixels, 640, 480, sx, sy), expected(x, y), 8, sx, sy);
     }
   }
   {
@@ -208,12 +184,12 @@ TEST_F(ScreenCaptureTest, WindowPixelsExactlyAndDesktopAtNativeAndChosenSize) {
     Capture c;
     ASSERT_TRUE(c.build(OAHWND(win.window()), {352, 288, MEDIASUBTYPE_I420}));
     ASSERT_TRUE(c.grab(2));
-    std::lock_guard<std::mutex> g(c.last.lock);
-    ASSERT_EQ(c.last.pixels.size(), 352u * 288 * 3 / 2);
+    const std::vector<uint8_t> pixels = c.last.last().data;
+    ASSERT_EQ(pixels.size(), 352u * 288 * 3 / 2);
     auto luma = [](Colour c) { return 16 + (66 * c.r + 129 * c.g + 25 * c.b + 128) / 256; };
     for (auto [x, y] : {std::pair{40, 30}, {280, 30}, {40, 200}, {280, 200}}) {
       int sx = x * 352 / kW, sy = y * 288 / kH;
-      EXPECT_NEAR(c.last.pixels[size_t(sy) * 352 + size_t(sx)], luma(expected(x, y)), 6) << x << "," << y;
+      EXPECT_NEAR(pixels[size_t(sy) * 352 + size_t(sx)], luma(expected(x, y)), 6) << x << "," << y;
     }
   }
 }
@@ -239,7 +215,7 @@ TEST_F(ScreenCaptureTest, DestroyedWindowEndsTheStreamWithAMessage) {
   ASSERT_EQ(none.run(), S_OK);
   EXPECT_TRUE(pollUntil([&] { return deviceLost(none.source.as<IVideoCaptureControl>()); }, 3000));
   EXPECT_EQ(none.stop(), S_OK);
-  EXPECT_EQ(none.last.frames, 0);
+  EXPECT_EQ(none.last.count(), 0u);
 }
 
 }  // namespace

@@ -72,7 +72,7 @@ class CodecGraph : public ::testing::Test {
   void runCount(Collected& tap, size_t count) {
     auto control = graph.as<IMediaControl>();
     ASSERT_EQ(control->Run(), S_OK);
-    EXPECT_TRUE(tap.waitForCount(count)) << count << " samples never arrived";
+    EXPECT_TRUE(tap.waitFor(count, std::chrono::seconds(60))) << count << " samples never arrived";
     ASSERT_EQ(control->Stop(), S_OK);
   }
   void cameraRoundTrip(REFCLSID encoderClass, REFCLSID decoderClass, int w, int h, double meanPsnr, double minPsnr);
@@ -81,7 +81,7 @@ class CodecGraph : public ::testing::Test {
 
 // Checks decoded pictures: their frame numbers are exactly `expected`, in
 // order, and their PSNR against the source pictures meets the bounds.
-void expectPictures(const std::vector<Collected::Sample>& got, const PatternSource& source,
+void expectPictures(const std::vector<RecordedSample>& got, const PatternSource& source,
                     const std::vector<int32_t>& expected, double meanBound, double minBound) {
   std::vector<int32_t> codes;
   for (const auto& s : got) codes.push_back(s.code);
@@ -141,7 +141,7 @@ TEST_F(CodecGraph, MP42RoundTripKeepsFrameNumbersAndPicture) {
 
 TEST_F(CodecGraph, MP42SettingsShowInTheCodedStream) {
   // Each encoding in a graph of its own.
-  auto encode = [&](std::function<void(IVideoCompression*)> configure, std::vector<Collected::Sample>* out) {
+  auto encode = [&](std::function<void(IVideoCompression*)> configure, std::vector<RecordedSample>* out) {
     graph = newGraph();
     PatternSource* s = addSource(352, 288, 90);
     auto encoder = addFilter(graph.get(), CLSID_MP42Encoder, u"Encoder");
@@ -154,14 +154,14 @@ TEST_F(CodecGraph, MP42SettingsShowInTheCodedStream) {
     *out = tap.take();
     graph = nullptr;
   };
-  auto bytes = [](const std::vector<Collected::Sample>& v) {
+  auto bytes = [](const std::vector<RecordedSample>& v) {
     size_t n = 0;
     for (const auto& s : v) n += s.data.size();
     return n;
   };
 
   // Key frames exactly every 10 frames, marked as sync points.
-  std::vector<Collected::Sample> keyed;
+  std::vector<RecordedSample> keyed;
   encode([](IVideoCompression* c) { EXPECT_EQ(c->SetKeyFrameInterval(10), S_OK); }, &keyed);
   ASSERT_EQ(keyed.size(), 90u);
   for (size_t i = 0; i < keyed.size(); ++i) EXPECT_EQ(keyed[i].sync, i % 10 == 0) << "frame " << i;
@@ -169,7 +169,7 @@ TEST_F(CodecGraph, MP42SettingsShowInTheCodedStream) {
   // The bit rate: 90 frames are 3 s at 30 frames per second. (The test
   // picture is simple: above about 400 kbit/s it is coded at the finest
   // quantiser, so the targets stay below that.)
-  std::vector<Collected::Sample> low, high;
+  std::vector<RecordedSample> low, high;
   encode([](IVideoCompression* c) { c->SetBitRate(100000); }, &low);
   encode([](IVideoCompression* c) { c->SetBitRate(300000); }, &high);
   double lowRate = bytes(low) * 8 / 3.0, highRate = bytes(high) * 8 / 3.0;
@@ -181,7 +181,7 @@ TEST_F(CodecGraph, MP42SettingsShowInTheCodedStream) {
   EXPECT_GT(highRate, 2 * lowRate);
 
   // Quality at a constant quantiser: the best quality costs more bytes.
-  std::vector<Collected::Sample> rough, fine;
+  std::vector<RecordedSample> rough, fine;
   encode([](IVideoCompression* c) { c->SetQuality(0.0); }, &rough);
   encode([](IVideoCompression* c) { c->SetQuality(1.0); }, &fine);
   EXPECT_GT(bytes(fine), 2 * bytes(rough));
@@ -301,16 +301,11 @@ TEST_F(CodecGraph, DVRoundTripKeepsFrameNumbersAndPicture) {
   const uint32_t frames = 30;
   PatternSource* source = addSource(w, h, frames);
   auto encoder = addFilter(graph.get(), CLSID_DVEncoder, u"Encoder");
-  Collected coded;
+  SampleRecorder coded;
   // Every fifth DV frame damaged: only that picture is lost (DV frames are all key frames).
   std::mt19937 random(3);
   IBaseFilter* tamper = addTamper([&](uint64_t i, IMediaSample* s) {
-    uint8_t* p = nullptr;
-    s->GetPointer(&p);
-    {
-      std::lock_guard<std::mutex> g(coded.lock);
-      coded.samples.push_back({std::vector<uint8_t>(p, p + s->GetActualDataLength()), 0, s->IsSyncPoint() == S_OK});
-    }
+    coded.add(s);
     if (i % 5 == 4) s->SetActualDataLength(1000);
     return true;
   });
@@ -336,9 +331,8 @@ TEST_F(CodecGraph, DVRoundTripKeepsFrameNumbersAndPicture) {
   expectPictures(tap.take(), *source, expected, kDVMeanPsnr, kDVMinPsnr);
   // Real NTSC DV frames: 120000 bytes each, every one a sync point, and
   // the stream header says 525 lines (the "DSF" bit of the header block is 0).
-  std::lock_guard<std::mutex> g(coded.lock);
-  ASSERT_EQ(coded.samples.size(), frames);
-  for (const auto& s : coded.samples) {
+  ASSERT_EQ(coded.count(), frames);
+  for (const auto& s : coded.samples()) {
     // Section type header (top bits of byte 0), 525-60 system (top bit of byte 3).
     EXPECT_EQ(std::tuple(s.data.size(), s.sync, s.data[0] >> 5, s.data[3] & 0x80), std::tuple(120000u, true, 0, 0));
   }
@@ -416,13 +410,9 @@ TEST_F(CodecGraph, BuiltInDVCameraDeliversRealDVFrames) {
   EXPECT_EQ(negotiation->SuggestAllocatorProperties(&suggest), S_OK);
 
   ASSERT_EQ(graph->AddFilter(camera.get(), u"Camera"), S_OK);
-  Collected coded;
+  SampleRecorder coded;
   IBaseFilter* tap = addTamper([&](uint64_t, IMediaSample* s) {
-    std::lock_guard<std::mutex> g(coded.lock);
-    REFERENCE_TIME start = -1, stop = -1;
-    s->GetTime(&start, &stop);
-    coded.samples.push_back({{}, start, s->IsSyncPoint() == S_OK});
-    coded.samples.back().data.resize(s->GetActualDataLength());
+    coded.add(s);
     return true;
   });
   auto decoder = addFilter(graph.get(), CLSID_DVDecoder, u"Decoder");
@@ -451,11 +441,11 @@ TEST_F(CodecGraph, BuiltInDVCameraDeliversRealDVFrames) {
     for (int y = 0; y < 480; ++y) std::memcpy(&topDown[size_t(y) * 720 * 3], &original[size_t(479 - y) * 720 * 3], 720 * 3);
     EXPECT_GT(lumaPsnr(got[i].data, 3, topDown, 720, 480), 40.0) << "frame " << n;
   }
-  std::lock_guard<std::mutex> g(coded.lock);
-  for (size_t i = 0; i < coded.samples.size(); ++i) {
-    EXPECT_EQ(std::pair(coded.samples[i].data.size(), coded.samples[i].sync), std::pair(size_t(120000), true));
+  const std::vector<RecordedSample> dv = coded.samples();
+  for (size_t i = 0; i < dv.size(); ++i) {
+    EXPECT_EQ(std::pair(dv[i].data.size(), dv[i].sync), std::pair(size_t(120000), true));
     if (i) {
-      EXPECT_GT(coded.samples[i].start, coded.samples[i - 1].start);  // stamped with stream time
+      EXPECT_GT(dv[i].start, dv[i - 1].start);  // stamped with stream time
     }
   }
 }

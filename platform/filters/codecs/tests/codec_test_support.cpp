@@ -19,7 +19,7 @@ class TapRenderer final : public BaseRenderer {
     return mt.majortype() == MEDIATYPE_Video ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
   }
   HRESULT doRenderSample(IMediaSample* sample) override {
-    Collected::record(collected_, sample);
+    collected_->add(sample);
     return S_OK;
   }
   HRESULT onEndOfStream() override {
@@ -33,49 +33,14 @@ class TapRenderer final : public BaseRenderer {
 
 }  // namespace
 
-void Collected::record(void* context, IMediaSample* sample) {
-  auto* self = static_cast<Collected*>(context);
-  Sample s;
-  uint8_t* p = nullptr;
-  sample->GetPointer(&p);
-  s.data.assign(p, p + sample->GetActualDataLength());
-  REFERENCE_TIME stop = 0;
-  sample->GetTime(&s.start, &stop);
-  s.sync = sample->IsSyncPoint() == S_OK;
-  s.discontinuity = sample->IsDiscontinuity() == S_OK;
-  if (self->width > 0) {
-    ptrdiff_t stride = 0;
-    size_t need = size_t((self->width * self->bytesPerPixel + 3) & ~3) * self->height;
-    if (s.data.size() >= need) {
-      const uint8_t* top = topRow(s.data, self->width, self->height, self->bytesPerPixel, &stride);
-      s.code = readFrameCode(top, stride, self->width, self->height, self->bytesPerPixel);
-    }
+void Collected::annotate(RecordedSample& s) {
+  if (width <= 0) return;
+  ptrdiff_t stride = 0;
+  size_t need = size_t((width * bytesPerPixel + 3) & ~3) * height;
+  if (s.data.size() >= need) {
+    const uint8_t* top = topRow(s.data, width, height, bytesPerPixel, &stride);
+    s.code = readFrameCode(top, stride, width, height, bytesPerPixel);
   }
-  std::lock_guard<std::mutex> g(self->lock);
-  self->samples.push_back(std::move(s));
-  self->changed.notify_all();
-}
-
-bool Collected::waitForCount(size_t count, std::chrono::seconds limit) {
-  std::unique_lock<std::mutex> g(lock);
-  return changed.wait_for(g, limit, [&] { return samples.size() >= count; });
-}
-
-bool Collected::waitForEnd(std::chrono::seconds limit) {
-  std::unique_lock<std::mutex> g(lock);
-  return changed.wait_for(g, limit, [&] { return ended; });
-}
-
-void Collected::endOfStream() {
-  std::lock_guard<std::mutex> g(lock);
-  ended = true;
-  changed.notify_all();
-}
-
-std::vector<Collected::Sample> Collected::take() {
-  std::lock_guard<std::mutex> g(lock);
-  ended = false;
-  return std::move(samples);
 }
 
 double psnr(const std::vector<uint8_t>& picture, int bpp, const std::vector<uint8_t>& reference, int width, int height) {

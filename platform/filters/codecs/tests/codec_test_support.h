@@ -1,35 +1,19 @@
 // Graph helpers of the codec tests: a renderer tap that keeps what arrives,
 // reading frame numbers out of decoded pictures and measuring their PSNR.
 #pragma once
-#include <chrono>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
 #include <vector>
 
 #include "platform/filters/tests/graph_helpers.h"
+#include "platform/filters/tests/sample_recorder.h"
 
-struct Collected {
-  struct Sample {
-    std::vector<uint8_t> data;
-    REFERENCE_TIME start = -1;
-    bool sync = false;
-    bool discontinuity = false;
-    int32_t code = -1;  // frame number read from a decoded picture
-  };
-  std::mutex lock;
-  std::condition_variable changed;
-  std::vector<Sample> samples;
-  bool ended = false;  // end of stream arrived
-  // Set for decoded pictures: the size to read frame numbers with.
+// A recorder that also reads the frame number out of each decoded picture
+// of the given size (into the sample's code).
+struct Collected : SampleRecorder {
   int width = 0, height = 0, bytesPerPixel = 3;
 
-  static void record(void* context, IMediaSample* sample);
-  // Waits until count samples (or the end of the stream) arrived.
-  bool waitForCount(size_t count, std::chrono::seconds limit = std::chrono::seconds(60));
-  bool waitForEnd(std::chrono::seconds limit = std::chrono::seconds(60));
-  std::vector<Sample> take();
-  void endOfStream();
+ protected:
+  void annotate(RecordedSample& s) override;
 };
 
 // The top row and stride of a bottom-up picture in a sample buffer.

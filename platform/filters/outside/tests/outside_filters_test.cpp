@@ -8,9 +8,6 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <atomic>
-#include <chrono>
-#include <mutex>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -25,6 +22,7 @@
 #include "platform/filters/outside/tests/outside_test_plugin.h"
 #include "platform/filters/outside/tests/private_registry.h"
 #include "platform/filters/tests/graph_helpers.h"
+#include "platform/filters/tests/sample_recorder.h"
 #include "platform/media/guids.h"
 #include "platform/media/records.h"
 
@@ -115,21 +113,6 @@ Bytes pointerRecord(float x, float y, uint8_t valid = 1) {
   return Bytes(bytes.begin(), bytes.end());
 }
 
-// What reached the renderer.
-struct Sink {
-  std::mutex lock;
-  uint64_t count = 0;
-  Bytes last;
-  static void record(void* ctx, IMediaSample* s) {
-    auto* self = static_cast<Sink*>(ctx);
-    uint8_t* p = nullptr;
-    s->GetPointer(&p);
-    std::lock_guard<std::mutex> g(self->lock);
-    self->last.assign(p, p + s->GetActualDataLength());
-    ++self->count;
-  }
-};
-
 // One filter under test between push sources (one per input pin) and a
 // null renderer.
 class Rig {
@@ -141,9 +124,7 @@ class Rig {
     if (graph_ && filter && sink_) {
       graph_->AddFilter(filter.get(), u"filter");
       graph_->AddFilter(sink_.get(), u"sink");
-      auto control = sink_.as<INullRendererControl>();
-      control->SetSyncToClock(FALSE);
-      control->SetCallback(&Sink::record, &sink);
+      sink.attachTo(sink_.get());
     }
   }
   ~Rig() {
@@ -190,17 +171,11 @@ class Rig {
     ComPtr<IPin> pin = pinOf(filter.get(), PINDIR_OUTPUT, 0);
     return rgb24Size(connectionType(pin.get()), w, h);
   }
-  Picture lastPicture(int w, int h) {
-    std::lock_guard<std::mutex> g(sink.lock);
-    return Picture::fromRgb24(sink.last, w, h);
-  }
-  uint64_t count() {
-    std::lock_guard<std::mutex> g(sink.lock);
-    return sink.count;
-  }
+  Picture lastPicture(int w, int h) { return Picture::fromRgb24(sink.last().data, w, h); }
+  uint64_t count() { return sink.count(); }
 
   ComPtr<IBaseFilter> filter;
-  Sink sink;
+  SampleRecorder sink{1};  // what reached the renderer: the newest sample
 
  private:
   ComPtr<IGraphBuilder> graph_;

@@ -1,4 +1,4 @@
-#include "morvane/e2e/x_pointer.h"
+#include "morvane/tests/e2e/x_pointer.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "morvane/e2e/receiver_process.h"
-#include "morvane/e2e/xvfb_server.h"
+#include "morvane/tests/e2e/xvfb_server.h"
 #include "netlab.h"
 #include "platform/filters/capture/test_pattern_code.h"
+#include "tools/netlab/tests/station_program.h"
 
 namespace e2e {
 
@@ -28,17 +28,23 @@ struct Picture {
   uint32_t frame = 0;
 };
 
-inline bool readPicture(const std::string& path, Picture& p) {
+// A PNG file's picture as packed RGB rows.
+inline bool readRgb(const std::string& path, unsigned& width, unsigned& height, std::vector<uint8_t>& rgb) {
   png_image image{};
   image.version = PNG_IMAGE_VERSION;
   if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
   image.format = PNG_FORMAT_RGB;
-  std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
+  rgb.resize(PNG_IMAGE_SIZE(image));
   const bool ok = png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr) != 0;
-  p.width = image.width;
-  p.height = image.height;
+  width = image.width;
+  height = image.height;
   png_image_free(&image);
-  if (!ok) return false;
+  return ok;
+}
+
+inline bool readPicture(const std::string& path, Picture& p) {
+  std::vector<uint8_t> rgb;
+  if (!readRgb(path, p.width, p.height, rgb)) return false;
   p.frameRead = test_pattern::readFrameNumberRgb(rgb.data(), int(p.width), int(p.height), &p.frame);
   return true;
 }
@@ -48,30 +54,18 @@ struct Rgb {
   bool operator==(const Rgb&) const = default;
 };
 
-inline bool pixelAt(const std::string& path, unsigned x, unsigned y, Rgb& out) {
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
-  image.format = PNG_FORMAT_RGB;
-  std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
-  const bool ok = png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr) != 0 && x < image.width &&
-                  y < image.height;
-  if (ok) {
-    const uint8_t* p = &rgb[(size_t(y) * image.width + x) * 3];
-    out = {p[0], p[1], p[2]};
-  }
-  png_image_free(&image);
-  return ok;
-}
-
 // Whether the standard arrow stands with its hot spot at (x, y) in the
 // colour's mask: black tip, full colour inside, light grey at the left edge.
 inline bool arrowAt(const std::string& path, unsigned x, unsigned y, Rgb full) {
-  Rgb tip{}, inside{}, edge{};
-  if (!pixelAt(path, x, y, tip) || !pixelAt(path, x + 5, y + 1, inside) || !pixelAt(path, x + 1, y + 3, edge))
-    return false;
+  unsigned width = 0, height = 0;
+  std::vector<uint8_t> rgb;
+  if (!readRgb(path, width, height, rgb) || x + 5 >= width || y + 3 >= height) return false;
+  auto at = [&](unsigned px, unsigned py) {
+    const uint8_t* p = &rgb[(size_t(py) * width + px) * 3];
+    return Rgb{p[0], p[1], p[2]};
+  };
   const Rgb grey{uint8_t(full.r ? 192 : 0), uint8_t(full.g ? 192 : 0), uint8_t(full.b ? 192 : 0)};
-  return tip == Rgb{0, 0, 0} && inside == full && edge == grey;
+  return at(x, y) == Rgb{0, 0, 0} && at(x + 5, y + 1) == full && at(x + 1, y + 3) == grey;
 }
 
 // "morvane-receive: snapshot PATH WxH rendered R frame F"
@@ -129,15 +123,15 @@ class EndToEndFixture : public ::testing::Test {
   // A receiver in station i, under an X server of its own (its pointer,
   // which the others draw, stays where that server puts it: in the middle
   // of the screen, outside every picture).
-  std::unique_ptr<ReceiverProcess> startReceiver(int i, std::vector<std::string> extra = {},
-                                                 std::vector<std::string> environment = {}) {
+  std::unique_ptr<netlab::StationProgram> startReceiver(int i, std::vector<std::string> extra = {},
+                                                        std::vector<std::string> environment = {}) {
     const std::string out = dir_ + "/receiver" + std::to_string(i);
     std::vector<std::string> args = {"--snapshot", out, "--every", "0.4", "--quiet"};
     args.insert(args.end(), extra.begin(), extra.end());
     displays_.push_back(std::make_unique<XvfbServer>());
     if (displays_.back()->display().empty()) ADD_FAILURE() << "no Xvfb for receiver " << i;
     environment.push_back("DISPLAY=" + displays_.back()->display());
-    return std::make_unique<ReceiverProcess>(stations_[size_t(i)], MORVANE_RECEIVE, args, environment);
+    return std::make_unique<netlab::StationProgram>(stations_[size_t(i)], MORVANE_RECEIVE, args, environment);
   }
 
   // After line `from`: a status change, then `count` snapshots whose frame
@@ -148,8 +142,9 @@ class EndToEndFixture : public ::testing::Test {
   // can be read must rise.
   // A further status change on the way (a sender may announce a new state
   // in steps) starts the count anew.
-  static size_t expectFollowing(ReceiverProcess& r, size_t from, const char* what, bool readable = true,
-                                unsigned width = 0, unsigned height = 0, int count = 4) {
+  static size_t expectFollowing(netlab::StationProgram& r, size_t from, const char* what,
+                                bool readable = true, unsigned width = 0, unsigned height = 0,
+                                int count = 4) {
     long change = r.waitLine(from, isStatusChange, 15s);
     EXPECT_GE(change, 0) << what << ": no status change handled\n" << r.output();
     if (change < 0) return from;
@@ -238,7 +233,7 @@ class EndToEndFixture : public ::testing::Test {
   }
 
   // Whether one of the receiver's next pictures shows the arrow at (x, y).
-  static bool seesArrow(ReceiverProcess& r, size_t& at, unsigned x, unsigned y, Rgb colour) {
+  static bool seesArrow(netlab::StationProgram& r, size_t& at, unsigned x, unsigned y, Rgb colour) {
     for (int tries = 0; tries < 20; ++tries) {
       SnapshotLine s;
       const long i = r.waitLine(

@@ -13,9 +13,9 @@
 #include <iterator>
 #include <thread>
 
-#include "morvane/e2e/e2e_fixture.h"
-#include "morvane/e2e/pointer_listener.h"
-#include "morvane/e2e/x_pointer.h"
+#include "morvane/tests/e2e/e2e_fixture.h"
+#include "morvane/tests/e2e/pointer_listener.h"
+#include "morvane/tests/e2e/x_pointer.h"
 
 namespace {
 
@@ -28,11 +28,8 @@ class WithTalvex : public EndToEndFixture {};
 TEST_F(WithTalvex, ReceiversFollowEveryRunOfTheSender) {
   auto a = startReceiver(1);
   auto b = startReceiver(2);
-  for (ReceiverProcess* r : {a.get(), b.get()})
-    ASSERT_GE(r->waitLine(
-                  0, [](const std::string& l) { return l.find("listening for") != std::string::npos; }, 20s),
-              0)
-        << r->output();
+  for (netlab::StationProgram* r : {a.get(), b.get()})
+    ASSERT_GE(r->waitText(0, "listening for", 20s), 0) << r->output();
   struct Run {
     const char* what;
     const char* camera;
@@ -51,15 +48,14 @@ TEST_F(WithTalvex, ReceiversFollowEveryRunOfTheSender) {
     SCOPED_TRACE(run.what);
     std::vector<std::string> args = {"--video-device", run.camera, "--audio-device", "none"};
     args.insert(args.end(), run.args.begin(), run.args.end());
-    ReceiverProcess sender(stations_[0], TALVEX_SEND, args);
+    netlab::StationProgram sender(stations_[0], TALVEX_SEND, args);
     ASSERT_TRUE(sender.started());
     atA = expectFollowing(*a, atA, run.what, run.readable);
     atB = expectFollowing(*b, atB, run.what, run.readable);
     EXPECT_EQ(sender.stop(), 0) << sender.output();
-    for (ReceiverProcess* r : {a.get(), b.get()}) {
+    for (netlab::StationProgram* r : {a.get(), b.get()}) {
       size_t& at = r == a.get() ? atA : atB;
-      const long i = r->waitLine(
-          at, [](const std::string& l) { return l.find("sender stopped") != std::string::npos; }, 15s);
+      const long i = r->waitText(at, "sender stopped", 15s);
       EXPECT_GE(i, 0) << "the sender's last status did not empty the receiver\n" << r->output();
       if (i >= 0) at = size_t(i) + 1;
     }
@@ -70,9 +66,9 @@ TEST_F(WithTalvex, ReceiversFollowEveryRunOfTheSender) {
 
 TEST_F(WithTalvex, AReceiverFollowsAModeChangedWhileTheSenderRuns) {
   auto r = startReceiver(1);
-  ReceiverProcess sender(stations_[0], TALVEX_SEND,
-                         {"--control", "--video-device", "Test Pattern Camera", "--audio-device", "none",
-                          "--encoder", "mpeg4", "--mode", "none"});
+  netlab::StationProgram sender(stations_[0], TALVEX_SEND,
+                                {"--control", "--video-device", "Test Pattern Camera", "--audio-device",
+                                 "none", "--encoder", "mpeg4", "--mode", "none"});
   size_t at = expectFollowing(*r, 0, "None");
   size_t answers = 0;
   // Each command is answered by one line; a bad one leaves the sender
@@ -107,17 +103,14 @@ TEST_F(WithTalvex, TheSendersTestToneIsPlayedAtTheReceiver) {
   std::ofstream(alsa) << "pcm.!default { type file slave.pcm \"null\" file \"" << dir_
                       << "/played.raw\" format \"raw\" }\n";
   displays_.push_back(std::make_unique<XvfbServer>());
-  ReceiverProcess r(stations_[1], MORVANE_RECEIVE,
-                    {"--snapshot", dir_ + "/receiver", "--every", "0.4", "--quiet"},
-                    {"DISPLAY=" + displays_.back()->display(),
-                     "ALSA_CONFIG_PATH=" + std::string(kSystemAlsaConf) + ":" + alsa});
-  ASSERT_GE(r.waitLine(
-                0, [](const std::string& l) { return l.find("listening for") != std::string::npos; }, 20s),
-            0)
-      << r.output();
-  ReceiverProcess sender(stations_[0], TALVEX_SEND,
-                         {"--video-device", "Test Pattern Camera", "--audio-device", "Test Tone Microphone",
-                          "--mode", "none", "--encoder", "mpeg4"});
+  netlab::StationProgram r(stations_[1], MORVANE_RECEIVE,
+                           {"--snapshot", dir_ + "/receiver", "--every", "0.4", "--quiet"},
+                           {"DISPLAY=" + displays_.back()->display(),
+                            "ALSA_CONFIG_PATH=" + std::string(kSystemAlsaConf) + ":" + alsa});
+  ASSERT_GE(r.waitText(0, "listening for", 20s), 0) << r.output();
+  netlab::StationProgram sender(stations_[0], TALVEX_SEND,
+                                {"--video-device", "Test Pattern Camera", "--audio-device",
+                                 "Test Tone Microphone", "--mode", "none", "--encoder", "mpeg4"});
   expectFollowing(r, 0, "sound", true);
   std::this_thread::sleep_for(3s);
   EXPECT_EQ(sender.stop(), 0) << sender.output();
@@ -160,7 +153,7 @@ TEST_F(WithTalvex, PointersAndSoundBetweenTheStationsOverIPv4AndIPv6) {
     SCOPED_TRACE(n.what);
     // Receiver 1 sends its pointer to the others' P2 (drawn red), receiver 2
     // to the others' P3 (green).
-    std::unique_ptr<ReceiverProcess> r[2];
+    std::unique_ptr<netlab::StationProgram> r[2];
     std::string display[2], played[2];
     for (int i : {1, 2}) {
       const std::string base = dir_ + "/" + n.what + "-" + std::to_string(i);
@@ -180,17 +173,13 @@ TEST_F(WithTalvex, PointersAndSoundBetweenTheStationsOverIPv4AndIPv6) {
       r[i - 1] = startReceiver(i, args,
                                {"ALSA_CONFIG_PATH=" + std::string(kSystemAlsaConf) + ":" + base + ".asound"});
       display[i - 1] = displays_.back()->display();
-      ASSERT_GE(
-          r[i - 1]->waitLine(
-              0, [](const std::string& l) { return l.find("listening for") != std::string::npos; }, 20s),
-          0)
-          << r[i - 1]->output();
+      ASSERT_GE(r[i - 1]->waitText(0, "listening for", 20s), 0) << r[i - 1]->output();
     }
     EXPECT_NE(r[0]->output().find("listening for the sender's status on " + n.senderGroup), std::string::npos)
         << r[0]->output();
     PointerListener pointerOf1(stations_[2], n.pointerGroup, 8201);
     ASSERT_TRUE(pointerOf1.isOpen());
-    ReceiverProcess sender(
+    netlab::StationProgram sender(
         stations_[0], TALVEX_SEND,
         {"--video-device", "Test Pattern Camera", "--audio-device", "Test Tone Microphone", "--audio-encoder",
          "mp3", "--mode", "none", "--encoder", "mpeg4", "--group", n.senderGroup});

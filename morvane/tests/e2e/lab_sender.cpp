@@ -1,4 +1,4 @@
-#include "morvane/e2e/lab_sender.h"
+#include "morvane/tests/e2e/lab_sender.h"
 
 #include <cstring>
 

@@ -19,9 +19,9 @@
 #include <regex>
 #include <thread>
 
-#include "morvane/e2e/e2e_fixture.h"
-#include "morvane/e2e/lab_sender.h"
-#include "morvane/e2e/xvfb_server.h"
+#include "morvane/tests/e2e/e2e_fixture.h"
+#include "morvane/tests/e2e/lab_sender.h"
+#include "morvane/tests/e2e/xvfb_server.h"
 #include "morvane/tests/test_status_sender.h"
 #include "netlab.h"
 #include "platform/com/runtime.h"
@@ -115,14 +115,8 @@ TEST_F(EndToEnd, ReceiversFollowTheSenderThroughEveryMode) {
   auto a = startReceiver(1);
   auto b = startReceiver(2);
   ASSERT_TRUE(a->started() && b->started());
-  ASSERT_GE(a->waitLine(
-                0, [](const std::string& l) { return l.find("listening for") != std::string::npos; }, 20s),
-            0)
-      << a->output();
-  ASSERT_GE(b->waitLine(
-                0, [](const std::string& l) { return l.find("listening for") != std::string::npos; }, 20s),
-            0)
-      << b->output();
+  ASSERT_GE(a->waitText(0, "listening for", 20s), 0) << a->output();
+  ASSERT_GE(b->waitText(0, "listening for", 20s), 0) << b->output();
 
   struct Scenario {
     const char* what;
@@ -168,13 +162,9 @@ TEST_F(EndToEnd, ReceiversFollowTheSenderThroughEveryMode) {
 
   // A sender that stops and starts again is followed without any action.
   sender.stopGraph();
-  for (ReceiverProcess* r : {a.get(), b.get()}) {
+  for (netlab::StationProgram* r : {a.get(), b.get()}) {
     const size_t from = r == a.get() ? atA : atB;
-    EXPECT_GE(
-        r->waitLine(
-            from, [](const std::string& l) { return l.find("sender stopped") != std::string::npos; }, 15s),
-        0)
-        << r->output();
+    EXPECT_GE(r->waitText(from, "sender stopped", 15s), 0) << r->output();
   }
   atA = a->lineCount();
   atB = b->lineCount();

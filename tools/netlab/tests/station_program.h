@@ -1,6 +1,7 @@
-// A morvane-receive process in one station of the lab (through
-// `ip netns exec`), with its output collected line by line and its
-// standard input a pipe the test may write lines to.
+// A program run in one station of the network lab (through `ip netns
+// exec`) for tests and benchmarks: its output and diagnostics collected line
+// by line, its standard input a pipe the caller may write lines to, and its
+// exit status once it ends by itself (wait) or on SIGTERM (stop).
 #pragma once
 #include <fcntl.h>
 #include <signal.h>
@@ -16,10 +17,12 @@
 #include <thread>
 #include <vector>
 
-class ReceiverProcess {
+namespace netlab {
+
+class StationProgram {
  public:
-  ReceiverProcess(const std::string& station, const std::string& program,
-                  const std::vector<std::string>& args, const std::vector<std::string>& environment = {}) {
+  StationProgram(const std::string& station, const std::string& program, const std::vector<std::string>& args,
+                 const std::vector<std::string>& environment = {}) {
     int out[2], in[2];
     if (pipe2(out, O_CLOEXEC) != 0) return;
     if (pipe2(in, O_CLOEXEC) != 0) {
@@ -57,12 +60,12 @@ class ReceiverProcess {
       if (in) std::fclose(in);
     });
   }
-  ~ReceiverProcess() {
+  ~StationProgram() {
     stop();
     closeInput();
   }
-  ReceiverProcess(const ReceiverProcess&) = delete;
-  ReceiverProcess& operator=(const ReceiverProcess&) = delete;
+  StationProgram(const StationProgram&) = delete;
+  StationProgram& operator=(const StationProgram&) = delete;
 
   bool started() const { return pid_ > 0; }
   // The program's process id (`ip netns exec` execs it), -1 once stopped.
@@ -93,7 +96,12 @@ class ReceiverProcess {
         if (condition(lines_[i])) return long(i);
       if (changed_.wait_until(g, end) == std::cv_status::timeout && i == lines_.size()) return -1;
     }
+  }  // The same for the first line that contains the text.
+  long waitText(size_t from, const std::string& text, std::chrono::milliseconds limit) {
+    return waitLine(
+        from, [&](const std::string& l) { return l.find(text) != std::string::npos; }, limit);
   }
+
   size_t lineCount() {
     std::lock_guard<std::mutex> g(lock_);
     return lines_.size();
@@ -112,10 +120,15 @@ class ReceiverProcess {
   // SIGTERM, then the exit status (-1 when it did not end by itself within
   // 15 s and had to be killed; its stacks are then printed first).
   int stop() {
+    if (pid_ > 0) kill(pid_, SIGTERM);
+    return wait(std::chrono::seconds(15));
+  }
+  // The exit status once it ends by itself (128 + signal when a signal
+  // ended it), or -1 as for stop() when it is still running after the limit.
+  int wait(std::chrono::milliseconds limit = std::chrono::seconds(60)) {
     if (pid_ <= 0) return exit_;
-    kill(pid_, SIGTERM);
     int status = 0;
-    for (int i = 0; i < 1500; ++i) {
+    for (const auto end = std::chrono::steady_clock::now() + limit; std::chrono::steady_clock::now() < end;) {
       if (waitpid(pid_, &status, WNOHANG) == pid_) {
         exit_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         break;
@@ -151,3 +164,5 @@ class ReceiverProcess {
   std::condition_variable changed_;
   std::vector<std::string> lines_;
 };
+
+}  // namespace netlab
