@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "morvane/e2e/xvfb_server.h"
+#include "morvane/tests/e2e/xvfb_server.h"
 #include "platform/win/reconnecting_x_connection.h"
 // Xlib last: its macros clash with the names above.
 #include <X11/Xlib.h>
