@@ -101,6 +101,7 @@ void ChildProcess::reap(int options) {
   if (done == pid_ || (done < 0 && errno != EINTR)) {
     if (done == pid_) {
       cpu_ = seconds(use.ru_utime) + seconds(use.ru_stime);
+      systemCpu_ = seconds(use.ru_stime);
       status_ = status;
     }
     pid_ = -1;

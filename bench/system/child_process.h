@@ -44,6 +44,8 @@ class ChildProcess {
   bool running() const { return pid_ > 0; }
   // User and system seconds the ended child used.
   double cpuSeconds() const { return cpu_; }
+  // Of those, the seconds spent in the kernel on its behalf.
+  double systemCpuSeconds() const { return systemCpu_; }
   // Exit status as waitpid gave it (valid once it ended).
   int status() const { return status_; }
   std::string commandLine() const;
@@ -53,7 +55,7 @@ class ChildProcess {
   pid_t pid_ = -1;
   int fd_ = -1;
   int outFd_ = -1;
-  double cpu_ = 0;
+  double cpu_ = 0, systemCpu_ = 0;
   int status_ = 0;
   std::vector<std::string> args_;
   int childFd_ = 1;

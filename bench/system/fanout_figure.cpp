@@ -20,16 +20,18 @@ std::vector<FanoutFigure> fanoutFigures(const std::vector<RunRecord>& runs, Wind
       f.manyReceivers = std::max(f.manyReceivers, r->receivers());
     }
     if (f.fewReceivers == f.manyReceivers) continue;
-    double cpuFew = 0, cpuMany = 0;
+    double cpuFew = 0, cpuMany = 0, userFew = 0, userMany = 0;
     size_t framesFew = 0, framesMany = 0;
     f.lowestDeliveredShare = 1;
     for (const RunRecord* r : list) {
       if (r->receivers() == f.fewReceivers) {
         cpuFew += r->senderCpu;
+        userFew += r->senderCpu - r->senderSystemCpu;
         framesFew += r->sent;
         ++f.fewRuns;
       } else if (r->receivers() == f.manyReceivers) {
         cpuMany += r->senderCpu;
+        userMany += r->senderCpu - r->senderSystemCpu;
         framesMany += r->sent;
         ++f.manyRuns;
         f.lowestDeliveredShare = std::min(f.lowestDeliveredShare, summarize(*r, window).lowestDeliveredShare);
@@ -38,6 +40,9 @@ std::vector<FanoutFigure> fanoutFigures(const std::vector<RunRecord>& runs, Wind
     f.fewCpuMsPerFrame = cpuFew * 1000 / double(framesFew);
     f.manyCpuMsPerFrame = cpuMany * 1000 / double(framesMany);
     f.ratio = f.fewCpuMsPerFrame > 0 ? f.manyCpuMsPerFrame / f.fewCpuMsPerFrame : 0;
+    f.fewUserMsPerFrame = userFew * 1000 / double(framesFew);
+    f.manyUserMsPerFrame = userMany * 1000 / double(framesMany);
+    f.userRatio = f.fewUserMsPerFrame > 0 ? f.manyUserMsPerFrame / f.fewUserMsPerFrame : 0;
     figures.push_back(f);
   }
   return figures;

@@ -17,6 +17,9 @@ struct FanoutFigure {
   size_t fewRuns = 0, manyRuns = 0;
   double fewCpuMsPerFrame = 0, manyCpuMsPerFrame = 0;
   double ratio = 0;  // many / few
+  // The same without the kernel's part (in the lab, the bridge's copy of
+  // each datagram for every station runs in the sender's sends).
+  double fewUserMsPerFrame = 0, manyUserMsPerFrame = 0, userRatio = 0;
   double lowestDeliveredShare = 0;
 };
 // Goals: the ratio at most this, every receiver at least this share.

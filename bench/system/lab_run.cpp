@@ -176,6 +176,7 @@ RunRecord LabRun::run(const std::vector<SystemRunner*>& sides, RunSetup setup, c
   };
   const CpuUse cpu = system.cpu();
   r.senderCpu = cpu.sender;
+  r.senderSystemCpu = cpu.senderSystem;
   r.receiverCpu = cpu.receiver;
   r.pictures = sinks[0]->pictures();
   r.unreadable = sinks[0]->unreadable();

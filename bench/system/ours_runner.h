@@ -20,7 +20,9 @@ class OursRunner final : public SystemRunner {
   bool startSender(const RunSetup& setup, SenderInput* input) override;
   void stopSender() override;
   void stopReceiver() override;
-  CpuUse cpu() const override { return {sender_.cpuSeconds(), receiver_.cpuSeconds()}; }
+  CpuUse cpu() const override {
+    return {sender_.cpuSeconds(), receiver_.cpuSeconds(), sender_.systemCpuSeconds()};
+  }
   int transmitCountUsed(const RunSetup& setup) const override { return setup.transmitCount; }
   std::vector<int64_t> captureTimes() const override;
   ReceiverDrops receiverDrops() const override;

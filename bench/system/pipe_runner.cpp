@@ -47,5 +47,5 @@ void PipeRunner::stopReceiver() {
 }
 
 CpuUse PipeRunner::cpu() const {
-  return {sender_.cpuSeconds(), receiver_.cpuSeconds()};
+  return {sender_.cpuSeconds(), receiver_.cpuSeconds(), sender_.systemCpuSeconds()};
 }

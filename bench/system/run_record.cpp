@@ -136,6 +136,7 @@ void jsonFields(Io& io, R& r) {
   io.object("cpu_seconds", [&](auto& cpu) {
     cpu("sender", r.senderCpu);
     cpu("receiver", r.receiverCpu);
+    cpu.optional("sender_system", r.senderSystemCpu);
   });
   io("source_rate", r.rate);
   io("load_average", r.loadAverage);

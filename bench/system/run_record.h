@@ -54,6 +54,7 @@ struct RunRecord {
   size_t pictures = 0;                    // pictures that came out of the receiver
   size_t unreadable = 0;                  // of those, pictures without a readable frame number
   double senderCpu = 0, receiverCpu = 0;  // processor seconds
+  double senderSystemCpu = 0;             // of senderCpu, in the kernel
   double rate = 0;                        // frames per second the source kept
   double loadAverage = 0;                 // the machine's 1-minute load average at the start
   // Bytes the sending station put on its network interface in the run

@@ -64,6 +64,10 @@ struct ReceiverDrops {
 struct CpuUse {
   double sender = 0;
   double receiver = 0;
+  // Of the sender's, the kernel's part: in the lab it includes the bridge
+  // copying each datagram to every receiving station, which a real
+  // network's switch does.
+  double senderSystem = 0;
 };
 
 class SystemRunner {

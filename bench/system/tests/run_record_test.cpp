@@ -126,11 +126,13 @@ TEST(RunRecord, ReceiverMonitorDropsFromItsLog) {
 
 TEST(RunRecord, FanoutPoolsSenderTimeAndKeepsTheWorstReceiver) {
   // Two rounds of 1 and 3 receiving stations, 4 frames each; in the
-  // second round with 3 stations the last station missed a frame.
+  // second round with 3 stations the last station missed a frame. All the
+  // sender's extra time with 3 stations is the kernel's.
   auto run = [](double senderCpu, size_t receivers, bool missing) {
     RunRecord r = record({1, 1, 1, 1});
     r.phase = "fanout";
     r.senderCpu = senderCpu;
+    r.senderSystemCpu = senderCpu - 0.3;
     for (size_t k = 1; k < receivers; ++k)
       r.moreReceivers.push_back({"st", 4, 0, 0.1, {1, 1, missing && k + 1 == receivers ? -1.0 : 1.0, 1}, {}});
     return r;
@@ -150,6 +152,8 @@ TEST(RunRecord, FanoutPoolsSenderTimeAndKeepsTheWorstReceiver) {
   EXPECT_DOUBLE_EQ(f[0].fewCpuMsPerFrame, 100);
   EXPECT_DOUBLE_EQ(f[0].manyCpuMsPerFrame, 115);
   EXPECT_DOUBLE_EQ(f[0].ratio, 1.15);
+  EXPECT_DOUBLE_EQ(f[0].fewUserMsPerFrame, 75);
+  EXPECT_DOUBLE_EQ(f[0].userRatio, 1);
   EXPECT_DOUBLE_EQ(f[0].lowestDeliveredShare, 0.75);
   // The mean receiver time counts every receiving station.
   EXPECT_DOUBLE_EQ(summarize(runs[1], Window{0, 0, 0}).receiverCpuMsPerFrame, (0.25 + 0.2) * 1000 / 4 / 3);
