@@ -20,29 +20,35 @@ std::vector<FanoutFigure> fanoutFigures(const std::vector<RunRecord>& runs, Wind
       f.manyReceivers = std::max(f.manyReceivers, r->receivers());
     }
     if (f.fewReceivers == f.manyReceivers) continue;
-    double cpuFew = 0, cpuMany = 0, userFew = 0, userMany = 0;
-    size_t framesFew = 0, framesMany = 0;
+    // The sender's time on each side, all of it and without the kernel's.
+    struct Side {
+      double cpu = 0, user = 0;
+      size_t frames = 0;
+      void add(const RunRecord& r) {
+        cpu += r.senderCpu;
+        user += r.senderCpu - r.senderSystemCpu;
+        frames += r.sent;
+      }
+      double perFrameMs(double seconds) const { return seconds * 1000 / double(frames); }
+    } few, many;
     f.lowestDeliveredShare = 1;
     for (const RunRecord* r : list) {
       if (r->receivers() == f.fewReceivers) {
-        cpuFew += r->senderCpu;
-        userFew += r->senderCpu - r->senderSystemCpu;
-        framesFew += r->sent;
+        few.add(*r);
         ++f.fewRuns;
       } else if (r->receivers() == f.manyReceivers) {
-        cpuMany += r->senderCpu;
-        userMany += r->senderCpu - r->senderSystemCpu;
-        framesMany += r->sent;
+        many.add(*r);
         ++f.manyRuns;
         f.lowestDeliveredShare = std::min(f.lowestDeliveredShare, summarize(*r, window).lowestDeliveredShare);
       }
     }
-    f.fewCpuMsPerFrame = cpuFew * 1000 / double(framesFew);
-    f.manyCpuMsPerFrame = cpuMany * 1000 / double(framesMany);
-    f.ratio = f.fewCpuMsPerFrame > 0 ? f.manyCpuMsPerFrame / f.fewCpuMsPerFrame : 0;
-    f.fewUserMsPerFrame = userFew * 1000 / double(framesFew);
-    f.manyUserMsPerFrame = userMany * 1000 / double(framesMany);
-    f.userRatio = f.fewUserMsPerFrame > 0 ? f.manyUserMsPerFrame / f.fewUserMsPerFrame : 0;
+    const auto ratio = [](double manyMs, double fewMs) { return fewMs > 0 ? manyMs / fewMs : 0; };
+    f.fewCpuMsPerFrame = few.perFrameMs(few.cpu);
+    f.manyCpuMsPerFrame = many.perFrameMs(many.cpu);
+    f.ratio = ratio(f.manyCpuMsPerFrame, f.fewCpuMsPerFrame);
+    f.fewUserMsPerFrame = few.perFrameMs(few.user);
+    f.manyUserMsPerFrame = many.perFrameMs(many.user);
+    f.userRatio = ratio(f.manyUserMsPerFrame, f.fewUserMsPerFrame);
     figures.push_back(f);
   }
   return figures;
